@@ -1,0 +1,78 @@
+#include "estimator/plot_files.hpp"
+
+#include <array>
+#include <string>
+
+#include "common/byte_order.hpp"
+#include "common/plot_file_layout.hpp"
+#include "io/errors.hpp"
+#include "io/units.hpp"
+
+namespace estimator {
+namespace {
+
+[[noreturn]] void stop_with(const std::string& message) {
+  io::console().line(message);
+  throw io::Stop{io::kExitDetectedError};
+}
+
+}  // namespace
+
+void rdata(int iplot, int& id, int& n, Measurements& ages, Measurements& heights) {
+  io::SequentialReader& data = io::sequential_in(files.data_unit);
+  if (iplot == 1) data.rewind();
+
+  std::array<unsigned char, common::kDataHeaderPayload> header{};
+  if (!data.start_record())
+    io::fail(data.role() + " ends before plot " + std::to_string(iplot) +
+             ": the number of plots in the control file is larger than the number of plots in the file");
+  data.take(header.data(), common::kDataHeaderPayload);
+  data.finish_record();
+  id = common::load_i32(header.data());
+  n = common::load_i32(header.data() + 4);
+
+  if (id != esde.plot_id) stop_with("*** RDATA: Bad plot ID, should not happen  ***");
+  if (n > common::kMaxMeasurements || n < 1)
+    stop_with("*** RDATA: Plot " + std::to_string(iplot) + " (ID " + std::to_string(id) + ") has " +
+              std::to_string(n) + " measurements; a plot must have 1 to " +
+              std::to_string(common::kMaxMeasurements) + " ***");
+
+  std::array<unsigned char, common::kMeasurementPairBytes * common::kMaxMeasurements> pairs{};
+  if (!data.start_record())
+    io::fail(data.role() + " ends before the measurements of plot " + std::to_string(iplot) + " (ID " +
+             std::to_string(id) + ")");
+  data.take(pairs.data(), static_cast<std::int64_t>(common::kMeasurementPairBytes) * n);
+  data.finish_record();
+  for (int i = 0; i < n; ++i) {
+    const unsigned char* pair = &pairs[static_cast<std::size_t>(common::kMeasurementPairBytes * i)];
+    ages[static_cast<std::size_t>(i)] = common::load_f64(pair);
+    heights[static_cast<std::size_t>(i)] = common::load_f64(pair + 8);
+  }
+}
+
+void get(int iplot, Locals& locals, WorkBlock& block, LocalFactor& lfactor) {
+  const common::RecordLayout layout{sizes.ng, sizes.nl};
+  std::array<unsigned char, common::kRecordLength> bytes{};
+  io::direct(files.locals_unit).read(iplot, bytes.data());
+  const unsigned char* p = bytes.data() + layout.locals_offset();
+  for (int i = 0; i < sizes.nl; ++i, p += 8) locals[static_cast<std::size_t>(i)] = common::load_f64(p);
+  for (int i = 0; i < sizes.nwork; ++i, p += 8) block[static_cast<std::size_t>(i)] = common::load_f64(p);
+  for (int i = 0; i < sizes.nll; ++i, p += 8) lfactor[static_cast<std::size_t>(i)] = common::load_f64(p);
+  esde.plot_id = common::load_i32(bytes.data());
+}
+
+void put(int iplot, const Locals& locals, const WorkBlock& block, const LocalFactor& lfactor) {
+  const common::RecordLayout layout{sizes.ng, sizes.nl};
+  std::array<unsigned char, common::kRecordLength> bytes{};
+  common::store_i32(bytes.data(), esde.plot_id);
+  unsigned char* p = bytes.data() + layout.locals_offset();
+  for (int i = 0; i < sizes.nl; ++i, p += 8) common::store_f64(p, locals[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < sizes.nwork; ++i, p += 8) common::store_f64(p, block[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < sizes.nll; ++i, p += 8) common::store_f64(p, lfactor[static_cast<std::size_t>(i)]);
+  io::direct(files.locals_unit).write(iplot, bytes.data(), layout.used_bytes());
+}
+
+void setpf() {}
+void savepf() {}
+
+}  // namespace estimator

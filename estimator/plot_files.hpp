@@ -1,0 +1,20 @@
+// Access to the two plot files of the estimator.
+//
+// rdata: the next plot of the data file (rewound when plot 1 is asked for);
+//        the identifier must match the one `get` stored for the same plot.
+// get/put: record `iplot` of the local-parameter file: locals, work block
+//        ((ng+1) x nl, column by column) and packed local factor.
+// setpf/savepf: called around the optimiser; they have nothing to do.
+#pragma once
+
+#include "estimator/shared_records.hpp"
+
+namespace estimator {
+
+void rdata(int iplot, int& id, int& n, Measurements& ages, Measurements& heights);
+void get(int iplot, Locals& locals, WorkBlock& block, LocalFactor& lfactor);
+void put(int iplot, const Locals& locals, const WorkBlock& block, const LocalFactor& lfactor);
+void setpf();
+void savepf();
+
+}  // namespace estimator

@@ -1,0 +1,100 @@
+// Binary files of the plot data.
+//
+// SequentialReader / SequentialWriter: framed records, each stored as a
+// 4-byte little-endian length L, L bytes of payload and L again.
+// DirectAccessFile: fixed-length records reached by record number, counted
+// from 1; a record that the end of the file cuts short reads as if the
+// missing bytes were zero.
+// Offsets are 64-bit throughout, so files beyond 2 GiB work.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace io {
+
+class SequentialReader {
+ public:
+  SequentialReader(const std::string& path, std::string role);
+  ~SequentialReader();
+  SequentialReader(const SequentialReader&) = delete;
+  SequentialReader& operator=(const SequentialReader&) = delete;
+
+  void rewind();
+  // Starts the next record; false when the file ends exactly before it.
+  bool start_record();
+  std::int32_t record_length() const { return length_; }
+  // Takes n bytes of the current record's payload.
+  void take(unsigned char* dst, std::int64_t n);
+  // Skips what is left of the payload and the trailing length word.
+  void finish_record();
+
+  const std::string& role() const { return role_; }
+  std::int64_t record_start() const { return record_start_; }
+
+ private:
+  std::int64_t fill(unsigned char* dst, std::int64_t n);  // bytes actually read
+  [[noreturn]] void truncated(const char* where) const;
+
+  int fd_ = -1;
+  std::string role_;
+  std::vector<unsigned char> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  std::int64_t offset_ = 0;        // file offset of buffer_[begin_]
+  std::int64_t record_start_ = 0;  // file offset of the current length word
+  std::int32_t length_ = 0;
+  std::int64_t remaining_ = 0;
+};
+
+class SequentialWriter {
+ public:
+  // Creates the file if absent; an existing file is overwritten from its
+  // start and cut to what was written when finish() is called.
+  SequentialWriter(const std::string& path, std::string role);
+  ~SequentialWriter();
+  SequentialWriter(const SequentialWriter&) = delete;
+  SequentialWriter& operator=(const SequentialWriter&) = delete;
+
+  void write_record(const unsigned char* payload, std::int32_t length);
+  // Writes out what is buffered and cuts the file after the last record.
+  void finish();
+  std::int64_t bytes_written() const { return written_; }
+
+ private:
+  void flush();
+
+  int fd_ = -1;
+  std::string role_;
+  std::vector<unsigned char> buffer_;
+  std::int64_t written_ = 0;  // bytes of records accepted so far
+  std::int64_t flushed_ = 0;  // bytes already on disk
+};
+
+class DirectAccessFile {
+ public:
+  enum class Mode { read_write_existing, create };
+  DirectAccessFile(const std::string& path, std::string role, int record_length, Mode mode);
+  ~DirectAccessFile();
+  DirectAccessFile(const DirectAccessFile&) = delete;
+  DirectAccessFile& operator=(const DirectAccessFile&) = delete;
+
+  // Reads record_length bytes of record `record`; zeros where the file ends.
+  void read(std::int64_t record, unsigned char* dst);
+  // Writes the first `count` bytes of record `record`; the rest stays.
+  void write(std::int64_t record, const unsigned char* src, int count);
+  // Cuts the file after `records` records.
+  void truncate(std::int64_t records);
+  std::int64_t records_in_file() const;
+
+  const std::string& role() const { return role_; }
+
+ private:
+  int fd_ = -1;
+  std::string role_;
+  int record_length_;
+  std::int64_t size_ = 0;
+};
+
+}  // namespace io

@@ -1,0 +1,89 @@
+#include "io/text_writer.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "io/errors.hpp"
+
+namespace io {
+namespace {
+
+// The mode an ordinary new file gets: rw-r--r-- less the process's umask.
+mode_t new_file_mode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return static_cast<mode_t>(0644 & ~mask);
+}
+
+}  // namespace
+
+TextWriter::TextWriter() : stream_(stdout), role_("standard output") {}
+
+TextWriter::TextWriter(const std::string& path, std::string role) : path_(path), role_(std::move(role)) {
+  if (path.empty()) fail("no file name given for the " + role_);
+  temp_path_ = path + ".partial-XXXXXX";
+  const int fd = ::mkstemp(temp_path_.data());
+  if (fd < 0) fail("cannot create the " + role_ + " '" + path + "' (temporary '" + temp_path_ + "'): " + std::strerror(errno));
+  ::fchmod(fd, new_file_mode());
+  stream_ = ::fdopen(fd, "w");
+  if (stream_ == nullptr) {
+    ::close(fd);
+    ::unlink(temp_path_.c_str());
+    fail("cannot write the " + role_ + " '" + path + "'");
+  }
+}
+
+TextWriter::~TextWriter() {
+  if (!temp_path_.empty() && stream_ != nullptr) {
+    std::fclose(stream_);
+    ::unlink(temp_path_.c_str());
+  }
+}
+
+void TextWriter::put(std::string_view text) {
+  if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size())
+    fail("cannot write the " + role_ + (path_.empty() ? "" : " '" + path_ + "'") + ": " + std::strerror(errno));
+}
+
+void TextWriter::write(const Format& format, const Items& items) {
+  buffer_.clear();
+  format.write(buffer_, items);
+  put(buffer_);
+}
+
+void TextWriter::line(std::string_view text) {
+  buffer_.assign(1, ' ');
+  buffer_.append(text);
+  buffer_ += '\n';
+  put(buffer_);
+}
+
+void TextWriter::empty_line() { put("\n"); }
+
+void TextWriter::commit() {
+  if (temp_path_.empty()) {
+    if (std::fflush(stream_) != 0) fail("cannot write the " + role_);
+    return;
+  }
+  std::FILE* stream = stream_;
+  stream_ = nullptr;
+  const bool ok = std::fflush(stream) == 0 && ::fsync(::fileno(stream)) == 0;
+  const bool closed = std::fclose(stream) == 0;
+  if (!ok || !closed || std::rename(temp_path_.c_str(), path_.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    ::unlink(temp_path_.c_str());
+    fail("cannot write the " + role_ + " '" + path_ + "': " + reason);
+  }
+  temp_path_.clear();
+}
+
+TextWriter& console() {
+  static TextWriter writer;
+  return writer;
+}
+
+}  // namespace io
