@@ -84,6 +84,12 @@ bool FreeFormReader::line(std::string& text) {
   return true;
 }
 
+bool FreeFormReader::skip_line() {
+  if (!fetch_line()) return false;
+  in_line_ = false;
+  return true;
+}
+
 bool FreeFormReader::token(std::string_view& out) {
   for (;;) {
     if (in_line_) {

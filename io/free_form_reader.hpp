@@ -34,6 +34,8 @@ class FreeFormReader {
   // Reads one whole line as text (a formatted read of one record); the line
   // end is not part of it. Returns false at the end of the file.
   bool line(std::string& text);
+  // Consumes one line (a read with nothing in its list); false at the end.
+  bool skip_line();
 
   // A diagnostic for the last value that could not be read.
   std::string failure() const;

@@ -1,0 +1,38 @@
+#include "estimator/models/model_table.hpp"
+#include "estimator/models/models.hpp"
+#include "io/errors.hpp"
+#include "io/text_writer.hpp"
+
+namespace estimator {
+namespace {
+
+struct ModelEntry {
+  ParameterTransform trp;
+  DerivativeTransform trd;
+};
+
+constexpr std::array<ModelEntry, kModelCount> kModels = {{
+    {trp1, trd1},   {trp2, trd2},   {trp3, trd3},   {trp4, trd4},   {trp5, trd5},   {trp6, trd6},
+    {trp7, trd7},   {trp8, trd8},   {trp9, trd9},   {trp10, trd10}, {trp11, trd11}, {trp12, trd12},
+    {trp13, trd13}, {trp14, trd14}, {trp15, trd15}, {trp16, trd16}, {trp17, trd17}, {trp18, trd18},
+}};
+
+const ModelEntry& selected_model() {
+  if (!valid_model(esde.model)) {
+    io::console().line(" Model number error! ");
+    throw io::Stop{io::kExitDetectedError};
+  }
+  return kModels[static_cast<std::size_t>(esde.model - 1)];
+}
+
+}  // namespace
+
+void trpars(const Globals& globals, const Locals& locals, Curve& curve) { selected_model().trp(globals, locals, curve); }
+
+void trders(const Curve& curve, const Globals& globals, const Locals& locals, const double& f,
+            const CurveGradient& fgrad, const CurveHessian& fhess, ModelOut ggrad, ModelOut lgrad, ModelOut hgg,
+            ModelOut hlg, ModelOut hll) {
+  selected_model().trd(curve, globals, locals, f, fgrad, fhess, ggrad, lgrad, hgg, hlg, hll);
+}
+
+}  // namespace estimator
