@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when missing.
+# Usage: scripts/install-deps.sh [build|test]
+set -euo pipefail
+
+want=(cmake g++ make)
+if [ "${1:-build}" = test ]; then
+  want+=(libgtest-dev libbenchmark-dev libf2c2-dev clang libclang-rt-14-dev)
+fi
+
+missing=()
+for pkg in "${want[@]}"; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq </dev/null
+$sudo apt-get install -y -qq "${missing[@]}" </dev/null

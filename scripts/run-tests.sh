@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite twice: an optimised build, and a build
+# with the address and undefined-behaviour sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh test
+
+for kind in release sanitize; do
+  dir=build-tests/$kind
+  flags=(-DCMAKE_BUILD_TYPE=Release -DGROWTH_TESTS=ON)
+  [ "$kind" = sanitize ] && flags+=(-DGROWTH_SANITIZE=ON)
+  echo "== $kind build"
+  cmake -S . -B "$dir" "${flags[@]}" >/dev/null
+  cmake --build "$dir" --parallel 2
+  echo "== $kind tests"
+  (cd "$dir" && ctest --output-on-failure --parallel 2 --timeout 600)
+done
+echo "== all tests passed"
