@@ -1,0 +1,211 @@
+// The estimator program: control file, limits, run header, outcome and the
+// failures it reports.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/fit_problem.hpp"
+#include "support/program.hpp"
+
+namespace {
+
+const std::vector<double> kTruth = {0.15, 0.7, 0.05, 0.03};
+
+std::vector<TestPlot> small_plots() { return simulate_model1(1, 6, 6, kTruth, 3.0, 0.3, 2.8); }
+
+ControlSettings model1(int itlim = 50) {
+  ControlSettings s;
+  s.globals = {0.16, 0.68, 0.06, 0.04};
+  s.itlim = itlim;
+  s.mfreq = 100;
+  return s;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  for (std::size_t p = text.find('\n'); p != std::string::npos; p = text.find('\n', start)) {
+    out.push_back(text.substr(start, p - start));
+    start = p + 1;
+  }
+  return out;
+}
+
+TEST(EstimatorProgram, RunHeaderByteForByte) {
+  TempDir dir;
+  ControlSettings s = model1();
+  s.title = "LOBLOLLY TEST";
+  s.mfreq = 5;
+  s.tol = "1e-5";
+  const FitFiles f = write_fit_problem(dir, small_plots(), s);
+  const ProgramResult r = run_estimator(f.args());
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string header = "1LOBLOLLY TEST" + std::string(67, ' ') +
+                             "\n\n GLOBAL PARAMETERS: 4\n LOCAL PARAMETERS: 1\n NUMBER OF PLOTS:   6\n"
+                             " MONITORING FREQUENCY:  5\n ITERATION LIMIT: 50\n TOLERANCE:  0.1E-04\n\n" +
+                             std::string(20, ' ') + "MONITOR OUTPUT\n";
+  EXPECT_EQ(r.out.substr(0, header.size()), header);
+  const std::string report = read_text(f.report);
+  const std::string start = " LOBLOLLY TEST" + std::string(67, ' ') + "\n\n0CONVERGED\n";
+  EXPECT_EQ(report.substr(0, start.size()), start);
+}
+
+TEST(EstimatorProgram, LimitsOnGlobalsAndLocals) {
+  TempDir dir;
+  struct Case {
+    int ng, nl;
+    const char* message;
+  } cases[] = {{11, 1, " *** Error, more than 10 globals ***\n"},
+               {4, 7, " *** Error, more than 6 locals ***\n"},
+               {11, 7, " *** Error, more than 10 globals ***\n"}};
+  for (const Case& c : cases) {
+    ControlSettings s = model1();
+    s.ng = c.ng;
+    s.nl = c.nl;
+    s.globals.assign(static_cast<std::size_t>(c.ng), 0.5);
+    dir.write("limits.ctl", control_text(s, 6));
+    const ProgramResult r = run_estimator({dir / "limits.ctl", dir / "absent.dat", dir / "absent.loc", dir / "r.rep"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, c.message);
+    EXPECT_FALSE(std::filesystem::exists(dir / "r.rep")) << "nothing else opened";
+  }
+  // Ten globals and six locals pass the limits; no model takes them, so a
+  // model number outside the catalogue lets the run reach its header.
+  ControlSettings s = model1();
+  s.ng = 10;
+  s.nl = 6;
+  s.globals.assign(10, 0.5);
+  s.model = 19;
+  std::vector<TestPlot> plots = small_plots();
+  for (TestPlot& p : plots) p.locals.assign(6, 1.0);
+  const FitFiles f = write_fit_problem(dir, plots, s);
+  const std::vector<unsigned char> before = read_bytes(f.locals);
+  const ProgramResult r = run_estimator(f.args());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find(" GLOBAL PARAMETERS:10\n LOCAL PARAMETERS: 6\n"), std::string::npos);
+  EXPECT_EQ(r.out.substr(r.out.size() - 23), "  Model number error! \n");
+  EXPECT_EQ(read_bytes(f.locals), before);
+  EXPECT_FALSE(std::filesystem::exists(f.report));
+}
+
+TEST(EstimatorProgram, CountsBelowOneAndCountsAgainstTheModel) {
+  TempDir dir;
+  for (auto [ng, nl] : {std::pair{0, 1}, std::pair{4, 0}, std::pair{-2, 1}}) {
+    ControlSettings s = model1();
+    s.ng = ng;
+    s.nl = nl;
+    s.globals.assign(static_cast<std::size_t>(std::max(ng, 0)), 0.5);
+    dir.write("c.ctl", control_text(s, 6));
+    const ProgramResult r = run_estimator({dir / "c.ctl", dir / "absent.dat", dir / "absent.loc", dir / "r.rep"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(ng < 1 ? "at least 1 global is needed" : "at least 1 local is needed"), std::string::npos) << r.out;
+  }
+  ControlSettings s = model1();
+  s.model = 13;  // takes 3 globals and 2 locals
+  dir.write("m.ctl", control_text(s, 6));
+  const ProgramResult r = run_estimator({dir / "m.ctl", dir / "absent.dat", dir / "absent.loc", dir / "r.rep"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, " *** Error, model 13 takes 3 globals and 2 locals, but the control file gives NG = 4 and NL = 1 ***\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "r.rep"));
+}
+
+TEST(EstimatorProgram, ControlValuesMayBeSpreadOverLinesAndUnitValuesDoNothing) {
+  TempDir dir;
+  const ControlSettings s = model1(3);
+  const FitFiles f = write_fit_problem(dir, small_plots(), s, "a");
+  const ProgramResult a = run_estimator(f.args());
+  ASSERT_EQ(a.status, 0) << a.err;
+
+  // The same values, one per line, with other unit values.
+  write_fit_problem(dir, small_plots(), s, "b");
+  dir.write("b.ctl", "TEST RUN\n4\n1\n6\n-7\n99\n0\n123456\n100\n3\n1e-8\n0.16\n0.68\n0.06\n0.04 1 1.0 1.0\n1 1.0 1.0 junk\n");
+  const ProgramResult b = run_estimator({dir / "b.ctl", dir / "b.dat", dir / "b.loc", dir / "b.rep"});
+  ASSERT_EQ(b.status, 0) << b.err;
+  EXPECT_EQ(a.out, b.out);
+  EXPECT_EQ(read_text(f.report), read_text(dir / "b.rep"));
+}
+
+TEST(EstimatorProgram, SecondReadStartsOnANewLine) {
+  TempDir dir;
+  write_fit_problem(dir, small_plots(), model1(1), "a");
+  // "19" after the last starting value is skipped; the next line is the model.
+  dir.write("a.ctl", "TEST RUN\n4 1 6\n1 1 1 1\n100 1 1e-8\n0.16 0.68 0.06 0.04 19\n1 1.0 1.0\n");
+  const ProgramResult r = run_estimator({dir / "a.ctl", dir / "a.dat", dir / "a.loc", dir / "a.rep"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("Model number error"), std::string::npos);
+}
+
+TEST(EstimatorProgram, ShortTitleIsPaddedAndLongNamesAreWhole) {
+  TempDir dir;
+  const std::string long_name = std::string(100, 'x');
+  std::filesystem::create_directories(dir / long_name);
+  const std::string prefix = long_name + "/" + long_name;
+  ControlSettings s = model1(2);
+  s.title = "T";
+  const FitFiles f = write_fit_problem(dir, small_plots(), s, prefix);
+  const ProgramResult r = run_estimator({f.control + "  ", f.data, f.locals, f.report + " "});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> report = lines(read_text(f.report));
+  ASSERT_GE(report.size(), 2u);
+  EXPECT_EQ(report[0], " T" + std::string(79, ' '));
+  EXPECT_EQ(report[1], "");
+}
+
+TEST(EstimatorProgram, PlotCountSmallerOrLargerThanTheFiles) {
+  TempDir dir;
+  ControlSettings s = model1(2);
+  s.np = 4;
+  const FitFiles f = write_fit_problem(dir, small_plots(), s);
+  ProgramResult r = run_estimator(f.args());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(read_text(f.report).find(" NUMBER OF PLOTS:   4"), std::string::npos);
+
+  s.np = 7;
+  const FitFiles g = write_fit_problem(dir, small_plots(), s, "more");
+  r = run_estimator(g.args());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("estimator: local-parameter file '" + g.locals + "': record 7 was asked for, but the file holds only 6"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(std::filesystem::exists(g.report));
+}
+
+TEST(EstimatorProgram, InputFailuresAreDiagnosed) {
+  TempDir dir;
+  const FitFiles f = write_fit_problem(dir, small_plots(), model1(2));
+  struct Case {
+    std::vector<std::string> args;
+    std::string control;  // written to bad.ctl when not empty
+    std::string expected;
+  } cases[] = {
+      {{f.control, f.data}, "", "estimator: missing argument 3: the local-parameter file"},
+      {{dir / "absent.ctl", f.data, f.locals, f.report}, "", "estimator: cannot open the control file '" + dir / "absent.ctl" + "'"},
+      {{f.control, dir / "absent.dat", f.locals, f.report}, "", "estimator: cannot open the data file"},
+      {{dir / "bad.ctl", f.data, f.locals, f.report}, "T\n4 1.5 6\n", "line 2: expected an integer for NL, the number of locals, found \"1.5\""},
+      {{dir / "bad.ctl", f.data, f.locals, f.report}, "T\n4 1 6 1 1 1 1 1 50 1e-8 0.1 0.2\n", "where a number for the starting value of global 3 was expected"},
+      {{dir / "bad.ctl", f.data, f.locals, f.report}, "T\n4 1 6 1 1 1 1 1 50 1e-8 0.1 0.2 0.3 0.4\n1 x 1\n", "line 3: expected a number for the model number and the two model constants, found \"x\""},
+      {{dir / "bad.ctl", f.data, f.locals, f.report}, "", "control file '" + dir / "bad.ctl" + "' is empty"},
+  };
+  for (const Case& c : cases) {
+    dir.write("bad.ctl", c.control);
+    const ProgramResult r = run_estimator(c.args);
+    EXPECT_EQ(r.status, 2) << c.expected;
+    EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
+  }
+}
+
+TEST(EstimatorProgram, FailedRunKeepsThePreviousReport) {
+  TempDir dir;
+  const FitFiles f = write_fit_problem(dir, small_plots(), model1(2));
+  dir.write("fit.rep", "previous report\n");
+  ControlSettings s = model1(2);
+  s.model = 0;
+  dir.write("fit.ctl", control_text(s, 6));
+  const ProgramResult r = run_estimator(f.args());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(read_text(f.report), "previous report\n");
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(f.report).parent_path()))
+    EXPECT_EQ(entry.path().string().find(".partial-"), std::string::npos) << "temporary left behind";
+}
+
+}  // namespace

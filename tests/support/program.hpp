@@ -1,0 +1,19 @@
+// Runs one of the project's programs as a separate process, with given
+// arguments and standard input, and collects its output and exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProgramResult {
+  int status = -1;  // exit status; 128 + signal number when killed
+  std::string out;
+  std::string err;
+};
+
+ProgramResult run_program(const std::string& path, const std::vector<std::string>& args, const std::string& input = "");
+
+inline ProgramResult run_estimator(const std::vector<std::string>& args) { return run_program(ESTIMATOR_PATH, args); }
+inline ProgramResult run_preparer(const std::vector<std::string>& args, const std::string& answers) {
+  return run_program(PREPARER_PATH, args, answers);
+}
