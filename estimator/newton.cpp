@@ -48,6 +48,7 @@ inline double max_abs(double so_far, double v) {
 }
 
 std::string number_text(double v) {
+  if (std::isnan(v)) return "nan";  // the same on every machine, whatever its sign bit
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.6g", v);
   return buf;
