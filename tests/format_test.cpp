@@ -107,9 +107,16 @@ TEST(FormatInterpreter, ReportPlotBlockReversion) {
   }
   EXPECT_EQ(run(fmt, nine), "            7   3" + line + "\n\n");
 
+  // Four locals: nine values, the block ends with an empty line.
   io::Items eleven = nine;
   eleven.r(10).r(11);
+  // Five locals: eleven values, three lines with the middle one empty.
   EXPECT_EQ(run(fmt, eleven), "            7   3" + line + "\n\n" + g(10, 13, 6) + g(11, 13, 6) + "\n");
+  // Six locals: thirteen values, the same three lines.
+  io::Items thirteen = eleven;
+  thirteen.r(12).r(13);
+  EXPECT_EQ(run(fmt, thirteen),
+            "            7   3" + line + "\n\n" + g(10, 13, 6) + g(11, 13, 6) + g(12, 13, 6) + g(13, 13, 6) + "\n");
 }
 
 TEST(FormatInterpreter, ReversionToBeginningAndStops) {
