@@ -17,14 +17,8 @@ namespace {
 
 constexpr int kControlUnit = 1;
 
-// A file name from the command line: taken whole, trailing blanks removed.
 std::string argument(int argc, char** argv, int k, const char* what) {
-  if (k >= argc) io::fail(std::string("missing argument ") + std::to_string(k) + ": the " + what +
-                          " (usage: estimator CONTROL DATA LOCALS REPORT)");
-  std::string name = argv[k];
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  if (name.empty()) io::fail(std::string("argument ") + std::to_string(k) + " (the " + what + ") is empty");
-  return name;
+  return io::file_argument(argc, argv, k, what, "estimator CONTROL DATA LOCALS REPORT");
 }
 
 [[noreturn]] void stop_with(const std::string& message) {

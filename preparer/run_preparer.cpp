@@ -18,13 +18,7 @@ constexpr int kLocalsUnit = 3;
 constexpr int kParametersUnit = 4;
 
 std::string argument(int argc, char** argv, int k, const char* what) {
-  if (k >= argc)
-    io::fail(std::string("missing argument ") + std::to_string(k) + ": the " + what +
-             " (usage: preparer RAW-DATA DATA LOCALS [PARAMETERS])");
-  std::string name = argv[k];
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  if (name.empty()) io::fail(std::string("argument ") + std::to_string(k) + " (the " + what + ") is empty");
-  return name;
+  return io::file_argument(argc, argv, k, what, "preparer RAW-DATA DATA LOCALS [PARAMETERS]");
 }
 
 }  // namespace

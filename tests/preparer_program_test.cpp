@@ -247,6 +247,18 @@ TEST_F(Preparer, MissingInputsEndWithADiagnostic) {
   EXPECT_NE(r.err.find("missing argument 3"), std::string::npos) << r.err;
 }
 
+TEST_F(Preparer, LongFileNamesAreTakenWhole) {
+  const std::string deep = std::string(90, 'd');
+  std::filesystem::create_directories(dir / deep);
+  const std::string raw = dir.write(deep + "/" + std::string(95, 'r'), "1 1 1\n");
+  const std::string data = dir / (deep + "/" + std::string(96, 'a'));
+  const std::string locals = dir / (deep + "/" + std::string(97, 'l'));
+  const ProgramResult r = run_preparer({raw, data + "   ", locals}, "1 1 1 1 0 0 0\n0\n1\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_bytes(data).size(), 40u);
+  EXPECT_EQ(read_bytes(locals).size(), 748u);
+}
+
 // A plot written by the preparer reads back unchanged through the
 // estimator's own routines.
 TEST_F(Preparer, PlotsReadBackThroughTheEstimator) {
