@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -147,16 +148,23 @@ void SequentialWriter::finish() {
 
 // ---------------------------------------------------------------- direct access
 
-DirectAccessFile::DirectAccessFile(const std::string& path, std::string role, int record_length, Mode mode)
+DirectAccessFile::DirectAccessFile(const std::string& path, std::string role, int record_length, Mode mode,
+                                   int block_records)
     : fd_(open_file(path, role, mode == Mode::create ? (O_RDWR | O_CREAT) : O_RDWR)),
       role_(named(role, path)),
-      record_length_(record_length) {
+      record_length_(record_length),
+      block_records_(block_records),
+      cache_(static_cast<std::size_t>(record_length) * static_cast<std::size_t>(block_records)) {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) fail("cannot examine the " + role_ + ": " + std::strerror(errno));
   size_ = st.st_size;
 }
 
 DirectAccessFile::~DirectAccessFile() {
+  try {
+    flush();
+  } catch (const IoError&) {
+  }
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -164,15 +172,23 @@ std::int64_t DirectAccessFile::records_in_file() const {
   return (size_ + record_length_ - 1) / record_length_;
 }
 
-void DirectAccessFile::read(std::int64_t record, unsigned char* dst) {
-  const std::int64_t offset = (record - 1) * record_length_;
-  if (record < 1 || offset >= size_)
-    fail(role_ + ": record " + std::to_string(record) + " was asked for, but the file holds only " +
-         std::to_string(records_in_file()) + " records of " + std::to_string(record_length_) + " bytes");
+void DirectAccessFile::flush() {
+  if (dirty_end_ > dirty_begin_) {
+    const std::int64_t base = cached_block_ * block_records_ * record_length_;
+    write_all(fd_, cache_.data() + dirty_begin_, static_cast<std::size_t>(dirty_end_ - dirty_begin_),
+              base + dirty_begin_, role_);
+  }
+  dirty_begin_ = dirty_end_ = 0;
+}
+
+void DirectAccessFile::load_block(std::int64_t block) {
+  flush();
+  cached_block_ = -1;
+  const std::int64_t base = block * block_records_ * record_length_;
   std::size_t got = 0;
-  const std::size_t want = static_cast<std::size_t>(record_length_);
+  const std::size_t want = cache_.size();
   while (got < want) {
-    const ssize_t k = ::pread(fd_, dst + got, want - got, offset + static_cast<std::int64_t>(got));
+    const ssize_t k = ::pread(fd_, cache_.data() + got, want - got, base + static_cast<std::int64_t>(got));
     if (k < 0) {
       if (errno == EINTR) continue;
       fail("cannot read the " + role_ + ": " + std::strerror(errno));
@@ -180,16 +196,48 @@ void DirectAccessFile::read(std::int64_t record, unsigned char* dst) {
     if (k == 0) break;
     got += static_cast<std::size_t>(k);
   }
-  std::memset(dst + got, 0, want - got);
+  std::memset(cache_.data() + got, 0, want - got);
+  cached_block_ = block;
+}
+
+unsigned char* DirectAccessFile::slot(std::int64_t record) {
+  const std::int64_t block = (record - 1) / block_records_;
+  if (block != cached_block_) load_block(block);
+  return cache_.data() + ((record - 1) % block_records_) * record_length_;
+}
+
+void DirectAccessFile::read(std::int64_t record, unsigned char* dst) {
+  const std::int64_t offset = (record - 1) * record_length_;
+  if (record < 1 || offset >= size_)
+    fail(role_ + ": record " + std::to_string(record) + " was asked for, but the file holds only " +
+         std::to_string(records_in_file()) + " records of " + std::to_string(record_length_) + " bytes");
+  const unsigned char* p = slot(record);
+  std::memcpy(dst, p, static_cast<std::size_t>(record_length_));
+  // A record that the end of the file cuts short reads as zeros beyond it.
+  const std::int64_t present = size_ - offset;
+  if (present < record_length_) std::memset(dst + present, 0, static_cast<std::size_t>(record_length_ - present));
 }
 
 void DirectAccessFile::write(std::int64_t record, const unsigned char* src, int count) {
+  if (record < 1) fail(role_ + ": record " + std::to_string(record) + " cannot be written");
+  unsigned char* p = slot(record);
+  std::memcpy(p, src, static_cast<std::size_t>(count));
+  const std::int64_t begin = p - cache_.data();
+  const std::int64_t end = begin + count;
+  if (dirty_end_ == dirty_begin_) {
+    dirty_begin_ = begin;
+    dirty_end_ = end;
+  } else {
+    dirty_begin_ = std::min(dirty_begin_, begin);
+    dirty_end_ = std::max(dirty_end_, end);
+  }
   const std::int64_t offset = (record - 1) * record_length_;
-  write_all(fd_, src, static_cast<std::size_t>(count), offset, role_);
   if (offset + count > size_) size_ = offset + count;
 }
 
 void DirectAccessFile::truncate(std::int64_t records) {
+  flush();
+  cached_block_ = -1;
   const std::int64_t size = records * record_length_;
   if (::ftruncate(fd_, size) != 0) fail("cannot shorten the " + role_ + ": " + std::strerror(errno));
   size_ = size;

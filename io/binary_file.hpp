@@ -72,18 +72,27 @@ class SequentialWriter {
   std::int64_t flushed_ = 0;  // bytes already on disk
 };
 
+// Records are reached through a cache of one block of consecutive records:
+// passes that visit the records in order cost one read and at most one write
+// per block. A write changes the block in memory; the changed span goes back
+// to the file when another block is needed, on flush(), and on destruction.
 class DirectAccessFile {
  public:
   enum class Mode { read_write_existing, create };
-  DirectAccessFile(const std::string& path, std::string role, int record_length, Mode mode);
+  DirectAccessFile(const std::string& path, std::string role, int record_length, Mode mode,
+                   int block_records = kDefaultBlockRecords);
   ~DirectAccessFile();
   DirectAccessFile(const DirectAccessFile&) = delete;
   DirectAccessFile& operator=(const DirectAccessFile&) = delete;
+
+  static constexpr int kDefaultBlockRecords = 2048;
 
   // Reads record_length bytes of record `record`; zeros where the file ends.
   void read(std::int64_t record, unsigned char* dst);
   // Writes the first `count` bytes of record `record`; the rest stays.
   void write(std::int64_t record, const unsigned char* src, int count);
+  // Writes out what has changed.
+  void flush();
   // Cuts the file after `records` records.
   void truncate(std::int64_t records);
   std::int64_t records_in_file() const;
@@ -91,10 +100,18 @@ class DirectAccessFile {
   const std::string& role() const { return role_; }
 
  private:
+  void load_block(std::int64_t block);
+  unsigned char* slot(std::int64_t record);
+
   int fd_ = -1;
   std::string role_;
   int record_length_;
-  std::int64_t size_ = 0;
+  std::int64_t size_ = 0;  // bytes in the file, counting changes not yet written
+  std::int64_t block_records_;
+  std::vector<unsigned char> cache_;
+  std::int64_t cached_block_ = -1;
+  std::int64_t dirty_begin_ = 0;  // changed byte span within the cache
+  std::int64_t dirty_end_ = 0;
 };
 
 }  // namespace io
