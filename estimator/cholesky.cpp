@@ -11,9 +11,14 @@ namespace {
 // 0-based position of element (i, j), j <= i, both counted from 1.
 inline std::size_t at(int i, int j) { return static_cast<std::size_t>(i * (i - 1) / 2 + j - 1); }
 
+thread_local int* deferred_warnings = nullptr;
+
 void warn_near_singular() {
-  static const io::Format format("(44H *****  WARNING! MATRIX NEAR SINGULAR  *****)");
-  io::console().write(format);
+  if (deferred_warnings != nullptr) {
+    ++*deferred_warnings;
+  } else {
+    write_warnings(1);
+  }
 }
 
 // Column i of the factor below the diagonal, from the input values of column
@@ -76,6 +81,14 @@ void modified_factor(int n, int i0, double s, std::span<double> a) {
 }
 
 }  // namespace
+
+DeferredWarnings::DeferredWarnings(int& counter) : previous_(deferred_warnings) { deferred_warnings = &counter; }
+DeferredWarnings::~DeferredWarnings() { deferred_warnings = previous_; }
+
+void write_warnings(int count) {
+  static const io::Format format("(44H *****  WARNING! MATRIX NEAR SINGULAR  *****)");
+  for (int i = 0; i < count; ++i) io::console().write(format);
+}
 
 void chol1(const int& n, const int&, const int& m, const int&, std::span<double> a, std::span<double> b, int& ierr) {
   ierr = 0;

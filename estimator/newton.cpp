@@ -5,16 +5,27 @@
 //   S dx = sum B^T C^-1 g_l - sum g_x,   lstep = -C^-1 (g_l + B dx).
 // Between the derivative pass and the step pass a record's work block holds
 // L^-1 g_l (column 1) and L^-1 B (columns 2 .. ng+1).
+//
+// Each pass takes the plots in blocks: the calling thread reads a block's
+// records and measurements in plot order, the worker pool evaluates the plots
+// of the block, and the calling thread then adds up their contributions,
+// writes the trace and rewrites the records, again in plot order. Every sum is
+// therefore formed in the same order whatever the number of threads, and the
+// trace, the report and the files are the same to the last bit.
 #include "estimator/newton.hpp"
 
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <string>
+#include <vector>
 
 #include "estimator/cholesky.hpp"
 #include "estimator/likelihood.hpp"
+#include "estimator/models/model_table.hpp"
 #include "estimator/models/models.hpp"
 #include "estimator/plot_files.hpp"
+#include "estimator/worker_pool.hpp"
 #include "io/errors.hpp"
 #include "io/format.hpp"
 #include "io/text_writer.hpp"
@@ -22,8 +33,9 @@
 namespace estimator {
 namespace {
 
-inline constexpr double kStartObjective = 1e75;
-inline constexpr double kSlack = 1e-10;
+constexpr double kStartObjective = 1e75;
+constexpr double kSlack = 1e-10;
+constexpr int kBlockPlots = 256;
 
 const io::Format& trial_header_format() {
   static const io::Format f("(/,9H ALPHA = ,G11.5,/,13H     PLOT   N,6X,8HFUNCTION,16X,16HLOCAL PARAMETERS)");
@@ -40,7 +52,8 @@ const io::Format& summary_format() {
   return f;
 }
 
-// Largest magnitude so far; a value that is not a number stays so.
+// Largest magnitude so far; a value that is not a number stays so. The result
+// does not depend on the order of the values.
 inline double max_abs(double so_far, double v) {
   const double m = std::fabs(v);
   if (std::isnan(so_far) || std::isnan(m)) return NAN;
@@ -73,6 +86,89 @@ std::string number_text(double v) {
   throw io::Stop{io::kExitDetectedError};
 }
 
+// One plot of a block: its record, its measurements and what the workers
+// computed for it.
+struct PlotSlot {
+  Locals locals;
+  WorkBlock work;
+  LocalFactor lfactor;
+  std::int32_t record_id;
+  Measurements ages;
+  Measurements heights;
+  int id;
+  int n;
+  // Results of the workers.
+  double f;
+  Locals trial_locals;
+  Globals ggrad;
+  Globals dx_part;       // (B^T C^-1 g_l)(i)
+  GlobalFactor hgg;      // A
+  GlobalFactor reduced;  // (B^T C^-1 B)(i, j), packed
+  double largest;        // largest |lgrad| or |lstep|
+  int ierr;
+  int warnings;
+};
+
+// A failure met while loading a block; it is raised when the ordered
+// processing reaches its plot, so the console reads as in a plot-by-plot pass.
+struct Failure {
+  int at = -1;
+  std::exception_ptr error;
+  PlotCheck check = PlotCheck::ok;
+  int iplot = 0, id = 0, n = 0;
+  bool model = false;
+};
+
+class Passes {
+ public:
+  Passes(WorkerPool& pool) : pool_(pool), slots_(kBlockPlots) {}
+
+  // Reads the records (and the measurements) of plots first .. first+count-1;
+  // returns how many were read before a failure.
+  int load(int first, int count, bool with_data, Failure& failure) {
+    for (int k = 0; k < count; ++k) {
+      const int iplot = first + k;
+      PlotSlot& s = slots_[static_cast<std::size_t>(k)];
+      try {
+        get(iplot, s.locals, s.work, s.lfactor);
+        s.record_id = esde.plot_id;
+        if (!valid_model(esde.model)) {
+          failure = {k, nullptr, PlotCheck::ok, iplot, 0, 0, true};
+          return k;
+        }
+        if (with_data) {
+          const PlotCheck check = read_plot(iplot, s.id, s.n, s.ages, s.heights);
+          if (check != PlotCheck::ok) {
+            failure = {k, nullptr, check, iplot, s.id, s.n, false};
+            return k;
+          }
+        }
+      } catch (...) {
+        failure = {k, std::current_exception(), PlotCheck::ok, iplot, 0, 0, false};
+        return k;
+      }
+    }
+    return count;
+  }
+
+  static void raise(const Failure& failure) {
+    if (failure.at < 0) return;
+    if (failure.error) std::rethrow_exception(failure.error);
+    if (failure.model) {
+      Curve curve{};
+      trpars(Globals{}, Locals{}, curve);  // writes the model number error and stops
+    }
+    refuse_plot(failure.check, failure.iplot, failure.id, failure.n);
+  }
+
+  PlotSlot& slot(int k) { return slots_[static_cast<std::size_t>(k)]; }
+  WorkerPool& pool() { return pool_; }
+
+ private:
+  WorkerPool& pool_;
+  std::vector<PlotSlot> slots_;
+};
+
 }  // namespace
 
 void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, GlobalFactor& hfactor, int& npd) {
@@ -83,7 +179,10 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
   const int nll = sizes.nll;
   const int ng1 = ng + 1;
   const int nwork = sizes.nwork;
+  const auto at = [](int i) { return static_cast<std::size_t>(i); };
   io::TextWriter& console = io::console();
+  WorkerPool pool(configured_threads());
+  Passes passes(pool);
 
   double fold = kStartObjective;
   double alpha = 0.0;
@@ -92,28 +191,9 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
   double dmax = 0.0;
   double gmax = 0.0;
   int npd0 = 0;
-
   Globals trial_globals{};
   Globals summed_gradient{};
-  Globals ggrad{};
-  GlobalFactor hgg{};
-  Locals locals{};
-  Locals trial_locals{};
-  WorkBlock work{};
-  LocalFactor lfactor{};
-  Curve curve{};
-  CurveGradient fgrad{};
-  CurveHessian fhess{};
-  double f = 0.0;
-  int id = 0;
-  int n = 0;
   io::Items items;
-
-  const std::span<double> lgrad(work.data(), static_cast<std::size_t>(nl));
-  const std::span<double> hlg(work.data() + nl, static_cast<std::size_t>(ng * nl));
-  const std::span<double> hll(lfactor.data(), static_cast<std::size_t>(nll));
-  const std::span<double> ggrad_out(ggrad.data(), static_cast<std::size_t>(ng));
-  const std::span<double> hgg_out(hgg.data(), static_cast<std::size_t>(ngg));
 
   for (bool first = true;; first = false) {
     if (!first) {
@@ -127,26 +207,36 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
     for (;;) {
       fnew = 0.0;
       console.write(trial_header_format(), io::Items().r(alpha));
-      for (int i = 0; i < ng; ++i) trial_globals[static_cast<std::size_t>(i)] = globals[static_cast<std::size_t>(i)] + alpha * dx[static_cast<std::size_t>(i)];
+      for (int i = 0; i < ng; ++i) trial_globals[at(i)] = globals[at(i)] + alpha * dx[at(i)];
       int bad_plot = 0;
       int bad_id = 0;
       double bad_f = 0.0;
-      for (int iplot = 1; iplot <= np; ++iplot) {
-        get(iplot, locals, work, lfactor);
-        for (int j = 0; j < nl; ++j) trial_locals[static_cast<std::size_t>(j)] = locals[static_cast<std::size_t>(j)] + alpha * work[static_cast<std::size_t>(j)];
-        trpars(trial_globals, trial_locals, curve);
-        funct(iplot, curve, f, id, n);
-        fnew += f;
-        if (bad_plot == 0 && !std::isfinite(f)) {
-          bad_plot = iplot;
-          bad_id = id;
-          bad_f = f;
+      for (int block = 1; block <= np; block += kBlockPlots) {
+        Failure failure;
+        const int count = passes.load(block, std::min(kBlockPlots, np - block + 1), true, failure);
+        pool.run(count, [&](int b) {
+          PlotSlot& s = passes.slot(b);
+          for (int j = 0; j < nl; ++j) s.trial_locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
+          Curve curve{};
+          trpars(trial_globals, s.trial_locals, curve);
+          s.f = plot_objective(curve, s.n, s.ages.data(), s.heights.data());
+        });
+        for (int b = 0; b < count; ++b) {
+          const PlotSlot& s = passes.slot(b);
+          const int iplot = block + b;
+          fnew += s.f;
+          if (bad_plot == 0 && !std::isfinite(s.f)) {
+            bad_plot = iplot;
+            bad_id = s.id;
+            bad_f = s.f;
+          }
+          if (mfreq > 0 && iplot % mfreq == 0) {
+            items = io::Items();
+            items.i(s.id).i(s.n).r(s.f).reals({s.trial_locals.data(), at(nl)});
+            console.write(plot_line_format(), items);
+          }
         }
-        if (mfreq > 0 && iplot % mfreq == 0) {
-          items = io::Items();
-          items.i(id).i(n).r(f).reals({trial_locals.data(), static_cast<std::size_t>(nl)});
-          console.write(plot_line_format(), items);
-        }
+        Passes::raise(failure);
       }
       if (fnew <= fold + kSlack) break;
       if (k == 0 && alpha == 0.0) stop_at_start(fnew, bad_plot, bad_id, bad_f);
@@ -162,62 +252,98 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
     npd = 0;
     fold = fnew;
     globals = trial_globals;
-    for (int iplot = 1; iplot <= np; ++iplot) {
-      get(iplot, locals, work, lfactor);
-      for (int j = 0; j < nl; ++j) locals[static_cast<std::size_t>(j)] = locals[static_cast<std::size_t>(j)] + alpha * work[static_cast<std::size_t>(j)];
-      trpars(globals, locals, curve);
-      ders(iplot, curve, fgrad, fhess);
-      trders(curve, globals, locals, f, fgrad, fhess, ggrad_out, lgrad, hgg_out, hlg, hll);
-      for (int j = 0; j < nl; ++j) gmax = max_abs(gmax, work[static_cast<std::size_t>(j)]);
-      int ierr = 0;
-      chol1(nl, nll, ng1, nwork, lfactor, work, ierr);
-      npd += ierr;
-      auto w = [&work, nl](int l, int c) { return work[static_cast<std::size_t>(l + nl * c)]; };  // 0-based
-      for (int i = 0; i < ng; ++i) {
-        summed_gradient[static_cast<std::size_t>(i)] += ggrad[static_cast<std::size_t>(i)];
-        double s = 0.0;
-        for (int l = 0; l < nl; ++l) s += w(l, 0) * w(l, i + 1);
-        dx[static_cast<std::size_t>(i)] += s;
-      }
-      for (int i = 0, p = 0; i < ng; ++i) {
-        for (int j = 0; j <= i; ++j, ++p) {
-          double s = 0.0;
-          for (int l = 0; l < nl; ++l) s += w(l, i + 1) * w(l, j + 1);
-          hfactor[static_cast<std::size_t>(p)] += hgg[static_cast<std::size_t>(p)];
-          hfactor[static_cast<std::size_t>(p)] -= s;
+    for (int block = 1; block <= np; block += kBlockPlots) {
+      Failure failure;
+      const int count = passes.load(block, std::min(kBlockPlots, np - block + 1), true, failure);
+      pool.run(count, [&](int b) {
+        PlotSlot& s = passes.slot(b);
+        for (int j = 0; j < nl; ++j) s.locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
+        Curve curve{};
+        CurveGradient fgrad{};
+        CurveHessian fhess{};
+        trpars(globals, s.locals, curve);
+        plot_derivatives(curve, s.n, s.ages.data(), s.heights.data(), fgrad, fhess);
+        trders(curve, globals, s.locals, fnew, fgrad, fhess, {s.ggrad.data(), at(ng)}, {s.work.data(), at(nl)},
+               {s.hgg.data(), at(ngg)}, {s.work.data() + nl, at(ng * nl)}, {s.lfactor.data(), at(nll)});
+        s.largest = 0.0;
+        for (int j = 0; j < nl; ++j) s.largest = max_abs(s.largest, s.work[at(j)]);
+        s.warnings = 0;
+        {
+          DeferredWarnings deferred(s.warnings);
+          chol1(nl, nll, ng1, nwork, s.lfactor, s.work, s.ierr);
         }
+        auto w = [&s, nl](int l, int c) { return s.work[static_cast<std::size_t>(l + nl * c)]; };
+        for (int i = 0, p = 0; i < ng; ++i) {
+          double sum = 0.0;
+          for (int l = 0; l < nl; ++l) sum += w(l, 0) * w(l, i + 1);
+          s.dx_part[at(i)] = sum;
+          for (int j = 0; j <= i; ++j, ++p) {
+            double cross = 0.0;
+            for (int l = 0; l < nl; ++l) cross += w(l, i + 1) * w(l, j + 1);
+            s.reduced[at(p)] = cross;
+          }
+        }
+      });
+      for (int b = 0; b < count; ++b) {
+        PlotSlot& s = passes.slot(b);
+        gmax = max_abs(gmax, s.largest);
+        npd += s.ierr;
+        write_warnings(s.warnings);
+        for (int i = 0; i < ng; ++i) {
+          summed_gradient[at(i)] += s.ggrad[at(i)];
+          dx[at(i)] += s.dx_part[at(i)];
+        }
+        for (int p = 0; p < ngg; ++p) {
+          hfactor[at(p)] += s.hgg[at(p)];
+          hfactor[at(p)] -= s.reduced[at(p)];
+        }
+        esde.plot_id = s.record_id;
+        put(block + b, s.locals, s.work, s.lfactor);
       }
-      put(iplot, locals, work, lfactor);
+      Passes::raise(failure);
     }
+    flush_records();
 
     // Global step from the reduced system.
     for (int i = 0; i < ng; ++i) {
-      gmax = max_abs(gmax, summed_gradient[static_cast<std::size_t>(i)]);
-      dx[static_cast<std::size_t>(i)] -= summed_gradient[static_cast<std::size_t>(i)];
+      gmax = max_abs(gmax, summed_gradient[at(i)]);
+      dx[at(i)] -= summed_gradient[at(i)];
     }
     chol1(ng, ngg, 1, ng, hfactor, dx, npd0);
     chol2(ng, ngg, 1, ng, hfactor, dx);
     dmax = 0.0;
-    for (int i = 0; i < ng; ++i) dmax = max_abs(dmax, dx[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < ng; ++i) dmax = max_abs(dmax, dx[at(i)]);
 
     // Step pass: each plot's local step by back-substitution.
-    for (int iplot = 1; iplot <= np; ++iplot) {
-      get(iplot, locals, work, lfactor);
-      for (int j = 0; j < nl; ++j) {
-        double s = 0.0;
-        for (int i = 0; i < ng; ++i) s += work[static_cast<std::size_t>(j + nl * (i + 1))] * dx[static_cast<std::size_t>(i)];
-        work[static_cast<std::size_t>(j)] += s;
+    for (int block = 1; block <= np; block += kBlockPlots) {
+      Failure failure;
+      const int count = passes.load(block, std::min(kBlockPlots, np - block + 1), false, failure);
+      pool.run(count, [&](int b) {
+        PlotSlot& s = passes.slot(b);
+        for (int j = 0; j < nl; ++j) {
+          double sum = 0.0;
+          for (int i = 0; i < ng; ++i) sum += s.work[at(j + nl * (i + 1))] * dx[at(i)];
+          s.work[at(j)] += sum;
+        }
+        chol2(nl, nll, 1, nl, s.lfactor, s.work);
+        s.largest = 0.0;
+        for (int j = 0; j < nl; ++j) {
+          s.work[at(j)] = -s.work[at(j)];
+          s.largest = max_abs(s.largest, s.work[at(j)]);
+        }
+      });
+      for (int b = 0; b < count; ++b) {
+        PlotSlot& s = passes.slot(b);
+        dmax = max_abs(dmax, s.largest);
+        esde.plot_id = s.record_id;
+        put(block + b, s.locals, s.work, s.lfactor);
       }
-      chol2(nl, nll, 1, nl, lfactor, work);
-      for (int j = 0; j < nl; ++j) {
-        work[static_cast<std::size_t>(j)] = -work[static_cast<std::size_t>(j)];
-        dmax = max_abs(dmax, work[static_cast<std::size_t>(j)]);
-      }
-      put(iplot, locals, work, lfactor);
+      Passes::raise(failure);
     }
+    flush_records();
 
     items = io::Items();
-    items.i(k).r(fold).i(npd).i(npd0).r(dmax).r(gmax).r(alpha).reals({globals.data(), static_cast<std::size_t>(ng)});
+    items.i(k).r(fold).i(npd).i(npd0).r(dmax).r(gmax).r(alpha).reals({globals.data(), at(ng)});
     console.write(summary_format(), items);
     ++k;
 

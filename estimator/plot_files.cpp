@@ -18,7 +18,7 @@ namespace {
 
 }  // namespace
 
-void rdata(int iplot, int& id, int& n, Measurements& ages, Measurements& heights) {
+PlotCheck read_plot(int iplot, int& id, int& n, Measurements& ages, Measurements& heights) {
   io::SequentialReader& data = io::sequential_in(files.data_unit);
   if (iplot == 1) data.rewind();
 
@@ -30,12 +30,8 @@ void rdata(int iplot, int& id, int& n, Measurements& ages, Measurements& heights
   data.finish_record();
   id = common::load_i32(header.data());
   n = common::load_i32(header.data() + 4);
-
-  if (id != esde.plot_id) stop_with("*** RDATA: Bad plot ID, should not happen  ***");
-  if (n > common::kMaxMeasurements || n < 1)
-    stop_with("*** RDATA: Plot " + std::to_string(iplot) + " (ID " + std::to_string(id) + ") has " +
-              std::to_string(n) + " measurements; a plot must have 1 to " +
-              std::to_string(common::kMaxMeasurements) + " ***");
+  if (id != esde.plot_id) return PlotCheck::wrong_id;
+  if (n > common::kMaxMeasurements || n < 1) return PlotCheck::wrong_count;
 
   std::array<unsigned char, common::kMeasurementPairBytes * common::kMaxMeasurements> pairs{};
   if (!data.start_record())
@@ -48,7 +44,21 @@ void rdata(int iplot, int& id, int& n, Measurements& ages, Measurements& heights
     ages[static_cast<std::size_t>(i)] = common::load_f64(pair);
     heights[static_cast<std::size_t>(i)] = common::load_f64(pair + 8);
   }
+  return PlotCheck::ok;
 }
+
+void refuse_plot(PlotCheck check, int iplot, int id, int n) {
+  if (check == PlotCheck::wrong_id) stop_with("*** RDATA: Bad plot ID, should not happen  ***");
+  stop_with("*** RDATA: Plot " + std::to_string(iplot) + " (ID " + std::to_string(id) + ") has " + std::to_string(n) +
+            " measurements; a plot must have 1 to " + std::to_string(common::kMaxMeasurements) + " ***");
+}
+
+void rdata(int iplot, int& id, int& n, Measurements& ages, Measurements& heights) {
+  const PlotCheck check = read_plot(iplot, id, n, ages, heights);
+  if (check != PlotCheck::ok) refuse_plot(check, iplot, id, n);
+}
+
+void flush_records() { io::direct(files.locals_unit).flush(); }
 
 void get(int iplot, Locals& locals, WorkBlock& block, LocalFactor& lfactor) {
   const common::RecordLayout layout{sizes.ng, sizes.nl};

@@ -12,6 +12,15 @@
 namespace estimator {
 
 void rdata(int iplot, int& id, int& n, Measurements& ages, Measurements& heights);
+
+// rdata without the console: reads the plot and tells what is wrong with it;
+// refuse_plot then writes the message rdata would write and stops the run.
+enum class PlotCheck { ok, wrong_id, wrong_count };
+PlotCheck read_plot(int iplot, int& id, int& n, Measurements& ages, Measurements& heights);
+[[noreturn]] void refuse_plot(PlotCheck check, int iplot, int id, int n);
+
+// Writes out changed local-parameter records kept in memory.
+void flush_records();
 void get(int iplot, Locals& locals, WorkBlock& block, LocalFactor& lfactor);
 void put(int iplot, const Locals& locals, const WorkBlock& block, const LocalFactor& lfactor);
 void setpf();

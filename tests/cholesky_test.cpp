@@ -178,4 +178,20 @@ TEST(Cholesky, ModifiedFactorIsOfANearbyMatrix) {
   }
 }
 
+TEST(Cholesky, DeferredWarningsAreCountedNotWritten) {
+  int counted = 0;
+  std::vector<double> a = {0.0};
+  std::vector<double> b = {1.0};
+  int ierr = 0;
+  const std::string quiet = console_output([&] {
+    estimator::DeferredWarnings deferred(counted);
+    chol1(1, 1, 1, 1, a, b, ierr);
+  });
+  EXPECT_EQ(quiet, "");
+  EXPECT_EQ(counted, 2);
+  EXPECT_EQ(console_output([&] { estimator::write_warnings(counted); }), kWarning + kWarning);
+  a = {0.0};
+  EXPECT_EQ(console_output([&] { chol1(1, 1, 1, 1, a, b, ierr); }), kWarning + kWarning) << "written again once released";
+}
+
 }  // namespace
