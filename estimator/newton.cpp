@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,7 @@ namespace {
 
 constexpr double kStartObjective = 1e75;
 constexpr double kSlack = 1e-10;
-constexpr int kBlockPlots = 256;
+constexpr int kBlockPlots = 256;  // plots read and evaluated together
 
 const io::Format& trial_header_format() {
   static const io::Format f("(/,9H ALPHA = ,G11.5,/,13H     PLOT   N,6X,8HFUNCTION,16X,16HLOCAL PARAMETERS)");
@@ -119,16 +120,70 @@ struct Failure {
   bool model = false;
 };
 
-class Passes {
+// Runs one pass over every plot, a block at a time. The calling thread reads
+// the blocks in plot order, the pool evaluates them, and the calling thread
+// then takes each block's results in plot order. While the pool evaluates
+// block k, the calling thread takes the results of block k-1 and reads block
+// k+1, and then helps with what is left of block k.
+class PassDriver {
  public:
-  Passes(WorkerPool& pool) : pool_(pool), slots_(kBlockPlots) {}
+  explicit PassDriver(WorkerPool& pool) : pool_(pool) {
+    for (auto& set : sets_) set.resize(kBlockPlots);
+  }
+
+  // evaluate(slot) runs on any thread and must not throw; take(slot, iplot)
+  // runs on the calling thread, in plot order.
+  template <class Evaluate, class Take>
+  void run(bool with_data, Evaluate evaluate, Take take) {
+    const int np = sizes.np;
+    const int blocks = (np + kBlockPlots - 1) / kBlockPlots;
+    int loaded = 0;
+    bool stopped = false;
+    auto load_next = [&] {
+      if (loaded == blocks || stopped) return;
+      const int first = 1 + loaded * kBlockPlots;
+      Batch& batch = batches_[static_cast<std::size_t>(loaded % 3)];
+      batch.failure = Failure{};
+      batch.count = load(sets_[static_cast<std::size_t>(loaded % 3)], first, std::min(kBlockPlots, np - first + 1),
+                         with_data, batch.failure);
+      stopped = batch.failure.at >= 0;
+      ++loaded;
+    };
+    auto take_block = [&](int block) {
+      const Batch& batch = batches_[static_cast<std::size_t>(block % 3)];
+      std::vector<PlotSlot>& set = sets_[static_cast<std::size_t>(block % 3)];
+      for (int b = 0; b < batch.count; ++b) take(set[static_cast<std::size_t>(b)], 1 + block * kBlockPlots + b);
+      raise(batch.failure);
+    };
+    load_next();
+    for (int block = 0; block < loaded; ++block) {
+      std::vector<PlotSlot>& set = sets_[static_cast<std::size_t>(block % 3)];
+      const std::function<void(int)> task = [&](int b) { evaluate(set[static_cast<std::size_t>(b)]); };
+      pool_.start(batches_[static_cast<std::size_t>(block % 3)].count, task);
+      try {
+        if (block > 0) take_block(block - 1);
+        load_next();
+      } catch (...) {
+        pool_.finish();
+        throw;
+      }
+      pool_.finish();
+    }
+    if (loaded > 0) take_block(loaded - 1);
+  }
+
+ private:
+  struct Batch {
+    int count = 0;
+    Failure failure;
+  };
 
   // Reads the records (and the measurements) of plots first .. first+count-1;
   // returns how many were read before a failure.
-  int load(int first, int count, bool with_data, Failure& failure) {
+  static int load(std::vector<PlotSlot>& set, int first, int count, bool with_data, Failure& failure) {
     for (int k = 0; k < count; ++k) {
       const int iplot = first + k;
-      PlotSlot& s = slots_[static_cast<std::size_t>(k)];
+      PlotSlot& s = set[static_cast<std::size_t>(k)];
       try {
         get(iplot, s.locals, s.work, s.lfactor);
         s.record_id = esde.plot_id;
@@ -161,12 +216,9 @@ class Passes {
     refuse_plot(failure.check, failure.iplot, failure.id, failure.n);
   }
 
-  PlotSlot& slot(int k) { return slots_[static_cast<std::size_t>(k)]; }
-  WorkerPool& pool() { return pool_; }
-
- private:
   WorkerPool& pool_;
-  std::vector<PlotSlot> slots_;
+  std::array<std::vector<PlotSlot>, 3> sets_;
+  std::array<Batch, 3> batches_;
 };
 
 }  // namespace
@@ -174,7 +226,6 @@ class Passes {
 void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, GlobalFactor& hfactor, int& npd) {
   const int ng = sizes.ng;
   const int nl = sizes.nl;
-  const int np = sizes.np;
   const int ngg = sizes.ngg;
   const int nll = sizes.nll;
   const int ng1 = ng + 1;
@@ -182,7 +233,7 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
   const auto at = [](int i) { return static_cast<std::size_t>(i); };
   io::TextWriter& console = io::console();
   WorkerPool pool(configured_threads());
-  Passes passes(pool);
+  PassDriver passes(pool);
 
   double fold = kStartObjective;
   double alpha = 0.0;
@@ -211,33 +262,27 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
       int bad_plot = 0;
       int bad_id = 0;
       double bad_f = 0.0;
-      for (int block = 1; block <= np; block += kBlockPlots) {
-        Failure failure;
-        const int count = passes.load(block, std::min(kBlockPlots, np - block + 1), true, failure);
-        pool.run(count, [&](int b) {
-          PlotSlot& s = passes.slot(b);
-          for (int j = 0; j < nl; ++j) s.trial_locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
-          Curve curve{};
-          trpars(trial_globals, s.trial_locals, curve);
-          s.f = plot_objective(curve, s.n, s.ages.data(), s.heights.data());
-        });
-        for (int b = 0; b < count; ++b) {
-          const PlotSlot& s = passes.slot(b);
-          const int iplot = block + b;
-          fnew += s.f;
-          if (bad_plot == 0 && !std::isfinite(s.f)) {
-            bad_plot = iplot;
-            bad_id = s.id;
-            bad_f = s.f;
-          }
-          if (mfreq > 0 && iplot % mfreq == 0) {
-            items = io::Items();
-            items.i(s.id).i(s.n).r(s.f).reals({s.trial_locals.data(), at(nl)});
-            console.write(plot_line_format(), items);
-          }
-        }
-        Passes::raise(failure);
-      }
+      passes.run(
+          true,
+          [&](PlotSlot& s) {
+            for (int j = 0; j < nl; ++j) s.trial_locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
+            Curve curve{};
+            trpars(trial_globals, s.trial_locals, curve);
+            s.f = plot_objective(curve, s.n, s.ages.data(), s.heights.data());
+          },
+          [&](const PlotSlot& s, int iplot) {
+            fnew += s.f;
+            if (bad_plot == 0 && !std::isfinite(s.f)) {
+              bad_plot = iplot;
+              bad_id = s.id;
+              bad_f = s.f;
+            }
+            if (mfreq > 0 && iplot % mfreq == 0) {
+              items = io::Items();
+              items.i(s.id).i(s.n).r(s.f).reals({s.trial_locals.data(), at(nl)});
+              console.write(plot_line_format(), items);
+            }
+          });
       if (fnew <= fold + kSlack) break;
       if (k == 0 && alpha == 0.0) stop_at_start(fnew, bad_plot, bad_id, bad_f);
       alpha *= 0.5;
@@ -252,56 +297,51 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
     npd = 0;
     fold = fnew;
     globals = trial_globals;
-    for (int block = 1; block <= np; block += kBlockPlots) {
-      Failure failure;
-      const int count = passes.load(block, std::min(kBlockPlots, np - block + 1), true, failure);
-      pool.run(count, [&](int b) {
-        PlotSlot& s = passes.slot(b);
-        for (int j = 0; j < nl; ++j) s.locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
-        Curve curve{};
-        CurveGradient fgrad{};
-        CurveHessian fhess{};
-        trpars(globals, s.locals, curve);
-        plot_derivatives(curve, s.n, s.ages.data(), s.heights.data(), fgrad, fhess);
-        trders(curve, globals, s.locals, fnew, fgrad, fhess, {s.ggrad.data(), at(ng)}, {s.work.data(), at(nl)},
-               {s.hgg.data(), at(ngg)}, {s.work.data() + nl, at(ng * nl)}, {s.lfactor.data(), at(nll)});
-        s.largest = 0.0;
-        for (int j = 0; j < nl; ++j) s.largest = max_abs(s.largest, s.work[at(j)]);
-        s.warnings = 0;
-        {
-          DeferredWarnings deferred(s.warnings);
-          chol1(nl, nll, ng1, nwork, s.lfactor, s.work, s.ierr);
-        }
-        auto w = [&s, nl](int l, int c) { return s.work[static_cast<std::size_t>(l + nl * c)]; };
-        for (int i = 0, p = 0; i < ng; ++i) {
-          double sum = 0.0;
-          for (int l = 0; l < nl; ++l) sum += w(l, 0) * w(l, i + 1);
-          s.dx_part[at(i)] = sum;
-          for (int j = 0; j <= i; ++j, ++p) {
-            double cross = 0.0;
-            for (int l = 0; l < nl; ++l) cross += w(l, i + 1) * w(l, j + 1);
-            s.reduced[at(p)] = cross;
+    passes.run(
+        true,
+        [&](PlotSlot& s) {
+          for (int j = 0; j < nl; ++j) s.locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
+          Curve curve{};
+          CurveGradient fgrad{};
+          CurveHessian fhess{};
+          trpars(globals, s.locals, curve);
+          plot_derivatives(curve, s.n, s.ages.data(), s.heights.data(), fgrad, fhess);
+          trders(curve, globals, s.locals, fnew, fgrad, fhess, {s.ggrad.data(), at(ng)}, {s.work.data(), at(nl)},
+                 {s.hgg.data(), at(ngg)}, {s.work.data() + nl, at(ng * nl)}, {s.lfactor.data(), at(nll)});
+          s.largest = 0.0;
+          for (int j = 0; j < nl; ++j) s.largest = max_abs(s.largest, s.work[at(j)]);
+          s.warnings = 0;
+          {
+            DeferredWarnings deferred(s.warnings);
+            chol1(nl, nll, ng1, nwork, s.lfactor, s.work, s.ierr);
           }
-        }
-      });
-      for (int b = 0; b < count; ++b) {
-        PlotSlot& s = passes.slot(b);
-        gmax = max_abs(gmax, s.largest);
-        npd += s.ierr;
-        write_warnings(s.warnings);
-        for (int i = 0; i < ng; ++i) {
-          summed_gradient[at(i)] += s.ggrad[at(i)];
-          dx[at(i)] += s.dx_part[at(i)];
-        }
-        for (int p = 0; p < ngg; ++p) {
-          hfactor[at(p)] += s.hgg[at(p)];
-          hfactor[at(p)] -= s.reduced[at(p)];
-        }
-        esde.plot_id = s.record_id;
-        put(block + b, s.locals, s.work, s.lfactor);
-      }
-      Passes::raise(failure);
-    }
+          auto w = [&s, nl](int l, int c) { return s.work[static_cast<std::size_t>(l + nl * c)]; };
+          for (int i = 0, p = 0; i < ng; ++i) {
+            double sum = 0.0;
+            for (int l = 0; l < nl; ++l) sum += w(l, 0) * w(l, i + 1);
+            s.dx_part[at(i)] = sum;
+            for (int j = 0; j <= i; ++j, ++p) {
+              double cross = 0.0;
+              for (int l = 0; l < nl; ++l) cross += w(l, i + 1) * w(l, j + 1);
+              s.reduced[at(p)] = cross;
+            }
+          }
+        },
+        [&](const PlotSlot& s, int iplot) {
+          gmax = max_abs(gmax, s.largest);
+          npd += s.ierr;
+          write_warnings(s.warnings);
+          for (int i = 0; i < ng; ++i) {
+            summed_gradient[at(i)] += s.ggrad[at(i)];
+            dx[at(i)] += s.dx_part[at(i)];
+          }
+          for (int p = 0; p < ngg; ++p) {
+            hfactor[at(p)] += s.hgg[at(p)];
+            hfactor[at(p)] -= s.reduced[at(p)];
+          }
+          esde.plot_id = s.record_id;
+          put(iplot, s.locals, s.work, s.lfactor);
+        });
     flush_records();
 
     // Global step from the reduced system.
@@ -315,36 +355,32 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
     for (int i = 0; i < ng; ++i) dmax = max_abs(dmax, dx[at(i)]);
 
     // Step pass: each plot's local step by back-substitution.
-    for (int block = 1; block <= np; block += kBlockPlots) {
-      Failure failure;
-      const int count = passes.load(block, std::min(kBlockPlots, np - block + 1), false, failure);
-      pool.run(count, [&](int b) {
-        PlotSlot& s = passes.slot(b);
-        for (int j = 0; j < nl; ++j) {
-          double sum = 0.0;
-          for (int i = 0; i < ng; ++i) sum += s.work[at(j + nl * (i + 1))] * dx[at(i)];
-          s.work[at(j)] += sum;
-        }
-        chol2(nl, nll, 1, nl, s.lfactor, s.work);
-        s.largest = 0.0;
-        for (int j = 0; j < nl; ++j) {
-          s.work[at(j)] = -s.work[at(j)];
-          s.largest = max_abs(s.largest, s.work[at(j)]);
-        }
-      });
-      for (int b = 0; b < count; ++b) {
-        PlotSlot& s = passes.slot(b);
-        dmax = max_abs(dmax, s.largest);
-        esde.plot_id = s.record_id;
-        put(block + b, s.locals, s.work, s.lfactor);
-      }
-      Passes::raise(failure);
-    }
+    passes.run(
+        false,
+        [&](PlotSlot& s) {
+          for (int j = 0; j < nl; ++j) {
+            double sum = 0.0;
+            for (int i = 0; i < ng; ++i) sum += s.work[at(j + nl * (i + 1))] * dx[at(i)];
+            s.work[at(j)] += sum;
+          }
+          chol2(nl, nll, 1, nl, s.lfactor, s.work);
+          s.largest = 0.0;
+          for (int j = 0; j < nl; ++j) {
+            s.work[at(j)] = -s.work[at(j)];
+            s.largest = max_abs(s.largest, s.work[at(j)]);
+          }
+        },
+        [&](const PlotSlot& s, int iplot) {
+          dmax = max_abs(dmax, s.largest);
+          esde.plot_id = s.record_id;
+          put(iplot, s.locals, s.work, s.lfactor);
+        });
     flush_records();
 
     items = io::Items();
     items.i(k).r(fold).i(npd).i(npd0).r(dmax).r(gmax).r(alpha).reals({globals.data(), at(ng)});
     console.write(summary_format(), items);
+    console.flush();
     ++k;
 
     // Stop when both the step and the gradient are within the tolerance (a

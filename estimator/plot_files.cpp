@@ -62,13 +62,12 @@ void flush_records() { io::direct(files.locals_unit).flush(); }
 
 void get(int iplot, Locals& locals, WorkBlock& block, LocalFactor& lfactor) {
   const common::RecordLayout layout{sizes.ng, sizes.nl};
-  std::array<unsigned char, common::kRecordLength> bytes{};
-  io::direct(files.locals_unit).read(iplot, bytes.data());
-  const unsigned char* p = bytes.data() + layout.locals_offset();
+  const unsigned char* record = io::direct(files.locals_unit).view(iplot);
+  const unsigned char* p = record + layout.locals_offset();
   for (int i = 0; i < sizes.nl; ++i, p += 8) locals[static_cast<std::size_t>(i)] = common::load_f64(p);
   for (int i = 0; i < sizes.nwork; ++i, p += 8) block[static_cast<std::size_t>(i)] = common::load_f64(p);
   for (int i = 0; i < sizes.nll; ++i, p += 8) lfactor[static_cast<std::size_t>(i)] = common::load_f64(p);
-  esde.plot_id = common::load_i32(bytes.data());
+  esde.plot_id = common::load_i32(record);
 }
 
 void put(int iplot, const Locals& locals, const WorkBlock& block, const LocalFactor& lfactor) {

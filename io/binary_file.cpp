@@ -153,11 +153,11 @@ DirectAccessFile::DirectAccessFile(const std::string& path, std::string role, in
     : fd_(open_file(path, role, mode == Mode::create ? (O_RDWR | O_CREAT) : O_RDWR)),
       role_(named(role, path)),
       record_length_(record_length),
-      block_records_(block_records),
-      cache_(static_cast<std::size_t>(record_length) * static_cast<std::size_t>(block_records)) {
+      block_records_(block_records) {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) fail("cannot examine the " + role_ + ": " + std::strerror(errno));
   size_ = st.st_size;
+  for (CachedBlock& c : cache_) c.bytes.resize(static_cast<std::size_t>(record_length) * static_cast<std::size_t>(block_records));
 }
 
 DirectAccessFile::~DirectAccessFile() {
@@ -172,23 +172,37 @@ std::int64_t DirectAccessFile::records_in_file() const {
   return (size_ + record_length_ - 1) / record_length_;
 }
 
-void DirectAccessFile::flush() {
-  if (dirty_end_ > dirty_begin_) {
-    const std::int64_t base = cached_block_ * block_records_ * record_length_;
-    write_all(fd_, cache_.data() + dirty_begin_, static_cast<std::size_t>(dirty_end_ - dirty_begin_),
-              base + dirty_begin_, role_);
+void DirectAccessFile::flush(CachedBlock& c) {
+  if (c.dirty_end > c.dirty_begin) {
+    const std::int64_t base = c.block * block_records_ * record_length_;
+    write_all(fd_, c.bytes.data() + c.dirty_begin, static_cast<std::size_t>(c.dirty_end - c.dirty_begin),
+              base + c.dirty_begin, role_);
   }
-  dirty_begin_ = dirty_end_ = 0;
+  c.dirty_begin = c.dirty_end = 0;
 }
 
-void DirectAccessFile::load_block(std::int64_t block) {
-  flush();
-  cached_block_ = -1;
+void DirectAccessFile::flush() {
+  for (CachedBlock& c : cache_) flush(c);
+}
+
+DirectAccessFile::CachedBlock& DirectAccessFile::cached(std::int64_t block) {
+  for (CachedBlock& c : cache_) {
+    if (c.block == block) {
+      c.used = ++clock_;
+      return c;
+    }
+  }
+  CachedBlock* oldest = &cache_[0];
+  for (CachedBlock& c : cache_)
+    if (c.used < oldest->used) oldest = &c;
+  CachedBlock& c = *oldest;
+  flush(c);
+  c.block = -1;
   const std::int64_t base = block * block_records_ * record_length_;
   std::size_t got = 0;
-  const std::size_t want = cache_.size();
+  const std::size_t want = c.bytes.size();
   while (got < want) {
-    const ssize_t k = ::pread(fd_, cache_.data() + got, want - got, base + static_cast<std::int64_t>(got));
+    const ssize_t k = ::pread(fd_, c.bytes.data() + got, want - got, base + static_cast<std::int64_t>(got));
     if (k < 0) {
       if (errno == EINTR) continue;
       fail("cannot read the " + role_ + ": " + std::strerror(errno));
@@ -196,40 +210,45 @@ void DirectAccessFile::load_block(std::int64_t block) {
     if (k == 0) break;
     got += static_cast<std::size_t>(k);
   }
-  std::memset(cache_.data() + got, 0, want - got);
-  cached_block_ = block;
+  std::memset(c.bytes.data() + got, 0, want - got);
+  c.block = block;
+  c.used = ++clock_;
+  return c;
 }
 
-unsigned char* DirectAccessFile::slot(std::int64_t record) {
-  const std::int64_t block = (record - 1) / block_records_;
-  if (block != cached_block_) load_block(block);
-  return cache_.data() + ((record - 1) % block_records_) * record_length_;
+unsigned char* DirectAccessFile::slot(std::int64_t record, CachedBlock*& holder) {
+  holder = &cached((record - 1) / block_records_);
+  return holder->bytes.data() + ((record - 1) % block_records_) * record_length_;
 }
 
-void DirectAccessFile::read(std::int64_t record, unsigned char* dst) {
+const unsigned char* DirectAccessFile::view(std::int64_t record) {
   const std::int64_t offset = (record - 1) * record_length_;
   if (record < 1 || offset >= size_)
     fail(role_ + ": record " + std::to_string(record) + " was asked for, but the file holds only " +
          std::to_string(records_in_file()) + " records of " + std::to_string(record_length_) + " bytes");
-  const unsigned char* p = slot(record);
-  std::memcpy(dst, p, static_cast<std::size_t>(record_length_));
-  // A record that the end of the file cuts short reads as zeros beyond it.
-  const std::int64_t present = size_ - offset;
-  if (present < record_length_) std::memset(dst + present, 0, static_cast<std::size_t>(record_length_ - present));
+  // The cache holds zeros beyond the end of the file: a record that the end
+  // cuts short reads as zeros there.
+  CachedBlock* holder = nullptr;
+  return slot(record, holder);
+}
+
+void DirectAccessFile::read(std::int64_t record, unsigned char* dst) {
+  std::memcpy(dst, view(record), static_cast<std::size_t>(record_length_));
 }
 
 void DirectAccessFile::write(std::int64_t record, const unsigned char* src, int count) {
   if (record < 1) fail(role_ + ": record " + std::to_string(record) + " cannot be written");
-  unsigned char* p = slot(record);
+  CachedBlock* c = nullptr;
+  unsigned char* p = slot(record, c);
   std::memcpy(p, src, static_cast<std::size_t>(count));
-  const std::int64_t begin = p - cache_.data();
+  const std::int64_t begin = p - c->bytes.data();
   const std::int64_t end = begin + count;
-  if (dirty_end_ == dirty_begin_) {
-    dirty_begin_ = begin;
-    dirty_end_ = end;
+  if (c->dirty_end == c->dirty_begin) {
+    c->dirty_begin = begin;
+    c->dirty_end = end;
   } else {
-    dirty_begin_ = std::min(dirty_begin_, begin);
-    dirty_end_ = std::max(dirty_end_, end);
+    c->dirty_begin = std::min(c->dirty_begin, begin);
+    c->dirty_end = std::max(c->dirty_end, end);
   }
   const std::int64_t offset = (record - 1) * record_length_;
   if (offset + count > size_) size_ = offset + count;
@@ -237,7 +256,7 @@ void DirectAccessFile::write(std::int64_t record, const unsigned char* src, int 
 
 void DirectAccessFile::truncate(std::int64_t records) {
   flush();
-  cached_block_ = -1;
+  for (CachedBlock& c : cache_) c.block = -1;
   const std::int64_t size = records * record_length_;
   if (::ftruncate(fd_, size) != 0) fail("cannot shorten the " + role_ + ": " + std::strerror(errno));
   size_ = size;

@@ -8,6 +8,7 @@
 // Offsets are 64-bit throughout, so files beyond 2 GiB work.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -72,10 +73,13 @@ class SequentialWriter {
   std::int64_t flushed_ = 0;  // bytes already on disk
 };
 
-// Records are reached through a cache of one block of consecutive records:
-// passes that visit the records in order cost one read and at most one write
-// per block. A write changes the block in memory; the changed span goes back
-// to the file when another block is needed, on flush(), and on destruction.
+// Records are reached through a cache of three blocks of consecutive
+// records: passes that visit the records in order (also with reads running a
+// block ahead of writes) cost one read and at most one write per block. The
+// blocks are small enough to stay in the processor's cache between the read
+// and the use of their records. A write
+// changes the cache; the changed span of a block goes back to the file when
+// the block leaves the cache, on flush(), and on destruction.
 class DirectAccessFile {
  public:
   enum class Mode { read_write_existing, create };
@@ -85,10 +89,12 @@ class DirectAccessFile {
   DirectAccessFile(const DirectAccessFile&) = delete;
   DirectAccessFile& operator=(const DirectAccessFile&) = delete;
 
-  static constexpr int kDefaultBlockRecords = 2048;
+  static constexpr int kDefaultBlockRecords = 256;
 
   // Reads record_length bytes of record `record`; zeros where the file ends.
   void read(std::int64_t record, unsigned char* dst);
+  // The same bytes in place, valid until the next call on this file.
+  const unsigned char* view(std::int64_t record);
   // Writes the first `count` bytes of record `record`; the rest stays.
   void write(std::int64_t record, const unsigned char* src, int count);
   // Writes out what has changed.
@@ -100,18 +106,24 @@ class DirectAccessFile {
   const std::string& role() const { return role_; }
 
  private:
-  void load_block(std::int64_t block);
-  unsigned char* slot(std::int64_t record);
+  struct CachedBlock {
+    std::vector<unsigned char> bytes;
+    std::int64_t block = -1;
+    std::int64_t dirty_begin = 0;  // changed byte span within the block
+    std::int64_t dirty_end = 0;
+    std::uint64_t used = 0;        // for choosing the block to evict
+  };
+  void flush(CachedBlock& c);
+  CachedBlock& cached(std::int64_t block);
+  unsigned char* slot(std::int64_t record, CachedBlock*& holder);
 
   int fd_ = -1;
   std::string role_;
   int record_length_;
   std::int64_t size_ = 0;  // bytes in the file, counting changes not yet written
   std::int64_t block_records_;
-  std::vector<unsigned char> cache_;
-  std::int64_t cached_block_ = -1;
-  std::int64_t dirty_begin_ = 0;  // changed byte span within the cache
-  std::int64_t dirty_end_ = 0;
+  std::array<CachedBlock, 3> cache_;
+  std::uint64_t clock_ = 0;
 };
 
 }  // namespace io

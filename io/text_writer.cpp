@@ -64,6 +64,10 @@ void TextWriter::line(std::string_view text) {
 
 void TextWriter::empty_line() { put("\n"); }
 
+void TextWriter::flush() {
+  if (std::fflush(stream_) != 0) fail("cannot write the " + role_);
+}
+
 void TextWriter::commit() {
   if (temp_path_.empty()) {
     if (std::fflush(stream_) != 0) fail("cannot write the " + role_);

@@ -32,6 +32,10 @@ class TextWriter {
   // Free-form write with nothing in it: an empty line.
   void empty_line();
 
+  // Hands what is buffered to the operating system (the console: so that a
+  // trace written to a pipe or a file shows progress as it happens).
+  void flush();
+
   // Closes the file and puts it in place of `path`.
   void commit();
 

@@ -12,9 +12,9 @@ using Table = std::array<std::unique_ptr<T>, kMaxUnit + 1>;
 
 Table<FreeFormReader> text_inputs;
 Table<TextWriter> text_outputs;
-Table<SequentialReader> sequential_inputs;
 Table<SequentialWriter> sequential_outputs;
-Table<DirectAccessFile> direct_files;
+using detail::direct_files;
+using detail::sequential_inputs;
 
 int checked(int unit) {
   if (unit < 1 || unit > kMaxUnit) throw std::logic_error("unit number out of range: " + std::to_string(unit));
@@ -29,6 +29,12 @@ T& lookup(Table<T>& table, int unit) {
 }
 
 }  // namespace
+
+namespace detail {
+Table<SequentialReader> sequential_inputs;
+Table<DirectAccessFile> direct_files;
+void no_file_on(int unit) { throw std::logic_error("no file is open on unit " + std::to_string(unit)); }
+}  // namespace detail
 
 void open_text_in(int unit, const std::string& path, std::string role) {
   text_inputs[static_cast<std::size_t>(checked(unit))] = std::make_unique<FreeFormReader>(path, std::move(role));
@@ -53,9 +59,7 @@ FreeFormReader& text_in(int unit) {
   return lookup(text_inputs, unit);
 }
 TextWriter& text_out(int unit) { return unit == kConsole ? console() : lookup(text_outputs, unit); }
-SequentialReader& sequential_in(int unit) { return lookup(sequential_inputs, unit); }
 SequentialWriter& sequential_out(int unit) { return lookup(sequential_outputs, unit); }
-DirectAccessFile& direct(int unit) { return lookup(direct_files, unit); }
 
 void close_units() {
   for (auto& slot : text_inputs) slot.reset();

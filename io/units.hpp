@@ -3,6 +3,7 @@
 // Unit 5 is standard input, unit 6 standard output (the console).
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -24,9 +25,24 @@ void open_direct(int unit, const std::string& path, std::string role, int record
 
 FreeFormReader& text_in(int unit);
 TextWriter& text_out(int unit);
-SequentialReader& sequential_in(int unit);
 SequentialWriter& sequential_out(int unit);
-DirectAccessFile& direct(int unit);
+
+namespace detail {
+extern std::array<std::unique_ptr<SequentialReader>, kMaxUnit + 1> sequential_inputs;
+extern std::array<std::unique_ptr<DirectAccessFile>, kMaxUnit + 1> direct_files;
+[[noreturn]] void no_file_on(int unit);
+}  // namespace detail
+
+// The plot files are reached for every plot of every pass: these two lookups
+// are inline.
+inline SequentialReader& sequential_in(int unit) {
+  if (unit < 1 || unit > kMaxUnit || !detail::sequential_inputs[static_cast<std::size_t>(unit)]) detail::no_file_on(unit);
+  return *detail::sequential_inputs[static_cast<std::size_t>(unit)];
+}
+inline DirectAccessFile& direct(int unit) {
+  if (unit < 1 || unit > kMaxUnit || !detail::direct_files[static_cast<std::size_t>(unit)]) detail::no_file_on(unit);
+  return *detail::direct_files[static_cast<std::size_t>(unit)];
+}
 
 // Closes every file opened on a unit (uncommitted text files are dropped).
 void close_units();

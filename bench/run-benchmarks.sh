@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Benchmarks of the estimator and the preparer on simulated data; writes
+# bench/RESULTS.md.
+#
+#   bench/run-benchmarks.sh [PLOT COUNTS...]     (default: 1000 10000 100000 1000000)
+#
+# Seconds per iteration come from the times at which the iteration summaries
+# appear on the console of one run (so start-up and the report pass do not
+# count). Floor and estimator runs alternate and the fastest of REPEATS runs
+# (default 5) counts: the machines here are shared and their speed varies. The floor is the same arithmetic with every plot
+# in memory, no file I/O and one thread (bench/floor).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+sizes=("$@")
+[ ${#sizes[@]} -eq 0 ] && sizes=(1000 10000 100000 1000000)
+
+scripts/install-deps.sh test
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DGROWTH_BENCH=ON -DGROWTH_TESTS=OFF >/dev/null
+cmake --build build-bench --parallel 2 >/dev/null
+B=$PWD/build-bench
+work=$(mktemp -d "${TMPDIR:-/tmp}/growthfit-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p" <<<"$2"; }
+
+repeats=${REPEATS:-5}
+
+min() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
+
+# fit_once PREFIX THREADS -> "seconds-per-iteration rss trials" for one run of
+# 5 iterations; the time of an iteration is the median gap between the
+# arrivals of consecutive iteration summaries on the console, so start-up and
+# the report pass do not count.
+fit_once() {
+  local prefix=$1 threads=$2 m
+  sed "4s/.*/0 4 0/" "$prefix.ctl" > "$prefix.run.ctl"
+  cp "$prefix.start" "$prefix.loc"
+  m=$(ESTIMATOR_THREADS=$threads "$B/bench/measure" --mark "  ITER." /dev/null "$prefix.trace" -- \
+      "$B/estimator" "$prefix.run.ctl" "$prefix.dat" "$prefix.loc" "$prefix.rep")
+  echo "$(field marks "$m" | tr ',' '\n' | awk 'NR > 1 { print $1 - prev } { prev = $1 }' | sort -g |
+          awk '{ v[NR] = $1 } END { printf "%.4f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }') \
+        $(field max_rss_kib "$m") $(( $(grep -c '^ ALPHA' "$prefix.trace") - 5 ))"
+}
+
+results=()
+for model in 1 13; do
+  for np in "${sizes[@]}"; do
+    prefix=$work/m${model}_$np
+    if [ "$model" = 1 ]; then
+      "$B/bench/simulate" --prefix "$prefix" --plots "$np" --model 1 --globals 0.15,0.7,0.2,0.05 \
+        --locals 3.0:0.4 --measurements 10 --seed 7
+    else
+      "$B/bench/simulate" --prefix "$prefix" --plots "$np" --model 13 --globals 0.7,0.2,0.05 \
+        --locals 3.0:0.4,0.15:0.02 --measurements 10 --seed 7
+    fi
+    prep=$("$B/bench/measure" "$prefix.answers" "$prefix.prep" -- "$B/preparer" "$prefix.txt" "$prefix.dat" "$prefix.loc")
+    lines=$(wc -l < "$prefix.txt")
+    prep_rate=$(awk -v l="$lines" -v s="$(field seconds "$prep")" 'BEGIN { printf "%.0f", l / s }')
+    # The preparer's records (locals at their means, globals at the truth) are
+    # the start: its first iterations take one trial pass each.
+    cp "$prefix.loc" "$prefix.start"
+    # Floor and estimator runs alternate, and the fastest of each counts: the
+    # machine is shared and its speed varies by a quarter from run to run.
+    floor="" ; t1="" ; t2="" ; rss1=0 ; rss2=0 ; extra1=0 ; extra2=0
+    for _ in $(seq "$repeats"); do
+      floor=$(min "$("$B/bench/floor" "$prefix.ctl" "$prefix.dat" "$prefix.start" 2 2>/dev/null)" "$floor")
+      read -r s rss extra1 < <(fit_once "$prefix" 1)
+      t1=$(min "$s" "$t1"); [ "$rss" -gt "$rss1" ] && rss1=$rss
+      read -r s rss extra2 < <(fit_once "$prefix" 2)
+      t2=$(min "$s" "$t2"); [ "$rss" -gt "$rss2" ] && rss2=$rss
+    done
+    ratio1=$(awk -v p="$t1" -v f="$floor" 'BEGIN { printf "%.2f", p / f }')
+    ratio2=$(awk -v p="$t2" -v f="$floor" 'BEGIN { printf "%.2f", p / f }')
+    speedup=$(awk -v a="$t1" -v b="$t2" 'BEGIN { printf "%.2f", a / b }')
+    row="| $model | $np | $lines | $prep_rate | $floor | $t1 | $ratio1 | $((rss1 / 1024)) MiB | $extra1 | $t2 | $ratio2 | $((rss2 / 1024)) MiB | $extra2 | $speedup"
+    results+=("$row |")
+    echo "$row |"
+    rm -f "$prefix".*
+  done
+done
+
+{
+  echo "# Benchmark results"
+  echo
+  echo "Produced by \`bench/run-benchmarks.sh\` on $(date -u '+%Y-%m-%d %H:%M UTC')."
+  echo
+  echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB memory, $(uname -sr)."
+  echo
+  echo "Data simulated by \`bench/simulate\`: 10 measurements per plot; model 1 (local asymptote) and model 13"
+  echo "(local asymptote and rate). Timed runs start from the preparer's records (locals at their means,"
+  echo "globals at the truth), where each iteration is one trial pass, one derivative pass and one step pass."
+  echo
+  echo "- s/iter: seconds per estimator iteration (median gap between consecutive iteration summaries of a"
+  echo "  5-iteration run), with 1 and 2 threads; floor and estimator runs alternate and the fastest of $repeats counts"
+  echo "  (the machine is shared and its speed varies by about a quarter from run to run);"
+  echo "- floor: the same iteration's arithmetic with every plot in memory, no file I/O, one thread (\`bench/floor\`);"
+  echo "- ratio: s/iter over the floor; RSS: peak resident memory of the 5-iteration run;"
+  echo "- extra trials: trial passes beyond one per iteration (step halvings) in the 5 iterations;"
+  echo "- speed-up: 1-thread s/iter over 2-thread s/iter;"
+  echo "- preparer: raw lines per second."
+  echo
+  echo "| model | plots | raw lines | preparer lines/s | floor s/iter | 1 thread s/iter | ratio | RSS | extra trials | 2 threads s/iter | ratio | RSS | extra trials | speed-up |"
+  echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+  printf '%s\n' "${results[@]}"
+} > bench/RESULTS.md
+echo "written bench/RESULTS.md"
