@@ -48,7 +48,11 @@ void write_all(int fd, const unsigned char* p, std::size_t n, std::int64_t offse
 // ---------------------------------------------------------------- reading
 
 SequentialReader::SequentialReader(const std::string& path, std::string role)
-    : fd_(open_file(path, role, O_RDONLY)), role_(named(role, path)), buffer_(kBufferBytes) {}
+    : fd_(open_file(path, role, O_RDONLY)), role_(named(role, path)), buffer_(kBufferBytes) {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) fail("cannot examine the " + role_ + ": " + std::strerror(errno));
+  size_ = st.st_size;
+}
 
 SequentialReader::~SequentialReader() {
   if (fd_ >= 0) ::close(fd_);
@@ -83,6 +87,17 @@ std::int64_t SequentialReader::fill(unsigned char* dst, std::int64_t n) {
   return got;
 }
 
+// Skips n bytes: what is buffered, then the rest by moving the offset.
+std::int64_t SequentialReader::skip(std::int64_t n) {
+  const std::int64_t buffered = static_cast<std::int64_t>(end_ - begin_);
+  if (n <= buffered) return fill(nullptr, n);
+  const std::int64_t from = offset_;
+  const std::int64_t reached = std::min(from + n, std::max(size_, from + buffered));
+  begin_ = end_;
+  offset_ = reached;
+  return reached - from;
+}
+
 void SequentialReader::truncated(const char* where) const {
   fail(role_ + " ends in the middle of the record that starts at byte " + std::to_string(record_start_) + " (" +
        where + ")");
@@ -109,7 +124,7 @@ void SequentialReader::take(unsigned char* dst, std::int64_t n) {
 }
 
 void SequentialReader::finish_record() {
-  if (fill(nullptr, remaining_ + 4) < remaining_ + 4) truncated("before its closing length word");
+  if (skip(remaining_ + 4) < remaining_ + 4) truncated("before its closing length word");
   remaining_ = 0;
 }
 

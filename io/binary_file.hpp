@@ -36,6 +36,7 @@ class SequentialReader {
 
  private:
   std::int64_t fill(unsigned char* dst, std::int64_t n);  // bytes actually read
+  std::int64_t skip(std::int64_t n);                      // bytes actually skipped
   [[noreturn]] void truncated(const char* where) const;
 
   int fd_ = -1;
@@ -44,6 +45,7 @@ class SequentialReader {
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   std::int64_t offset_ = 0;        // file offset of buffer_[begin_]
+  std::int64_t size_ = 0;          // bytes in the file
   std::int64_t record_start_ = 0;  // file offset of the current length word
   std::int32_t length_ = 0;
   std::int64_t remaining_ = 0;

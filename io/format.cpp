@@ -92,6 +92,8 @@ class Parser {
     skip_blanks();
     const bool has_count = digit_next();
     const int count = has_count ? number() : 1;
+    // A repeat count of 0 on a group that output reverts to would loop for ever.
+    if (has_count && count == 0) error("repeat count 0");
     if (p_ >= s_.size()) error("descriptor expected");
     const char ch = static_cast<char>(std::toupper(static_cast<unsigned char>(s_[p_++])));
     Node node{};

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: an optimised build, and a build
-# with the address and undefined-behaviour sanitizers.
+# with the address and undefined-behaviour sanitizers; then runs each fuzz
+# target briefly (FUZZ_SECONDS, default 10).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -15,4 +16,6 @@ for kind in release sanitize; do
   echo "== $kind tests"
   (cd "$dir" && ctest --output-on-failure --parallel 2 --timeout 600)
 done
+echo "== fuzzing (each target briefly; scripts/run-fuzzers.sh runs longer)"
+scripts/run-fuzzers.sh "${FUZZ_SECONDS:-10}"
 echo "== all tests passed"

@@ -4,6 +4,10 @@
 
 #include <random>
 
+#include <cstdio>
+#include <filesystem>
+
+#include "common/byte_order.hpp"
 #include "io/binary_file.hpp"
 #include "io/errors.hpp"
 #include "support/temp_dir.hpp"
@@ -45,6 +49,72 @@ TEST(DirectAccessFile, CachedWritesMatchRecordByRecordWrites) {
     }
     ASSERT_EQ(read_bytes(path), model) << "trial " << trial;
   }
+}
+
+}  // namespace
+
+namespace {
+
+void common_store(std::vector<unsigned char>& word, std::int32_t v) { common::store_i32(word.data(), v); }
+
+// Offsets are 64-bit: records and framed records beyond 2 GiB and 4 GiB
+// (sparse files, so that no disk space is used).
+TEST(LargeFiles, RecordsBeyondTwoAndFourGibibytes) {
+  TempDir dir;
+  const std::string path = dir / "big.loc";
+  {
+    io::DirectAccessFile file(path, "test file", 748, io::DirectAccessFile::Mode::create);
+    file.truncate(6'000'000);  // 4.49e9 bytes
+    const unsigned char a[4] = {1, 2, 3, 4};
+    const unsigned char b[4] = {5, 6, 7, 8};
+    file.write(2'900'000, a, 4);  // beyond 2^31 bytes
+    file.write(5'999'999, b, 4);  // beyond 2^32 bytes
+  }
+  EXPECT_EQ(std::filesystem::file_size(path), 6'000'000ull * 748ull);
+  io::DirectAccessFile file(path, "test file", 748, io::DirectAccessFile::Mode::read_write_existing);
+  std::vector<unsigned char> r(748);
+  file.read(2'900'000, r.data());
+  EXPECT_EQ(r[3], 4);
+  file.read(5'999'999, r.data());
+  EXPECT_EQ(r[0], 5);
+  EXPECT_THROW(file.read(6'000'001, r.data()), io::IoError);
+}
+
+TEST(LargeFiles, FramedRecordsBeyondFourGibibytes) {
+  TempDir dir;
+  const std::string path = dir / "big.dat";
+  // Three records of 2^31 - 8 payload bytes (holes), then a small one.
+  const std::int64_t big = 2147483640;
+  {
+    std::vector<unsigned char> word(4);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    for (int k = 0; k < 3; ++k) {
+      const std::int64_t start = k * (big + 8);
+      common_store(word, static_cast<std::int32_t>(big));
+      std::fseek(f, static_cast<long>(start), SEEK_SET);
+      std::fwrite(word.data(), 1, 4, f);
+      std::fseek(f, static_cast<long>(start + 4 + big), SEEK_SET);
+      std::fwrite(word.data(), 1, 4, f);
+    }
+    const unsigned char small[] = {4, 0, 0, 0, 42, 0, 0, 0, 4, 0, 0, 0};
+    std::fseek(f, static_cast<long>(3 * (big + 8)), SEEK_SET);
+    std::fwrite(small, 1, sizeof small, f);
+    std::fclose(f);
+  }
+  io::SequentialReader in(path, "test file");
+  for (int k = 0; k < 3; ++k) {
+    ASSERT_TRUE(in.start_record());
+    EXPECT_EQ(in.record_length(), big);
+    in.finish_record();
+  }
+  ASSERT_TRUE(in.start_record());
+  EXPECT_EQ(in.record_start(), 3 * (big + 8));
+  unsigned char v[4];
+  in.take(v, 4);
+  EXPECT_EQ(v[0], 42);
+  in.finish_record();
+  EXPECT_FALSE(in.start_record());
 }
 
 }  // namespace

@@ -167,6 +167,9 @@ TEST(FormatInterpreter, RejectsMalformedLiterals) {
   EXPECT_THROW(io::Format("(I4"), std::logic_error);
   EXPECT_THROW(io::Format("(5Habc)"), std::logic_error);
   EXPECT_THROW(io::Format("(Q4)"), std::logic_error);
+  // Found by fuzzing: reverting to a group repeated 0 times wrote empty lines for ever.
+  EXPECT_THROW(io::Format("(1H ,I12,I4,(0G13.6,/))"), std::logic_error);
+  EXPECT_THROW(io::Format("(0I4)"), std::logic_error);
   std::string s;
   EXPECT_THROW(io::Format("(I4)").write(s, io::Items().r(1.0).view()), std::logic_error);
 }

@@ -1,6 +1,8 @@
 #include "support/program.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,4 +39,28 @@ ProgramResult run_program(const std::string& path, const std::vector<std::string
   r.out = read_text(out_path);
   r.err = read_text(err_path);
   return r;
+}
+
+void run_and_kill(const std::string& path, const std::vector<std::string>& args, double seconds) {
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(path.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(path.c_str(), argv.data());
+    ::_exit(127);
+  }
+  struct timespec pause {};
+  pause.tv_sec = static_cast<time_t>(seconds);
+  pause.tv_nsec = static_cast<long>((seconds - static_cast<double>(pause.tv_sec)) * 1e9);
+  ::nanosleep(&pause, nullptr);
+  ::kill(pid, SIGKILL);
+  int wstatus = 0;
+  ::waitpid(pid, &wstatus, 0);
 }

@@ -13,6 +13,9 @@ struct ProgramResult {
 
 ProgramResult run_program(const std::string& path, const std::vector<std::string>& args, const std::string& input = "");
 
+// Starts the program, kills it with SIGKILL after `seconds`, and waits for it.
+void run_and_kill(const std::string& path, const std::vector<std::string>& args, double seconds);
+
 inline ProgramResult run_estimator(const std::vector<std::string>& args) { return run_program(ESTIMATOR_PATH, args); }
 inline ProgramResult run_preparer(const std::vector<std::string>& args, const std::string& answers) {
   return run_program(PREPARER_PATH, args, answers);

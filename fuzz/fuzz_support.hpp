@@ -1,0 +1,53 @@
+// Shared pieces of the fuzz targets: scratch files, quiet console, and the
+// splitting of one input into several files.
+#pragma once
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fuzz {
+
+// A per-process scratch directory under /tmp.
+inline std::string scratch(const std::string& name) {
+  static const std::string dir = [] {
+    std::string d = "/tmp/growthfit-fuzz-" + std::to_string(::getpid());
+    ::mkdir(d.c_str(), 0700);
+    return d;
+  }();
+  return dir + "/" + name;
+}
+
+inline std::string write_file(const std::string& name, std::string_view bytes) {
+  const std::string path = scratch(name);
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+// Parts of the input separated by a line "=====".
+inline std::vector<std::string_view> split(const std::uint8_t* data, std::size_t size, std::size_t parts) {
+  std::string_view all(reinterpret_cast<const char*>(data), size);
+  std::vector<std::string_view> out;
+  while (out.size() + 1 < parts) {
+    const std::size_t p = all.find("\n=====\n");
+    if (p == std::string_view::npos) break;
+    out.push_back(all.substr(0, p + 1));
+    all.remove_prefix(p + 7);
+  }
+  out.push_back(all);
+  while (out.size() < parts) out.emplace_back();
+  return out;
+}
+
+// The programs write to the console; the fuzzers do not want to see it.
+inline void quiet_console() {
+  if (!std::freopen("/dev/null", "w", stdout)) std::abort();
+}
+
+}  // namespace fuzz

@@ -1,0 +1,91 @@
+// Runs killed at any moment, identifiers anywhere in the 32-bit range, full
+// plots of 99 measurements.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <filesystem>
+#include <random>
+
+#include "common/byte_order.hpp"
+#include "common/limits.hpp"
+#include "support/fit_problem.hpp"
+#include "support/program.hpp"
+#include "support/trace.hpp"
+
+namespace {
+
+std::vector<double> locals_of(const std::string& path, std::size_t plots) {
+  const std::vector<unsigned char> b = read_bytes(path);
+  std::vector<double> v;
+  for (std::size_t p = 0; p < plots; ++p) v.push_back(common::load_f64(&b[p * common::kRecordLength + 4]));
+  return v;
+}
+
+// A run killed with SIGKILL at a random moment leaves a local-parameter file
+// from which a new run converges to the same estimates.
+TEST(Robustness, KilledRunsLeaveAUsableLocalParameterFile) {
+  TempDir dir;
+  const auto plots = simulate_model1(51, 3000, 10, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.4, 2.9);
+  ControlSettings s;
+  s.globals = {0.2, 0.6, 0.3, 0.1};
+  s.mfreq = 0;
+  s.itlim = 100;
+  const FitFiles f = write_fit_problem(dir, plots, s);
+  const std::vector<unsigned char> start = read_bytes(f.locals);
+
+  const auto begin = std::chrono::steady_clock::now();
+  const ProgramResult reference = run_estimator(f.args());
+  const double duration = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  ASSERT_EQ(reference.status, 0);
+  const Trace ref = parse_trace(reference.out);
+  ASSERT_EQ(split_lines(read_text(f.report)).at(2), "0CONVERGED");
+  const std::vector<double> ref_locals = locals_of(f.locals, plots.size());
+
+  std::mt19937 rng(5);
+  for (int trial = 0; trial < 6; ++trial) {
+    dir.write_bytes("fit.loc", start);
+    const double at = std::uniform_real_distribution<double>(0.0, duration)(rng);
+    run_and_kill(ESTIMATOR_PATH, f.args(), at);
+    const ProgramResult again = run_estimator(f.args());
+    ASSERT_EQ(again.status, 0) << "killed after " << at << " s";
+    const Trace t = parse_trace(again.out);
+    ASSERT_EQ(split_lines(read_text(f.report)).at(2), "0CONVERGED") << "killed after " << at << " s";
+    for (std::size_t i = 0; i < 4; ++i)
+      EXPECT_NEAR(t.summaries.back().globals[i], ref.summaries.back().globals[i], 1e-8 * std::fabs(ref.summaries.back().globals[i]))
+          << "global " << i << ", killed after " << at << " s";
+    const std::vector<double> l = locals_of(f.locals, plots.size());
+    for (std::size_t p = 0; p < plots.size(); ++p) ASSERT_NEAR(l[p], ref_locals[p], 1e-7 * std::fabs(ref_locals[p])) << "plot " << p;
+  }
+}
+
+TEST(Robustness, IdentifiersAnywhereInTheThirtyTwoBitRangeAndFullPlots) {
+  TempDir dir;
+  auto plots = simulate_model1(52, 40, 99, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.4, 2.9);
+  std::string raw;
+  const int ids[] = {INT_MIN, INT_MAX, 0, -1};
+  for (std::size_t p = 0; p < plots.size(); ++p) {
+    const int id = ids[p % 4] + (p < 4 ? 0 : static_cast<int>(p) * (p % 2 ? -1 : 1));
+    for (std::size_t i = 0; i < plots[p].ages.size(); ++i)
+      raw += std::to_string(id) + " " + std::to_string(plots[p].ages[i]) + " " + std::to_string(plots[p].heights[i]) + "\n";
+  }
+  const std::string raw_path = dir.write("raw.txt", raw);
+  const ProgramResult prep = run_preparer({raw_path, dir / "p.dat", dir / "p.loc"}, "1 99 1 1 0 0 0\n0\n2.9\n");
+  ASSERT_EQ(prep.status, 0) << prep.err;
+  EXPECT_EQ(split_lines(prep.out).back(), " Using       40 plots");
+  ControlSettings s;
+  s.globals = {0.15, 0.7, 0.2, 0.05};
+  s.mfreq = 1;
+  s.itlim = 30;
+  dir.write("p.ctl", control_text(s, 40));
+  const ProgramResult r = run_estimator({dir / "p.ctl", dir / "p.dat", dir / "p.loc", dir / "p.rep"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> report = split_lines(read_text(dir / "p.rep"));
+  EXPECT_EQ(report.at(2), "0CONVERGED");
+  EXPECT_EQ(report.at(4).substr(0, 17), "  -2147483648  99");
+  EXPECT_EQ(report.at(5).substr(0, 17), "   2147483647  99");
+  EXPECT_NE(r.out.find("  -2147483648  99"), std::string::npos);
+}
+
+}  // namespace
