@@ -18,6 +18,26 @@ void blanks(std::string& out, int n) {
 // the sign bit the hardware gave it.
 constexpr std::string_view kNaN = "nan";
 
+// printf into a buffer large enough for any width and precision a format
+// may ask for: on the stack for ordinary fields, on the heap beyond.
+class Printed {
+ public:
+  Printed(const char* format, int precision, double value) {
+    n_ = std::snprintf(small_, sizeof small_, format, precision, value);
+    if (n_ >= static_cast<int>(sizeof small_)) {
+      large_.resize(static_cast<std::size_t>(n_) + 1);
+      std::snprintf(large_.data(), large_.size(), format, precision, value);
+    }
+  }
+  const char* text() const { return large_.empty() ? small_ : large_.data(); }
+  int size() const { return n_; }
+
+ private:
+  char small_[128];
+  std::string large_;
+  int n_ = 0;
+};
+
 }  // namespace
 
 void edit_i(std::string& out, long long value, int w) {
@@ -54,9 +74,10 @@ void edit_f(std::string& out, double value, int w, int d) {
   }
   bool negative = value < 0.0;
   const double magnitude = negative ? -value : (value == 0.0 ? 0.0 : value);
-  char buf[400];
-  int n = std::snprintf(buf, sizeof buf, "%#.*f", d, magnitude);
-  if (n < 0 || n >= static_cast<int>(sizeof buf)) return stars(out, w);
+  const Printed printed("%#.*f", d, magnitude);
+  const char* buf = printed.text();
+  int n = printed.size();
+  if (n < 0) return stars(out, w);
   const char* b = buf;
   if (negative) {
     negative = std::strspn(buf, "0.") != static_cast<std::size_t>(n);
@@ -106,8 +127,8 @@ void edit_e(std::string& out, double value, int w, int d) {
     out.append("INF");
     return;
   }
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%#.*e", decimals, magnitude);
+  const Printed printed("%#.*e", decimals, magnitude);
+  const char* buf = printed.text();
   const char* e = std::strchr(buf, 'e');
   const int exponent = magnitude == 0.0 ? 0 : std::atoi(e + 1) + 1;
   char expo[16];

@@ -28,6 +28,10 @@ namespace {
 
 using Node = Format::Node;
 
+// Counts and widths in a literal are small; a huge one would ask for
+// gigabytes of output.
+constexpr int kLargestNumber = 9999;
+
 class Parser {
  public:
   explicit Parser(std::string_view s) : s_(s) {}
@@ -58,7 +62,10 @@ class Parser {
   int number() {
     if (!digit_next()) error("number expected");
     int v = 0;
-    while (digit_next()) v = v * 10 + (s_[p_++] - '0');
+    while (digit_next()) {
+      v = v * 10 + (s_[p_++] - '0');
+      if (v > kLargestNumber) error("number too large");
+    }
     return v;
   }
 

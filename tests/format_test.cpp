@@ -68,6 +68,18 @@ TEST(GEdit, TooWideNonFiniteAndNegativeZero) {
   EXPECT_EQ(f, "  0.000");  // rounds to zero: no sign
 }
 
+// Found by fuzzing: exponent form with more digits than a fixed buffer held.
+TEST(GEdit, WideFieldsAndManyDigits) {
+  const std::string wide = g(1.5e-300, 402, 202);
+  EXPECT_EQ(wide.size(), 402u);
+  EXPECT_EQ(wide.substr(wide.size() - 4), "-299");  // three-digit exponent, no E
+  EXPECT_NE(wide.find(" 0.150000000000000012047909"), std::string::npos);  // the exact binary value
+  std::string f;
+  io::edit_f(f, 1e300, 2000, 1500);
+  EXPECT_EQ(f.size(), 2000u);
+  EXPECT_EQ(f.find('*'), std::string::npos);
+}
+
 TEST(IEdit, RightAlignedOrAsterisks) {
   std::string s;
   io::edit_i(s, 4, 2);
@@ -170,6 +182,9 @@ TEST(FormatInterpreter, RejectsMalformedLiterals) {
   // Found by fuzzing: reverting to a group repeated 0 times wrote empty lines for ever.
   EXPECT_THROW(io::Format("(1H ,I12,I4,(0G13.6,/))"), std::logic_error);
   EXPECT_THROW(io::Format("(0I4)"), std::logic_error);
+  // Found by fuzzing: a count of 17777777777... overflowed and asked for gigabytes of blanks.
+  EXPECT_THROW(io::Format("(17777777777777777777X,I2,A)"), std::logic_error);
+  EXPECT_NO_THROW(io::Format("(9999X,I2)"));
   std::string s;
   EXPECT_THROW(io::Format("(I4)").write(s, io::Items().r(1.0).view()), std::logic_error);
 }
