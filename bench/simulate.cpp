@@ -35,32 +35,32 @@ std::vector<double> numbers(const std::string& list) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bench::SimulationSpec spec;
+  bench::SimulationSettings settings;
   std::string prefix;
   for (int i = 1; i < argc; ++i) {
     const std::string key = argv[i];
     if (i + 1 >= argc) usage(("no value after " + key).c_str());
     const std::string value = argv[++i];
     if (key == "--prefix") prefix = value;
-    else if (key == "--plots") spec.plots = std::stoll(value);
-    else if (key == "--model") spec.model = std::stoi(value);
-    else if (key == "--globals") spec.globals = numbers(value);
+    else if (key == "--plots") settings.plots = std::stoll(value);
+    else if (key == "--model") settings.model = std::stoi(value);
+    else if (key == "--globals") settings.globals = numbers(value);
     else if (key == "--locals") {
       std::stringstream s(value);
       for (std::string item; std::getline(s, item, ',');) {
         const auto colon = item.find(':');
         if (colon == std::string::npos) usage("--locals takes mean:sd pairs");
-        spec.locals.push_back({std::stod(item.substr(0, colon)), std::stod(item.substr(colon + 1))});
+        settings.locals.push_back({std::stod(item.substr(0, colon)), std::stod(item.substr(colon + 1))});
       }
-    } else if (key == "--measurements") spec.measurements = std::stoi(value);
-    else if (key == "--first-age") spec.first_age = std::stod(value);
-    else if (key == "--spacing") spec.spacing = std::stod(value);
-    else if (key == "--seed") spec.seed = std::stoull(value);
-    else if (key == "--k1") spec.k1 = std::stod(value);
-    else if (key == "--k2") spec.k2 = std::stod(value);
-    else if (key == "--mfreq") spec.mfreq = std::stoi(value);
-    else if (key == "--itlim") spec.itlim = std::stoi(value);
-    else if (key == "--tol") spec.tol = std::stod(value);
+    } else if (key == "--measurements") settings.measurements = std::stoi(value);
+    else if (key == "--first-age") settings.first_age = std::stod(value);
+    else if (key == "--spacing") settings.spacing = std::stod(value);
+    else if (key == "--seed") settings.seed = std::stoull(value);
+    else if (key == "--k1") settings.k1 = std::stod(value);
+    else if (key == "--k2") settings.k2 = std::stod(value);
+    else if (key == "--mfreq") settings.mfreq = std::stoi(value);
+    else if (key == "--itlim") settings.itlim = std::stoi(value);
+    else if (key == "--tol") settings.tol = std::stod(value);
     else usage(("unknown option " + key).c_str());
   }
   if (prefix.empty()) usage("--prefix is required");
@@ -69,9 +69,9 @@ int main(int argc, char** argv) {
     if (!raw) usage("cannot write the raw data file");
     static char buffer[1 << 20];
     std::setvbuf(raw.get(), buffer, _IOFBF, sizeof buffer);
-    bench::write_raw_data(spec, raw.get());
-    std::ofstream(prefix + ".answers") << bench::preparer_answers(spec);
-    std::ofstream(prefix + ".ctl") << bench::control_file(spec);
+    bench::write_raw_data(settings, raw.get());
+    std::ofstream(prefix + ".answers") << bench::preparer_answers(settings);
+    std::ofstream(prefix + ".ctl") << bench::control_file(settings);
   } catch (const std::exception& e) {
     usage(e.what());
   }

@@ -44,28 +44,28 @@ class Random {
 
 }  // namespace
 
-void write_raw_data(const SimulationSpec& spec, std::FILE* out) {
-  if (!estimator::valid_model(spec.model)) throw std::invalid_argument("model number must be 1 to 18");
-  const auto counts = estimator::model_counts(spec.model);
-  if (static_cast<int>(spec.globals.size()) != counts.ng || static_cast<int>(spec.locals.size()) != counts.nl)
-    throw std::invalid_argument("model " + std::to_string(spec.model) + " takes " + std::to_string(counts.ng) +
+void write_raw_data(const SimulationSettings& settings, std::FILE* out) {
+  if (!estimator::valid_model(settings.model)) throw std::invalid_argument("model number must be 1 to 18");
+  const auto counts = estimator::model_counts(settings.model);
+  if (static_cast<int>(settings.globals.size()) != counts.ng || static_cast<int>(settings.locals.size()) != counts.nl)
+    throw std::invalid_argument("model " + std::to_string(settings.model) + " takes " + std::to_string(counts.ng) +
                                 " globals and " + std::to_string(counts.nl) + " locals");
-  estimator::esde.model = spec.model;
-  estimator::esde.k1 = spec.k1;
-  estimator::esde.k2 = spec.k2;
+  estimator::esde.model = settings.model;
+  estimator::esde.k1 = settings.k1;
+  estimator::esde.k2 = settings.k2;
   estimator::Globals globals{};
-  for (std::size_t i = 0; i < spec.globals.size(); ++i) globals[i] = spec.globals[i];
+  for (std::size_t i = 0; i < settings.globals.size(); ++i) globals[i] = settings.globals[i];
 
-  Random random(spec.seed);
-  std::vector<double> ages(static_cast<std::size_t>(spec.measurements));
+  Random random(settings.seed);
+  std::vector<double> ages(static_cast<std::size_t>(settings.measurements));
   std::vector<double> heights(ages.size());
-  for (long long p = 0; p < spec.plots; ++p) {
+  for (long long p = 0; p < settings.plots; ++p) {
     for (int attempt = 0;; ++attempt) {
       if (attempt == 1000) throw std::runtime_error("cannot draw positive heights; check the parameters");
       estimator::Locals locals{};
       bool positive_locals = true;
-      for (std::size_t l = 0; l < spec.locals.size(); ++l) {
-        locals[l] = spec.locals[l].first + spec.locals[l].second * random.normal();
+      for (std::size_t l = 0; l < settings.locals.size(); ++l) {
+        locals[l] = settings.locals[l].first + settings.locals[l].second * random.normal();
         positive_locals &= locals[l] > 0.0;
       }
       if (!positive_locals) continue;
@@ -78,9 +78,9 @@ void write_raw_data(const SimulationSpec& spec, std::FILE* out) {
       double state = (y0 - ac) / c + std::sqrt(vs) * random.normal();
       double t_prev = t0;
       bool positive = true;
-      const double offset = spec.spacing * 0.25 * static_cast<double>(p % 4);
-      for (int i = 0; i < spec.measurements; ++i) {
-        const double t = spec.first_age + offset + spec.spacing * i;
+      const double offset = settings.spacing * 0.25 * static_cast<double>(p % 4);
+      for (int i = 0; i < settings.measurements; ++i) {
+        const double t = settings.first_age + offset + settings.spacing * i;
         const double e = std::exp(-b * (t - t_prev));
         state = e * state + std::sqrt(vp * (1.0 - e * e)) * random.normal();
         const double base = c * (state + std::sqrt(ve) * random.normal()) + ac;
@@ -91,32 +91,32 @@ void write_raw_data(const SimulationSpec& spec, std::FILE* out) {
         t_prev = t;
       }
       if (!positive) continue;
-      for (int i = 0; i < spec.measurements; ++i)
+      for (int i = 0; i < settings.measurements; ++i)
         std::fprintf(out, "%lld %.10g %.10g\n", p + 1, ages[static_cast<std::size_t>(i)], heights[static_cast<std::size_t>(i)]);
       break;
     }
   }
 }
 
-std::string preparer_answers(const SimulationSpec& spec) {
+std::string preparer_answers(const SimulationSettings& settings) {
   std::ostringstream s;
   s.precision(17);
-  s << spec.locals.size() << " 1 1 1 0 0 0\n";
-  for (std::size_t l = 0; l < spec.locals.size(); ++l) s << "0 ";
+  s << settings.locals.size() << " 1 1 1 0 0 0\n";
+  for (std::size_t l = 0; l < settings.locals.size(); ++l) s << "0 ";
   s << "\n";
-  for (const auto& [mean, sd] : spec.locals) s << mean << " ";
+  for (const auto& [mean, sd] : settings.locals) s << mean << " ";
   s << "\n";
   return s.str();
 }
 
-std::string control_file(const SimulationSpec& spec) {
+std::string control_file(const SimulationSettings& settings) {
   std::ostringstream s;
   s.precision(17);
-  s << "Simulated data: model " << spec.model << ", " << spec.plots << " plots\n";
-  s << spec.globals.size() << " " << spec.locals.size() << " " << spec.plots << "\n1 1 1 1\n";
-  s << spec.mfreq << " " << spec.itlim << " " << spec.tol << "\n";
-  for (double g : spec.globals) s << g << " ";
-  s << "\n" << spec.model << " " << spec.k1 << " " << spec.k2 << "\n";
+  s << "Simulated data: model " << settings.model << ", " << settings.plots << " plots\n";
+  s << settings.globals.size() << " " << settings.locals.size() << " " << settings.plots << "\n1 1 1 1\n";
+  s << settings.mfreq << " " << settings.itlim << " " << settings.tol << "\n";
+  for (double g : settings.globals) s << g << " ";
+  s << "\n" << settings.model << " " << settings.k1 << " " << settings.k2 << "\n";
   return s.str();
 }
 

@@ -11,7 +11,7 @@
 
 namespace bench {
 
-struct SimulationSpec {
+struct SimulationSettings {
   int model = 1;
   std::vector<double> globals;
   std::vector<std::pair<double, double>> locals;  // mean and standard deviation of each local
@@ -29,10 +29,10 @@ struct SimulationSpec {
 };
 
 // Writes the raw data file: one "identifier age height" line per measurement.
-void write_raw_data(const SimulationSpec& spec, std::FILE* out);
+void write_raw_data(const SimulationSettings& settings, std::FILE* out);
 // The preparer's answers (scales 1, no parameter file, starting locals at
 // their means) and the estimator's control file (starting globals at the truth).
-std::string preparer_answers(const SimulationSpec& spec);
-std::string control_file(const SimulationSpec& spec);
+std::string preparer_answers(const SimulationSettings& settings);
+std::string control_file(const SimulationSettings& settings);
 
 }  // namespace bench

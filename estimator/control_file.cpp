@@ -13,22 +13,19 @@ void read_title_and_sizes(io::FreeFormReader& in, ControlFile& control) {
   control.title = line;
 
   in.begin();
-  auto must = [&in](io::FreeFormReader::Status s) {
-    if (s != io::FreeFormReader::Status::ok) in.raise();
-  };
-  must(in.next(control.ng, "NG, the number of globals"));
-  must(in.next(control.nl, "NL, the number of locals"));
-  must(in.next(control.np, "NP, the number of plots"));
-  for (int& u : control.unit_values) must(in.next(u, "one of the four unit values"));
-  must(in.next(control.mfreq, "the monitoring frequency"));
-  must(in.next(control.itlim, "the iteration limit"));
-  must(in.next(control.tol, "the tolerance"));
+  in.must(in.next(control.ng, "NG, the number of globals"));
+  in.must(in.next(control.nl, "NL, the number of locals"));
+  in.must(in.next(control.np, "NP, the number of plots"));
+  for (int& u : control.unit_values) in.must(in.next(u, "one of the four unit values"));
+  in.must(in.next(control.mfreq, "the monitoring frequency"));
+  in.must(in.next(control.itlim, "the iteration limit"));
+  in.must(in.next(control.tol, "the tolerance"));
 }
 
 void read_starting_globals(io::FreeFormReader& in, ControlFile& control) {
   for (int i = 0; i < control.ng; ++i) {
     const std::string what = "the starting value of global " + std::to_string(i + 1);
-    if (in.next(control.globals[static_cast<std::size_t>(i)], what) != io::FreeFormReader::Status::ok) in.raise();
+    in.must(in.next(control.globals[static_cast<std::size_t>(i)], what));
   }
 }
 

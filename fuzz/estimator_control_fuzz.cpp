@@ -7,10 +7,7 @@
 
 #include "common/limits.hpp"
 #include "common/plot_file_writers.hpp"
-#include "estimator/run_control.hpp"
 #include "fuzz_support.hpp"
-#include "io/errors.hpp"
-#include "io/units.hpp"
 
 namespace {
 
@@ -42,14 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string plots = fuzz::scratch("plots.dat");
   const std::string locals = fuzz::scratch("plots.loc");
   write_plots(plots, locals);
-  std::string report = fuzz::scratch("report");
-  char* argv[] = {const_cast<char*>("estimator"), const_cast<char*>(control.c_str()), const_cast<char*>(plots.c_str()),
-                  const_cast<char*>(locals.c_str()), report.data(), nullptr};
-  try {
-    estimator::run_estimator(5, argv);
-  } catch (const io::Stop&) {
-  } catch (const io::IoError&) {
-  }
-  io::close_units();
+  fuzz::run_estimator(control, plots, locals);
   return 0;
 }

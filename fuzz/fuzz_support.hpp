@@ -50,4 +50,8 @@ inline void quiet_console() {
   if (!std::freopen("/dev/null", "w", stdout)) std::abort();
 }
 
+// The whole estimator in this process on the given files; its orderly stops
+// and I/O failures are expected outcomes.
+void run_estimator(const std::string& control, const std::string& data, const std::string& locals);
+
 }  // namespace fuzz

@@ -4,10 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "estimator/run_control.hpp"
 #include "fuzz_support.hpp"
-#include "io/errors.hpp"
-#include "io/units.hpp"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::quiet_console();
@@ -22,14 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                     : parts[2]);
   const std::string plots = fuzz::write_file("plots.dat", parts[0]);
   const std::string locals = fuzz::write_file("plots.loc", parts[1]);
-  std::string report = fuzz::scratch("report");
-  char* argv[] = {const_cast<char*>("estimator"), const_cast<char*>(control.c_str()), const_cast<char*>(plots.c_str()),
-                  const_cast<char*>(locals.c_str()), report.data(), nullptr};
-  try {
-    estimator::run_estimator(5, argv);
-  } catch (const io::Stop&) {
-  } catch (const io::IoError&) {
-  }
-  io::close_units();
+  fuzz::run_estimator(control, plots, locals);
   return 0;
 }

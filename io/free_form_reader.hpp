@@ -41,6 +41,11 @@ class FreeFormReader {
   std::string failure() const;
   [[noreturn]] void raise() const;
 
+  // Ends the run with the diagnostic of the last read unless it went well.
+  void must(Status s) const {
+    if (s != Status::ok) raise();
+  }
+
   // Reads values that must be there, as one read; failing ends the run.
   template <class... T>
   void require(std::string_view what, T&... values) {
@@ -52,9 +57,6 @@ class FreeFormReader {
   long line_number() const { return line_no_; }
 
  private:
-  void must(Status s) const {
-    if (s != Status::ok) raise();
-  }
   bool fetch_line();
   bool token(std::string_view& out);
   Status bad(std::string_view token, std::string_view expected, std::string_view what);

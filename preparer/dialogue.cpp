@@ -34,16 +34,13 @@ Answers run_dialogue(io::FreeFormReader& in, common::StartRecord& record) {
   console.line("age scale, height scale, columns in parameter file, lines to");
   console.line("skip at the start, position of plot ID column:");
   in.begin();
-  auto must = [&in](io::FreeFormReader::Status s) {
-    if (s != io::FreeFormReader::Status::ok) in.raise();
-  };
-  must(in.next(a.nl, "the number of locals"));
-  must(in.next(a.minimum, "the minimum number of measurements per plot"));
-  must(in.next(a.age_scale, "the age scale"));
-  must(in.next(a.height_scale, "the height scale"));
-  must(in.next(a.columns, "the number of columns in the parameter file"));
-  must(in.next(a.skip, "the number of lines to skip"));
-  must(in.next(a.id_column, "the position of the plot ID column"));
+  in.must(in.next(a.nl, "the number of locals"));
+  in.must(in.next(a.minimum, "the minimum number of measurements per plot"));
+  in.must(in.next(a.age_scale, "the age scale"));
+  in.must(in.next(a.height_scale, "the height scale"));
+  in.must(in.next(a.columns, "the number of columns in the parameter file"));
+  in.must(in.next(a.skip, "the number of lines to skip"));
+  in.must(in.next(a.id_column, "the position of the plot ID column"));
 
   if (a.nl > common::kMaxPreparerLocals) stop_with("*** ERROR:  Too many locals");
   if (a.columns > common::kMaxParameterColumns) stop_with("*** ERROR:  More than 50 columns in local parameters file");
@@ -61,7 +58,7 @@ Answers run_dialogue(io::FreeFormReader& in, common::StartRecord& record) {
   if (a.nl > 0) {
     in.begin();
     for (int i = 0; i < a.nl; ++i)
-      must(in.next(a.positions[static_cast<std::size_t>(i)], "the position of local " + std::to_string(i + 1)));
+      in.must(in.next(a.positions[static_cast<std::size_t>(i)], "the position of local " + std::to_string(i + 1)));
   } else {
     empty_read(in, "positions");
   }
@@ -74,7 +71,7 @@ Answers run_dialogue(io::FreeFormReader& in, common::StartRecord& record) {
   if (a.nl > 0) {
     in.begin();
     for (int i = 0; i < a.nl; ++i)
-      must(in.next(record[static_cast<std::size_t>(i)], "the initial estimate of local " + std::to_string(i + 1)));
+      in.must(in.next(record[static_cast<std::size_t>(i)], "the initial estimate of local " + std::to_string(i + 1)));
   } else {
     empty_read(in, "initial local estimates");
   }

@@ -6,6 +6,7 @@
 
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
+#include "support/trace.hpp"
 
 namespace {
 
@@ -19,16 +20,6 @@ ControlSettings model1(int itlim = 50) {
   s.itlim = itlim;
   s.mfreq = 100;
   return s;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (std::size_t p = text.find('\n'); p != std::string::npos; p = text.find('\n', start)) {
-    out.push_back(text.substr(start, p - start));
-    start = p + 1;
-  }
-  return out;
 }
 
 TEST(EstimatorProgram, RunHeaderByteForByte) {
@@ -145,7 +136,7 @@ TEST(EstimatorProgram, ShortTitleIsPaddedAndLongNamesAreWhole) {
   const FitFiles f = write_fit_problem(dir, small_plots(), s, prefix);
   const ProgramResult r = run_estimator({f.control + "  ", f.data, f.locals, f.report + " "});
   ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<std::string> report = lines(read_text(f.report));
+  const std::vector<std::string> report = split_lines(read_text(f.report));
   ASSERT_GE(report.size(), 2u);
   EXPECT_EQ(report[0], " T" + std::string(79, ' '));
   EXPECT_EQ(report[1], "");

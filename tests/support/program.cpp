@@ -11,6 +11,20 @@
 
 #include "support/temp_dir.hpp"
 
+namespace {
+
+// In the child: replaces the process with the program.
+[[noreturn]] void exec_program(const std::string& path, const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(path.c_str()));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  ::execv(path.c_str(), argv.data());
+  ::_exit(127);
+}
+
+}  // namespace
+
 ProgramResult run_program(const std::string& path, const std::vector<std::string>& args, const std::string& input) {
   TempDir io_dir;
   const std::string in_path = io_dir.write("stdin", input);
@@ -25,12 +39,7 @@ ProgramResult run_program(const std::string& path, const std::vector<std::string
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(path.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(path.c_str(), argv.data());
-    ::_exit(127);
+    exec_program(path, args);
   }
   int wstatus = 0;
   ::waitpid(pid, &wstatus, 0);
@@ -49,12 +58,7 @@ void run_and_kill(const std::string& path, const std::vector<std::string>& args,
     ::dup2(null, 0);
     ::dup2(null, 1);
     ::dup2(null, 2);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(path.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(path.c_str(), argv.data());
-    ::_exit(127);
+    exec_program(path, args);
   }
   struct timespec pause {};
   pause.tv_sec = static_cast<time_t>(seconds);
