@@ -6,6 +6,7 @@
 
 #include "estimator/models/model_terms.hpp"
 #include "estimator/models/models.hpp"
+#include "estimator/models/power_asymptote.hpp"
 
 namespace estimator {
 
@@ -102,13 +103,8 @@ void trd17(const Curve& curve, const Globals& g, const Locals& l, const double& 
            const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
   trd12(curve, g, l, f, fg, fh, ggrad, lgrad, hgg, hlg, hll);
   const StartTerms s = start_terms(g[2]);
-  const double g1 = g[0];
-  const double g2 = g[1];
-  const double l1 = l[0];
-  const double p = std::pow(l1, g2);
-  const double a1 = p;
-  const double a2 = g1 * p * std::log(l1);
-  const double al = g1 * g2 * std::pow(l1, g2 - 1.0);
+  const PowerAsymptote t = power_asymptote(g, l);
+  const double a1 = t.a1, a2 = t.a2, al = t.al;
   ggrad[2] += s.lw * F(fg, 8);
   hgg[packed(1, 3)] += s.lw * a1 * H(fh, 1, 8);
   hgg[packed(2, 3)] += s.lw * a2 * H(fh, 1, 8);

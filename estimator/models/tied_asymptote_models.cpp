@@ -5,6 +5,7 @@
 
 #include "estimator/models/model_terms.hpp"
 #include "estimator/models/models.hpp"
+#include "estimator/models/power_asymptote.hpp"
 
 namespace estimator {
 
@@ -62,14 +63,9 @@ void trd12(const Curve&, const Globals& g, const Locals& l, const double&, const
            const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
   const double g1 = g[0];
   const double g2 = g[1];
-  const double l1 = l[0];
-  const double p = std::pow(l1, g2);
-  const double p1 = std::pow(l1, g2 - 1.0);
-  const double p2 = std::pow(l1, g2 - 2.0);
-  const double lambda = std::log(l1);
-  const double a1 = p;                 // da/dg1
-  const double a2 = g1 * p * lambda;   // da/dg2
-  const double al = g1 * g2 * p1;      // da/dl1
+  const PowerAsymptote t = power_asymptote(g, l);
+  const double p = t.p, p1 = t.p1, p2 = t.p2, lambda = t.lambda;
+  const double a1 = t.a1, a2 = t.a2, al = t.al;
   const double f1 = F(fg, 1);
 
   ggrad[0] = a1 * f1;
