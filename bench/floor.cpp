@@ -72,8 +72,8 @@ int body(int argc, char** argv) {
       Locals trial{};
       for (int j = 0; j < nl; ++j) trial[static_cast<std::size_t>(j)] = plot.locals[static_cast<std::size_t>(j)] + alpha * 0.0;
       Curve curve{};
-      trpars(globals, trial, curve);
-      total += plot_objective(curve, plot.n, plot.ages.data(), plot.heights.data());
+      trpars(esde, globals, trial, curve);
+      total += funct(curve, plot.n, plot.ages.data(), plot.heights.data());
     }
     Globals dx{}, gradient{};
     GlobalFactor hfactor{};
@@ -83,9 +83,9 @@ int body(int argc, char** argv) {
       CurveHessian fhess{};
       Globals ggrad{};
       GlobalFactor hgg{};
-      trpars(globals, plot.locals, curve);
-      plot_derivatives(curve, plot.n, plot.ages.data(), plot.heights.data(), fgrad, fhess);
-      trders(curve, globals, plot.locals, total, fgrad, fhess, {ggrad.data(), static_cast<std::size_t>(ng)},
+      trpars(esde, globals, plot.locals, curve);
+      ders(curve, plot.n, plot.ages.data(), plot.heights.data(), fgrad, fhess);
+      trders(esde, globals, plot.locals, fgrad, fhess, {ggrad.data(), static_cast<std::size_t>(ng)},
              {plot.work.data(), static_cast<std::size_t>(nl)}, {hgg.data(), static_cast<std::size_t>(ngg)},
              {plot.work.data() + nl, static_cast<std::size_t>(ng * nl)}, {plot.lfactor.data(), static_cast<std::size_t>(nll)});
       int ierr = 0;

@@ -31,7 +31,7 @@ const estimator::Curve kCurve = {3.0, 0.2, 0.7, 0.0, 0.1, 0.05, 0.0, 0.0};
 void BM_funct(benchmark::State& state) {
   const Plot p = make_plot(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    double f = estimator::plot_objective(kCurve, static_cast<int>(p.t.size()), p.t.data(), p.h.data());
+    double f = estimator::funct(kCurve, static_cast<int>(p.t.size()), p.t.data(), p.h.data());
     benchmark::DoNotOptimize(f);
   }
   state.counters["ns/measurement"] = benchmark::Counter(static_cast<double>(state.iterations() * state.range(0)),
@@ -43,7 +43,7 @@ void BM_ders(benchmark::State& state) {
   estimator::CurveGradient g{};
   estimator::CurveHessian h{};
   for (auto _ : state) {
-    estimator::plot_derivatives(kCurve, static_cast<int>(p.t.size()), p.t.data(), p.h.data(), g, h);
+    estimator::ders(kCurve, static_cast<int>(p.t.size()), p.t.data(), p.h.data(), g, h);
     benchmark::DoNotOptimize(g);
     benchmark::DoNotOptimize(h);
   }

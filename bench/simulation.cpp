@@ -47,12 +47,13 @@ class Random {
 void write_raw_data(const SimulationSettings& settings, std::FILE* out) {
   if (!estimator::valid_model(settings.model)) throw std::invalid_argument("model number must be 1 to 18");
   const auto counts = estimator::model_counts(settings.model);
+  estimator::Esde esde;
   if (static_cast<int>(settings.globals.size()) != counts.ng || static_cast<int>(settings.locals.size()) != counts.nl)
     throw std::invalid_argument("model " + std::to_string(settings.model) + " takes " + std::to_string(counts.ng) +
                                 " globals and " + std::to_string(counts.nl) + " locals");
-  estimator::esde.model = settings.model;
-  estimator::esde.k1 = settings.k1;
-  estimator::esde.k2 = settings.k2;
+  esde.model = settings.model;
+  esde.k1 = settings.k1;
+  esde.k2 = settings.k2;
   estimator::Globals globals{};
   for (std::size_t i = 0; i < settings.globals.size(); ++i) globals[i] = settings.globals[i];
 
@@ -70,7 +71,7 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out) {
       }
       if (!positive_locals) continue;
       estimator::Curve curve{};
-      estimator::trpars(globals, locals, curve);
+      estimator::trpars(esde, globals, locals, curve);
       const double a = curve[0], b = curve[1], c = curve[2];
       const double vs = curve[3] * curve[3], vp = curve[4] * curve[4], ve = curve[5] * curve[5];
       const double t0 = curve[6], y0 = curve[7];

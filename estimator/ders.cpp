@@ -10,7 +10,6 @@
 #include <cmath>
 
 #include "estimator/likelihood.hpp"
-#include "estimator/plot_files.hpp"
 
 namespace estimator {
 namespace {
@@ -83,8 +82,7 @@ void add_term(const Jet& R, const Jet& V, bool assign, CurveGradient& fgrad, Cur
 
 }  // namespace
 
-void plot_derivatives(const Curve& curve, int n, const double* t, const double* h, CurveGradient& fgrad,
-                      CurveHessian& fhess) {
+void ders(const Curve& curve, int n, const double* t, const double* h, CurveGradient& fgrad, CurveHessian& fhess) {
   const double a = curve[0], b = curve[1], c = curve[2];
   const double s0 = curve[3], sp = curve[4], se = curve[5];
   const double t0 = curve[6], y0 = curve[7];
@@ -235,15 +233,6 @@ void plot_derivatives(const Curve& curve, int n, const double* t, const double* 
 
   // The change-of-variables term 2 (1 - c) sum ln h is linear in c.
   fgrad[kC] = fgrad[kC] - 2.0 * log_sum;
-}
-
-void ders(const int& iplot, const Curve& curve, CurveGradient& fgrad, CurveHessian& fhess) {
-  int id = 0;
-  int n = 0;
-  Measurements ages;
-  Measurements heights;
-  rdata(iplot, id, n, ages, heights);
-  plot_derivatives(curve, n, ages.data(), heights.data(), fgrad, fhess);
 }
 
 }  // namespace estimator

@@ -6,11 +6,10 @@
 #include <cmath>
 
 #include "estimator/likelihood.hpp"
-#include "estimator/plot_files.hpp"
 
 namespace estimator {
 
-double plot_objective(const Curve& curve, int n, const double* t, const double* h) {
+double funct(const Curve& curve, int n, const double* t, const double* h) {
   const double a = curve[0], b = curve[1], c = curve[2];
   const double t0 = curve[6], y0 = curve[7];
   double f = n * kLog2Pi;
@@ -42,13 +41,6 @@ double plot_objective(const Curve& curve, int n, const double* t, const double* 
   }
   // Change of variables from transformed heights to heights.
   return f + std::log(P) * (2.0 * (1.0 - c));
-}
-
-void funct(const int& iplot, const Curve& curve, double& f, int& id, int& n) {
-  Measurements ages;
-  Measurements heights;
-  rdata(iplot, id, n, ages, heights);
-  f = plot_objective(curve, n, ages.data(), heights.data());
 }
 
 }  // namespace estimator

@@ -26,9 +26,9 @@
 #include "estimator/models/model_table.hpp"
 #include "estimator/models/models.hpp"
 #include "estimator/plot_files.hpp"
+#include "estimator/trace.hpp"
 #include "estimator/worker_pool.hpp"
 #include "io/errors.hpp"
-#include "io/format.hpp"
 #include "io/text_writer.hpp"
 
 namespace estimator {
@@ -37,21 +37,6 @@ namespace {
 constexpr double kStartObjective = 1e75;
 constexpr double kSlack = 1e-10;
 constexpr int kBlockPlots = 256;  // plots read and evaluated together
-
-const io::Format& trial_header_format() {
-  static const io::Format f("(/,9H ALPHA = ,G11.5,/,13H     PLOT   N,6X,8HFUNCTION,16X,16HLOCAL PARAMETERS)");
-  return f;
-}
-const io::Format& plot_line_format() {
-  static const io::Format f("(1H ,I12,I4,6G20.11)");
-  return f;
-}
-const io::Format& summary_format() {
-  static const io::Format f(
-      "(/,1H ,6H ITER.,I3,10H   FUNCT.=,G18.11,7H   NPD=,I3,8H   NPD0=,I1,8H   DMAX=,G11.5,7H  GMAX=,G11.5,"
-      "9H   ALPHA=,G11.5,/,13X,14HGLOBAL PARMS.:,10G18.11,/,/)");
-  return f;
-}
 
 // Largest magnitude so far; a value that is not a number stays so. The result
 // does not depend on the order of the values.
@@ -117,7 +102,6 @@ struct Failure {
   std::exception_ptr error;
   PlotCheck check = PlotCheck::ok;
   int iplot = 0, id = 0, n = 0;
-  bool model = false;
 };
 
 // Runs one pass over every plot, a block at a time. The calling thread reads
@@ -187,19 +171,15 @@ class PassDriver {
       try {
         get(iplot, s.locals, s.work, s.lfactor);
         s.record_id = esde.plot_id;
-        if (!valid_model(esde.model)) {
-          failure = {k, nullptr, PlotCheck::ok, iplot, 0, 0, true};
-          return k;
-        }
         if (with_data) {
           const PlotCheck check = read_plot(iplot, s.id, s.n, s.ages, s.heights);
           if (check != PlotCheck::ok) {
-            failure = {k, nullptr, check, iplot, s.id, s.n, false};
+            failure = {k, nullptr, check, iplot, s.id, s.n};
             return k;
           }
         }
       } catch (...) {
-        failure = {k, std::current_exception(), PlotCheck::ok, iplot, 0, 0, false};
+        failure = {k, std::current_exception(), PlotCheck::ok, iplot, 0, 0};
         return k;
       }
     }
@@ -209,10 +189,6 @@ class PassDriver {
   static void raise(const Failure& failure) {
     if (failure.at < 0) return;
     if (failure.error) std::rethrow_exception(failure.error);
-    if (failure.model) {
-      Curve curve{};
-      trpars(Globals{}, Locals{}, curve);  // writes the model number error and stops
-    }
     refuse_plot(failure.check, failure.iplot, failure.id, failure.n);
   }
 
@@ -244,7 +220,6 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
   int npd0 = 0;
   Globals trial_globals{};
   Globals summed_gradient{};
-  io::Items items;
 
   for (bool first = true;; first = false) {
     if (!first) {
@@ -257,7 +232,7 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
     double fnew = 0.0;
     for (;;) {
       fnew = 0.0;
-      console.write(trial_header_format(), io::Items().r(alpha));
+      write_trial_header(console, alpha);
       for (int i = 0; i < ng; ++i) trial_globals[at(i)] = globals[at(i)] + alpha * dx[at(i)];
       int bad_plot = 0;
       int bad_id = 0;
@@ -267,8 +242,8 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
           [&](PlotSlot& s) {
             for (int j = 0; j < nl; ++j) s.trial_locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
             Curve curve{};
-            trpars(trial_globals, s.trial_locals, curve);
-            s.f = plot_objective(curve, s.n, s.ages.data(), s.heights.data());
+            trpars(esde, trial_globals, s.trial_locals, curve);
+            s.f = funct(curve, s.n, s.ages.data(), s.heights.data());
           },
           [&](const PlotSlot& s, int iplot) {
             fnew += s.f;
@@ -277,11 +252,7 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
               bad_id = s.id;
               bad_f = s.f;
             }
-            if (mfreq > 0 && iplot % mfreq == 0) {
-              items = io::Items();
-              items.i(s.id).i(s.n).r(s.f).reals({s.trial_locals.data(), at(nl)});
-              console.write(plot_line_format(), items);
-            }
+            if (mfreq > 0 && iplot % mfreq == 0) write_plot_line(console, s.id, s.n, s.f, {s.trial_locals.data(), at(nl)});
           });
       if (fnew <= fold + kSlack) break;
       if (k == 0 && alpha == 0.0) stop_at_start(fnew, bad_plot, bad_id, bad_f);
@@ -304,9 +275,9 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
           Curve curve{};
           CurveGradient fgrad{};
           CurveHessian fhess{};
-          trpars(globals, s.locals, curve);
-          plot_derivatives(curve, s.n, s.ages.data(), s.heights.data(), fgrad, fhess);
-          trders(curve, globals, s.locals, fnew, fgrad, fhess, {s.ggrad.data(), at(ng)}, {s.work.data(), at(nl)},
+          trpars(esde, globals, s.locals, curve);
+          ders(curve, s.n, s.ages.data(), s.heights.data(), fgrad, fhess);
+          trders(esde, globals, s.locals, fgrad, fhess, {s.ggrad.data(), at(ng)}, {s.work.data(), at(nl)},
                  {s.hgg.data(), at(ngg)}, {s.work.data() + nl, at(ng * nl)}, {s.lfactor.data(), at(nll)});
           s.largest = 0.0;
           for (int j = 0; j < nl; ++j) s.largest = max_abs(s.largest, s.work[at(j)]);
@@ -377,9 +348,7 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
         });
     flush_records();
 
-    items = io::Items();
-    items.i(k).r(fold).i(npd).i(npd0).r(dmax).r(gmax).r(alpha).reals({globals.data(), at(ng)});
-    console.write(summary_format(), items);
+    write_summary(console, {k, fold, npd, npd0, dmax, gmax, alpha}, {globals.data(), at(ng)});
     console.flush();
     ++k;
 

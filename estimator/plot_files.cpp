@@ -5,6 +5,7 @@
 
 #include "common/byte_order.hpp"
 #include "common/plot_file_layout.hpp"
+#include "common/plot_file_readers.hpp"
 #include "io/errors.hpp"
 #include "io/units.hpp"
 
@@ -21,29 +22,14 @@ namespace {
 PlotCheck read_plot(int iplot, int& id, int& n, Measurements& ages, Measurements& heights) {
   io::SequentialReader& data = io::sequential_in(files.data_unit);
   if (iplot == 1) data.rewind();
-
-  std::array<unsigned char, common::kDataHeaderPayload> header{};
-  if (!data.start_record())
+  if (!common::read_data_header(data, id, n))
     io::fail(data.role() + " ends before plot " + std::to_string(iplot) +
              ": the number of plots in the control file is larger than the number of plots in the file");
-  data.take(header.data(), common::kDataHeaderPayload);
-  data.finish_record();
-  id = common::load_i32(header.data());
-  n = common::load_i32(header.data() + 4);
   if (id != esde.plot_id) return PlotCheck::wrong_id;
   if (n > common::kMaxMeasurements || n < 1) return PlotCheck::wrong_count;
-
-  std::array<unsigned char, common::kMeasurementPairBytes * common::kMaxMeasurements> pairs{};
-  if (!data.start_record())
+  if (!common::read_data_measurements(data, n, ages.data(), heights.data()))
     io::fail(data.role() + " ends before the measurements of plot " + std::to_string(iplot) + " (ID " +
              std::to_string(id) + ")");
-  data.take(pairs.data(), static_cast<std::int64_t>(common::kMeasurementPairBytes) * n);
-  data.finish_record();
-  for (int i = 0; i < n; ++i) {
-    const unsigned char* pair = &pairs[static_cast<std::size_t>(common::kMeasurementPairBytes * i)];
-    ages[static_cast<std::size_t>(i)] = common::load_f64(pair);
-    heights[static_cast<std::size_t>(i)] = common::load_f64(pair + 8);
-  }
   return PlotCheck::ok;
 }
 

@@ -103,13 +103,16 @@ void report(const Globals& globals, const GlobalFactor& hfactor) {
   Curve curve{};
   InverseMatrix c_inverse{};
   Matrix6x6 k_block{};
+  Measurements ages{};
+  Measurements heights{};
   double f = 0.0;
   int id = 0;
   int n = 0;
   for (int iplot = 1; iplot <= np; ++iplot) {
     get(iplot, locals, work, lfactor);
-    trpars(globals, locals, curve);
-    funct(iplot, curve, f, id, n);
+    trpars(esde, globals, locals, curve);
+    rdata(iplot, id, n, ages, heights);
+    f = funct(curve, n, ages.data(), heights.data());
     ftot += f;
     ntot += n;
 

@@ -8,6 +8,7 @@
 #include "estimator/newton.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/report.hpp"
+#include "estimator/trace.hpp"
 #include "io/errors.hpp"
 #include "io/format.hpp"
 #include "io/units.hpp"
@@ -38,7 +39,7 @@ void check_sizes(const ControlFile& c, const std::string& control_name) {
 }
 
 void check_model_counts(const ControlFile& c) {
-  if (!valid_model(c.model)) return;  // stops at its first use, after the header
+  if (!valid_model(c.model)) return;  // refused after the header (refuse_invalid_model)
   const ModelCounts counts = model_counts(c.model);
   if (counts.ng != c.ng || counts.nl != c.nl)
     stop_with("*** Error, model " + std::to_string(c.model) + " takes " + std::to_string(counts.ng) +
@@ -54,6 +55,20 @@ void write_header(const ControlFile& c) {
   io::Items items;
   items.chunks(c.title, 4).i(c.ng).i(c.nl).i(c.np).i(c.mfreq).i(c.itlim).r(c.tol);
   io::console().write(header, items);
+}
+
+// An invalid model number is refused where the optimiser would first use it:
+// after the run header and the first trial header, once the first plot's
+// record has been read.
+void refuse_invalid_model(int np) {
+  write_trial_header(io::console(), 0.0);
+  if (np >= 1) {
+    Locals locals{};
+    WorkBlock work{};
+    LocalFactor lfactor{};
+    get(1, locals, work, lfactor);
+  }
+  stop_with(" Model number error! ");
 }
 
 void write_outcome(io::TextWriter& out, int itlim, int npd) {
@@ -108,6 +123,7 @@ int run_estimator(int argc, char** argv) {
 
   write_header(control);
   derive_sizes(sizes);
+  if (!valid_model(control.model)) refuse_invalid_model(control.np);
 
   Globals globals = control.globals;
   GlobalFactor hfactor{};

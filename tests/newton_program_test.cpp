@@ -14,6 +14,8 @@
 
 namespace {
 
+const estimator::Esde kModel1{1.0, 1.0, 0, 1};
+
 const std::vector<double> kTruth = {0.15, 0.7, 0.05, 0.03};
 
 ControlSettings model1(std::vector<double> globals, int itlim, int mfreq = 1000) {
@@ -50,12 +52,11 @@ TEST(Newton, FirstIterationEvaluatesTheStart) {
   EXPECT_EQ(f.trace.trials.front().alpha, 0.0);
   EXPECT_EQ(f.trace.summaries[0].iter, 0);
   EXPECT_EQ(f.trace.summaries[0].alpha, 0.0);
-  estimator::esde.model = 1;
   double total = 0.0;
   for (const TestPlot& p : plots) {
     estimator::Curve c{};
-    estimator::trpars({0.16, 0.68, 0.06, 0.04}, {p.locals[0]}, c);
-    total += estimator::plot_objective(c, static_cast<int>(p.ages.size()), p.ages.data(), p.heights.data());
+    estimator::trpars(kModel1, {0.16, 0.68, 0.06, 0.04}, {p.locals[0]}, c);
+    total += estimator::funct(c, static_cast<int>(p.ages.size()), p.ages.data(), p.heights.data());
   }
   EXPECT_NEAR(f.trace.summaries[0].funct, total, 1e-9 * std::fabs(total));
   EXPECT_EQ(outcome(f), "0ITERATION LIMIT EXCEEDED. IGNORE STANDARD ERRORS AND CORRELATIONS BELOW");
@@ -163,12 +164,12 @@ void dense_system(const std::vector<TestPlot>& plots, const estimator::Globals& 
     const TestPlot& plot = plots[p];
     estimator::Locals l{plot.locals[0]};
     estimator::Curve c{};
-    estimator::trpars(g, l, c);
+    estimator::trpars(kModel1, g, l, c);
     estimator::CurveGradient fg{};
     estimator::CurveHessian fh{};
-    estimator::plot_derivatives(c, static_cast<int>(plot.ages.size()), plot.ages.data(), plot.heights.data(), fg, fh);
+    estimator::ders(c, static_cast<int>(plot.ages.size()), plot.ages.data(), plot.heights.data(), fg, fh);
     std::array<double, 10> gg{}, lg{}, hgg{}, hlg{}, hll{};
-    estimator::trders(c, g, l, 0.0, fg, fh, gg, lg, hgg, hlg, hll);
+    estimator::trders(kModel1, g, l, fg, fh, gg, lg, hgg, hlg, hll);
     const int li = ng + static_cast<int>(p);
     for (int i = 0; i < ng; ++i) grad[static_cast<std::size_t>(i)] += gg[static_cast<std::size_t>(i)];
     grad[static_cast<std::size_t>(li)] = lg[0];
@@ -217,7 +218,6 @@ TEST(Newton, StepsEqualTheDenseNewtonSolution) {
   const std::vector<unsigned char> fitted = read_bytes(first.files.locals);
   for (std::size_t p = 0; p < plots.size(); ++p)
     plots[p].locals[0] = common::load_f64(&fitted[p * common::kRecordLength + 4]) + 0.01;
-  estimator::esde.model = 1;
   std::vector<double> grad, hess;
   const estimator::Globals g0{start[0], start[1], start[2], start[3]};
   dense_system(plots, g0, grad, hess, 4);

@@ -208,14 +208,14 @@ TEST(Report, StandardErrorsMatchAFiniteDifferenceHessian) {
   const std::vector<unsigned char> records = read_bytes(f.files.locals);
   for (std::size_t p = 0; p < plots.size(); ++p) x.push_back(common::load_f64(&records[p * common::kRecordLength + 4]));
 
-  estimator::esde.model = 1;
+  const estimator::Esde model1{1.0, 1.0, 0, 1};
   auto total = [&](const std::vector<double>& v) {
     double sum = 0.0;
     const estimator::Globals g{v[0], v[1], v[2], v[3]};
     for (std::size_t p = 0; p < plots.size(); ++p) {
       estimator::Curve c{};
-      estimator::trpars(g, {v[static_cast<std::size_t>(ng) + p]}, c);
-      sum += estimator::plot_objective(c, static_cast<int>(plots[p].ages.size()), plots[p].ages.data(), plots[p].heights.data());
+      estimator::trpars(model1, g, {v[static_cast<std::size_t>(ng) + p]}, c);
+      sum += estimator::funct(c, static_cast<int>(plots[p].ages.size()), plots[p].ages.data(), plots[p].heights.data());
     }
     return sum;
   };

@@ -1,7 +1,8 @@
+#include <stdexcept>
+#include <string>
+
 #include "estimator/models/model_table.hpp"
 #include "estimator/models/models.hpp"
-#include "io/errors.hpp"
-#include "io/text_writer.hpp"
 
 namespace estimator {
 namespace {
@@ -17,22 +18,22 @@ constexpr std::array<ModelEntry, kModelCount> kModels = {{
     {trp13, trd13}, {trp14, trd14}, {trp15, trd15}, {trp16, trd16}, {trp17, trd17}, {trp18, trd18},
 }};
 
-const ModelEntry& selected_model() {
-  if (!valid_model(esde.model)) {
-    io::console().line(" Model number error! ");
-    throw io::Stop{io::kExitDetectedError};
-  }
+// Run control refuses an invalid model number before the optimiser starts;
+// reaching here with one is a fault of the caller.
+const ModelEntry& selected_model(const Esde& esde) {
+  if (!valid_model(esde.model)) throw std::logic_error("model number " + std::to_string(esde.model) + " out of range");
   return kModels[static_cast<std::size_t>(esde.model - 1)];
 }
 
 }  // namespace
 
-void trpars(const Globals& globals, const Locals& locals, Curve& curve) { selected_model().trp(globals, locals, curve); }
+void trpars(const Esde& esde, const Globals& globals, const Locals& locals, Curve& curve) {
+  selected_model(esde).trp(esde, globals, locals, curve);
+}
 
-void trders(const Curve& curve, const Globals& globals, const Locals& locals, const double& f,
-            const CurveGradient& fgrad, const CurveHessian& fhess, ModelOut ggrad, ModelOut lgrad, ModelOut hgg,
-            ModelOut hlg, ModelOut hll) {
-  selected_model().trd(curve, globals, locals, f, fgrad, fhess, ggrad, lgrad, hgg, hlg, hll);
+void trders(const Esde& esde, const Globals& globals, const Locals& locals, const CurveGradient& fgrad,
+            const CurveHessian& fhess, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
+  selected_model(esde).trd(esde, globals, locals, fgrad, fhess, ggrad, lgrad, hgg, hlg, hll);
 }
 
 }  // namespace estimator

@@ -17,7 +17,7 @@ using terms::packed;
 
 namespace {
 
-void fix_start(Curve& curve) {
+void fix_start(const Esde& esde, Curve& curve) {
   curve[6] = 0.5 / esde.k1;
   curve[7] = std::pow(1.3 / esde.k2, curve[2]);
 }
@@ -27,7 +27,7 @@ struct StartTerms {
   double llw;  // d2y0/dc2
 };
 
-StartTerms start_terms(double c) {
+StartTerms start_terms(const Esde& esde, double c) {
   const double r = 1.3 / esde.k2;
   const double w = std::pow(r, c);
   const double log_r = std::log(r);
@@ -41,15 +41,15 @@ void power_diagonal(const StartTerms& s, const CurveGradient& fg, const CurveHes
 
 }  // namespace
 
-void trp14(const Globals& g, const Locals& l, Curve& curve) {
-  trp1(g, l, curve);
-  fix_start(curve);
+void trp14(const Esde& esde, const Globals& g, const Locals& l, Curve& curve) {
+  trp1(esde, g, l, curve);
+  fix_start(esde, curve);
 }
 
-void trd14(const Curve& curve, const Globals& g, const Locals& l, const double& f, const CurveGradient& fg,
-           const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
-  trd1(curve, g, l, f, fg, fh, ggrad, lgrad, hgg, hlg, hll);
-  const StartTerms s = start_terms(g[1]);
+void trd14(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
+           ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
+  trd1(esde, g, l, fg, fh, ggrad, lgrad, hgg, hlg, hll);
+  const StartTerms s = start_terms(esde, g[1]);
   ggrad[1] += s.lw * F(fg, 8);
   hgg[packed(1, 2)] += s.lw * H(fh, 2, 8);
   power_diagonal(s, fg, fh, hgg, 2);
@@ -58,15 +58,15 @@ void trd14(const Curve& curve, const Globals& g, const Locals& l, const double& 
   hlg[cross(1, 2, 1)] += s.lw * H(fh, 1, 8);
 }
 
-void trp15(const Globals& g, const Locals& l, Curve& curve) {
-  trp6(g, l, curve);
-  fix_start(curve);
+void trp15(const Esde& esde, const Globals& g, const Locals& l, Curve& curve) {
+  trp6(esde, g, l, curve);
+  fix_start(esde, curve);
 }
 
-void trd15(const Curve& curve, const Globals& g, const Locals& l, const double& f, const CurveGradient& fg,
-           const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
-  trd6(curve, g, l, f, fg, fh, ggrad, lgrad, hgg, hlg, hll);
-  const StartTerms s = start_terms(g[1]);
+void trd15(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
+           ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
+  trd6(esde, g, l, fg, fh, ggrad, lgrad, hgg, hlg, hll);
+  const StartTerms s = start_terms(esde, g[1]);
   ggrad[1] += s.lw * F(fg, 8);
   hgg[packed(1, 2)] += s.lw * H(fh, 1, 8);
   power_diagonal(s, fg, fh, hgg, 2);
@@ -75,15 +75,15 @@ void trd15(const Curve& curve, const Globals& g, const Locals& l, const double& 
   hlg[cross(1, 2, 1)] += s.lw * H(fh, 2, 8);
 }
 
-void trp16(const Globals& g, const Locals& l, Curve& curve) {
-  trp11(g, l, curve);
-  fix_start(curve);
+void trp16(const Esde& esde, const Globals& g, const Locals& l, Curve& curve) {
+  trp11(esde, g, l, curve);
+  fix_start(esde, curve);
 }
 
-void trd16(const Curve& curve, const Globals& g, const Locals& l, const double& f, const CurveGradient& fg,
-           const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
-  trd11(curve, g, l, f, fg, fh, ggrad, lgrad, hgg, hlg, hll);
-  const StartTerms s = start_terms(g[2]);
+void trd16(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
+           ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
+  trd11(esde, g, l, fg, fh, ggrad, lgrad, hgg, hlg, hll);
+  const StartTerms s = start_terms(esde, g[2]);
   const double l1 = l[0];
   ggrad[2] += s.lw * F(fg, 8);
   hgg[packed(1, 3)] += s.lw * H(fh, 1, 8);
@@ -94,15 +94,15 @@ void trd16(const Curve& curve, const Globals& g, const Locals& l, const double& 
   hlg[cross(1, 3, 1)] += s.lw * (g[1] * H(fh, 1, 8) + H(fh, 2, 8));
 }
 
-void trp17(const Globals& g, const Locals& l, Curve& curve) {
-  trp12(g, l, curve);
-  fix_start(curve);
+void trp17(const Esde& esde, const Globals& g, const Locals& l, Curve& curve) {
+  trp12(esde, g, l, curve);
+  fix_start(esde, curve);
 }
 
-void trd17(const Curve& curve, const Globals& g, const Locals& l, const double& f, const CurveGradient& fg,
-           const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
-  trd12(curve, g, l, f, fg, fh, ggrad, lgrad, hgg, hlg, hll);
-  const StartTerms s = start_terms(g[2]);
+void trd17(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
+           ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
+  trd12(esde, g, l, fg, fh, ggrad, lgrad, hgg, hlg, hll);
+  const StartTerms s = start_terms(esde, g[2]);
   const PowerAsymptote t = power_asymptote(g, l);
   const double a1 = t.a1, a2 = t.a2, al = t.al;
   ggrad[2] += s.lw * F(fg, 8);
@@ -114,15 +114,15 @@ void trd17(const Curve& curve, const Globals& g, const Locals& l, const double& 
   hlg[cross(1, 3, 1)] += s.lw * (al * H(fh, 1, 8) + H(fh, 2, 8));
 }
 
-void trp18(const Globals& g, const Locals& l, Curve& curve) {
-  trp13(g, l, curve);
-  fix_start(curve);
+void trp18(const Esde& esde, const Globals& g, const Locals& l, Curve& curve) {
+  trp13(esde, g, l, curve);
+  fix_start(esde, curve);
 }
 
-void trd18(const Curve& curve, const Globals& g, const Locals& l, const double& f, const CurveGradient& fg,
-           const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
-  trd13(curve, g, l, f, fg, fh, ggrad, lgrad, hgg, hlg, hll);
-  const StartTerms s = start_terms(g[0]);
+void trd18(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
+           ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
+  trd13(esde, g, l, fg, fh, ggrad, lgrad, hgg, hlg, hll);
+  const StartTerms s = start_terms(esde, g[0]);
   ggrad[0] += s.lw * F(fg, 8);
   power_diagonal(s, fg, fh, hgg, 1);
   hgg[packed(1, 2)] += s.lw * H(fh, 5, 8);

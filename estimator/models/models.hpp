@@ -3,7 +3,8 @@
 // process deviation, error deviation, start age, start level); trders carries
 // the derivatives of the plot objective with respect to the curve parameters
 // over to the globals and locals by the exact chain rule. Both dispatch on the
-// model number in `esde` at every call.
+// model number of the `esde` record they are given; run control has checked it
+// (valid_model) before the first call.
 //
 // Outputs of trders: ggrad (ng), lgrad (nl), hgg (packed triangle of order ng),
 // hlg (nl x ng, column by column, leading dimension nl), hll (packed triangle
@@ -18,21 +19,19 @@ namespace estimator {
 
 using ModelOut = std::span<double>;
 
-using ParameterTransform = void (*)(const Globals&, const Locals&, Curve&);
-using DerivativeTransform = void (*)(const Curve&, const Globals&, const Locals&, const double&, const CurveGradient&,
+using ParameterTransform = void (*)(const Esde&, const Globals&, const Locals&, Curve&);
+using DerivativeTransform = void (*)(const Esde&, const Globals&, const Locals&, const CurveGradient&,
                                      const CurveHessian&, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg,
                                      ModelOut hll);
 
-void trpars(const Globals& globals, const Locals& locals, Curve& curve);
-void trders(const Curve& curve, const Globals& globals, const Locals& locals, const double& f,
-            const CurveGradient& fgrad, const CurveHessian& fhess, ModelOut ggrad, ModelOut lgrad, ModelOut hgg,
-            ModelOut hlg, ModelOut hll);
+void trpars(const Esde& esde, const Globals& globals, const Locals& locals, Curve& curve);
+void trders(const Esde& esde, const Globals& globals, const Locals& locals, const CurveGradient& fgrad,
+            const CurveHessian& fhess, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll);
 
-#define GROWTH_DECLARE_MODEL(N)                                                                                    \
-  void trp##N(const Globals& globals, const Locals& locals, Curve& curve);                                          \
-  void trd##N(const Curve& curve, const Globals& globals, const Locals& locals, const double& f,                   \
-              const CurveGradient& fgrad, const CurveHessian& fhess, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, \
-              ModelOut hlg, ModelOut hll);
+#define GROWTH_DECLARE_MODEL(N)                                                                                   \
+  void trp##N(const Esde& esde, const Globals& globals, const Locals& locals, Curve& curve);                      \
+  void trd##N(const Esde& esde, const Globals& globals, const Locals& locals, const CurveGradient& fgrad,          \
+              const CurveHessian& fhess, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll);
 GROWTH_DECLARE_MODEL(1)
 GROWTH_DECLARE_MODEL(2)
 GROWTH_DECLARE_MODEL(3)

@@ -14,12 +14,11 @@ using terms::F;
 using terms::H;
 using terms::packed;
 
-void trp11(const Globals& g, const Locals& l, Curve& curve) {
+void trp11(const Esde&, const Globals& g, const Locals& l, Curve& curve) {
   curve = {g[0] + g[1] * l[0], l[0], g[2], 0.0, g[3], g[4], 0.0, 0.0};
 }
 
-void trd11(const Curve&, const Globals& g, const Locals& l, const double&, const CurveGradient& fg,
-           const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
+void trd11(const Esde&, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
   const double g2 = g[1];
   const double l1 = l[0];
   ggrad[0] = F(fg, 1);
@@ -55,12 +54,11 @@ void trd11(const Curve&, const Globals& g, const Locals& l, const double&, const
   hll[0] = g2 * g2 * H(fh, 1, 1) + 2.0 * g2 * H(fh, 1, 2) + H(fh, 2, 2);
 }
 
-void trp12(const Globals& g, const Locals& l, Curve& curve) {
+void trp12(const Esde&, const Globals& g, const Locals& l, Curve& curve) {
   curve = {g[0] * std::pow(l[0], g[1]), l[0], g[2], 0.0, g[3], g[4], 0.0, 0.0};
 }
 
-void trd12(const Curve&, const Globals& g, const Locals& l, const double&, const CurveGradient& fg,
-           const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
+void trd12(const Esde&, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
   const double g1 = g[0];
   const double g2 = g[1];
   const PowerAsymptote t = power_asymptote(g, l);
