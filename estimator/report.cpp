@@ -11,18 +11,20 @@
 #include "estimator/cholesky.hpp"
 #include "estimator/likelihood.hpp"
 #include "estimator/models/models.hpp"
+#include "estimator/matrix_index.hpp"
 #include "estimator/plot_files.hpp"
 #include "io/format.hpp"
-#include "io/units.hpp"
 
 namespace estimator {
 namespace {
 
-using Matrix6x10 = std::array<double, 6 * 10>;  // column by column, leading dimension 6
-using Matrix6x6 = std::array<double, 6 * 6>;
+constexpr int kL = common::kMaxLocals;
+constexpr int kG = common::kMaxGlobals;
+using LocalsByGlobals = std::array<double, kL * kG>;  // column by column, leading dimension kL
+using LocalsByLocals = std::array<double, kL * kL>;
 
-inline std::size_t at6(int i, int j) { return static_cast<std::size_t>(i + 6 * j); }    // 0-based
-inline std::size_t at10(int i, int j) { return static_cast<std::size_t>(i + 10 * j); }  // 0-based
+constexpr std::size_t at6(int i, int j) { return column_major(i, j, kL); }
+constexpr std::size_t at10(int i, int j) { return inverse_at(i, j); }
 
 const io::Format& standard_errors_format() {
   static const io::Format f("(17H0STANDARD ERRORS:,/,10G15.7)");
@@ -46,8 +48,8 @@ inline double sym(const InverseMatrix& v, int k, int l) { return k >= l ? v[at10
 
 // One summary of the locals: averages, standard errors, correlations among
 // themselves and with the globals.
-LocalSummary summarise_locals(const std::array<double, 6>& sums, const Matrix6x6& m, const Matrix6x10& cross,
-                              const InverseMatrix& v, double r) {
+LocalSummary summarise_locals(const Sizes& sizes, const std::array<double, kL>& sums, const LocalsByLocals& m,
+                              const LocalsByGlobals& cross, const InverseMatrix& v, double r) {
   const int nl = sizes.nl;
   const int ng = sizes.ng;
   LocalSummary out;
@@ -62,14 +64,14 @@ LocalSummary summarise_locals(const std::array<double, 6>& sums, const Matrix6x6
     for (int j = 0; j < ng; ++j) {
       double s = 0.0;
       for (int k = 0; k < ng; ++k) s += cross[at6(i, k)] * sym(v, k, j);
-      out.with_globals[static_cast<std::size_t>(i * common::kMaxGlobals + j)] =
+      out.with_globals[static_cast<std::size_t>(i * kG + j)] =
           -s / std::sqrt(m[at6(i, i)] * v[at10(j, j)] / r);
     }
   }
   return out;
 }
 
-void write_local_summary(io::TextWriter& out, const io::Format& heading, const LocalSummary& s) {
+void write_local_summary(io::TextWriter& out, const Sizes& sizes, const io::Format& heading, const LocalSummary& s) {
   const int nl = sizes.nl;
   const int ng = sizes.ng;
   out.write(heading, io::Items().reals({s.averages.data(), static_cast<std::size_t>(nl)}));
@@ -79,13 +81,13 @@ void write_local_summary(io::TextWriter& out, const io::Format& heading, const L
     out.write(row_format(), io::Items().reals({&s.correlations[at6(0, i)], static_cast<std::size_t>(i + 1)}));
   out.write(with_globals_format());
   for (int i = 0; i < nl; ++i)
-    out.write(row_format(), io::Items().reals({&s.with_globals[static_cast<std::size_t>(i * common::kMaxGlobals)],
+    out.write(row_format(), io::Items().reals({&s.with_globals[static_cast<std::size_t>(i * kG)],
                                                 static_cast<std::size_t>(ng)}));
 }
 
 // Totals, globals with standard errors and correlations, and both summaries
 // of the locals.
-void write_totals(io::TextWriter& out, const ReportSummary& s, const Globals& globals) {
+void write_totals(io::TextWriter& out, const Sizes& sizes, const ReportSummary& s, const Globals& globals) {
   const int ng = sizes.ng;
   static const io::Format totals(
       "(1H0,/,17H NUMBER OF PLOTS:,I4,/,24H0NUMBER OF MEASUREMENTS:,I5,/,16H0LOG-LIKELIHOOD:,G14.7,/,/,/,"
@@ -102,21 +104,22 @@ void write_totals(io::TextWriter& out, const ReportSummary& s, const Globals& gl
 
   static const io::Format averages("(1H0,/,39H0LOCAL PARAMETERS (WEIGHTED AVERAGES): ,/,6G15.7)");
   static const io::Format abs_averages("(1H0,/,53H0ABS. VALUE OF LOCAL PARAMETERS (WEIGHTED AVERAGES): ,/,6G15.7)");
-  write_local_summary(out, averages, s.averages);
-  write_local_summary(out, abs_averages, s.absolute);
+  write_local_summary(out, sizes, averages, s.averages);
+  write_local_summary(out, sizes, abs_averages, s.absolute);
 }
 
 }  // namespace
 
-ReportSummary report(const Globals& globals, const GlobalFactor& hfactor, PlotRows* rows) {
+ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& globals, const GlobalFactor& hfactor,
+                     PlotRows* rows) {
+  const Sizes& sizes = run.sizes;
   const int ng = sizes.ng;
   const int nl = sizes.nl;
   const int np = sizes.np;
-  io::TextWriter& out = io::text_out(files.report_unit);
 
-  std::array<double, 6> sp{}, sa{};
-  Matrix6x6 m1{}, m2{};
-  Matrix6x10 m3{}, m4{};
+  std::array<double, kL> sp{}, sa{};
+  LocalsByLocals m1{}, m2{};
+  LocalsByGlobals m3{}, m4{};
   double ftot = 0.0;
   int ntot = 0;
   common::Fingerprint data_print, locals_print;
@@ -133,20 +136,18 @@ ReportSummary report(const Globals& globals, const GlobalFactor& hfactor, PlotRo
   LocalFactor lfactor{};
   Curve curve{};
   InverseMatrix c_inverse{};
-  Matrix6x6 k_block{};
-  Measurements ages{};
-  Measurements heights{};
-  std::array<double, 6> standard_errors{};
-  double f = 0.0;
-  int id = 0;
-  int n = 0;
+  LocalsByLocals k_block{};
+  PlotData plot;
+  std::array<double, kL> standard_errors{};
   for (int iplot = 1; iplot <= np; ++iplot) {
-    get(iplot, locals, work, lfactor);
-    locals_print.add_record(esde.plot_id, nl, locals.data());
-    trpars(esde, globals, locals, curve);
-    rdata(iplot, id, n, ages, heights);
-    data_print.add_plot(id, n, ages.data(), heights.data());
-    f = funct(curve, n, ages.data(), heights.data());
+    const std::int32_t record_id = get(run.files, sizes, iplot, locals, work, lfactor);
+    locals_print.add_record(record_id, nl, locals.data());
+    trpars(run.esde, globals, locals, curve);
+    rdata(run.files.data, iplot, record_id, plot);
+    const int id = plot.id;
+    const int n = plot.n;
+    data_print.add_plot(id, n, plot.ages.data(), plot.heights.data());
+    const double f = funct(curve, n, plot.ages.data(), plot.heights.data());
     ftot += f;
     ntot += n;
 
@@ -204,9 +205,9 @@ ReportSummary report(const Globals& globals, const GlobalFactor& hfactor, PlotRo
     }
   }
   const double r = 1.0 / ntot;
-  summary.averages = summarise_locals(sp, m1, m3, v, r);
-  summary.absolute = summarise_locals(sa, m2, m4, v, r);
-  write_totals(out, summary, globals);
+  summary.averages = summarise_locals(sizes, sp, m1, m3, v, r);
+  summary.absolute = summarise_locals(sizes, sa, m2, m4, v, r);
+  write_totals(out, sizes, summary, globals);
   return summary;
 }
 

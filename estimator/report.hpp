@@ -9,6 +9,7 @@
 #include <string>
 
 #include "estimator/shared_records.hpp"
+#include "io/text_writer.hpp"
 
 namespace estimator {
 
@@ -45,6 +46,8 @@ class PlotRows {
                    std::span<const double> standard_errors) = 0;
 };
 
-ReportSummary report(const Globals& globals, const GlobalFactor& hfactor, PlotRows* rows = nullptr);
+// Writes the report's sections after the title and the outcome message.
+ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& globals, const GlobalFactor& hfactor,
+                     PlotRows* rows = nullptr);
 
 }  // namespace estimator

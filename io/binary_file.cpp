@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 #include "io/errors.hpp"
 
 namespace io {
@@ -109,7 +109,7 @@ bool SequentialReader::start_record() {
   const std::int64_t got = fill(word, 4);
   if (got == 0) return false;
   if (got < 4) truncated("in its length word");
-  length_ = common::load_i32(word);
+  length_ = io::load_i32(word);
   if (length_ < 0) fail(role_ + ": the record at byte " + std::to_string(record_start_) + " has a negative length " + std::to_string(length_) + "; the file is damaged or not a data file");
   remaining_ = length_;
   return true;
@@ -149,7 +149,7 @@ void SequentialWriter::write_record(const unsigned char* payload, std::int32_t l
   const std::size_t total = static_cast<std::size_t>(length) + 8;
   if (buffer_.size() + total > kBufferBytes) flush();
   unsigned char word[4];
-  common::store_i32(word, length);
+  io::store_i32(word, length);
   buffer_.insert(buffer_.end(), word, word + 4);
   buffer_.insert(buffer_.end(), payload, payload + length);
   buffer_.insert(buffer_.end(), word, word + 4);

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 #include "io/binary_file.hpp"
 #include "io/errors.hpp"
 #include "support/temp_dir.hpp"
@@ -55,7 +55,7 @@ TEST(DirectAccessFile, CachedWritesMatchRecordByRecordWrites) {
 
 namespace {
 
-void common_store(std::vector<unsigned char>& word, std::int32_t v) { common::store_i32(word.data(), v); }
+void common_store(std::vector<unsigned char>& word, std::int32_t v) { io::store_i32(word.data(), v); }
 
 // Offsets are 64-bit: records and framed records beyond 2 GiB and 4 GiB
 // (sparse files, so that no disk space is used).

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <random>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 #include "common/limits.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
@@ -19,7 +19,7 @@ namespace {
 std::vector<double> locals_of(const std::string& path, std::size_t plots) {
   const std::vector<unsigned char> b = read_bytes(path);
   std::vector<double> v;
-  for (std::size_t p = 0; p < plots; ++p) v.push_back(common::load_f64(&b[p * common::kRecordLength + 4]));
+  for (std::size_t p = 0; p < plots; ++p) v.push_back(io::load_f64(&b[p * common::kRecordLength + 4]));
   return v;
 }
 
