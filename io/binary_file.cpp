@@ -1,6 +1,7 @@
 #include "io/binary_file.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,18 @@ int open_file(const std::string& path, const std::string& role, int flags) {
 }
 
 std::string named(const std::string& role, const std::string& path) { return role + " '" + path + "'"; }
+
+// Two programs that rewrite one file's records would corrupt each other's
+// work: the file is locked for the life of its handle, and a second writer is
+// refused at once.
+void lock_for_writing(int fd, const std::string& role) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return;
+  const int error = errno;
+  ::close(fd);
+  if (error == EWOULDBLOCK)
+    fail("the " + role + " is in use by another run (an estimator or preparer working on it); wait until it ends");
+  fail("cannot lock the " + role + ": " + std::strerror(error));
+}
 
 void write_all(int fd, const unsigned char* p, std::size_t n, std::int64_t offset, const std::string& role) {
   while (n > 0) {
@@ -169,6 +182,7 @@ DirectAccessFile::DirectAccessFile(const std::string& path, std::string role, in
       role_(named(role, path)),
       record_length_(record_length),
       block_records_(block_records) {
+  lock_for_writing(fd_, role_);
   struct stat st {};
   if (::fstat(fd_, &st) != 0) fail("cannot examine the " + role_ + ": " + std::strerror(errno));
   size_ = st.st_size;

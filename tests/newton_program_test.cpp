@@ -118,6 +118,34 @@ TEST(Newton, MonitoringFrequency) {
   }
 }
 
+// With a process deviation of 1e150 the first Newton step is not a number
+// while the gradient is finite, and no step length lowers the objective. The
+// run stops and leaves every record at its accepted locals with a zero
+// pending step: a new run starts from the file (and meets the same step)
+// instead of finding its starting point not finite.
+TEST(Newton, StepLengthFallingToZeroLeavesARestartableFile) {
+  TempDir dir;
+  const std::string golden = std::string(GOLDEN_DIR) + "/model1/";
+  ASSERT_EQ(run_preparer({golden + "raw.txt", dir / "d", dir / "l"}, read_text(golden + "answers")).status, 0);
+  const std::vector<unsigned char> start = read_bytes(dir / "l");
+  dir.write("c", "T\n4 1 20\n1 1 1 1\n0 15 1e-6\n0.109 4.86e-05 1e+150 2.3e-11\n1 1 1\n");
+  const std::vector<std::string> args = {dir / "c", dir / "d", dir / "l", dir / "r"};
+  const ProgramResult r = run_estimator(args);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the step length fell to 0 without lowering the objective: the Newton step of iteration 0 "
+                       "is not finite"),
+            std::string::npos)
+      << r.err;
+  const std::vector<unsigned char> records = read_bytes(dir / "l");
+  ASSERT_EQ(records.size(), start.size());
+  for (std::size_t p = 0; p < records.size() / common::kRecordLength; ++p) {
+    const std::size_t at = p * common::kRecordLength;
+    EXPECT_EQ(io::load_f64(&records[at + 4]), io::load_f64(&start[at + 4])) << "the accepted locals of plot " << p;
+    EXPECT_EQ(io::load_f64(&records[at + 12]), 0.0) << "no pending step for plot " << p;
+  }
+  EXPECT_EQ(run_estimator(args).err, r.err) << "the rerun starts from the file";
+}
+
 TEST(Newton, RejectsTrialsThatAreNotANumber) {
   // Tiny heights and a large starting asymptote: the first Newton steps drive
   // some asymptotes below zero, where the objective is not a number.
