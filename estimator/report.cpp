@@ -108,77 +108,26 @@ void write_totals(io::TextWriter& out, const Sizes& sizes, const ReportSummary& 
   write_local_summary(out, sizes, abs_averages, s.absolute);
 }
 
-}  // namespace
-
-ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& globals, const GlobalFactor& hfactor,
-                     PlotRows* rows) {
-  const Sizes& sizes = run.sizes;
-  const int ng = sizes.ng;
-  const int nl = sizes.nl;
-  const int np = sizes.np;
-
+// The sums over plots behind the summaries of the locals, with weights
+// w = n (the plot's number of measurements) and s(x) = n when x >= 0, else -n:
+// SP = sum w p, SA = sum w |p|, M1 = sum w K, M2 = sum s(p_i p_j) K,
+// M3 = sum w W, M4 = sum s(p_i) W.
+struct LocalSums {
   std::array<double, kL> sp{}, sa{};
   LocalsByLocals m1{}, m2{};
   LocalsByGlobals m3{}, m4{};
-  double ftot = 0.0;
-  int ntot = 0;
-  common::Fingerprint data_print, locals_print;
 
-  static const io::Format heading("(9H0    PLOT,5X,1HN,4X,8HFUNCTION,6X,36HLOCAL PARAMETERS AND STANDARD ERRORS)");
-  static const io::Format plot_block("(1H ,I12,I4,(9G13.6,/))");
-  out.write(heading);
-
-  InverseMatrix v{};
-  chinv(ng, sizes.ngg, hfactor, v);
-
-  Locals locals{};
-  WorkBlock work{};
-  LocalFactor lfactor{};
-  Curve curve{};
-  InverseMatrix c_inverse{};
-  LocalsByLocals k_block{};
-  PlotData plot;
-  std::array<double, kL> standard_errors{};
-  for (int iplot = 1; iplot <= np; ++iplot) {
-    const std::int32_t record_id = get(run.files, sizes, iplot, locals, work, lfactor);
-    locals_print.add_record(record_id, nl, locals.data());
-    trpars(run.esde, globals, locals, curve);
-    rdata(run.files.data, iplot, record_id, plot);
-    const int id = plot.id;
-    const int n = plot.n;
-    data_print.add_plot(id, n, plot.ages.data(), plot.heights.data());
-    const double f = funct(curve, n, plot.ages.data(), plot.heights.data());
-    ftot += f;
-    ntot += n;
-
-    // W = C^-1 B in place of the forward-solved cross block.
-    const std::span<double> w_block(work.data() + nl, static_cast<std::size_t>(nl * ng));
-    chol2(nl, sizes.nll, ng, nl * ng, lfactor, w_block);
-    auto W = [&w_block, nl](int i, int k) { return w_block[static_cast<std::size_t>(i + nl * k)]; };
-
-    chinv(nl, sizes.nll, lfactor, c_inverse);
-    for (int i = 0; i < nl; ++i) {
-      for (int j = 0; j <= i; ++j) {
-        double s = 0.0;
-        for (int k = 0; k < ng; ++k)
-          for (int l = 0; l < ng; ++l) s += W(i, k) * sym(v, k, l) * W(j, l);
-        k_block[at6(i, j)] = c_inverse[at10(i, j)] + s;
-      }
-    }
-
-    for (int i = 0; i < nl; ++i) standard_errors[static_cast<std::size_t>(i)] = std::sqrt(2.0 * k_block[at6(i, i)]);
-    const std::span<const double> plot_locals(locals.data(), static_cast<std::size_t>(nl));
-    const std::span<const double> plot_errors(standard_errors.data(), static_cast<std::size_t>(nl));
-    out.write(plot_block, io::Items().i(id).i(n).r(f).reals(plot_locals).reals(plot_errors));
-    if (rows != nullptr) rows->row(iplot, id, n, f, plot_locals, plot_errors);
-
+  void add(const Sizes& sizes, int n, const Locals& locals, const std::span<const double> w_block,
+           const LocalsByLocals& k_block) {
+    const int nl = sizes.nl;
+    const auto W = [&w_block, nl](int i, int k) { return w_block[static_cast<std::size_t>(i + nl * k)]; };
     const double weight = n;
     auto signed_weight = [weight](double x) { return x >= 0.0 ? weight : -weight; };
     for (int i = 0; i < nl; ++i) {
       const double p_i = locals[static_cast<std::size_t>(i)];
       sp[static_cast<std::size_t>(i)] += weight * p_i;
       sa[static_cast<std::size_t>(i)] += weight * std::fabs(p_i);
-      for (int k = 0; k < ng; ++k) {
+      for (int k = 0; k < sizes.ng; ++k) {
         m3[at6(i, k)] += weight * W(i, k);
         m4[at6(i, k)] += signed_weight(p_i) * W(i, k);
       }
@@ -188,15 +137,32 @@ ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& 
       }
     }
   }
+};
 
-  ReportSummary summary;
-  summary.plots = np;
-  summary.measurements = ntot;
-  summary.objective = ftot;
-  summary.log_likelihood = -ftot * 0.5;
-  summary.data_fingerprint = data_print.hex();
-  summary.locals_fingerprint = locals_print.hex();
-  for (int i = 0; i < ng; ++i) {
+// A plot's block of the inverse Hessian for its locals, K = C^-1 + W V W^T
+// (lower triangle), after W = C^-1 B has replaced the forward-solved cross
+// block in `work`.
+LocalsByLocals plot_inverse(const Sizes& sizes, const InverseMatrix& v, WorkBlock& work, LocalFactor& lfactor) {
+  const int ng = sizes.ng, nl = sizes.nl;
+  const std::span<double> w_block(work.data() + nl, static_cast<std::size_t>(nl * ng));
+  chol2(nl, sizes.nll, ng, nl * ng, lfactor, w_block);
+  const auto W = [&w_block, nl](int i, int k) { return w_block[static_cast<std::size_t>(i + nl * k)]; };
+  InverseMatrix c_inverse{};
+  chinv(nl, sizes.nll, lfactor, c_inverse);
+  LocalsByLocals k_block{};
+  for (int i = 0; i < nl; ++i) {
+    for (int j = 0; j <= i; ++j) {
+      double s = 0.0;
+      for (int k = 0; k < ng; ++k)
+        for (int l = 0; l < ng; ++l) s += W(i, k) * sym(v, k, l) * W(j, l);
+      k_block[at6(i, j)] = c_inverse[at10(i, j)] + s;
+    }
+  }
+  return k_block;
+}
+
+void summarise_globals(const Sizes& sizes, const InverseMatrix& v, ReportSummary& summary) {
+  for (int i = 0; i < sizes.ng; ++i) {
     summary.global_standard_errors[static_cast<std::size_t>(i)] = std::sqrt(2.0 * v[at10(i, i)]);
     for (int j = 0; j <= i; ++j) {
       const double c = v[at10(i, j)] / std::sqrt(v[at10(i, i)] * v[at10(j, j)]);
@@ -204,9 +170,60 @@ ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& 
       summary.global_correlations[at10(j, i)] = c;
     }
   }
+}
+
+}  // namespace
+
+ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& globals, const GlobalFactor& hfactor,
+                     PlotRows* rows) {
+  const Sizes& sizes = run.sizes;
+  const int nl = sizes.nl;
+  static const io::Format heading("(9H0    PLOT,5X,1HN,4X,8HFUNCTION,6X,36HLOCAL PARAMETERS AND STANDARD ERRORS)");
+  static const io::Format plot_block("(1H ,I12,I4,(9G13.6,/))");
+  out.write(heading);
+
+  InverseMatrix v{};
+  chinv(sizes.ng, sizes.ngg, hfactor, v);
+  LocalSums sums;
+  double ftot = 0.0;
+  int ntot = 0;
+  common::Fingerprint data_print, locals_print;
+  Locals locals{};
+  WorkBlock work{};
+  LocalFactor lfactor{};
+  PlotData plot;
+  for (int iplot = 1; iplot <= sizes.np; ++iplot) {
+    const std::int32_t record_id = get(run.files, sizes, iplot, locals, work, lfactor);
+    locals_print.add_record(record_id, nl, locals.data());
+    Curve curve{};
+    trpars(run.esde, globals, locals, curve);
+    rdata(run.files.data, iplot, record_id, plot);
+    data_print.add_plot(plot.id, plot.n, plot.ages.data(), plot.heights.data());
+    const double f = funct(curve, plot.n, plot.ages.data(), plot.heights.data());
+    ftot += f;
+    ntot += plot.n;
+
+    const LocalsByLocals k_block = plot_inverse(sizes, v, work, lfactor);
+    std::array<double, kL> standard_errors{};
+    for (int i = 0; i < nl; ++i) standard_errors[static_cast<std::size_t>(i)] = std::sqrt(2.0 * k_block[at6(i, i)]);
+    const std::span<const double> plot_locals(locals.data(), static_cast<std::size_t>(nl));
+    const std::span<const double> plot_errors(standard_errors.data(), static_cast<std::size_t>(nl));
+    out.write(plot_block, io::Items().i(plot.id).i(plot.n).r(f).reals(plot_locals).reals(plot_errors));
+    if (rows != nullptr) rows->row(iplot, plot.id, plot.n, f, plot_locals, plot_errors);
+    sums.add(sizes, plot.n, locals, {work.data() + nl, static_cast<std::size_t>(nl * sizes.ng)}, k_block);
+  }
+
+  ReportSummary summary;
+  summary.plots = sizes.np;
+  summary.measurements = ntot;
+  summary.objective = ftot;
+  summary.log_likelihood = -ftot * 0.5;
+  summary.data_fingerprint = data_print.hex();
+  summary.locals_fingerprint = locals_print.hex();
+  summarise_globals(sizes, v, summary);
   const double r = 1.0 / ntot;
-  summary.averages = summarise_locals(sizes, sp, m1, m3, v, r);
-  summary.absolute = summarise_locals(sizes, sa, m2, m4, v, r);
+  summary.averages = summarise_locals(sizes, sums.sp, sums.m1, sums.m3, v, r);
+  summary.absolute = summarise_locals(sizes, sums.sa, sums.m2, sums.m4, v, r);
   write_totals(out, sizes, summary, globals);
   return summary;
 }
