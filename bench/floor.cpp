@@ -16,6 +16,7 @@
 #include "estimator/cholesky.hpp"
 #include "estimator/control_file.hpp"
 #include "estimator/plot_files.hpp"
+#include "estimator/models/moved_parameters.hpp"
 #include "estimator/plot_kernels.hpp"
 #include "io/errors.hpp"
 
@@ -91,6 +92,7 @@ int body(int argc, char** argv) {
   read_model(control_in, control);
   const Sizes sizes = make_sizes(control.ng, control.nl, control.np);
   const Esde esde{control.k1, control.k2, control.model};
+  const LikelihoodKernels kernels = likelihood_kernels(moved_parameters(esde.model));
   std::vector<StoredPlot> plots = read_plots(control, sizes, argv[2], argv[3]);
   std::vector<PlotSlot> slots(kGroupPlots);
 
@@ -102,11 +104,11 @@ int body(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   for (int it = 0; it < iterations; ++it) {
     double total = 0.0;
-    pass(plots, slots, [&](std::span<PlotSlot> g) { trial_group(esde, sizes, globals, alpha, g); },
+    pass(plots, slots, [&](std::span<PlotSlot> g) { trial_group(esde, sizes, kernels, globals, alpha, g); },
          [&](const PlotSlot& s, StoredPlot&) { total += s.f; });
     Globals dx{}, gradient{};
     GlobalFactor hfactor{};
-    pass(plots, slots, [&](std::span<PlotSlot> g) { derivative_group(esde, sizes, globals, alpha, g); },
+    pass(plots, slots, [&](std::span<PlotSlot> g) { derivative_group(esde, sizes, kernels, globals, alpha, g); },
          [&](const PlotSlot& s, StoredPlot& p) {
            add_to_global_system(sizes, s, gradient, dx, hfactor);
            store(s, p);

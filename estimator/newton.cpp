@@ -16,6 +16,7 @@
 
 #include "estimator/cholesky.hpp"
 #include "estimator/pass_pipeline.hpp"
+#include "estimator/models/moved_parameters.hpp"
 #include "estimator/plot_kernels.hpp"
 #include "io/errors.hpp"
 #include "io/text_writer.hpp"
@@ -55,7 +56,11 @@ struct BadPlot {
 class Newton {
  public:
   Newton(const RunContext& run, int mfreq, GlobalFactor& hfactor)
-      : run_(run), mfreq_(mfreq), hfactor_(hfactor), pipeline_(run.files, run.sizes, run.threads) {}
+      : run_(run),
+        mfreq_(mfreq),
+        hfactor_(hfactor),
+        kernels_(likelihood_kernels(moved_parameters(run.esde.model))),
+        pipeline_(run.files, run.sizes, run.threads) {}
 
   double trial_pass(const Globals& globals, double alpha, BadPlot& bad);
   void derivative_pass(const Globals& globals, double alpha, int& npd);
@@ -73,6 +78,7 @@ class Newton {
   const RunContext& run_;
   const int mfreq_;
   GlobalFactor& hfactor_;
+  const LikelihoodKernels kernels_;  // for the model's moved parameters, on this processor's best path
   PassPipeline pipeline_;
   Globals summed_gradient_{};
 };
@@ -84,7 +90,7 @@ double Newton::trial_pass(const Globals& globals, double alpha, BadPlot& bad) {
   double fnew = 0.0;
   bad = BadPlot{};
   pipeline_.run(
-      true, [&](std::span<PlotSlot> group) { trial_group(run_.esde, run_.sizes, trial_globals, alpha, group); },
+      true, [&](std::span<PlotSlot> group) { trial_group(run_.esde, run_.sizes, kernels_, trial_globals, alpha, group); },
       [&](const PlotSlot& s, int iplot) {
         fnew += s.f;
         if (bad.iplot == 0 && !std::isfinite(s.f)) bad = {iplot, s.data.id, s.f};
@@ -102,7 +108,7 @@ void Newton::derivative_pass(const Globals& globals, double alpha, int& npd) {
   gmax = 0.0;
   npd = 0;
   pipeline_.run(
-      true, [&](std::span<PlotSlot> group) { derivative_group(run_.esde, sizes, globals, alpha, group); },
+      true, [&](std::span<PlotSlot> group) { derivative_group(run_.esde, sizes, kernels_, globals, alpha, group); },
       [&](const PlotSlot& s, int iplot) {
         gmax = max_abs(gmax, s.largest);
         npd += s.ierr;

@@ -1,9 +1,10 @@
 #include "estimator/plot_kernels.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "estimator/cholesky.hpp"
-#include "estimator/likelihood.hpp"
 #include "estimator/matrix_index.hpp"
 #include "estimator/models/models.hpp"
 
@@ -12,31 +13,42 @@ namespace {
 
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
-}  // namespace
+// The curve parameters of each plot of a group (from the globals and the
+// plots' `locals` or `trial_locals`), and the group as the likelihood kernels
+// take it.
+class GroupCurves {
+ public:
+  GroupCurves(const Esde& esde, const Globals& globals, std::span<const PlotSlot> group, Locals PlotSlot::*locals)
+      : count_(group.size()) {
+    for (std::size_t j = 0; j < count_; ++j) {
+      const PlotSlot& s = group[j];
+      trpars(esde, globals, s.*locals, curves_[j]);
+      plots_[j] = {&curves_[j], s.data.n, s.data.ages.data(), s.data.heights.data()};
+    }
+  }
+  GroupCurves(const GroupCurves&) = delete;
+  GroupCurves& operator=(const GroupCurves&) = delete;
+  std::span<const KernelPlot> plots() const { return {plots_.data(), count_}; }
 
-double max_abs(double so_far, double v) {
-  const double m = std::fabs(v);
-  if (std::isnan(so_far) || std::isnan(m)) return NAN;
-  return m > so_far ? m : so_far;
+ private:
+  std::size_t count_;
+  std::array<Curve, kGroupPlots> curves_{};
+  std::array<KernelPlot, kGroupPlots> plots_{};
+};
+
+// Calls f on the group in parts of at most kGroupPlots plots.
+template <class F>
+void in_parts(std::span<PlotSlot> group, F f) {
+  for (std::size_t first = 0; first < group.size(); first += kGroupPlots)
+    f(group.subspan(first, std::min<std::size_t>(kGroupPlots, group.size() - first)));
 }
 
-void trial_kernel(const Esde& esde, const Sizes& sizes, const Globals& trial_globals, double alpha, PlotSlot& s) {
-  for (int j = 0; j < sizes.nl; ++j) s.trial_locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
-  Curve curve{};
-  trpars(esde, trial_globals, s.trial_locals, curve);
-  s.f = funct(curve, s.data.n, s.data.ages.data(), s.data.heights.data());
-}
-
-void derivative_kernel(const Esde& esde, const Sizes& sizes, const Globals& globals, double alpha, PlotSlot& s) {
+// From the curve derivatives of a plot: g_l into work column 1, B into
+// columns 2 .. ng+1 and C into the factor's place (trders); C factored and
+// eliminated; the plot's share of the reduced global system.
+void eliminate_locals(const Esde& esde, const Sizes& sizes, const Globals& globals, const CurveGradient& fgrad,
+                      const CurveHessian& fhess, PlotSlot& s) {
   const int ng = sizes.ng, nl = sizes.nl;
-  // The accepted trial locals, with the same arithmetic as the trial pass.
-  for (int j = 0; j < nl; ++j) s.locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
-  Curve curve{};
-  CurveGradient fgrad{};
-  CurveHessian fhess{};
-  trpars(esde, globals, s.locals, curve);
-  ders(curve, s.data.n, s.data.ages.data(), s.data.heights.data(), fgrad, fhess);
-  // g_l into work column 1, B into columns 2 .. ng+1, C into the factor's place.
   trders(esde, globals, s.locals, fgrad, fhess, {s.ggrad.data(), at(ng)}, {s.work.data(), at(nl)},
          {s.hgg.data(), at(sizes.ngg)}, {s.work.data() + nl, at(sizes.ngnl)}, {s.lfactor.data(), at(sizes.nll)});
   s.largest = 0.0;
@@ -55,6 +67,7 @@ void derivative_kernel(const Esde& esde, const Sizes& sizes, const Globals& glob
   }
 }
 
+// lstep = -C^-1 (g_l + B dx).
 void step_kernel(const Sizes& sizes, const Globals& dx, PlotSlot& s) {
   const int ng = sizes.ng, nl = sizes.nl;
   for (int j = 0; j < nl; ++j) {
@@ -70,6 +83,14 @@ void step_kernel(const Sizes& sizes, const Globals& dx, PlotSlot& s) {
   }
 }
 
+}  // namespace
+
+double max_abs(double so_far, double v) {
+  const double m = std::fabs(v);
+  if (std::isnan(so_far) || std::isnan(m)) return NAN;
+  return m > so_far ? m : so_far;
+}
+
 void add_to_global_system(const Sizes& sizes, const PlotSlot& s, Globals& gradient, Globals& rhs,
                           GlobalFactor& system) {
   for (int i = 0; i < sizes.ng; ++i) {
@@ -82,14 +103,30 @@ void add_to_global_system(const Sizes& sizes, const PlotSlot& s, Globals& gradie
   }
 }
 
-void trial_group(const Esde& esde, const Sizes& sizes, const Globals& trial_globals, double alpha,
-                 std::span<PlotSlot> group) {
-  for (PlotSlot& s : group) trial_kernel(esde, sizes, trial_globals, alpha, s);
+void trial_group(const Esde& esde, const Sizes& sizes, const LikelihoodKernels& kernels, const Globals& trial_globals,
+                 double alpha, std::span<PlotSlot> group) {
+  in_parts(group, [&](std::span<PlotSlot> part) {
+    for (PlotSlot& s : part)
+      for (int j = 0; j < sizes.nl; ++j) s.trial_locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
+    const GroupCurves curves(esde, trial_globals, part, &PlotSlot::trial_locals);
+    std::array<double, kGroupPlots> f{};
+    kernels.funct(curves.plots(), {f.data(), part.size()});
+    for (std::size_t j = 0; j < part.size(); ++j) part[j].f = f[j];
+  });
 }
 
-void derivative_group(const Esde& esde, const Sizes& sizes, const Globals& globals, double alpha,
-                      std::span<PlotSlot> group) {
-  for (PlotSlot& s : group) derivative_kernel(esde, sizes, globals, alpha, s);
+void derivative_group(const Esde& esde, const Sizes& sizes, const LikelihoodKernels& kernels, const Globals& globals,
+                      double alpha, std::span<PlotSlot> group) {
+  in_parts(group, [&](std::span<PlotSlot> part) {
+    // The accepted trial locals, with the same arithmetic as the trial pass.
+    for (PlotSlot& s : part)
+      for (int j = 0; j < sizes.nl; ++j) s.locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
+    const GroupCurves curves(esde, globals, part, &PlotSlot::locals);
+    std::array<CurveGradient, kGroupPlots> fgrad{};
+    std::array<CurveHessian, kGroupPlots> fhess{};
+    kernels.ders(curves.plots(), {fgrad.data(), part.size()}, {fhess.data(), part.size()});
+    for (std::size_t j = 0; j < part.size(); ++j) eliminate_locals(esde, sizes, globals, fgrad[j], fhess[j], part[j]);
+  });
 }
 
 void step_group(const Sizes& sizes, const Globals& dx, std::span<PlotSlot> group) {

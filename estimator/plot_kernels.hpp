@@ -9,13 +9,16 @@
 //               its contributions to the reduced global system:
 //               B^T C^-1 g_l and B^T C^-1 B (from L^-1 g_l and L^-1 B);
 //   step:       lstep = -C^-1 (g_l + B dx) by back-substitution.
-// The group kernels evaluate up to kGroupPlots plots at once; a plot's
-// results never depend on the group it falls in.
+// The group kernels evaluate up to kGroupPlots plots at once, the objective
+// and its derivatives side by side in vector lanes (likelihood kernels chosen
+// once per run for the model's moved parameters); a plot's results never
+// depend on the group it falls in.
 #pragma once
 
 #include <cstdint>
 #include <span>
 
+#include "estimator/lanes/likelihood_kernels.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/shared_records.hpp"
 
@@ -43,14 +46,10 @@ struct PlotSlot {
   int warnings;          // near-singularity warnings of its factorisation
 };
 
-void trial_kernel(const Esde& esde, const Sizes& sizes, const Globals& trial_globals, double alpha, PlotSlot& s);
-void derivative_kernel(const Esde& esde, const Sizes& sizes, const Globals& globals, double alpha, PlotSlot& s);
-void step_kernel(const Sizes& sizes, const Globals& dx, PlotSlot& s);
-
-void trial_group(const Esde& esde, const Sizes& sizes, const Globals& trial_globals, double alpha,
-                 std::span<PlotSlot> group);
-void derivative_group(const Esde& esde, const Sizes& sizes, const Globals& globals, double alpha,
-                      std::span<PlotSlot> group);
+void trial_group(const Esde& esde, const Sizes& sizes, const LikelihoodKernels& kernels, const Globals& trial_globals,
+                 double alpha, std::span<PlotSlot> group);
+void derivative_group(const Esde& esde, const Sizes& sizes, const LikelihoodKernels& kernels, const Globals& globals,
+                      double alpha, std::span<PlotSlot> group);
 void step_group(const Sizes& sizes, const Globals& dx, std::span<PlotSlot> group);
 
 // Adds a plot's contributions of the derivative pass to the reduced global

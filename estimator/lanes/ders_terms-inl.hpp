@@ -16,7 +16,7 @@
 
 #include "estimator/lanes/group-inl.hpp"
 #include "estimator/lanes/jet-inl.hpp"
-#include "estimator/lanes/lane_math-inl.hpp"
+#include "estimator/lanes/c_library_lanes-inl.hpp"
 
 namespace estimator::lanes::GROWTH_LANES {
 
@@ -34,7 +34,6 @@ struct Recursion {
   static constexpr CurveMask kV = P & kVarianceDeps;
   static_assert((P & kAlwaysMoved) == kAlwaysMoved);
 
-  math::Exponent power;  // c
   // A = a^c and its derivatives, the same for every measurement.
   Lane A, A_a, A_c, A_aa, A_cc, A_ac;
   Jet<curve_bit(kCurveSp)> vp;  // sigmap^2
@@ -50,10 +49,8 @@ template <CurveMask P>
 inline void start_plot(const Group& g, Recursion<P>& s) {
   const Lane a = g.curve[kCurveA], c = g.curve[kCurveC];
   const Lane sp = g.curve[kCurveSp], se = g.curve[kCurveSe];
-  s.power = math::exponent(c);
-  const Lane log_abs_a = math::log(math::abs(a));
-  const Lane log_a = math::log_from_log_abs(a, log_abs_a);
-  s.A = math::pow_from_log(a, log_abs_a, s.power);
+  s.A = clib::pow(a, c);
+  const Lane log_a = clib::log(a);
   s.A_a = c * s.A / a;
   s.A_c = s.A * log_a;
   s.A_aa = c * (c - 1.0) * s.A / (a * a);
@@ -74,9 +71,8 @@ inline void start_plot(const Group& g, Recursion<P>& s) {
 template <CurveMask P>
 inline Lane transform(const Group& g, Recursion<P>& s, const Lane& height) {
   const Lane c = g.curve[kCurveC];
-  const Lane log_abs = math::log(math::abs(height));
-  const Lane L = math::log_from_log_abs(height, log_abs);
-  const Lane H = math::pow_from_log(height, log_abs, s.power);
+  const Lane H = clib::pow(height, c);
+  const Lane L = clib::log(height);
   s.Y.v = (H - s.A) / c;
   d<kCurveC>(s.Y) = (H * L - s.A_c - s.Y.v) / c;
   dd<kCurveC, kCurveC>(s.Y) = (H * L * L - s.A_cc - 2.0 * d<kCurveC>(s.Y)) / c;
@@ -88,7 +84,7 @@ inline Lane transform(const Group& g, Recursion<P>& s, const Lane& height) {
 template <CurveMask M>
 inline Jet<M> decay(const Lane& b, const Lane& delta) {
   Jet<M> E;
-  E.v = math::exp(b * delta);
+  E.v = clib::exp(b * delta);
   d<kCurveB>(E) = delta * E.v;
   dd<kCurveB, kCurveB>(E) = delta * delta * E.v;
   if constexpr (in(M, kCurveT0)) {

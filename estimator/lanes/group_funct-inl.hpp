@@ -2,9 +2,10 @@
 // innovations recursion. On the power scale Y = (h^c - a^c) / c the state
 // decays at rate b towards 0 from the start level at the start age; R is the
 // error of predicting a measurement from the earlier ones and V its variance:
-//   f = n ln(2 pi) + sum (R^2 / V + ln V) + 2 (1 - c) ln(h_1 h_2 ... h_n).
-// The operations keep the order and grouping below so that results repeat to
-// the last bit.
+//   f = n ln(2 pi) + sum (R^2 / V + ln V) + 2 (1 - c) ln(h_1 h_2 ... h_n),
+// the log of the product of the heights taken as the sum of their logs where
+// the running product leaves the range of normal doubles. The operations keep
+// the order and grouping below so that results repeat to the last bit.
 //
 // The measurements are taken a stretch at a time in three sweeps: the decay
 // factors and transformed heights, which do not depend on each other; then
@@ -20,6 +21,8 @@
 
 #include "estimator/lanes/group-inl.hpp"
 #include "estimator/lanes/lane_math-inl.hpp"
+#include <limits>
+
 #include "estimator/likelihood.hpp"
 
 namespace estimator::lanes::GROWTH_LANES {
@@ -29,7 +32,10 @@ inline constexpr int kStretch = 16;  // measurements per sweep
 struct FunctState {
   Lane t, Y, V, R;  // of the measurement before the stretch
   Lane f, P;        // objective and product of heights so far
-  Lane f_end, P_end;
+  Mask in_range;    // the product has stayed within the normal doubles
+  Lane log_sum;     // sum of the logs of the heights
+  Lane f_end, P_end, log_sum_end;
+  Mask in_range_end;
 };
 
 // Sweep 1: E_i = exp(b (t_prev - t_i)) and Y_i; the product of heights.
@@ -40,9 +46,20 @@ inline void decay_and_transform(const Group& g, const math::Exponent& power, con
     const Lane t = measurement(g, g.ages, i);
     const Lane h = measurement(g, g.heights, i);
     E[i - first] = math::exp(((i == 0 ? g.curve[kCurveT0] : s.t) - t) * b);
-    Y[i - first] = (math::pow_from_log(h, math::log(math::abs(h)), power) - A) / c;
+    const Lane log_abs_h = math::log(math::abs(h));
+    Y[i - first] = (math::pow_from_log(h, log_abs_h, power) - A) / c;
     s.P = i == 0 ? h : s.P * h;
-    if (some_plot_ends(g, i)) s.P_end = select(ends_at(g, i), s.P, s.P_end);
+    const Mask normal = math::abs(s.P) >= std::numeric_limits<double>::min() &&
+                        math::abs(s.P) <= std::numeric_limits<double>::max();
+    s.in_range = i == 0 ? normal : s.in_range && normal;
+    const Lane log_h = math::log_from_log_abs(h, log_abs_h);
+    s.log_sum = i == 0 ? log_h : s.log_sum + log_h;
+    if (some_plot_ends(g, i)) {
+      const Mask ends = ends_at(g, i);
+      s.P_end = select(ends, s.P, s.P_end);
+      s.in_range_end = mask_select(ends, s.in_range, s.in_range_end);
+      s.log_sum_end = select(ends, s.log_sum, s.log_sum_end);
+    }
     s.t = t;
   }
 }
@@ -93,7 +110,8 @@ inline void funct_group(const Group& g, double* out) {
     add_terms(g, first, end, s, first_sweep.data(), second_sweep.data());
   }
   // Change of variables from transformed heights to heights.
-  for_each_plot(g, s.f_end + math::log(s.P_end) * (2.0 * (1.0 - c)), [&](int j, double v) { out[j] = v; });
+  const Lane log_product = select(s.in_range_end, math::log(s.P_end), s.log_sum_end);
+  for_each_plot(g, s.f_end + log_product * (2.0 * (1.0 - c)), [&](int j, double v) { out[j] = v; });
 }
 
 }  // namespace estimator::lanes::GROWTH_LANES

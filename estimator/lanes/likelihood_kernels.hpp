@@ -4,6 +4,11 @@
 // are taken only with respect to the curve parameters the model moves. Every
 // plot's results are the same to the last bit whatever the path, the lane and
 // the plots it is evaluated with.
+//
+// The objective takes exp, log and powers from the lane math, whose results
+// depend on nothing but the argument. The derivatives take them from the C
+// library, lane by lane, and are to the last bit those of the formulas taken
+// one plot at a time (c_library_lanes-inl.hpp says why).
 #pragma once
 
 #include <span>
