@@ -22,6 +22,7 @@ inline Lane from_bits(const Bits& u) { return xsimd::bitwise_cast<Lane>(u); }
 inline Lane select(const Mask& m, const Lane& yes, const Lane& no) { return xsimd::select(m, yes, no); }
 inline Mask mask_select(const Mask& m, const Mask& yes, const Mask& no) { return (m && yes) || (!m && no); }
 inline bool any(const Mask& m) { return xsimd::any(m); }
+inline bool all(const Mask& m) { return xsimd::all(m); }
 
 inline Lane load(const double* values) { return Lane::load_unaligned(values); }
 // A value from four doubles held in registers (no round trip through memory).

@@ -7,11 +7,12 @@
 // the running product leaves the range of normal doubles. The operations keep
 // the order and grouping below so that results repeat to the last bit.
 //
-// The measurements are taken a stretch at a time in three sweeps: the decay
-// factors and transformed heights, which do not depend on each other; then
-// the recursion itself, a short chain from one measurement to the next; then
-// the logarithms of the variances and the sum. Each sweep keeps the
-// processor busy with independent work.
+// The measurements are taken a stretch at a time in sweeps, each a short loop
+// whose steps do not depend on each other (so that the processor overlaps
+// them), except the recursion itself, a short chain from one measurement to
+// the next: the intervals, heights and logs of heights; the decay factors;
+// the transformed heights; the recursion; the logs of the variances and the
+// sum.
 //
 // Included by a path's kernel file once GROWTH_LANES names the path.
 #ifndef GROWTH_LANES
@@ -38,59 +39,76 @@ struct FunctState {
   Mask in_range_end;
 };
 
-// Sweep 1: E_i = exp(b (t_prev - t_i)) and Y_i; the product of heights.
-inline void decay_and_transform(const Group& g, const math::Exponent& power, const Lane& A, int first, int end,
-                                FunctState& s, Lane* E, Lane* Y) {
-  const Lane b = g.curve[kCurveB], c = g.curve[kCurveC];
+// Three values per measurement of a stretch, reused from sweep to sweep.
+struct Stretch {
+  std::array<Lane, kStretch> a, b, c;
+};
+
+// The intervals t_prev - t_i (t0 - t_1 first) into a, the heights into b and
+// ln|h_i| into c; the product and the sum of the logs of the heights.
+inline void read_stretch(const Group& g, int first, int end, FunctState& s, Stretch& w) {
   for (int i = first; i < end; ++i) {
+    const auto k = static_cast<std::size_t>(i - first);
     const Lane t = measurement(g, g.ages, i);
     const Lane h = measurement(g, g.heights, i);
-    E[i - first] = math::exp(((i == 0 ? g.curve[kCurveT0] : s.t) - t) * b);
-    const Lane log_abs_h = math::log(math::abs(h));
-    Y[i - first] = (math::pow_from_log(h, log_abs_h, power) - A) / c;
+    w.a[k] = (i == 0 ? g.curve[kCurveT0] : s.t) - t;
+    w.b[k] = h;
     s.P = i == 0 ? h : s.P * h;
     const Mask normal = math::abs(s.P) >= std::numeric_limits<double>::min() &&
                         math::abs(s.P) <= std::numeric_limits<double>::max();
     s.in_range = i == 0 ? normal : s.in_range && normal;
-    const Lane log_h = math::log_from_log_abs(h, log_abs_h);
-    s.log_sum = i == 0 ? log_h : s.log_sum + log_h;
     if (some_plot_ends(g, i)) {
       const Mask ends = ends_at(g, i);
       s.P_end = select(ends, s.P, s.P_end);
       s.in_range_end = mask_select(ends, s.in_range, s.in_range_end);
-      s.log_sum_end = select(ends, s.log_sum, s.log_sum_end);
     }
     s.t = t;
   }
+  for (std::size_t k = 0; k < static_cast<std::size_t>(end - first); ++k) w.c[k] = math::log(math::abs(w.b[k]));
+  for (int i = first; i < end; ++i) {
+    const auto k = static_cast<std::size_t>(i - first);
+    const Lane log_h = math::log_from_log_abs(w.b[k], w.c[k]);
+    s.log_sum = i == 0 ? log_h : s.log_sum + log_h;
+    if (some_plot_ends(g, i)) s.log_sum_end = select(ends_at(g, i), s.log_sum, s.log_sum_end);
+  }
 }
 
-// Sweep 2: the recursion; leaves R_i^2 / V_i in Q and V_i in V.
-inline void innovations(const Group& g, const Lane& A, int first, int end, FunctState& s, const Lane* E,
-                        const Lane* Y, Lane* Q, Lane* V) {
+// E_i = exp((t_prev - t_i) b) into a; Y_i = (h_i^c - A) / c into b.
+inline void decays_and_heights(const Group& g, const math::Exponent& power, const Lane& A, int count, Stretch& w) {
+  const Lane b = g.curve[kCurveB], c = g.curve[kCurveC];
+  for (std::size_t k = 0; k < static_cast<std::size_t>(count); ++k) w.a[k] = math::exp(w.a[k] * b);
+  for (std::size_t k = 0; k < static_cast<std::size_t>(count); ++k)
+    w.b[k] = (math::pow_from_log(w.b[k], w.c[k], power) - A) / c;
+}
+
+// The recursion: R_i^2 / V_i into c, V_i into b.
+inline void innovations(const Group& g, const Lane& A, int first, int end, FunctState& s, Stretch& w) {
   const Lane c = g.curve[kCurveC];
   const Lane vs = g.curve[kCurveS0] * g.curve[kCurveS0];
   const Lane vp = g.curve[kCurveSp] * g.curve[kCurveSp];
   const Lane ve = g.curve[kCurveSe] * g.curve[kCurveSe];
   for (int i = first; i < end; ++i) {
-    const Lane e = E[i - first], G = e * e;
+    const auto k = static_cast<std::size_t>(i - first);
+    const Lane e = w.a[k], G = e * e;
     if (i == 0) {  // linked to the start of the curve
       s.V = vs * G + ((1.0 - G) * vp + ve);
-      s.R = Y[0] - ((g.curve[kCurveY0] - A) / c) * e;
+      s.R = w.b[0] - ((g.curve[kCurveY0] - A) / c) * e;
     } else {  // linked to the measurement before
       const Lane theta = -(e * ve) / s.V;
       s.V = ve * G + ((1.0 - G) * vp + ve) - theta * (-(e * ve));
-      s.R = (Y[i - first] - s.Y * e) - theta * s.R;
+      s.R = (w.b[k] - s.Y * e) - theta * s.R;
     }
-    s.Y = Y[i - first];
-    Q[i - first] = s.R * s.R / s.V;
-    V[i - first] = s.V;
+    s.Y = w.b[k];
+    w.c[k] = s.R * s.R / s.V;
+    w.b[k] = s.V;
   }
 }
 
-// Sweep 3: f = f + R^2 / V + ln V.
-inline void add_terms(const Group& g, int first, int end, FunctState& s, const Lane* Q, const Lane* V) {
+// f = f + R^2 / V + ln V.
+inline void add_terms(const Group& g, int first, int end, FunctState& s, const Stretch& w) {
   for (int i = first; i < end; ++i) {
-    s.f = s.f + Q[i - first] + math::log(V[i - first]);
+    const auto k = static_cast<std::size_t>(i - first);
+    s.f = s.f + w.c[k] + math::log(w.b[k]);
     if (some_plot_ends(g, i)) s.f_end = select(ends_at(g, i), s.f, s.f_end);
   }
 }
@@ -102,12 +120,13 @@ inline void funct_group(const Group& g, double* out) {
   const Lane A = math::pow_from_log(a, math::log(math::abs(a)), power);
   FunctState s{};
   s.f = g.n * kLog2Pi;
-  std::array<Lane, kStretch> first_sweep, second_sweep;  // E then R^2 / V; Y then V
+  Stretch w;
   for (int first = 0; first < g.steps; first += kStretch) {
     const int end = std::min(g.steps, first + kStretch);
-    decay_and_transform(g, power, A, first, end, s, first_sweep.data(), second_sweep.data());
-    innovations(g, A, first, end, s, first_sweep.data(), second_sweep.data(), first_sweep.data(), second_sweep.data());
-    add_terms(g, first, end, s, first_sweep.data(), second_sweep.data());
+    read_stretch(g, first, end, s, w);
+    decays_and_heights(g, power, A, end - first, w);
+    innovations(g, A, first, end, s, w);
+    add_terms(g, first, end, s, w);
   }
   // Change of variables from transformed heights to heights.
   const Lane log_product = select(s.in_range_end, math::log(s.P_end), s.log_sum_end);

@@ -103,17 +103,22 @@ struct Exponent {
   Mask odd;        // y is an odd integer
   Mask zero;       // y = 0
   Mask infinite;   // |y| = inf
+  bool ordinary;   // every lane finite and not 0
 };
 
 inline Exponent exponent(const Lane& y) {
   const Mask integer = is_integer(y);
-  return {y, integer, integer && !is_integer(y * 0.5), y == 0.0, abs(y) == kInf};
+  const Mask zero = y == 0.0, infinite = abs(y) == kInf;
+  return {y, integer, integer && !is_integer(y * 0.5), zero, infinite, all(!zero && abs(y) < kInf)};
 }
 
 // x^y = e^(y ln|x|), given ln|x|, with the C library's results for a
-// negative, zero or infinite x and for y = 0.
+// negative, zero or infinite x and for y = 0. When every x is positive and
+// finite and every y finite and not 0, e^(y ln x) is all there is to it (and
+// gives 1 for x = 1).
 inline Lane pow_from_log(const Lane& x, const Lane& log_abs_x, const Exponent& e) {
   Lane r = exp(e.y * log_abs_x);
+  if (e.ordinary && all(x > 0.0 && x < kInf)) return r;
   const Lane sign = from_bits((to_bits(x) & Bits(0x8000000000000000)) | to_bits(Lane(1.0)));
   r = select(sign < 0.0 && e.odd, -r, r);
   r = select(x < 0.0 && x > -kInf && !e.integer, Lane(kNaN), r);

@@ -19,6 +19,7 @@ inline Lane from_bits(Bits u) { return std::bit_cast<Lane>(u); }
 inline Lane select(Mask m, Lane yes, Lane no) { return m ? yes : no; }
 inline Mask mask_select(Mask m, Mask yes, Mask no) { return m ? yes : no; }
 inline bool any(Mask m) { return m; }
+inline bool all(Mask m) { return m; }
 
 // A value from kWidth doubles, and back.
 inline Lane load(const double* values) { return values[0]; }
