@@ -18,7 +18,7 @@ bool read_data_header(io::SequentialReader& in, std::int32_t& id, int& n) {
 }
 
 bool read_data_measurements(io::SequentialReader& in, int n, double* ages, double* heights) {
-  std::array<unsigned char, kMeasurementPairBytes * kMaxMeasurements> pairs{};
+  std::array<unsigned char, kMeasurementPairBytes * kMaxMeasurements> pairs;  // take() fills what is read, or stops
   if (!in.start_record()) return false;
   in.take(pairs.data(), static_cast<std::int64_t>(kMeasurementPairBytes) * n);
   in.finish_record();
