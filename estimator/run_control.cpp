@@ -194,7 +194,8 @@ int run_estimator(int argc, char** argv) {
   write_outcome(report_out, itlim, npd);
   std::optional<PlotTable> table;
   if (plots_out) table.emplace(*plots_out, control.model, control.nl);
-  const ReportSummary summary = report(run, report_out, globals, hfactor, table ? &*table : nullptr);
+  const ReportSummary summary =
+      report(run, report_out, globals, hfactor, table ? &*table : nullptr, json_out.has_value());
   report_out.commit();
   if (plots_out) plots_out->commit();
   if (json_out) {
