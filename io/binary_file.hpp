@@ -63,7 +63,6 @@ class SequentialWriter {
   void write_record(const unsigned char* payload, std::int32_t length);
   // Writes out what is buffered and cuts the file after the last record.
   void finish();
-  std::int64_t bytes_written() const { return written_; }
 
  private:
   void flush();
