@@ -199,7 +199,8 @@ class PassDriver {
 
 }  // namespace
 
-void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, GlobalFactor& hfactor, int& npd) {
+void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, GlobalFactor& hfactor, int& npd,
+            IterationSummary& last, int threads) {
   const int ng = sizes.ng;
   const int nl = sizes.nl;
   const int ngg = sizes.ngg;
@@ -208,7 +209,7 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
   const int nwork = sizes.nwork;
   const auto at = [](int i) { return static_cast<std::size_t>(i); };
   io::TextWriter& console = io::console();
-  WorkerPool pool(configured_threads());
+  WorkerPool pool(threads);
   PassDriver passes(pool);
 
   double fold = kStartObjective;
@@ -348,7 +349,8 @@ void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, G
         });
     flush_records();
 
-    write_summary(console, {k, fold, npd, npd0, dmax, gmax, alpha}, {globals.data(), at(ng)});
+    last = {k, fold, npd, npd0, dmax, gmax, alpha};
+    write_summary(console, last, {globals.data(), at(ng)});
     console.flush();
     ++k;
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "estimator/shared_records.hpp"
+#include "estimator/trace.hpp"
 
 namespace estimator {
 
@@ -11,6 +12,9 @@ namespace estimator {
 // hfactor: out the packed factor of the reduced global Hessian. npd: out the
 // number of factorisations of the last iteration that were not positive
 // definite. mfreq: a plot line every mfreq plots (none when mfreq <= 0).
-void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, GlobalFactor& hfactor, int& npd);
+// last: out the summary of the last iteration. threads: how many threads
+// evaluate the plots (the results do not depend on it).
+void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, GlobalFactor& hfactor, int& npd,
+            IterationSummary& last, int threads);
 
 }  // namespace estimator

@@ -1,5 +1,8 @@
 #include "estimator/run_control.hpp"
 
+#include <cstdlib>
+#include <optional>
+#include <thread>
 #include <string>
 
 #include "common/limits.hpp"
@@ -7,8 +10,11 @@
 #include "estimator/models/model_table.hpp"
 #include "estimator/newton.hpp"
 #include "estimator/plot_files.hpp"
+#include "estimator/plot_table.hpp"
 #include "estimator/report.hpp"
+#include "estimator/results_json.hpp"
 #include "estimator/trace.hpp"
+#include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/format.hpp"
 #include "io/units.hpp"
@@ -17,9 +23,51 @@ namespace estimator {
 namespace {
 
 constexpr int kControlUnit = 1;
+constexpr int kMaxThreads = 256;
 
-std::string argument(int argc, char** argv, int k, const char* what) {
-  return io::file_argument(argc, argv, k, what, "estimator CONTROL DATA LOCALS REPORT");
+const io::ProgramSpec& program_spec() {
+  static const io::ProgramSpec spec{
+      "estimator",
+      "estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N]",
+      R"(usage: estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N]
+
+Fits a stochastic height-growth model to the plots of DATA by maximum likelihood:
+a full Newton method over the global parameters and every plot's local
+parameters, streaming the plots. Prints a monitoring trace on standard output,
+rewrites the local-parameter file in place and writes the report.
+
+Arguments:
+  CONTROL        control file (text): title; NG NL NP, four unit numbers, monitoring
+                 frequency, iteration limit, tolerance, NG starting globals; model
+                 number and the two model constants
+  DATA           data file written by preparer (read only)
+  LOCALS         local-parameter file written by preparer or by an earlier run
+                 (read and rewritten in place)
+  REPORT         report file to write (replaced only when complete)
+
+Options:
+  --json FILE    also write the results as JSON (see docs/results-files.md)
+  --plots FILE   also write one CSV row per plot: position, id, measurements,
+                 objective, each local and its standard error
+  --threads N    evaluate the plots on N threads (default: ESTIMATOR_THREADS, or
+                 every core); the output is the same for any N
+  -h, --help     show this help and exit
+  --version      show the version and exit
+
+Environment:
+  ESTIMATOR_THREADS   number of threads when --threads is not given
+
+Exit status:
+  0  normal end, including a report that says the iteration limit was exceeded
+     or a Hessian was not positive definite
+  1  an error the program detected and reported on standard output
+  2  a wrong call or an input/output failure (missing file, unreadable number,
+     damaged binary file), reported on the error stream
+)",
+      {"control file", "data file", "local-parameter file", "report file"},
+      4,
+      {{"--json"}, {"--plots"}, {"--threads"}}};
+  return spec;
 }
 
 [[noreturn]] void stop_with(const std::string& message) {
@@ -86,16 +134,39 @@ void write_outcome(io::TextWriter& out, int itlim, int npd) {
   }
 }
 
+// Threads from --threads, else ESTIMATOR_THREADS, else every core.
+int thread_count(const io::CommandLine& command) {
+  const auto parse = [&command](const std::string& text, const std::string& where) {
+    char* end = nullptr;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || n < 1 || n > kMaxThreads)
+      command.wrong_call(where + " must be a number of threads from 1 to " + std::to_string(kMaxThreads) +
+                         ", not " + io::quoted(text));
+    return static_cast<int>(n);
+  };
+  if (const auto option = command.option("--threads")) return parse(*option, "--threads");
+  if (const char* text = std::getenv("ESTIMATOR_THREADS")) return parse(text, "ESTIMATOR_THREADS");
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
+Outcome outcome_of(int itlim, int npd) {
+  if (itlim < 0) return Outcome::iteration_limit;
+  return npd > 0 ? Outcome::not_positive_definite : Outcome::converged;
+}
+
 }  // namespace
 
 int run_estimator(int argc, char** argv) {
-  const std::string control_name = argument(argc, argv, 1, "control file");
-  io::open_text_in(kControlUnit, control_name, "control file");
+  const io::CommandLine command(argc, argv, program_spec());
+  const RunFiles names{command.file(1), command.file(2), command.file(3), command.file(4)};
+  const int threads = thread_count(command);
+  io::open_text_in(kControlUnit, names.control, "control file");
   io::FreeFormReader& in = io::text_in(kControlUnit);
 
   ControlFile control;
   read_title_and_sizes(in, control);
-  check_sizes(control, control_name);
+  check_sizes(control, names.control);
   read_starting_globals(in, control);
   read_model(in, control);
   check_model_counts(control);
@@ -116,10 +187,13 @@ int run_estimator(int argc, char** argv) {
   esde.k2 = control.k2;
   esde.model = control.model;
 
-  io::open_sequential_in(files.data_unit, argument(argc, argv, 2, "data file"), "data file");
-  io::open_direct(files.locals_unit, argument(argc, argv, 3, "local-parameter file"), "local-parameter file",
-                  common::kRecordLength, io::DirectAccessFile::Mode::read_write_existing);
-  io::open_text_out(files.report_unit, argument(argc, argv, 4, "report file"), "report file");
+  io::open_sequential_in(files.data_unit, names.data, "data file");
+  io::open_direct(files.locals_unit, names.locals, "local-parameter file", common::kRecordLength,
+                  io::DirectAccessFile::Mode::read_write_existing);
+  io::open_text_out(files.report_unit, names.report, "report file");
+  std::optional<io::TextWriter> json_out, plots_out;
+  if (const auto path = command.option("--json")) json_out.emplace(*path, "JSON results file");
+  if (const auto path = command.option("--plots")) plots_out.emplace(*path, "plot results file");
 
   write_header(control);
   derive_sizes(sizes);
@@ -129,16 +203,25 @@ int run_estimator(int argc, char** argv) {
   GlobalFactor hfactor{};
   int itlim = control.itlim;
   int npd = 0;
+  IterationSummary last{};
   setpf();
-  newton(globals, control.mfreq, itlim, control.tol, hfactor, npd);
+  newton(globals, control.mfreq, itlim, control.tol, hfactor, npd, last, threads);
   savepf();
 
   io::TextWriter& out = io::text_out(files.report_unit);
   static const io::Format title("(1H ,20A4,/)");
   out.write(title, io::Items().chunks(control.title, 4));
   write_outcome(out, itlim, npd);
-  report(globals, hfactor);
+  std::optional<PlotTable> table;
+  if (plots_out) table.emplace(*plots_out, control.model, control.nl);
+  const ReportSummary summary = report(globals, hfactor, table ? &*table : nullptr);
   out.commit();
+  if (plots_out) plots_out->commit();
+  if (json_out) {
+    write_results_json(*json_out, {control, names, globals, outcome_of(itlim, npd), control.itlim - itlim, npd, last,
+                                   summary});
+    json_out->commit();
+  }
   return 0;
 }
 

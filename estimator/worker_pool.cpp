@@ -1,7 +1,5 @@
 #include "estimator/worker_pool.hpp"
 
-#include <cstdlib>
-
 namespace estimator {
 namespace {
 
@@ -9,15 +7,6 @@ constexpr int kChunk = 4;        // plots taken at a time
 constexpr int kSpins = 20000;    // polls before sleeping (some tens of microseconds)
 
 }  // namespace
-
-int configured_threads() {
-  if (const char* text = std::getenv("ESTIMATOR_THREADS")) {
-    const int n = std::atoi(text);
-    if (n > 0) return n;
-  }
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores > 0 ? static_cast<int>(cores) : 1;
-}
 
 WorkerPool::WorkerPool(int threads) {
   for (int i = 1; i < threads; ++i) workers_.emplace_back([this] { serve(); });

@@ -15,9 +15,6 @@
 
 namespace estimator {
 
-// Threads to use: ESTIMATOR_THREADS when set to a positive number, else every core.
-int configured_threads();
-
 class WorkerPool {
  public:
   explicit WorkerPool(int threads);

@@ -2,60 +2,62 @@
 
 #include <charconv>
 #include <cmath>
+#include <stdexcept>
 
 namespace io {
 
-std::string shortest(double value) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
+std::string number_text(double v) {
+  if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
+  char buf[32];
+  const auto result = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, result.ptr);
 }
 
-CsvWriter::CsvWriter(const std::string& path, std::string role, const std::vector<std::string>& columns)
-    : out_(path, std::move(role)) {
-  for (const std::string& c : columns) text(c);
+CsvWriter::CsvWriter(TextWriter& out, const std::vector<std::string>& header) : out_(out), columns_(header.size()) {
+  for (const std::string& name : header) text(name);
   end_row();
 }
 
 void CsvWriter::separate() {
-  if (!first_) row_ += ',';
-  first_ = false;
+  if (fields_++ > 0) line_ += ',';
 }
 
-CsvWriter& CsvWriter::number(double value) {
+CsvWriter& CsvWriter::field(double v) {
   separate();
-  row_ += shortest(value);
+  line_ += number_text(v);
   return *this;
 }
 
-CsvWriter& CsvWriter::integer(std::int64_t value) {
+CsvWriter& CsvWriter::field(std::int64_t v) {
   separate();
-  row_ += std::to_string(value);
+  line_ += std::to_string(v);
   return *this;
 }
 
-CsvWriter& CsvWriter::text(std::string_view value) {
+CsvWriter& CsvWriter::text(std::string_view v) {
   separate();
-  if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
-    row_ += value;
+  if (v.find_first_of(",\"\n\r") == std::string_view::npos) {
+    line_ += v;
     return *this;
   }
-  row_ += '"';
-  for (char ch : value) {
-    if (ch == '"') row_ += '"';
-    row_ += ch;
+  line_ += '"';
+  for (char ch : v) {
+    if (ch == '"') line_ += '"';
+    line_ += ch;
   }
-  row_ += '"';
+  line_ += '"';
   return *this;
 }
 
 void CsvWriter::end_row() {
-  row_ += '\n';
-  out_.put(row_);
-  row_.clear();
-  first_ = true;
+  if (fields_ != columns_)
+    throw std::logic_error("CSV row of " + std::to_string(fields_) + " fields under a header of " +
+                           std::to_string(columns_));
+  line_ += '\n';
+  out_.put(line_);
+  line_.clear();
+  fields_ = 0;
 }
 
 }  // namespace io

@@ -1,8 +1,8 @@
-// CSV output for programs (R's read.csv, pandas' read_csv): a header line,
-// then rows of fields separated by commas. Numbers are written in the
-// shortest form that reads back to the same double; values that are not
-// finite as NaN, Inf or -Inf. The file is written beside its final name and
-// put in place by commit().
+// CSV output that R (read.csv) and Python (pandas.read_csv, csv) read without
+// help: a header line, comma-separated fields, "\n" line ends, numbers written
+// with the fewest digits that read back to the same double, and NaN, Inf,
+// -Inf for values that are not finite. Text fields are quoted when they hold
+// a comma, a quote or a line end.
 #pragma once
 
 #include <cstdint>
@@ -14,26 +14,28 @@
 
 namespace io {
 
+// The shortest text that reads back to the same double.
+std::string number_text(double v);
+
 class CsvWriter {
  public:
-  CsvWriter(const std::string& path, std::string role, const std::vector<std::string>& columns);
+  // Writes the header line at once.
+  CsvWriter(TextWriter& out, const std::vector<std::string>& header);
 
-  CsvWriter& number(double value);
-  CsvWriter& integer(std::int64_t value);
-  // Text is quoted when it holds a comma, a quote or a line end.
-  CsvWriter& text(std::string_view value);
+  CsvWriter& field(double v);
+  CsvWriter& field(std::int64_t v);
+  CsvWriter& field(int v) { return field(static_cast<std::int64_t>(v)); }
+  CsvWriter& text(std::string_view v);
+  // Ends the row; checks that it has as many fields as the header.
   void end_row();
-  void commit() { out_.commit(); }
 
  private:
   void separate();
 
-  TextWriter out_;
-  std::string row_;
-  bool first_ = true;
+  TextWriter& out_;
+  std::size_t columns_;
+  std::size_t fields_ = 0;
+  std::string line_;
 };
-
-// The shortest decimal form of a double that reads back to it; NaN, Inf, -Inf.
-std::string shortest(double value);
 
 }  // namespace io

@@ -1,9 +1,6 @@
 #include "projector/command_line.hpp"
 
-#include <cstdio>
-#include <map>
-#include <string_view>
-
+#include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "projector/number_lists.hpp"
 #include "projector/state_smoother.hpp"
@@ -11,93 +8,97 @@
 namespace projector {
 namespace {
 
-[[noreturn]] void wrong_call(const std::string& why) {
-  std::fprintf(stderr, "projector: %s\n%s", why.c_str(), usage_text());
-  throw io::Stop{io::kExitIoFailure};
-}
+const char* const kHelp = R"(usage: projector RESULTS DATA LOCALS [options]
 
-using Setter = void (*)(Options&, const std::string& option, const std::string& value);
+Reads the results file of a finished run (estimator --json) and the run's two
+plot files, and writes for every plot (or the plots of --ids) the distribution
+of its height at chosen ages given all its measurements, its residuals, its
+site index, and figures. Intervals are plug-in intervals: they treat the
+estimates as the true parameters.
 
-const std::map<std::string_view, Setter>& setters() {
-  static const std::map<std::string_view, Setter> table = {
-      {"--projections", [](Options& o, const std::string&, const std::string& v) { o.tables.projections = v; }},
-      {"--residuals", [](Options& o, const std::string&, const std::string& v) { o.tables.residuals = v; }},
-      {"--site-index", [](Options& o, const std::string&, const std::string& v) { o.tables.site_index = v; }},
-      {"--plot-figure", [](Options& o, const std::string&, const std::string& v) { o.figures.plots = v; }},
-      {"--curve-figure", [](Options& o, const std::string&, const std::string& v) { o.figures.curves = v; }},
-      {"--residual-figure", [](Options& o, const std::string&, const std::string& v) { o.figures.residuals = v; }},
-      {"--ages", [](Options& o, const std::string& k, const std::string& v) { o.ages = parse_ages(k, v, kMaxRequestedAges - 1); }},
-      {"--level", [](Options& o, const std::string& k, const std::string& v) { o.level = parse_fractions(k, v).at(0); }},
-      {"--ids", [](Options& o, const std::string& k, const std::string& v) { o.ids = parse_ids(k, v); }},
-      {"--base-age", [](Options& o, const std::string& k, const std::string& v) { o.base_age = parse_number(k, v); }},
-      {"--quantiles", [](Options& o, const std::string& k, const std::string& v) { o.quantiles = parse_fractions(k, v); }},
-      {"--age-scale", [](Options& o, const std::string& k, const std::string& v) { o.units.age_scale = parse_number(k, v); }},
-      {"--height-scale", [](Options& o, const std::string& k, const std::string& v) { o.units.height_scale = parse_number(k, v); }},
-      {"--age-unit", [](Options& o, const std::string&, const std::string& v) { o.age_unit = v; }},
-      {"--height-unit", [](Options& o, const std::string&, const std::string& v) { o.height_unit = v; }},
+Arguments:
+  RESULTS                 results file of the run (JSON, from estimator --json)
+  DATA                    the run's data file (read only)
+  LOCALS                  the run's local-parameter file as the run left it (read only)
+
+Outputs (at least one; each replaced only when all are complete):
+  --projections FILE      CSV: per plot and age, the median height, its interval,
+                          the interval of a new measurement, the power-scale moments
+  --residuals FILE        CSV: per measurement, the fitted height and the
+                          standardised innovation
+  --site-index FILE       CSV: per plot, the median height and its interval at --base-age
+  --plot-figure FILE      SVG: measured heights, median curve and band of up to 16 plots
+  --curve-figure FILE     SVG: guide curves at the average locals and at quantiles of the locals
+  --residual-figure FILE  SVG: standardised innovations against age and fitted height, normal Q-Q
+
+Settings:
+  --ages LIST             ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10
+  --level P               level of the intervals, 0 < P < 1 (default 0.9)
+  --ids LIST              only the plots with these identifiers (tables and plot figure)
+  --base-age AGE          base age of the site index
+  --quantiles LIST        quantiles of the locals for the guide curves (default 0.1,0.5,0.9)
+  --age-scale S           the age scale given to preparer: ages read and written in raw units
+  --height-scale S        the height scale given to preparer: heights written in raw units
+  --age-unit TEXT         unit of age named on the figures' axes (default "scaled units")
+  --height-unit TEXT      unit of height named on the figures' axes (default "scaled units")
+  -h, --help              show this help and exit
+  --version               show the version and exit
+
+Exit status: 0 done; 2 a wrong call, a file that is missing, unreadable or not of
+the run, a value that does not parse.
+)";
+
+const io::ProgramSpec& program_spec() {
+  static const io::ProgramSpec spec{
+      "projector",
+      "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
+      "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [settings]",
+      kHelp,
+      {"results file", "data file", "local-parameter file"},
+      3,
+      {{"--projections"}, {"--residuals"}, {"--site-index"}, {"--plot-figure"}, {"--curve-figure"},
+       {"--residual-figure"}, {"--ages"}, {"--level"}, {"--ids"}, {"--base-age"}, {"--quantiles"}, {"--age-scale"},
+       {"--height-scale"}, {"--age-unit"}, {"--height-unit"}},
   };
-  return table;
+  return spec;
 }
 
-void check(const Options& o) {
+void read_settings(const io::CommandLine& c, Options& o) {
+  if (auto v = c.option("--ages")) o.ages = parse_ages("--ages", *v, kMaxRequestedAges - 1);
+  if (auto v = c.option("--level")) o.level = parse_fractions("--level", *v).at(0);
+  if (auto v = c.option("--ids")) o.ids = parse_ids("--ids", *v);
+  if (auto v = c.option("--base-age")) o.base_age = parse_number("--base-age", *v);
+  if (auto v = c.option("--quantiles")) o.quantiles = parse_fractions("--quantiles", *v);
+  if (auto v = c.option("--age-scale")) o.units.age_scale = parse_number("--age-scale", *v);
+  if (auto v = c.option("--height-scale")) o.units.height_scale = parse_number("--height-scale", *v);
+  if (auto v = c.option("--age-unit")) o.age_unit = *v;
+  if (auto v = c.option("--height-unit")) o.height_unit = *v;
+}
+
+void check(const io::CommandLine& c, const Options& o) {
   if (o.tables.projections.empty() && o.tables.residuals.empty() && o.tables.site_index.empty() &&
       o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty())
-    wrong_call("no output asked for (--projections, --residuals, --site-index or a figure)");
-  if (!o.tables.projections.empty() && o.ages.empty()) wrong_call("--projections needs --ages");
-  if (!o.tables.site_index.empty() && !o.base_age) wrong_call("--site-index needs --base-age");
-  if (!(o.units.age_scale > 0) || !(o.units.height_scale > 0)) wrong_call("the scales must be positive");
-  if (o.quantiles.size() > 9) wrong_call("--quantiles: at most 9 quantiles");
+    c.wrong_call("no output asked for (--projections, --residuals, --site-index or a figure)");
+  if (!o.tables.projections.empty() && o.ages.empty()) c.wrong_call("--projections needs --ages");
+  if (!o.tables.site_index.empty() && !o.base_age) c.wrong_call("--site-index needs --base-age");
+  if (!(o.units.age_scale > 0) || !(o.units.height_scale > 0)) c.wrong_call("the scales must be positive");
+  if (o.quantiles.size() > 9) c.wrong_call("--quantiles: at most 9 quantiles");
 }
 
 }  // namespace
 
-const char* usage_text() {
-  return "usage: projector RESULTS-JSON DATA-FILE LOCAL-PARAMETER-FILE [options]\n"
-         "\n"
-         "Reads the results file of a finished run (estimator --json) and the run's plot files,\n"
-         "and writes, per plot, its height's distribution at chosen ages given its measurements,\n"
-         "its residuals, its site index, and figures. Intervals treat the estimates as known.\n"
-         "\n"
-         "outputs (at least one):\n"
-         "  --projections FILE      CSV: per plot and age, median height and prediction intervals\n"
-         "  --residuals FILE        CSV: per measurement, fitted height and standardised innovation\n"
-         "  --site-index FILE       CSV: per plot, the median height and interval at --base-age\n"
-         "  --plot-figure FILE      SVG: heights, median curve and band of up to 16 plots\n"
-         "  --curve-figure FILE     SVG: guide curves at the average and at quantiles of the locals\n"
-         "  --residual-figure FILE  SVG: standardised innovations against age, fitted height, normal Q-Q\n"
-         "settings:\n"
-         "  --ages LIST             ages of --projections: 5,10,20 or FROM:TO:STEP items, mixed\n"
-         "  --level P               level of the intervals, 0 < P < 1 (default 0.9)\n"
-         "  --ids LIST              only these plot identifiers (tables and plot figure)\n"
-         "  --base-age AGE          base age of the site index\n"
-         "  --quantiles LIST        quantiles of the locals for the guide curves (default 0.1,0.5,0.9)\n"
-         "  --age-scale S           the preparer's age scale: ages read and written in raw units\n"
-         "  --height-scale S        the preparer's height scale: heights written in raw units\n"
-         "  --age-unit TEXT         unit named on figure axes (default \"scaled units\")\n"
-         "  --height-unit TEXT      unit named on figure axes (default \"scaled units\")\n"
-         "  --help, --version\n";
-}
-
-Call parse_command_line(int argc, char** argv, Options& options) {
-  std::vector<std::string> files;
-  for (int k = 1; k < argc; ++k) {
-    const std::string arg = argv[k];
-    if (arg == "--help") return Call::help;
-    if (arg == "--version") return Call::version;
-    if (arg.rfind("--", 0) != 0) {
-      files.push_back(arg);
-      continue;
-    }
-    const auto setter = setters().find(arg);
-    if (setter == setters().end()) wrong_call("unknown option " + io::quoted(arg));
-    if (k + 1 >= argc) wrong_call("no value after " + arg);
-    setter->second(options, arg, argv[++k]);
-  }
-  if (files.size() != 3) wrong_call("expected three file names, got " + std::to_string(files.size()));
-  options.results = files[0];
-  options.plot_files = {files[1], files[2]};
-  check(options);
-  return Call::run;
+Options parse_command_line(int argc, char** argv) {
+  const io::CommandLine c(argc, argv, program_spec());
+  Options o;
+  o.results = c.file(1);
+  o.plot_files = {c.file(2), c.file(3)};
+  o.tables = {c.option("--projections").value_or(""), c.option("--residuals").value_or(""),
+              c.option("--site-index").value_or("")};
+  o.figures = {c.option("--plot-figure").value_or(""), c.option("--curve-figure").value_or(""),
+               c.option("--residual-figure").value_or("")};
+  read_settings(c, o);
+  check(c, o);
+  return o;
 }
 
 }  // namespace projector

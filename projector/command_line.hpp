@@ -1,6 +1,5 @@
-// The projector's command line: three file names, then options. A wrong
-// call gets the usage on the error stream and status 2; --help prints it on
-// standard output (status 0), --version the version.
+// The projector's command line: three file names, then options (--help,
+// --version and wrong calls as every program of the project answers them).
 #pragma once
 
 #include <cstdint>
@@ -34,11 +33,6 @@ struct Options {
   std::string height_unit = "scaled units";
 };
 
-enum class Call { run, help, version };
-
-// Fills `options`; ends the run with status 2 and the usage on a wrong call.
-Call parse_command_line(int argc, char** argv, Options& options);
-
-const char* usage_text();
+Options parse_command_line(int argc, char** argv);
 
 }  // namespace projector

@@ -6,14 +6,15 @@
 namespace projector {
 namespace {
 
-std::unique_ptr<io::CsvWriter> table(const std::string& path, const char* role, std::vector<std::string> columns) {
+template <class Table>
+std::unique_ptr<Table> table(const std::string& path, const char* role, const std::vector<std::string>& header) {
   if (path.empty()) return nullptr;
-  return std::make_unique<io::CsvWriter>(path, role, columns);
+  return std::make_unique<Table>(path, role, header);
 }
 
 void add_interval(io::CsvWriter& out, const HeightInterval& h, double scale, bool median) {
-  if (median) out.number(h.median * scale);
-  out.number(h.lower * scale).number(h.upper * scale);
+  if (median) out.field(h.median * scale);
+  out.field(h.lower * scale).field(h.upper * scale);
 }
 
 }  // namespace
@@ -34,12 +35,12 @@ AgeGrid make_age_grid(const std::vector<double>& listed_ages, std::optional<doub
 
 ProjectionTables::ProjectionTables(const TableFiles& files, const Units& units)
     : units_(units),
-      projections_(table(files.projections, "projections file",
+      projections_(table<Table>(files.projections, "projections file",
                          {"position", "id", "age", "median", "lower", "upper", "measurement_lower",
                           "measurement_upper", "state_mean", "state_sd"})),
-      residuals_(table(files.residuals, "residuals file",
+      residuals_(table<Table>(files.residuals, "residuals file",
                        {"position", "id", "age", "height", "fitted", "standardised_innovation"})),
-      site_index_(table(files.site_index, "site-index file",
+      site_index_(table<Table>(files.site_index, "site-index file",
                         {"position", "id", "base_age", "site_index", "lower", "upper"})) {}
 
 void ProjectionTables::add(const PlotData& plot, const AgeGrid& grid, const PlotProjection& projection) {
@@ -47,29 +48,32 @@ void ProjectionTables::add(const PlotData& plot, const AgeGrid& grid, const Plot
   for (std::size_t j = 0; projections_ && j < grid.ages.size(); ++j) {
     if (!grid.listed[j]) continue;
     const AgeProjection& p = projection.at_ages[j];
-    projections_->integer(plot.position).integer(plot.id).number(grid.ages[j] * ts);
-    add_interval(*projections_, p.height, hs, true);
-    add_interval(*projections_, p.measurement, hs, false);
-    projections_->number(p.state.mean).number(std::sqrt(p.state.variance));
-    projections_->end_row();
+    io::CsvWriter& out = projections_->csv;
+    out.field(plot.position).field(plot.id).field(grid.ages[j] * ts);
+    add_interval(out, p.height, hs, true);
+    add_interval(out, p.measurement, hs, false);
+    out.field(p.state.mean).field(std::sqrt(p.state.variance));
+    out.end_row();
   }
   for (int i = 0; residuals_ && i < plot.n; ++i) {
     const auto k = static_cast<std::size_t>(i);
     const MeasurementFit& fit = projection.at_measurements[k];
-    residuals_->integer(plot.position).integer(plot.id).number(plot.ages[k] * ts).number(plot.heights[k] * hs);
-    residuals_->number(fit.fitted * hs).number(fit.standardised).end_row();
+    io::CsvWriter& out = residuals_->csv;
+    out.field(plot.position).field(plot.id).field(plot.ages[k] * ts).field(plot.heights[k] * hs);
+    out.field(fit.fitted * hs).field(fit.standardised).end_row();
   }
   if (site_index_ && grid.base >= 0) {
     const auto b = static_cast<std::size_t>(grid.base);
-    site_index_->integer(plot.position).integer(plot.id).number(grid.ages[b] * ts);
-    add_interval(*site_index_, projection.at_ages[b].height, hs, true);
-    site_index_->end_row();
+    io::CsvWriter& out = site_index_->csv;
+    out.field(plot.position).field(plot.id).field(grid.ages[b] * ts);
+    add_interval(out, projection.at_ages[b].height, hs, true);
+    out.end_row();
   }
 }
 
 void ProjectionTables::commit() {
-  for (auto* t : {projections_.get(), residuals_.get(), site_index_.get()})
-    if (t) t->commit();
+  for (Table* t : {projections_.get(), residuals_.get(), site_index_.get()})
+    if (t) t->file.commit();
 }
 
 }  // namespace projector

@@ -44,8 +44,16 @@ class ProjectionTables {
   void commit();
 
  private:
+  // A CSV file and its writer.
+  struct Table {
+    Table(const std::string& path, const char* role, const std::vector<std::string>& header)
+        : file(path, role), csv(file, header) {}
+    io::TextWriter file;
+    io::CsvWriter csv;
+  };
+
   Units units_;
-  std::unique_ptr<io::CsvWriter> projections_, residuals_, site_index_;
+  std::unique_ptr<Table> projections_, residuals_, site_index_;
 };
 
 }  // namespace projector

@@ -12,7 +12,6 @@
 namespace projector {
 namespace {
 
-constexpr const char* kVersion = "projector (growthfit) 1.0\n";
 constexpr std::int64_t kProgressPlots = 200000;  // report progress on runs this large
 
 bool selected(const Options& options, std::int32_t id) {
@@ -22,12 +21,7 @@ bool selected(const Options& options, std::int32_t id) {
 }  // namespace
 
 int run_projector(int argc, char** argv) {
-  Options options;
-  switch (parse_command_line(argc, argv, options)) {
-    case Call::help: std::fputs(usage_text(), stdout); return 0;
-    case Call::version: std::fputs(kVersion, stdout); return 0;
-    case Call::run: break;
-  }
+  const Options options = parse_command_line(argc, argv);
   const RunResults run = read_run_results(options.results);
   const AgeGrid grid = make_age_grid(options.ages, options.base_age, options.units);
   const double z = interval_z(options.level);

@@ -1,0 +1,106 @@
+#include "estimator/results_json.hpp"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "estimator/models/model_table.hpp"
+#include "io/command_line.hpp"
+
+namespace estimator {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// A number, or null where the arithmetic gave no finite value.
+Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
+
+Json vector_of(const double* v, int count) {
+  Json a = Json::array();
+  for (int i = 0; i < count; ++i) a.push_back(number(v[i]));
+  return a;
+}
+
+// Rows of a matrix stored row by row with the given leading dimension.
+Json matrix_of(const double* m, int rows, int columns, int leading) {
+  Json a = Json::array();
+  for (int i = 0; i < rows; ++i) a.push_back(vector_of(m + i * leading, columns));
+  return a;
+}
+
+Json names_of(int model, bool globals) {
+  const ModelNames& names = model_names(model);
+  const ModelCounts counts = model_counts(model);
+  Json a = Json::array();
+  const int count = globals ? counts.ng : counts.nl;
+  for (int i = 0; i < count; ++i)
+    a.push_back(std::string(globals ? names.globals[static_cast<std::size_t>(i)] : names.locals[static_cast<std::size_t>(i)]));
+  return a;
+}
+
+Json local_summary(const LocalSummary& s, int model, int nl, int ng) {
+  Json j;
+  j["names"] = names_of(model, false);
+  j["estimates"] = vector_of(s.averages.data(), nl);
+  j["standard_errors"] = vector_of(s.standard_errors.data(), nl);
+  j["correlations"] = matrix_of(s.correlations.data(), nl, nl, common::kMaxLocals);
+  j["correlations_with_globals"] = matrix_of(s.with_globals.data(), nl, ng, common::kMaxGlobals);
+  return j;
+}
+
+const char* outcome_text(Outcome o) {
+  switch (o) {
+    case Outcome::converged:
+      return "converged";
+    case Outcome::iteration_limit:
+      return "iteration limit exceeded";
+    case Outcome::not_positive_definite:
+      return "not positive definite";
+  }
+  return "";
+}
+
+std::string trimmed(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+void write_results_json(io::TextWriter& out, const RunResults& run) {
+  const ControlFile& c = run.control;
+  const ReportSummary& s = run.summary;
+  const long long parameters = c.ng + static_cast<long long>(c.nl) * c.np;
+  Json j;
+  j["program"] = "estimator";
+  j["version"] = io::version();
+  j["title"] = trimmed(c.title);
+  j["model"] = {{"number", c.model}, {"constants", {number(c.k1), number(c.k2)}},
+                {"globals", names_of(c.model, true)}, {"locals", names_of(c.model, false)}};
+  j["outcome"] = outcome_text(run.outcome);
+  j["iterations"] = run.iterations;
+  j["iteration_limit"] = c.itlim;
+  j["tolerance"] = number(c.tol);
+  j["dmax"] = number(run.last.dmax);
+  j["gmax"] = number(run.last.gmax);
+  j["npd"] = run.npd;
+  j["plots"] = s.plots;
+  j["measurements"] = s.measurements;
+  j["objective"] = number(s.objective);
+  j["log_likelihood"] = number(s.log_likelihood);
+  j["parameters"] = parameters;
+  j["aic"] = number(s.objective + 2.0 * static_cast<double>(parameters));
+  j["bic"] = number(s.objective + static_cast<double>(parameters) * std::log(static_cast<double>(s.measurements)));
+  j["globals"] = {{"names", names_of(c.model, true)},
+                  {"estimates", vector_of(run.globals.data(), c.ng)},
+                  {"standard_errors", vector_of(s.global_standard_errors.data(), c.ng)},
+                  {"correlations", matrix_of(s.global_correlations.data(), c.ng, c.ng, common::kMaxGlobals)}};
+  j["local_averages"] = local_summary(s.averages, c.model, c.nl, c.ng);
+  j["absolute_local_averages"] = local_summary(s.absolute, c.model, c.nl, c.ng);
+  j["files"] = {{"control", run.files.control}, {"data", run.files.data}, {"locals", run.files.locals},
+                {"report", run.files.report}};
+  j["fingerprints"] = {{"data", s.data_fingerprint}, {"locals", s.locals_fingerprint}};
+  out.put(j.dump(2, ' ', false, Json::error_handler_t::replace));
+  out.put("\n");
+}
+
+}  // namespace estimator

@@ -1,0 +1,34 @@
+// The results of a run as one JSON object (layout in docs/results-files.md):
+// everything the report shows, at full precision, with the model, the outcome
+// and the fingerprints of the plot files.
+#pragma once
+
+#include <string>
+
+#include "estimator/control_file.hpp"
+#include "estimator/report.hpp"
+#include "estimator/trace.hpp"
+#include "io/text_writer.hpp"
+
+namespace estimator {
+
+enum class Outcome { converged, iteration_limit, not_positive_definite };
+
+struct RunFiles {
+  std::string control, data, locals, report;
+};
+
+struct RunResults {
+  const ControlFile& control;
+  const RunFiles& files;
+  const Globals& globals;
+  Outcome outcome;
+  int iterations;
+  int npd;
+  const IterationSummary& last;
+  const ReportSummary& summary;
+};
+
+void write_results_json(io::TextWriter& out, const RunResults& run);
+
+}  // namespace estimator
