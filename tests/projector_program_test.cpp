@@ -46,62 +46,89 @@ class SimulatedTruth : public ::testing::Test {
     const ProgramResult prep =
         run_preparer({*dir / "sim.txt", *dir / "sim.dat", *dir / "sim.loc", *dir / "sim.locals"}, "1 1 1 1 2 0 1\n2\n3.0\n");
     ASSERT_EQ(prep.status, 0) << prep.out << prep.err;
+    // A fit of the same data by the estimator, from the truth.
+    std::filesystem::copy_file(*dir / "sim.loc", *dir / "fit.loc");
+    dir->write("fit.ctl", bench::control_file(s));
+    const ProgramResult fit = run_estimator(
+        {*dir / "fit.ctl", *dir / "sim.dat", *dir / "fit.loc", *dir / "fit.rep", "--json", *dir / "fit.json"});
+    ASSERT_EQ(fit.status, 0) << fit.err;
     dir->write("sim.json", results_json({.model = 4, .globals = s.globals, .local_averages = {3.0}}, *dir / "sim.dat",
                                         *dir / "sim.loc"));
   }
   static void TearDownTestSuite() { dir.reset(); }
 
   static std::vector<std::string> files() { return {*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc"}; }
+  static std::vector<std::string> fitted_files() { return {*dir / "fit.json", *dir / "sim.dat", *dir / "fit.loc"}; }
+
+  // Coverage of the held-out true heights by the intervals of `args`, per truth age.
+  static std::map<double, double> coverage(std::vector<std::string> args) {
+    args.insert(args.end(), {"--projections", *dir / "p.csv", "--ages", "2,12.25,24,35", "--level", "0.9"});
+    const ProgramResult r = run_projector(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const CsvTable p = read_csv(*dir / "p.csv");
+    EXPECT_EQ(p.rows.size(), kPlots * kTruthAges.size());
+    std::stringstream truth(read_text(*dir / "sim.truth"));
+    std::map<double, double> covered;
+    double id = 0, age = 0, height = 0;
+    for (std::size_t k = 0; k < p.rows.size() && truth >> id >> age >> height; ++k) {
+      EXPECT_EQ(p.at(k, "id"), id);
+      EXPECT_EQ(p.at(k, "age"), age);
+      covered[age] += (p.at(k, "lower") <= height && height <= p.at(k, "upper")) / double(kPlots);
+      EXPECT_LE(p.at(k, "measurement_lower"), p.at(k, "lower"));
+      EXPECT_GE(p.at(k, "measurement_upper"), p.at(k, "upper"));
+    }
+    return covered;
+  }
+  // Mean and variance of the standardised innovations of `args`.
+  static std::pair<double, double> innovation_moments(std::vector<std::string> args) {
+    args.insert(args.end(), {"--residuals", *dir / "r.csv"});
+    const ProgramResult r = run_projector(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const CsvTable t = read_csv(*dir / "r.csv");
+    EXPECT_EQ(t.rows.size(), kPlots * 10u);
+    double sum = 0, squares = 0;
+    for (std::size_t k = 0; k < t.rows.size(); ++k) {
+      const double e = t.at(k, "standardised_innovation");
+      sum += e;
+      squares += e * e;
+      EXPECT_NEAR(t.at(k, "fitted"), t.at(k, "height"), 0.25 * t.at(k, "height") + 0.1);
+    }
+    const double n = static_cast<double>(t.rows.size()), mean = sum / n;
+    return {mean, squares / n - mean * mean};
+  }
 
   static inline std::unique_ptr<TempDir> dir;
 };
 
-// 90% intervals for the held-out true heights cover 90% +- 2% at every age.
+// 90% intervals for the held-out true heights cover 90% +- 2% at every age at
+// the true parameters (the mathematics). At the estimator's estimates the
+// plug-in intervals ignore the estimates' own error, and the joint fit of a
+// local asymptote per plot underestimates the process deviation (0.14 here
+// against 0.2): coverage is then lower the further the age lies beyond the
+// measurements. That is shown, and only bounded loosely, within the measured
+// ages (2 and 12.25) and beyond them (24 and 35).
 TEST_F(SimulatedTruth, IntervalsCoverHeldOutTrueHeights) {
-  auto args = files();
-  args.insert(args.end(), {"--projections", *dir / "p.csv", "--ages", "2,12.25,24,35", "--level", "0.9"});
-  const ProgramResult r = run_projector(args);
-  ASSERT_EQ(r.status, 0) << r.err;
-  const CsvTable p = read_csv(*dir / "p.csv");
-  ASSERT_EQ(p.rows.size(), kPlots * kTruthAges.size());
-  std::stringstream truth(read_text(*dir / "sim.truth"));
-  std::map<double, int> covered;
-  double id = 0, age = 0, height = 0;
-  for (std::size_t k = 0; truth >> id >> age >> height; ++k) {
-    ASSERT_EQ(p.at(k, "id"), id);
-    ASSERT_EQ(p.at(k, "age"), age);
-    covered[age] += p.at(k, "lower") <= height && height <= p.at(k, "upper");
-    EXPECT_LE(p.at(k, "measurement_lower"), p.at(k, "lower"));
-    EXPECT_GE(p.at(k, "measurement_upper"), p.at(k, "upper"));
+  for (const auto& [age, share] : coverage(files())) {
+    std::printf("coverage at the truth, age %g: %.4f\n", age, share);
+    EXPECT_NEAR(share, 0.90, 0.02) << "age " << age;
   }
-  ASSERT_EQ(covered.size(), kTruthAges.size());
-  for (const auto& [a, count] : covered) {
-    std::printf("age %g: coverage %.4f\n", a, count / double(kPlots));
-    EXPECT_NEAR(count / double(kPlots), 0.90, 0.02) << "age " << a;
+  for (const auto& [age, share] : coverage(fitted_files())) {
+    std::printf("coverage at the estimates, age %g: %.4f\n", age, share);
+    EXPECT_GT(share, age < 20 ? 0.84 : 0.6) << "age " << age;
+    EXPECT_LT(share, 0.92) << "age " << age;
   }
 }
 
-// Standardised innovations at the truth: mean 0 and variance 1 within three
-// standard errors; fitted heights close to the measured ones.
+// Standardised innovations: mean 0 and variance 1 within three standard
+// errors at the truth and at the estimates; fitted heights near the measured.
 TEST_F(SimulatedTruth, StandardisedInnovationsAreStandardNormal) {
-  auto args = files();
-  args.insert(args.end(), {"--residuals", *dir / "r.csv"});
-  const ProgramResult r = run_projector(args);
-  ASSERT_EQ(r.status, 0) << r.err;
-  const CsvTable t = read_csv(*dir / "r.csv");
-  const double n = static_cast<double>(t.rows.size());
-  ASSERT_EQ(n, kPlots * 10.0);
-  double sum = 0, squares = 0;
-  for (std::size_t k = 0; k < t.rows.size(); ++k) {
-    const double e = t.at(k, "standardised_innovation");
-    sum += e;
-    squares += e * e;
-    EXPECT_NEAR(t.at(k, "fitted"), t.at(k, "height"), 0.25 * t.at(k, "height") + 0.1);
+  const double n = kPlots * 10.0;
+  for (const auto& [what, args] : {std::pair{"truth", files()}, std::pair{"estimates", fitted_files()}}) {
+    const auto [mean, variance] = innovation_moments(args);
+    std::printf("innovations at the %s: mean %.4f variance %.4f over %g\n", what, mean, variance, n);
+    EXPECT_NEAR(mean, 0.0, 3.0 / std::sqrt(n)) << what;
+    EXPECT_NEAR(variance, 1.0, 3.0 * std::sqrt(2.0 / n)) << what;
   }
-  const double mean = sum / n, variance = squares / n - mean * mean;
-  std::printf("innovations: mean %.4f variance %.4f over %g\n", mean, variance, n);
-  EXPECT_NEAR(mean, 0.0, 3.0 / std::sqrt(n));
-  EXPECT_NEAR(variance, 1.0, 3.0 * std::sqrt(2.0 / n));
 }
 
 // Raw units are the scaled ones times the scales; the site index is the
