@@ -21,7 +21,8 @@ Arguments:
   DATA                    the run's data file (read only)
   LOCALS                  the run's local-parameter file as the run left it (read only)
 
-Outputs (at least one; each replaced only when all are complete):
+Outputs (at least one; each written beside its name and put in place when complete,
+and none of them when the plot files are not the run's):
   --projections FILE      CSV: per plot and age, the median height, its interval,
                           the interval of a new measurement, the power-scale moments
   --residuals FILE        CSV: per measurement, the fitted height and the
