@@ -7,11 +7,12 @@
 namespace projector {
 
 Histogram::Histogram(double lo, double hi, int bins)
-    : lo_(lo), width_(hi > lo ? (hi - lo) / bins : 1.0), counts_(static_cast<std::size_t>(bins), 0) {}
+    : lo_(lo), width_(hi > lo ? (hi - lo) / bins : 0.0), counts_(static_cast<std::size_t>(bins), 0) {}
 
 void Histogram::add(double x) {
   if (std::isnan(x)) return;
-  const double k = std::floor((x - lo_) / width_);
+  // No width (every value the same): everything in the first bin.
+  const double k = width_ > 0 ? std::floor((x - lo_) / width_) : 0.0;
   const double last = static_cast<double>(counts_.size() - 1);
   ++counts_[static_cast<std::size_t>(std::clamp(k, 0.0, last))];
   ++count_;

@@ -27,6 +27,9 @@ bool selected(const Options& options, std::int32_t id) {
 int run_projector(int argc, char** argv) {
   const Options options = parse_command_line(argc, argv);
   const RunResults run = read_run_results(options.results);
+  if (run.outcome != "converged")
+    std::fprintf(stderr, "projector: note: the run's outcome was \"%s\": its estimates may not maximise the likelihood\n",
+                 run.outcome.c_str());
   const AgeGrid grid = make_age_grid(options.ages, options.base_age, options.units);
   const double z = interval_z(options.level);
   const FigureText text{options.age_unit, options.height_unit, options.level};

@@ -89,6 +89,7 @@ RunResults read_run_results(const std::string& path) {
     io::fail("results file '" + path + "' is not a results file of estimator (no \"program\": \"estimator\")");
   RunResults run;
   run.title = r.text("/title");
+  run.outcome = r.text("/outcome");
   const std::int64_t model = r.integer("/model/number");
   if (!estimator::valid_model(static_cast<int>(model))) r.bad("/model/number", "should be 1 to 18");
   std::array<double, 2> constants{};

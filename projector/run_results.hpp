@@ -14,6 +14,7 @@ namespace projector {
 
 struct RunResults {
   std::string title;
+  std::string outcome;
   estimator::Esde esde;  // model number and constants
   int ng = 0;
   int nl = 0;

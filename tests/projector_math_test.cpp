@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <Eigen/Dense>
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "estimator/likelihood.hpp"
+#include "projector/histogram.hpp"
 #include "projector/innovations.hpp"
 #include "projector/power_scale.hpp"
 #include "projector/state_smoother.hpp"
@@ -153,6 +155,34 @@ TEST(ProjectorMath, BackTransformAtTheEdgesOfTheScale) {
   EXPECT_NEAR(up.height(up.state(2.5)), 2.5, 1e-14);
   EXPECT_NEAR(down.height(down.state(2.5)), 2.5, 1e-14);
   EXPECT_LT(down.height(down.state(2.5) - 0.1), 2.5);  // increasing for c < 0 too
+}
+
+}  // namespace
+
+namespace {
+
+// Streamed quantiles (the Q-Q plot, the guide curves) against sorting: within
+// one bin width; a constant stream gives the constant.
+TEST(ProjectorMath, HistogramQuantilesMatchSortedValues) {
+  std::mt19937_64 rng(2);
+  std::normal_distribution<double> normal(1.0, 2.0);
+  std::vector<double> values(5001);
+  for (double& v : values) v = normal(rng);
+  const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+  const double width = (*hi - *lo) / 4096;
+  projector::Histogram h(*lo, *hi, 4096), constant(3.5, 3.5, 16);
+  for (double v : values) {
+    h.add(v);
+    constant.add(3.5);
+  }
+  std::sort(values.begin(), values.end());
+  for (double p : {0.01, 0.1, 0.5, 0.9, 0.99}) {
+    // Between the neighbouring order statistics, give or take a bin.
+    const auto k = static_cast<std::size_t>(p * 5000);
+    EXPECT_GE(h.quantile(p), values[k - 2] - width) << p;
+    EXPECT_LE(h.quantile(p), values[k + 2] + width) << p;
+    EXPECT_EQ(constant.quantile(p), 3.5);
+  }
 }
 
 }  // namespace
