@@ -1,6 +1,8 @@
 #include "projector/run_results.hpp"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -65,7 +67,7 @@ class Reader {
 
 json parse(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) io::fail("cannot open the results file '" + path + "'");
+  if (!in) io::fail("cannot open the results file '" + path + "': " + std::strerror(errno));
   try {
     return json::parse(in);
   } catch (const json::parse_error& e) {
