@@ -79,6 +79,8 @@ for model in 1 13; do
   done
 done
 
+# The projector's section (bench/run-projector-benchmarks.sh) is kept.
+projector_section=$(sed -n '/^<!-- projector -->/,/^<!-- \/projector -->/p' bench/RESULTS.md 2>/dev/null || true)
 {
   echo "# Benchmark results"
   echo
@@ -102,5 +104,6 @@ done
   echo "| model | plots | raw lines | preparer lines/s | floor s/iter | 1 thread s/iter | ratio | RSS | extra trials | 2 threads s/iter | ratio | RSS | extra trials | speed-up |"
   echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
   printf '%s\n' "${results[@]}"
+  if [ -n "$projector_section" ]; then printf '\n%s\n' "$projector_section"; fi
 } > bench/RESULTS.md
 echo "written bench/RESULTS.md"

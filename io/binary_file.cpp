@@ -29,6 +29,15 @@ int open_file(const std::string& path, const std::string& role, int flags) {
   return fd;
 }
 
+int open_flags(DirectAccessFile::Mode mode) {
+  switch (mode) {
+    case DirectAccessFile::Mode::create: return O_RDWR | O_CREAT;
+    case DirectAccessFile::Mode::read_only: return O_RDONLY;
+    case DirectAccessFile::Mode::read_write_existing: break;
+  }
+  return O_RDWR;
+}
+
 std::string named(const std::string& role, const std::string& path) { return role + " '" + path + "'"; }
 
 // Two programs that rewrite one file's records would corrupt each other's
@@ -178,8 +187,9 @@ void SequentialWriter::finish() {
 
 DirectAccessFile::DirectAccessFile(const std::string& path, std::string role, int record_length, Mode mode,
                                    int block_records)
-    : fd_(open_file(path, role, mode == Mode::create ? (O_RDWR | O_CREAT) : O_RDWR)),
+    : fd_(open_file(path, role, open_flags(mode))),
       role_(named(role, path)),
+      read_only_(mode == Mode::read_only),
       record_length_(record_length),
       block_records_(block_records) {
   lock_for_writing(fd_, role_);
@@ -266,7 +276,8 @@ void DirectAccessFile::read(std::int64_t record, unsigned char* dst) {
 }
 
 void DirectAccessFile::write(std::int64_t record, const unsigned char* src, int count) {
-  if (record < 1) fail(role_ + ": record " + std::to_string(record) + " cannot be written");
+  if (record < 1 || read_only_) fail(role_ + ": record " + std::to_string(record) + " cannot be written" +
+                                     (read_only_ ? " (the file is open for reading only)" : ""));
   CachedBlock* c = nullptr;
   unsigned char* p = slot(record, c);
   std::memcpy(p, src, static_cast<std::size_t>(count));
@@ -284,6 +295,7 @@ void DirectAccessFile::write(std::int64_t record, const unsigned char* src, int 
 }
 
 void DirectAccessFile::truncate(std::int64_t records) {
+  if (read_only_) fail(role_ + " cannot be shortened: the file is open for reading only");
   flush();
   for (CachedBlock& c : cache_) c.block = -1;
   const std::int64_t size = records * record_length_;
