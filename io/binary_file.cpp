@@ -41,10 +41,11 @@ int open_flags(DirectAccessFile::Mode mode) {
 std::string named(const std::string& role, const std::string& path) { return role + " '" + path + "'"; }
 
 // Two programs that rewrite one file's records would corrupt each other's
-// work: the file is locked for the life of its handle, and a second writer is
-// refused at once.
-void lock_for_writing(int fd, const std::string& role) {
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return;
+// work, and a reader would see records half rewritten: the file is locked for
+// the life of its handle (shared by readers, exclusive for a writer), and a
+// program that cannot have its lock at once is refused.
+void lock(int fd, const std::string& role, bool exclusive) {
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return;
   const int error = errno;
   ::close(fd);
   if (error == EWOULDBLOCK)
@@ -192,7 +193,7 @@ DirectAccessFile::DirectAccessFile(const std::string& path, std::string role, in
       read_only_(mode == Mode::read_only),
       record_length_(record_length),
       block_records_(block_records) {
-  lock_for_writing(fd_, role_);
+  lock(fd_, role_, !read_only_);
   struct stat st {};
   if (::fstat(fd_, &st) != 0) fail("cannot examine the " + role_ + ": " + std::strerror(errno));
   size_ = st.st_size;

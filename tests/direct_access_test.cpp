@@ -77,6 +77,13 @@ TEST(DirectAccessFile, SecondWriterIsRefusedWhileTheFirstHoldsTheFile) {
           << e.what();
     }
   }
+  {
+    // Readers share the file; a writer waits for none of them and is refused.
+    io::DirectAccessFile reader(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_only);
+    io::DirectAccessFile other_reader(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_only);
+    EXPECT_THROW(io::DirectAccessFile(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_write_existing),
+                 io::IoError);
+  }
   io::DirectAccessFile again(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_write_existing);
 }
 
