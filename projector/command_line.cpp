@@ -49,8 +49,8 @@ Exit status: 0 done; 2 a wrong call, a file that is missing, unreadable or not o
 the run, a value that does not parse.
 )";
 
-const io::ProgramSpec& program_spec() {
-  static const io::ProgramSpec spec{
+const io::ProgramInterface& program_interface() {
+  static const io::ProgramInterface interface{
       "projector",
       "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
       "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [settings]",
@@ -61,7 +61,7 @@ const io::ProgramSpec& program_spec() {
        {"--residual-figure"}, {"--ages"}, {"--level"}, {"--ids"}, {"--base-age"}, {"--quantiles"}, {"--age-scale"},
        {"--height-scale"}, {"--age-unit"}, {"--height-unit"}},
   };
-  return spec;
+  return interface;
 }
 
 void read_settings(const io::CommandLine& c, Options& o) {
@@ -89,7 +89,7 @@ void check(const io::CommandLine& c, const Options& o) {
 }  // namespace
 
 Options parse_command_line(int argc, char** argv) {
-  const io::CommandLine c(argc, argv, program_spec());
+  const io::CommandLine c(argc, argv, program_interface());
   Options o;
   o.results = c.file(1);
   o.plot_files = {c.file(2), c.file(3)};
