@@ -13,13 +13,8 @@ cd "$(dirname "$0")/.."
 sizes=("$@")
 [ ${#sizes[@]} -eq 0 ] && sizes=(1000 10000 100000 1000000)
 
-scripts/install-deps.sh test
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DGROWTH_BENCH=ON -DGROWTH_TESTS=OFF >/dev/null
-cmake --build build-bench --parallel 2 >/dev/null
-B=$PWD/build-bench
-work=$(mktemp -d "${TMPDIR:-/tmp}/growthfit-projector-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
-field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p" <<<"$2"; }
+source bench/common.sh
+bench_setup projector-bench
 
 rows=()
 for np in "${sizes[@]}"; do
