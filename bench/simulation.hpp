@@ -17,6 +17,9 @@ struct SimulationSettings {
   std::vector<std::pair<double, double>> locals;  // mean and standard deviation of each local
   long long plots = 1000;
   int measurements = 10;
+  // Ages (the same for every plot, at or after the start age) at which the
+  // true heights, without measurement error, are written to a truth file.
+  std::vector<double> truth_ages;
   double first_age = 1.0;
   double spacing = 2.0;
   std::uint64_t seed = 1;
@@ -28,8 +31,17 @@ struct SimulationSettings {
   double tol = 1e-8;
 };
 
-// Writes the raw data file: one "identifier age height" line per measurement.
-void write_raw_data(const SimulationSettings& settings, std::FILE* out);
+// Where the truth goes: "identifier age true-height" lines at the truth ages,
+// and "identifier local1 local2 ..." lines of every plot's drawn locals (a
+// parameter text file for the preparer).
+struct TruthFiles {
+  std::FILE* heights = nullptr;
+  std::FILE* locals = nullptr;
+};
+
+// Writes the raw data file: one "identifier age height" line per measurement;
+// and the truth when asked. Without truth ages the data do not change.
+void write_raw_data(const SimulationSettings& settings, std::FILE* out, const TruthFiles& truth = {});
 // The preparer's answers (scales 1, no parameter file, starting locals at
 // their means) and the estimator's control file (starting globals at the truth).
 std::string preparer_answers(const SimulationSettings& settings);

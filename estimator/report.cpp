@@ -175,7 +175,7 @@ void summarise_globals(const Sizes& sizes, const InverseMatrix& v, ReportSummary
 }  // namespace
 
 ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& globals, const GlobalFactor& hfactor,
-                     PlotRows* rows) {
+                     PlotRows* rows, bool fingerprints) {
   const Sizes& sizes = run.sizes;
   const int nl = sizes.nl;
   static const io::Format heading("(9H0    PLOT,5X,1HN,4X,8HFUNCTION,6X,36HLOCAL PARAMETERS AND STANDARD ERRORS)");
@@ -194,11 +194,11 @@ ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& 
   PlotData plot;
   for (int iplot = 1; iplot <= sizes.np; ++iplot) {
     const std::int32_t record_id = get(run.files, sizes, iplot, locals, work, lfactor);
-    locals_print.add_record(record_id, nl, locals.data());
+    if (fingerprints) locals_print.add_record(record_id, nl, locals.data());
     Curve curve{};
     trpars(run.esde, globals, locals, curve);
     rdata(run.files.data, iplot, record_id, plot);
-    data_print.add_plot(plot.id, plot.n, plot.ages.data(), plot.heights.data());
+    if (fingerprints) data_print.add_plot(plot.id, plot.n, plot.ages.data(), plot.heights.data());
     const double f = funct(curve, plot.n, plot.ages.data(), plot.heights.data());
     ftot += f;
     ntot += plot.n;

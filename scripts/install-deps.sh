@@ -3,9 +3,9 @@
 # Usage: scripts/install-deps.sh [build|test]
 set -euo pipefail
 
-want=(cmake g++ make nlohmann-json3-dev help2man libxsimd-dev)
+want=(cmake g++ make nlohmann-json3-dev libboost-dev help2man libxsimd-dev)
 if [ "${1:-build}" = test ]; then
-  want+=(libgtest-dev libbenchmark-dev libf2c2-dev clang libclang-rt-14-dev)
+  want+=(libgtest-dev libbenchmark-dev libf2c2-dev clang libclang-rt-14-dev libeigen3-dev librsvg2-bin libpng-dev)
 fi
 
 missing=()

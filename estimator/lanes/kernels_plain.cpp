@@ -3,3 +3,13 @@
 
 #define GROWTH_LANES plain
 #include "estimator/lanes/path_kernels-inl.hpp"
+
+#include "estimator/lanes/objective_math.hpp"
+
+namespace estimator {
+
+double objective_exp(double x) { return lanes::plain::math::exp(x); }
+double objective_log(double x) { return lanes::plain::math::log(x); }
+double objective_pow(double x, double y) { return lanes::plain::math::pow(x, y); }
+
+}  // namespace estimator
