@@ -9,8 +9,8 @@
 #
 #   bench/against-commit.sh REVISION [PLOT COUNTS...]   (default: 1000 10000 100000 1000000)
 #
-# Needs build-bench (bench/run-benchmarks.sh makes it). The earlier commit is
-# exported with git archive and built under a temporary directory.
+# The earlier commit is exported with git archive and built under the scratch
+# directory, with its benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rev=$1
@@ -18,17 +18,14 @@ shift
 sizes=("$@")
 [ ${#sizes[@]} -eq 0 ] && sizes=(1000 10000 100000 1000000)
 repeats=${REPEATS:-3}
-B=$PWD/build-bench
-work=$(mktemp -d "${TMPDIR:-/tmp}/growthfit-against-XXXXXX")
-trap 'rm -rf "$work"' EXIT
 
-mkdir -p "$work/old"
-git archive "$rev" | tar -x -C "$work/old"
+source bench/common.sh
+bench_setup against
+git archive "$rev" | tar -x -C "$work" --one-top-level=old
 cmake -S "$work/old" -B "$work/old-build" -DCMAKE_BUILD_TYPE=Release -DGROWTH_BENCH=ON -DGROWTH_TESTS=OFF >/dev/null
 cmake --build "$work/old-build" --parallel 2 >/dev/null
 O=$work/old-build
 
-min() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 # ------------------------------------------------------------ kernels
@@ -79,9 +76,8 @@ fit_once() {
   cp "$prefix.start" "$prefix.loc"
   m=$(ESTIMATOR_THREADS=$threads "$B/bench/measure" --mark "  ITER." /dev/null "$prefix.trace" -- \
       "$est" "$prefix.run.ctl" "$prefix.dat" "$prefix.loc" "$prefix.rep")
-  echo "$(sed -n 's/.*marks=\([^ ]*\).*/\1/p' <<<"$m" | tr ',' '\n' | awk 'NR > 1 { print $1 - prev } { prev = $1 }' |
-          sort -g | awk '{ v[NR] = $1 } END { printf "%.4f", v[int((NR + 1) / 2)] }') \
-        $(sed -n 's/.*max_rss_kib=\([^ ]*\).*/\1/p' <<<"$m")"
+  echo "$(field marks "$m" | tr ',' '\n' | awk 'NR > 1 { print $1 - prev } { prev = $1 }' |
+          sort -g | awk '{ v[NR] = $1 } END { printf "%.4f", v[int((NR + 1) / 2)] }') $(field max_rss_kib "$m")"
 }
 
 iteration_rows=()
