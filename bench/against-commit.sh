@@ -129,6 +129,7 @@ done
 
 # ------------------------------------------------------------ report
 cat <<EOF
+<!-- likelihood kernels -->
 ## Likelihood kernels against commit $rev
 
 Produced by \`bench/against-commit.sh $rev ${sizes[*]}\` (REPEATS=$repeats) on $(date -u '+%Y-%m-%d %H:%M UTC'),
@@ -164,4 +165,5 @@ printed), and whether this tree's traces with 1, 2 and 3 threads are byte-identi
 | model | $rev summaries | this summaries | $rev FUNCT. | this FUNCT. | FUNCT. difference | globals difference | 1, 2, 3 threads identical |
 |---|---|---|---|---|---|---|---|
 $(printf '%s\n' "${estimate_rows[@]}")
+<!-- /likelihood kernels -->
 EOF

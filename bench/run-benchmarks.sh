@@ -106,5 +106,5 @@ echo "written bench/RESULTS.md"
 # The likelihood kernels beside commit 24c438e, the last commit before them,
 # built in the same run: kernels per measurement, seconds per iteration and
 # peak memory of models 1, 4 and 13, final estimates of fits of five models.
-bench/against-commit.sh 24c438e "${sizes[@]}" >> bench/RESULTS.md
+{ echo; bench/against-commit.sh 24c438e "${sizes[@]}"; } >> bench/RESULTS.md
 echo "appended the likelihood kernels against 24c438e to bench/RESULTS.md"
