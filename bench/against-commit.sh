@@ -3,7 +3,7 @@
 # same run: the cost of the likelihood kernels per measurement, the seconds
 # per iteration and the peak memory at several plot counts for models 1, 4
 # and 13, and the final objective and globals of fits of models 1, 4, 9, 13
-# and 18. Old and new runs alternate and the fastest of REPEATS (default 3)
+# and 18. Old and new runs alternate and the fastest of REPEATS (default 5)
 # counts: the machine is shared and its speed varies from run to run. Prints
 # a Markdown section on standard output.
 #
@@ -17,7 +17,7 @@ rev=$1
 shift
 sizes=("$@")
 [ ${#sizes[@]} -eq 0 ] && sizes=(1000 10000 100000 1000000)
-repeats=${REPEATS:-3}
+repeats=${REPEATS:-5}
 
 source bench/common.sh
 bench_setup against

@@ -21,7 +21,6 @@ inline Bits to_bits(const Lane& x) { return xsimd::bitwise_cast<Bits>(x); }
 inline Lane from_bits(const Bits& u) { return xsimd::bitwise_cast<Lane>(u); }
 inline Lane select(const Mask& m, const Lane& yes, const Lane& no) { return xsimd::select(m, yes, no); }
 inline Mask mask_select(const Mask& m, const Mask& yes, const Mask& no) { return (m && yes) || (!m && no); }
-inline bool any(const Mask& m) { return xsimd::any(m); }
 inline bool all(const Mask& m) { return xsimd::all(m); }
 
 inline Lane load(const double* values) { return Lane::load_unaligned(values); }

@@ -18,7 +18,6 @@ inline Bits to_bits(Lane x) { return std::bit_cast<Bits>(x); }
 inline Lane from_bits(Bits u) { return std::bit_cast<Lane>(u); }
 inline Lane select(Mask m, Lane yes, Lane no) { return m ? yes : no; }
 inline Mask mask_select(Mask m, Mask yes, Mask no) { return m ? yes : no; }
-inline bool any(Mask m) { return m; }
 inline bool all(Mask m) { return m; }
 
 // A value from kWidth doubles, and back.
