@@ -1,0 +1,19 @@
+#include "starter/refusal.hpp"
+
+#include <cstdio>
+
+#include "io/errors.hpp"
+
+namespace starter {
+
+void refuse(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "starter: %s\n", message.c_str());
+  throw io::Stop{io::kExitDetectedError};
+}
+
+std::string plot_name(long long position, int id) {
+  return "plot " + std::to_string(position) + " (ID " + std::to_string(id) + ")";
+}
+
+}  // namespace starter

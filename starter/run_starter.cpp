@@ -1,0 +1,127 @@
+#include "starter/run_starter.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "estimator/models/model_table.hpp"
+#include "starter/command_line.hpp"
+#include "starter/control_writer.hpp"
+#include "starter/deviations.hpp"
+#include "starter/identifiability.hpp"
+#include "starter/locals_pass.hpp"
+#include "starter/plot_scan.hpp"
+#include "starter/pooled_curve.hpp"
+#include "starter/refusal.hpp"
+#include "starter/sample_fit.hpp"
+#include "starter/start_point.hpp"
+#include "starter/tolerance.hpp"
+
+namespace starter {
+namespace {
+
+constexpr double kSmallestDeviationShare = 1e-3;  // of the process and error deviations together
+
+std::string names_of(const ModelRoles& roles, const estimator::Globals* values) {
+  const estimator::ModelNames& names = estimator::model_names(roles.model);
+  std::string text;
+  for (int i = 0; i < roles.ng; ++i) {
+    text += (i > 0 ? ", " : "") + std::string(names.globals[static_cast<std::size_t>(i)]);
+    if (values != nullptr) text += " = " + control_number((*values)[static_cast<std::size_t>(i)]);
+  }
+  return text;
+}
+
+std::string default_title(const ModelRoles& roles) {
+  const estimator::ModelNames& names = estimator::model_names(roles.model);
+  std::string locals(names.locals[0]);
+  if (roles.nl == 2) locals += ", " + std::string(names.locals[1]);
+  return "Model " + std::to_string(roles.model) + " from self-start values: locals " + locals + "; globals " +
+         names_of(roles, nullptr);
+}
+
+// The curve's shape, then the deviations from its residuals.
+estimator::Globals first_globals(const DataSummary& data, const ModelRoles& roles, const estimator::Esde& esde,
+                                 CurveShape& shape) {
+  shape = fit_pooled_curve(data.sample, roles, esde);
+  if (!(std::isfinite(shape.a) && shape.a > 0.0 && std::isfinite(shape.b) && shape.b > 0.0 && std::isfinite(shape.c)))
+    refuse("cannot fit model " + std::to_string(roles.model) + "'s growth curve to the plots: no rate and power "
+           "give a finite fit (are the heights growing with age?)");
+  CurveStart start{shape.a, shape.b, shape.c, 0.0, 0.0, 0.0, shape.t0, shape.y0};
+  estimator::Globals globals = globals_from(roles, start);
+  const Deviations d = estimate_deviations(data.sample, roles, esde, globals, shape.b);
+  set_deviations(roles, d.sigma0, d.sigma_p, d.sigma_e, globals);
+  return globals;
+}
+
+// Deviations enter as squares: their sign is dropped, and none starts at 0,
+// where the objective is stationary in it.
+void settle_deviations(const ModelRoles& roles, estimator::Globals& globals) {
+  const auto value = [&](Role role) {
+    const int i = roles.global_index(role);
+    return i >= 0 ? std::fabs(globals[static_cast<std::size_t>(i)]) : 0.0;
+  };
+  const double floor = kSmallestDeviationShare * (value(Role::sigma_p) + value(Role::sigma_e));
+  set_deviations(roles, std::max(value(Role::sigma0), floor), std::max(value(Role::sigma_p), floor),
+                 std::max(value(Role::sigma_e), floor), globals);
+}
+
+double choose_tolerance(const StarterCall& call, const DataSummary& data, const ProfilePoint& at_start) {
+  if (call.tolerance) return *call.tolerance;
+  const double share = static_cast<double>(data.plots) / static_cast<double>(data.sample.size());
+  ToleranceInputs in;
+  in.plots = data.plots;
+  in.objective_magnitude = at_start.magnitude * share;
+  for (int i = 0; i < at_start.hessian.rows(); ++i)
+    in.largest_curvature = std::max(in.largest_curvature, at_start.hessian(i, i) * share);
+  return meetable_tolerance(in);
+}
+
+}  // namespace
+
+int run_starter(int argc, char** argv) {
+  const StarterCall call = read_command_line(argc, argv);
+  const ModelRoles roles = model_roles(call.model);
+  const estimator::Esde esde{.k1 = call.k1, .k2 = call.k2, .model = call.model};
+  PlotFiles files(call.data, call.locals);
+  const DataSummary data = scan_plots(files, roles, call.sample);
+
+  CurveShape shape;
+  const estimator::Globals first = first_globals(data, roles, esde, shape);
+  const ProfileSettings settings{roles, esde, shape.b};
+  const SampleFit fit = fit_sample_from_splits(data.sample, settings, first);
+  if (!fit.usable)
+    refuse("model " + std::to_string(roles.model) + ": the likelihood of the sample is not finite at the first "
+           "estimates (" + names_of(roles, &first) + ")");
+  estimator::Globals globals = fit.globals;
+  settle_deviations(roles, globals);
+  const ProfilePoint at_start = evaluate_profile(data.sample, settings, globals, true);
+  check_identified(at_start, roles);
+
+  const LocalsPassResult locals = write_start_locals(files, settings, globals);
+  ControlContents control;
+  control.title = call.title.empty() ? default_title(roles) : call.title;
+  control.model = call.model;
+  control.k1 = call.k1;
+  control.k2 = call.k2;
+  control.plots = data.plots;
+  control.mfreq = call.mfreq;
+  control.iteration_limit = call.iteration_limit;
+  control.tolerance = choose_tolerance(call, data, at_start);
+  control.globals = globals;
+  write_control_file(call.control, control);
+
+  std::printf("model %d: %lld plots, %lld measurements; globals fitted on %zu plots in %d BFGS iterations\n",
+              call.model, static_cast<long long>(data.plots), static_cast<long long>(data.measurements),
+              data.sample.size(), fit.iterations);
+  std::printf("starting globals: %s\n", names_of(roles, &globals).c_str());
+  std::printf("objective at the start: %s (log-likelihood %s); tolerance %s\n", control_number(locals.objective).c_str(),
+              control_number(-0.5 * locals.objective).c_str(), control_number(control.tolerance).c_str());
+  if (locals.runaway > 0)
+    std::printf("%lld plots' rates ran to an end of their search range (the first: %s); their locals may run away\n",
+                static_cast<long long>(locals.runaway), plot_name(locals.first_runaway, locals.first_runaway_id).c_str());
+  std::printf("wrote %s and the starting locals into %s\n", call.control.c_str(), call.locals.c_str());
+  return 0;
+}
+
+}  // namespace starter
