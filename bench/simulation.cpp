@@ -1,5 +1,6 @@
 #include "bench/simulation.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <sstream>
@@ -58,9 +59,14 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out) {
   for (std::size_t i = 0; i < settings.globals.size(); ++i) globals[i] = settings.globals[i];
 
   Random random(settings.seed);
-  std::vector<double> ages(static_cast<std::size_t>(settings.measurements));
+  const int most = std::max(settings.measurements, settings.max_measurements);
+  std::vector<double> ages(static_cast<std::size_t>(most));
   std::vector<double> heights(ages.size());
   for (long long p = 0; p < settings.plots; ++p) {
+    const int measurements =
+        most > settings.measurements
+            ? settings.measurements + static_cast<int>(random.next() % static_cast<std::uint64_t>(most - settings.measurements + 1))
+            : settings.measurements;
     for (int attempt = 0;; ++attempt) {
       if (attempt == 1000) throw std::runtime_error("cannot draw positive heights; check the parameters");
       estimator::Locals locals{};
@@ -80,7 +86,7 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out) {
       double t_prev = t0;
       bool positive = true;
       const double offset = settings.spacing * 0.25 * static_cast<double>(p % 4);
-      for (int i = 0; i < settings.measurements; ++i) {
+      for (int i = 0; i < measurements; ++i) {
         const double t = settings.first_age + offset + settings.spacing * i;
         const double e = std::exp(-b * (t - t_prev));
         state = e * state + std::sqrt(vp * (1.0 - e * e)) * random.normal();
@@ -92,7 +98,7 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out) {
         t_prev = t;
       }
       if (!positive) continue;
-      for (int i = 0; i < settings.measurements; ++i)
+      for (int i = 0; i < measurements; ++i)
         std::fprintf(out, "%lld %.10g %.10g\n", p + 1, ages[static_cast<std::size_t>(i)], heights[static_cast<std::size_t>(i)]);
       break;
     }

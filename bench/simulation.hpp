@@ -17,6 +17,9 @@ struct SimulationSettings {
   std::vector<std::pair<double, double>> locals;  // mean and standard deviation of each local
   long long plots = 1000;
   int measurements = 10;
+  // When above `measurements`: each plot draws its number of measurements
+  // uniformly from measurements .. max_measurements.
+  int max_measurements = 0;
   double first_age = 1.0;
   double spacing = 2.0;
   std::uint64_t seed = 1;

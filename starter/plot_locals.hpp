@@ -2,11 +2,12 @@
 // plot objective (minus twice its log-likelihood) with the globals held.
 //
 // A local asymptote has a closed form (asymptote_power.hpp). A local rate is
-// found on a grid of rates reference * 4^k, k = -5 .. 5, refined by Brent's
-// method between the neighbours of the best grid point; with a local
+// searched on the grid of rates reference * 4^k, k = -5 .. 5: from k = 0 the
+// search walks downhill, one grid step at a time, and Brent's method then
+// refines the rate between the neighbours of the lowest point. With a local
 // asymptote as well (models 13, 18) the asymptote takes its closed form at
-// every trial rate. A best rate at the end of the grid is flagged: the plot's
-// optimum runs away and its start is the grid's end.
+// every trial rate. A lowest point at the end of the grid is flagged: the
+// plot's optimum runs away, and its start is the grid's end.
 #pragma once
 
 #include "estimator/shared_records.hpp"

@@ -1,8 +1,7 @@
 // The globals that maximise the likelihood of a sample of plots, each plot's
 // locals at their conditional optimum: Ceres' BFGS line-search minimiser on
-// the profile objective (profile.hpp), with every global divided by its
-// scale 1 / sqrt(H_ii) from the profile Hessian at the first point so that
-// the search sees parameters of like size.
+// the profile objective (profile.hpp), in variables that make the profile's
+// Hessian at the first point the identity.
 #pragma once
 
 #include <vector>
@@ -25,8 +24,9 @@ SampleFit fit_sample(const std::vector<Plot>& plots, const ProfileSettings& sett
 // The likelihood of the deviations can have more than one maximum (the
 // noise all process noise, or all measurement error): the sample is fitted
 // from the first point and from two others that give the process and error
-// deviations together the same variance, split 95:5 and 5:95 between them,
-// and the best fit is kept (the first of equal ones).
+// deviations together the same variance, split 95:5 and 5:95 between them;
+// the best of the three (the first of equal ones) is chosen on at most 500
+// plots taken evenly from the sample, and refined on the whole sample.
 SampleFit fit_sample_from_splits(const std::vector<Plot>& plots, const ProfileSettings& settings,
                                  const estimator::Globals& first);
 

@@ -2,16 +2,20 @@
 //
 // The estimator stops when the largest step component (DMAX) and the largest
 // gradient component (GMAX) are both within the tolerance. GMAX includes the
-// gradient of the globals, a sum over all plots, and the estimator accepts a
-// step only when the total objective does not rise by more than 1e-10. Near
-// the optimum a Newton step lowers the objective by about g^T H^-1 g / 2; once
-// that is below the rounding noise dF of the total objective, steps are
-// refused and the gradient stops falling. So GMAX cannot be brought below
-// about sqrt(2 dF H_ii) for the stiffest global i, where the rounding noise
-// of a sum of NP plot objectives taken in order is about
-//   dF = eps sum(|f_p|) sqrt(NP) / 3.
-// While dF stays below the estimator's slack of 1e-10 steps are never
-// refused, and the floor is far below any useful tolerance.
+// gradient of the globals, a sum over all plots, and the estimator takes a
+// step only when the total objective F does not rise by more than 1e-10.
+// Near the optimum a Newton step lowers F by g^T H^-1 g / 2, at least
+// GMAX^2 / (2 lambda) with lambda the largest curvature; once that is below
+// the rounding noise dF of F, steps are refused (or taken at step lengths
+// that change nothing) and GMAX stops falling. So GMAX can always be brought
+// down to
+//   sqrt(2 dF lambda),   dF = eps sqrt(NP) sum(|f_p|),
+// where dF bounds the rounding noise of a sum of NP plot objectives taken in
+// order (a random walk of NP roundings of partial sums up to |F|), and
+// lambda is taken as the largest diagonal element of the globals' Hessian
+// with the locals eliminated. While dF stays below the slack of 1e-10 steps
+// are never refused, and the floor is the far smaller rounding floor of the
+// gradient itself.
 #pragma once
 
 #include <cstdint>
@@ -24,11 +28,11 @@ struct ToleranceInputs {
   double largest_curvature = 0.0;    // largest diagonal element of the globals' Hessian
 };
 
-// The gradient floor described above, for a problem of this size.
+// The gradient floor described above, for a problem of this size (0 when
+// the estimator never refuses a step for rounding).
 double gradient_floor(const ToleranceInputs& in);
 
-// max(1e-5, 10 x the floor): 1e-5 where the floor allows it, otherwise a
-// tolerance an order of magnitude above the floor.
+// max(1e-5, the floor).
 double meetable_tolerance(const ToleranceInputs& in);
 
 }  // namespace starter
