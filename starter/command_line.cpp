@@ -96,8 +96,12 @@ StarterCall read_command_line(int argc, char** argv) {
   call.data = line.file(1);
   call.locals = line.file(2);
   call.control = line.file(3);
-  if (!line.option("--model")) line.wrong_call("--model is required");
-  call.model = integer_option(line, "--model", 0, std::numeric_limits<int>::min());
+  const auto model = line.option("--model");
+  if (!model) line.wrong_call("--model is required");
+  const auto [end, error] = std::from_chars(model->data(), model->data() + model->size(), call.model);
+  if (error != std::errc() || end != model->data() + model->size())
+    line.wrong_call("--model takes a model number, 1 to " + std::to_string(estimator::kModelCount) + ", not " +
+                    io::quoted(*model));
   if (!estimator::valid_model(call.model))
     refuse("model number " + std::to_string(call.model) + ": the models are numbered 1 to " +
            std::to_string(estimator::kModelCount));

@@ -20,8 +20,8 @@ std::string different_runs(const std::string& data, const std::string& locals) {
 PlotFiles::PlotFiles(const std::string& data_path, const std::string& locals_path)
     : data_path_(data_path),
       locals_path_(locals_path),
-      data_(data_path, "data file " + data_path),
-      locals_(locals_path, "local-parameter file " + locals_path, common::kRecordLength,
+      data_(data_path, "data file"),
+      locals_(locals_path, "local-parameter file", common::kRecordLength,
               io::DirectAccessFile::Mode::read_write_existing),
       plots_(locals_.records_in_file()) {
   if (plots_ == 0) refuse("the local-parameter file " + locals_path + " holds no records");

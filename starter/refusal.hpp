@@ -11,4 +11,7 @@ namespace starter {
 // "plot 12 (ID 301)": a plot by its position in the plot files and its identifier.
 std::string plot_name(long long position, int id);
 
+// A value in a message, to four significant digits.
+std::string short_number(double v);
+
 }  // namespace starter

@@ -97,6 +97,7 @@ int run_starter(int argc, char** argv) {
   settle_deviations(roles, globals);
   const ProfilePoint at_start = evaluate_profile(data.sample, settings, globals, true);
   check_identified(at_start, roles);
+  check_deviations(data.sample, roles, globals);
 
   const LocalsPassResult locals = write_start_locals(files, settings, globals);
   ControlContents control;
