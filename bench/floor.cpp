@@ -1,11 +1,12 @@
 // floor: the arithmetic of one estimator iteration with every plot held in
-// memory and one thread: a trial pass (trpars, funct), a derivative pass
-// (trpars, ders, trders, chol1 and the reduction into the global system), the
-// global factorisation and a step pass (chol2). No file is read or written
-// while it is timed.
+// memory and one thread, through the estimator's own per-plot kernels: a
+// trial pass, a derivative pass with the reduction into the global system,
+// the global factorisation and a step pass. No file is read or written while
+// it is timed.
 //
 //   floor CONTROL DATA LOCALS [ITERATIONS]
 // prints the seconds of one iteration (the mean over ITERATIONS, default 3).
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,23 +15,71 @@
 #include "common/limits.hpp"
 #include "estimator/cholesky.hpp"
 #include "estimator/control_file.hpp"
-#include "estimator/likelihood.hpp"
-#include "estimator/models/models.hpp"
 #include "estimator/plot_files.hpp"
+#include "estimator/plot_kernels.hpp"
 #include "io/errors.hpp"
-#include "io/units.hpp"
 
 using namespace estimator;
 
 namespace {
 
-struct Plot {
+// A plot as the floor keeps it: its record and its measurements, no more.
+struct StoredPlot {
+  std::int32_t id;
   Locals locals;
   WorkBlock work;
   LocalFactor lfactor;
   int n;
   std::vector<double> ages, heights;
 };
+
+void load(const StoredPlot& p, PlotSlot& s) {
+  s.record_id = p.id;
+  s.locals = p.locals;
+  s.work = p.work;
+  s.lfactor = p.lfactor;
+  s.data.id = p.id;
+  s.data.n = p.n;
+  std::copy(p.ages.begin(), p.ages.end(), s.data.ages.begin());
+  std::copy(p.heights.begin(), p.heights.end(), s.data.heights.begin());
+}
+
+void store(const PlotSlot& s, StoredPlot& p) {
+  p.locals = s.locals;
+  p.work = s.work;
+  p.lfactor = s.lfactor;
+}
+
+// Runs `evaluate` over the plots in groups, as the estimator's passes do, and
+// hands each evaluated slot to `take` in plot order.
+template <class Evaluate, class Take>
+void pass(std::vector<StoredPlot>& plots, std::vector<PlotSlot>& slots, Evaluate evaluate, Take take) {
+  for (std::size_t first = 0; first < plots.size(); first += kGroupPlots) {
+    const std::size_t count = std::min<std::size_t>(kGroupPlots, plots.size() - first);
+    for (std::size_t k = 0; k < count; ++k) load(plots[first + k], slots[k]);
+    evaluate(std::span<PlotSlot>(slots.data(), count));
+    for (std::size_t k = 0; k < count; ++k) take(slots[k], plots[first + k]);
+  }
+}
+
+std::vector<StoredPlot> read_plots(const ControlFile& control, const Sizes& sizes, const char* data_path,
+                                   const char* locals_path) {
+  io::SequentialReader data(data_path, "data file");
+  io::DirectAccessFile records(locals_path, "local-parameter file", common::kRecordLength,
+                               io::DirectAccessFile::Mode::read_write_existing);
+  const Files files{data, records};
+  std::vector<StoredPlot> plots(static_cast<std::size_t>(control.np));
+  PlotData plot;
+  for (int p = 0; p < control.np; ++p) {
+    StoredPlot& s = plots[static_cast<std::size_t>(p)];
+    s.id = get(files, sizes, p + 1, s.locals, s.work, s.lfactor);
+    rdata(data, p + 1, s.id, plot);
+    s.n = plot.n;
+    s.ages.assign(plot.ages.begin(), plot.ages.begin() + plot.n);
+    s.heights.assign(plot.heights.begin(), plot.heights.begin() + plot.n);
+  }
+  return plots;
+}
 
 int body(int argc, char** argv) {
   if (argc < 4) io::fail("usage: floor CONTROL DATA LOCALS [ITERATIONS]");
@@ -40,87 +89,34 @@ int body(int argc, char** argv) {
   read_title_and_sizes(control_in, control);
   read_starting_globals(control_in, control);
   read_model(control_in, control);
-  sizes.ng = control.ng;
-  sizes.nl = control.nl;
-  sizes.np = control.np;
-  derive_sizes(sizes);
-  esde.model = control.model;
-  esde.k1 = control.k1;
-  esde.k2 = control.k2;
-  io::open_sequential_in(files.data_unit, argv[2], "data file");
-  io::open_direct(files.locals_unit, argv[3], "local-parameter file", common::kRecordLength,
-                  io::DirectAccessFile::Mode::read_write_existing);
-  std::vector<Plot> plots(static_cast<std::size_t>(sizes.np));
-  for (int p = 0; p < sizes.np; ++p) {
-    Plot& plot = plots[static_cast<std::size_t>(p)];
-    get(p + 1, plot.locals, plot.work, plot.lfactor);
-    Measurements t, h;
-    int id = 0;
-    rdata(p + 1, id, plot.n, t, h);
-    plot.ages.assign(t.begin(), t.begin() + plot.n);
-    plot.heights.assign(h.begin(), h.begin() + plot.n);
-  }
+  const Sizes sizes = make_sizes(control.ng, control.nl, control.np);
+  const Esde esde{control.k1, control.k2, control.model};
+  std::vector<StoredPlot> plots = read_plots(control, sizes, argv[2], argv[3]);
+  std::vector<PlotSlot> slots(kGroupPlots);
 
-  const int ng = sizes.ng, nl = sizes.nl, ngg = sizes.ngg, nll = sizes.nll, nwork = sizes.nwork;
+  const int ng = sizes.ng;
   const Globals globals = control.globals;
-  const double alpha = 1.0;
+  // Step length 0: every iteration evaluates the same point.
+  const double alpha = 0.0;
   double checksum = 0.0;
   const auto start = std::chrono::steady_clock::now();
   for (int it = 0; it < iterations; ++it) {
     double total = 0.0;
-    for (Plot& plot : plots) {  // trial pass
-      Locals trial{};
-      for (int j = 0; j < nl; ++j) trial[static_cast<std::size_t>(j)] = plot.locals[static_cast<std::size_t>(j)] + alpha * 0.0;
-      Curve curve{};
-      trpars(esde, globals, trial, curve);
-      total += funct(curve, plot.n, plot.ages.data(), plot.heights.data());
-    }
+    pass(plots, slots, [&](std::span<PlotSlot> g) { trial_group(esde, sizes, globals, alpha, g); },
+         [&](const PlotSlot& s, StoredPlot&) { total += s.f; });
     Globals dx{}, gradient{};
     GlobalFactor hfactor{};
-    for (Plot& plot : plots) {  // derivative pass
-      Curve curve{};
-      CurveGradient fgrad{};
-      CurveHessian fhess{};
-      Globals ggrad{};
-      GlobalFactor hgg{};
-      trpars(esde, globals, plot.locals, curve);
-      ders(curve, plot.n, plot.ages.data(), plot.heights.data(), fgrad, fhess);
-      trders(esde, globals, plot.locals, fgrad, fhess, {ggrad.data(), static_cast<std::size_t>(ng)},
-             {plot.work.data(), static_cast<std::size_t>(nl)}, {hgg.data(), static_cast<std::size_t>(ngg)},
-             {plot.work.data() + nl, static_cast<std::size_t>(ng * nl)}, {plot.lfactor.data(), static_cast<std::size_t>(nll)});
-      int ierr = 0;
-      chol1(nl, nll, ng + 1, nwork, plot.lfactor, plot.work, ierr);
-      auto w = [&plot, nl](int l, int c) { return plot.work[static_cast<std::size_t>(l + nl * c)]; };
-      for (int i = 0, p = 0; i < ng; ++i) {
-        gradient[static_cast<std::size_t>(i)] += ggrad[static_cast<std::size_t>(i)];
-        double s = 0.0;
-        for (int l = 0; l < nl; ++l) s += w(l, 0) * w(l, i + 1);
-        dx[static_cast<std::size_t>(i)] += s;
-        for (int j = 0; j <= i; ++j, ++p) {
-          double c = 0.0;
-          for (int l = 0; l < nl; ++l) c += w(l, i + 1) * w(l, j + 1);
-          hfactor[static_cast<std::size_t>(p)] += hgg[static_cast<std::size_t>(p)];
-          hfactor[static_cast<std::size_t>(p)] -= c;
-        }
-      }
-    }
+    pass(plots, slots, [&](std::span<PlotSlot> g) { derivative_group(esde, sizes, globals, alpha, g); },
+         [&](const PlotSlot& s, StoredPlot& p) {
+           add_to_global_system(sizes, s, gradient, dx, hfactor);
+           store(s, p);
+         });
     for (int i = 0; i < ng; ++i) dx[static_cast<std::size_t>(i)] -= gradient[static_cast<std::size_t>(i)];
     int npd0 = 0;
-    {
-      int warnings = 0;
-      DeferredWarnings quiet(warnings);
-      chol1(ng, ngg, 1, ng, hfactor, dx, npd0);
-    }
-    chol2(ng, ngg, 1, ng, hfactor, dx);
-    for (Plot& plot : plots) {  // step pass
-      for (int j = 0; j < nl; ++j) {
-        double s = 0.0;
-        for (int i = 0; i < ng; ++i) s += plot.work[static_cast<std::size_t>(j + nl * (i + 1))] * dx[static_cast<std::size_t>(i)];
-        plot.work[static_cast<std::size_t>(j)] += s;
-      }
-      chol2(nl, nll, 1, nl, plot.lfactor, plot.work);
-      checksum += plot.work[0];
-    }
+    chol1(ng, sizes.ngg, 1, ng, hfactor, dx, npd0);
+    chol2(ng, sizes.ngg, 1, ng, hfactor, dx);
+    pass(plots, slots, [&](std::span<PlotSlot> g) { step_group(sizes, dx, g); },
+         [&](const PlotSlot& s, StoredPlot&) { checksum += s.work[0]; });
     checksum += total;
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -131,8 +127,4 @@ int body(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  const int status = io::run_program("floor", body, argc, argv);
-  io::close_units();
-  return status;
-}
+int main(int argc, char** argv) { return io::run_program("floor", body, argc, argv); }

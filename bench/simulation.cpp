@@ -48,13 +48,10 @@ class Random {
 void write_raw_data(const SimulationSettings& settings, std::FILE* out) {
   if (!estimator::valid_model(settings.model)) throw std::invalid_argument("model number must be 1 to 18");
   const auto counts = estimator::model_counts(settings.model);
-  estimator::Esde esde;
   if (static_cast<int>(settings.globals.size()) != counts.ng || static_cast<int>(settings.locals.size()) != counts.nl)
     throw std::invalid_argument("model " + std::to_string(settings.model) + " takes " + std::to_string(counts.ng) +
                                 " globals and " + std::to_string(counts.nl) + " locals");
-  esde.model = settings.model;
-  esde.k1 = settings.k1;
-  esde.k2 = settings.k2;
+  const estimator::Esde esde{settings.k1, settings.k2, settings.model};
   estimator::Globals globals{};
   for (std::size_t i = 0; i < settings.globals.size(); ++i) globals[i] = settings.globals[i];
 

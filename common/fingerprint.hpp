@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 
 namespace common {
 
@@ -18,12 +18,12 @@ class Fingerprint {
  public:
   void add_i32(std::int32_t v) {
     unsigned char b[4];
-    store_i32(b, v);
+    io::store_i32(b, v);
     add(b, 4);
   }
   void add_f64(double v) {
     unsigned char b[8];
-    store_f64(b, v);
+    io::store_f64(b, v);
     add(b, 8);
   }
   // A plot of the data file.

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 #include "common/plot_file_layout.hpp"
 
 namespace common {
@@ -12,8 +12,8 @@ bool read_data_header(io::SequentialReader& in, std::int32_t& id, int& n) {
   std::array<unsigned char, kDataHeaderPayload> header{};
   in.take(header.data(), kDataHeaderPayload);
   in.finish_record();
-  id = load_i32(header.data());
-  n = load_i32(header.data() + 4);
+  id = io::load_i32(header.data());
+  n = io::load_i32(header.data() + 4);
   return true;
 }
 
@@ -24,16 +24,16 @@ bool read_data_measurements(io::SequentialReader& in, int n, double* ages, doubl
   in.finish_record();
   for (int i = 0; i < n; ++i) {
     const unsigned char* pair = &pairs[static_cast<std::size_t>(kMeasurementPairBytes * i)];
-    ages[i] = load_f64(pair);
-    heights[i] = load_f64(pair + 8);
+    ages[i] = io::load_f64(pair);
+    heights[i] = io::load_f64(pair + 8);
   }
   return true;
 }
 
 std::int32_t read_record_start(io::DirectAccessFile& in, std::int64_t record, int count, double* reals) {
   const unsigned char* bytes = in.view(record);
-  for (int i = 0; i < count; ++i) reals[i] = load_f64(bytes + 4 + 8 * i);
-  return load_i32(bytes);
+  for (int i = 0; i < count; ++i) reals[i] = io::load_f64(bytes + 4 + 8 * i);
+  return io::load_i32(bytes);
 }
 
 }  // namespace common

@@ -2,24 +2,12 @@
 
 #include <cmath>
 
-#include "io/format.hpp"
-#include "io/text_writer.hpp"
+#include "estimator/matrix_index.hpp"
 
 namespace estimator {
 namespace {
 
-// 0-based position of element (i, j), j <= i, both counted from 1.
-inline std::size_t at(int i, int j) { return static_cast<std::size_t>(i * (i - 1) / 2 + j - 1); }
-
-thread_local int* deferred_warnings = nullptr;
-
-void warn_near_singular() {
-  if (deferred_warnings != nullptr) {
-    ++*deferred_warnings;
-  } else {
-    write_warnings(1);
-  }
-}
+constexpr std::size_t at(int i, int j) { return packed(i, j); }
 
 // Column i of the factor below the diagonal, from the input values of column
 // i and the columns before it; the diagonal reciprocal of row i is in place.
@@ -42,8 +30,9 @@ double pivot(int i, std::span<const double> a) {
 // of magnitude at most 1e-10 become 1e-10, negative ones change sign, and a
 // column whose elements exceed a bound taken from the trailing input matrix
 // is scaled down to it.
-void modified_factor(int n, int i0, double s, std::span<double> a) {
-  if (s > -kPivotThreshold) warn_near_singular();
+// Returns the number of near-singularity warnings.
+int modified_factor(int n, int i0, double s, std::span<double> a) {
+  int warnings = s > -kPivotThreshold ? 1 : 0;
   double bound = 0.0;
   if (i0 < n) {
     double gamma = 0.0;
@@ -59,44 +48,38 @@ void modified_factor(int n, int i0, double s, std::span<double> a) {
     if (std::fabs(s) > kPivotThreshold) {
       d = std::fabs(s);
     } else if (std::fabs(s) <= kPivotThreshold) {
-      warn_near_singular();
+      ++warnings;
     }
     a[at(i, i)] = 1.0 / std::sqrt(d);
-    if (i == n) return;
+    if (i == n) return warnings;
     factor_column(n, i, a);
+    // M, the largest magnitude of the column; an element that is not a
+    // number makes M not a number, which counts as exceeding the bound.
     double largest = 0.0;
-    bool not_a_number = false;
     for (int j = i + 1; j <= n; ++j) {
       const double v = std::fabs(a[at(j, i)]);
-      if (std::isnan(v)) not_a_number = true;
-      largest = std::fmax(largest, v);
+      largest = std::isnan(v) || std::isnan(largest) ? NAN : std::fmax(largest, v);
     }
-    if (largest > bound || not_a_number) {
+    if (largest > bound || std::isnan(largest)) {
       const double scale = bound / largest;
       a[at(i, i)] *= scale;
       for (int j = i + 1; j <= n; ++j) a[at(j, i)] *= scale;
     }
     s = pivot(i + 1, a);
   }
+  return warnings;
 }
 
 }  // namespace
 
-DeferredWarnings::DeferredWarnings(int& counter) : previous_(deferred_warnings) { deferred_warnings = &counter; }
-DeferredWarnings::~DeferredWarnings() { deferred_warnings = previous_; }
-
-void write_warnings(int count) {
-  static const io::Format format("(44H *****  WARNING! MATRIX NEAR SINGULAR  *****)");
-  for (int i = 0; i < count; ++i) io::console().write(format);
-}
-
-void chol1(const int& n, const int&, const int& m, const int&, std::span<double> a, std::span<double> b, int& ierr) {
+int chol1(const int& n, const int&, const int& m, const int&, std::span<double> a, std::span<double> b, int& ierr) {
   ierr = 0;
+  int warnings = 0;
   for (int i = 1; i <= n; ++i) {
     const double s = pivot(i, a);
     if (s < kPivotThreshold) {
       ierr = 1;
-      modified_factor(n, i, s, a);
+      warnings = modified_factor(n, i, s, a);
       break;
     }
     a[at(i, i)] = 1.0 / std::sqrt(s);
@@ -111,6 +94,7 @@ void chol1(const int& n, const int&, const int& m, const int&, std::span<double>
       x[i - 1] = s * a[at(i, i)];
     }
   }
+  return warnings;
 }
 
 void chol2(const int& n, const int& nn, const int& m, const int&, std::span<const double> a, std::span<double> b) {
@@ -126,7 +110,7 @@ void chol2(const int& n, const int& nn, const int& m, const int&, std::span<cons
 }
 
 void chinv(const int& n, const int&, std::span<const double> a, InverseMatrix& c) {
-  auto C = [&c](int i, int j) -> double& { return c[static_cast<std::size_t>((i - 1) + 10 * (j - 1))]; };
+  auto C = [&c](int i, int j) -> double& { return c[inverse_at(i - 1, j - 1)]; };
   if (n == 1) {
     C(1, 1) = a[0] * a[0];
     return;

@@ -11,32 +11,18 @@
 // of a 10 x 10 array stored column by column.
 #pragma once
 
-#include <array>
 #include <span>
+
+#include "estimator/matrix_index.hpp"
 
 namespace estimator {
 
 inline constexpr double kPivotThreshold = 1e-10;  // del2
 
-using InverseMatrix = std::array<double, 100>;  // 10 x 10, column by column
-
-// While one of these lives on a thread, chol1 on that thread counts its
-// near-singularity warnings instead of writing them; write_warnings writes
-// them later, in the order the caller chooses.
-class DeferredWarnings {
- public:
-  explicit DeferredWarnings(int& counter);
-  ~DeferredWarnings();
-  DeferredWarnings(const DeferredWarnings&) = delete;
-  DeferredWarnings& operator=(const DeferredWarnings&) = delete;
-
- private:
-  int* previous_;
-};
-void write_warnings(int count);
-
-void chol1(const int& n, const int& nn, const int& m, const int& nm, std::span<double> a, std::span<double> b,
-           int& ierr);
+// Returns the number of near-singularity warnings the factorisation met; the
+// caller writes them where they belong in the trace.
+int chol1(const int& n, const int& nn, const int& m, const int& nm, std::span<double> a, std::span<double> b,
+          int& ierr);
 void chol2(const int& n, const int& nn, const int& m, const int& nm, std::span<const double> a, std::span<double> b);
 void chinv(const int& n, const int& nn, std::span<const double> a, InverseMatrix& c);
 

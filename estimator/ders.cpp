@@ -80,159 +80,184 @@ void add_term(const Jet& R, const Jet& V, bool assign, CurveGradient& fgrad, Cur
   }
 }
 
+// The recursion's quantities with their derivatives, measurement by
+// measurement.
+class Recursion {
+ public:
+  explicit Recursion(const Curve& curve);
+  // The first measurement, linked to the start of the curve.
+  void first(double t1, double h1);
+  // A later measurement, linked to the one before it (delta = t_prev - t).
+  void next(double delta, double height);
+
+  Jet R, V;
+  double log_sum = 0.0;  // sum of ln h
+
+ private:
+  double transform(double height);
+
+  double b_, c_, s0_, sp_, se_, t0_;
+  double vs_, vp_, ve_;
+  double A_, A_c_, A_cc_;
+  Jet M_, Y_, E_, G_, VP_, VE_;
+};
+
+Recursion::Recursion(const Curve& curve)
+    : b_(curve[1]), c_(curve[2]), s0_(curve[3]), sp_(curve[4]), se_(curve[5]), t0_(curve[6]) {
+  const double a = curve[0], c = c_, y0 = curve[7];
+  vs_ = s0_ * s0_;
+  vp_ = sp_ * sp_;
+  ve_ = se_ * se_;
+  // A = a^c and the start state M = (y0 - A) / c on the transformed scale.
+  A_ = std::pow(a, c);
+  const double log_a = std::log(a);
+  const double A_a = c * A_ / a;
+  A_c_ = A_ * log_a;
+  const double A_aa = c * (c - 1.0) * A_ / (a * a);
+  A_cc_ = A_ * log_a * log_a;
+  const double A_ac = A_ * (1.0 + c * log_a) / a;
+  M_.v = (y0 - A_) / c;
+  M_.d(kA) = -A_a / c;
+  M_.d(kC) = -(A_c_ + M_.v) / c;
+  M_.d(kY0) = 1.0 / c;
+  M_.dd(kA, kA) = -A_aa / c;
+  M_.dd(kC, kC) = -(A_cc_ + 2.0 * M_.d(kC)) / c;
+  M_.dd(kA, kC) = -(A_ac + M_.d(kA)) / c;
+  M_.dd(kC, kY0) = -1.0 / (c * c);
+  // The a-derivatives of the transformed height are the same for every measurement.
+  Y_.d(kA) = -A_a / c;
+  Y_.dd(kA, kA) = -A_aa / c;
+  Y_.dd(kA, kC) = -(A_ac + Y_.d(kA)) / c;
+  // vp and ve carry their own derivatives in sigmap and sigmae.
+  VP_.v = vp_;
+  VP_.d(kSp) = 2.0 * sp_;
+  VP_.dd(kSp, kSp) = 2.0;
+  VE_.v = ve_;
+  VE_.d(kSe) = 2.0 * se_;
+  VE_.dd(kSe, kSe) = 2.0;
+}
+
+// Y = (h^c - A) / c and its c-derivatives; returns ln h.
+double Recursion::transform(double height) {
+  const double H = std::pow(height, c_);
+  const double L = std::log(height);
+  Y_.v = (H - A_) / c_;
+  Y_.d(kC) = (H * L - A_c_ - Y_.v) / c_;
+  Y_.dd(kC, kC) = (H * L * L - A_cc_ - 2.0 * Y_.d(kC)) / c_;
+  return L;
+}
+
+void Recursion::first(double t1, double h1) {
+  const double b = b_;
+  log_sum = transform(h1);
+  // E = exp(b (t0 - t1)) links the measurement to the start.
+  const double delta = t0_ - t1;
+  E_.v = std::exp(b * delta);
+  E_.d(kB) = delta * E_.v;
+  E_.dd(kB, kB) = delta * delta * E_.v;
+  E_.d(kT0) = b * E_.v;
+  E_.dd(kT0, kT0) = b * b * E_.v;
+  E_.dd(kB, kT0) = E_.v * (1.0 + b * delta);
+  G_.v = E_.v * E_.v;
+  for (int k : {kB, kT0}) G_.d(k) = 2.0 * E_.v * E_.d(k);
+  for (auto [k, l] : {std::pair{kB, kB}, std::pair{kT0, kT0}, std::pair{kB, kT0}})
+    G_.dd(k, l) = 2.0 * (E_.d(k) * E_.d(l) + E_.v * E_.dd(k, l));
+
+  const double vs = vs_, vp = vp_, ve = ve_;
+  V.v = vs * G_.v + vp * (1.0 - G_.v) + ve;
+  V.d(kB) = (vs - vp) * G_.d(kB);
+  V.d(kT0) = (vs - vp) * G_.d(kT0);
+  V.d(kS0) = 2.0 * s0_ * G_.v;
+  V.d(kSp) = 2.0 * sp_ * (1.0 - G_.v);
+  V.d(kSe) = 2.0 * se_;
+  V.dd(kB, kB) = (vs - vp) * G_.dd(kB, kB);
+  V.dd(kT0, kT0) = (vs - vp) * G_.dd(kT0, kT0);
+  V.dd(kB, kT0) = (vs - vp) * G_.dd(kB, kT0);
+  V.dd(kS0, kS0) = 2.0 * G_.v;
+  V.dd(kSp, kSp) = 2.0 * (1.0 - G_.v);
+  V.dd(kSe, kSe) = 2.0;
+  V.dd(kB, kS0) = 2.0 * s0_ * G_.d(kB);
+  V.dd(kB, kSp) = -2.0 * sp_ * G_.d(kB);
+  V.dd(kT0, kS0) = 2.0 * s0_ * G_.d(kT0);
+  V.dd(kT0, kSp) = -2.0 * sp_ * G_.d(kT0);
+
+  // R = Y - E M.
+  R.v = Y_.v - E_.v * M_.v;
+  for (int k = 0; k < kParams; ++k) R.g[at(k)] = Y_.g[at(k)] - E_.g[at(k)] * M_.v - E_.v * M_.g[at(k)];
+  for (const Pair& q : kAllPairs)
+    R.h[at(q.p)] = Y_.h[at(q.p)] - E_.h[at(q.p)] * M_.v - E_.g[at(q.k)] * M_.g[at(q.l)] -
+                   E_.g[at(q.l)] * M_.g[at(q.k)] - E_.v * M_.h[at(q.p)];
+  // Later measurements: E depends on b only.
+  E_ = Jet{};
+  G_ = Jet{};
+}
+
+void Recursion::next(double delta, double height) {
+  const Jet Yp = Y_, Vp = V, Rp = R;
+  log_sum += transform(height);
+  E_.v = std::exp(b_ * delta);
+  E_.d(kB) = delta * E_.v;
+  E_.dd(kB, kB) = delta * delta * E_.v;
+  G_.v = E_.v * E_.v;
+  G_.d(kB) = 2.0 * E_.v * E_.d(kB);
+  G_.dd(kB, kB) = 2.0 * (E_.d(kB) * E_.d(kB) + E_.v * E_.dd(kB, kB));
+
+  // C = -E ve, the covariance of consecutive differences.
+  Jet C;
+  C.v = -E_.v * ve_;
+  C.d(kB) = -E_.d(kB) * ve_;
+  C.d(kSe) = -2.0 * se_ * E_.v;
+  C.dd(kB, kB) = -E_.dd(kB, kB) * ve_;
+  C.dd(kB, kSe) = -2.0 * se_ * E_.d(kB);
+  C.dd(kSe, kSe) = -2.0 * E_.v;
+
+  // theta = C / V'.
+  Jet theta;
+  theta.v = C.v / Vp.v;
+  for (int k : kVarianceParams) theta.d(k) = (C.d(k) - theta.v * Vp.d(k)) / Vp.v;
+  for (const Pair& q : kVariancePairs)
+    theta.h[at(q.p)] = (C.h[at(q.p)] - theta.d(q.k) * Vp.d(q.l) - theta.d(q.l) * Vp.d(q.k) - theta.v * Vp.h[at(q.p)]) /
+                       Vp.v;
+
+  // V = (1 - G) vp + (1 + G) ve - theta C.
+  const Jet &G = G_, &VP = VP_, &VE = VE_;
+  V.v = (1.0 - G.v) * VP.v + (1.0 + G.v) * VE.v - theta.v * C.v;
+  for (int k : kVarianceParams)
+    V.d(k) = -G.d(k) * VP.v + (1.0 - G.v) * VP.d(k) + G.d(k) * VE.v + (1.0 + G.v) * VE.d(k) - theta.d(k) * C.v -
+             theta.v * C.d(k);
+  for (const Pair& q : kVariancePairs) {
+    const auto p = at(q.p);
+    const int k = q.k, l = q.l;
+    V.h[p] = -G.h[p] * VP.v - G.d(k) * VP.d(l) - G.d(l) * VP.d(k) + (1.0 - G.v) * VP.h[p] + G.h[p] * VE.v +
+             G.d(k) * VE.d(l) + G.d(l) * VE.d(k) + (1.0 + G.v) * VE.h[p] - theta.h[p] * C.v - theta.d(k) * C.d(l) -
+             theta.d(l) * C.d(k) - theta.v * C.h[p];
+  }
+
+  // R = Y - E Y' - theta R'.
+  const Jet &Y = Y_, &E = E_;
+  R.v = Y.v - E.v * Yp.v - theta.v * Rp.v;
+  for (int k = 0; k < kParams; ++k)
+    R.g[at(k)] = Y.g[at(k)] - E.g[at(k)] * Yp.v - E.v * Yp.g[at(k)] - theta.g[at(k)] * Rp.v - theta.v * Rp.g[at(k)];
+  for (const Pair& q : kAllPairs) {
+    const auto p = at(q.p);
+    const auto k = at(q.k), l = at(q.l);
+    R.h[p] = Y.h[p] - E.h[p] * Yp.v - E.g[k] * Yp.g[l] - E.g[l] * Yp.g[k] - E.v * Yp.h[p] - theta.h[p] * Rp.v -
+             theta.g[k] * Rp.g[l] - theta.g[l] * Rp.g[k] - theta.v * Rp.h[p];
+  }
+}
+
 }  // namespace
 
 void ders(const Curve& curve, int n, const double* t, const double* h, CurveGradient& fgrad, CurveHessian& fhess) {
-  const double a = curve[0], b = curve[1], c = curve[2];
-  const double s0 = curve[3], sp = curve[4], se = curve[5];
-  const double t0 = curve[6], y0 = curve[7];
-  const double vs = s0 * s0, vp = sp * sp, ve = se * se;
-
-  // A = a^c and the start state M = (y0 - A) / c on the transformed scale.
-  const double A = std::pow(a, c);
-  const double log_a = std::log(a);
-  const double A_a = c * A / a;
-  const double A_c = A * log_a;
-  const double A_aa = c * (c - 1.0) * A / (a * a);
-  const double A_cc = A * log_a * log_a;
-  const double A_ac = A * (1.0 + c * log_a) / a;
-  Jet M;
-  M.v = (y0 - A) / c;
-  M.d(kA) = -A_a / c;
-  M.d(kC) = -(A_c + M.v) / c;
-  M.d(kY0) = 1.0 / c;
-  M.dd(kA, kA) = -A_aa / c;
-  M.dd(kC, kC) = -(A_cc + 2.0 * M.d(kC)) / c;
-  M.dd(kA, kC) = -(A_ac + M.d(kA)) / c;
-  M.dd(kC, kY0) = -1.0 / (c * c);
-
-  // Transformed height Y = (h^c - A) / c; its a-derivatives are the same for
-  // every measurement.
-  Jet Y;
-  Y.d(kA) = -A_a / c;
-  Y.dd(kA, kA) = -A_aa / c;
-  Y.dd(kA, kC) = -(A_ac + Y.d(kA)) / c;
-  auto transform = [&](double height) {
-    const double H = std::pow(height, c);
-    const double L = std::log(height);
-    Y.v = (H - A) / c;
-    Y.d(kC) = (H * L - A_c - Y.v) / c;
-    Y.dd(kC, kC) = (H * L * L - A_cc - 2.0 * Y.d(kC)) / c;
-    return L;
-  };
-
-  // First measurement: E = exp(b (t0 - t1)) links it to the start.
-  double log_sum = transform(h[0]);
-  Jet E;
-  {
-    const double delta = t0 - t[0];
-    E.v = std::exp(b * delta);
-    E.d(kB) = delta * E.v;
-    E.dd(kB, kB) = delta * delta * E.v;
-    E.d(kT0) = b * E.v;
-    E.dd(kT0, kT0) = b * b * E.v;
-    E.dd(kB, kT0) = E.v * (1.0 + b * delta);
-  }
-  Jet G;
-  G.v = E.v * E.v;
-  for (int k : {kB, kT0}) G.d(k) = 2.0 * E.v * E.d(k);
-  for (auto [k, l] : {std::pair{kB, kB}, std::pair{kT0, kT0}, std::pair{kB, kT0}})
-    G.dd(k, l) = 2.0 * (E.d(k) * E.d(l) + E.v * E.dd(k, l));
-
-  Jet V;
-  V.v = vs * G.v + vp * (1.0 - G.v) + ve;
-  V.d(kB) = (vs - vp) * G.d(kB);
-  V.d(kT0) = (vs - vp) * G.d(kT0);
-  V.d(kS0) = 2.0 * s0 * G.v;
-  V.d(kSp) = 2.0 * sp * (1.0 - G.v);
-  V.d(kSe) = 2.0 * se;
-  V.dd(kB, kB) = (vs - vp) * G.dd(kB, kB);
-  V.dd(kT0, kT0) = (vs - vp) * G.dd(kT0, kT0);
-  V.dd(kB, kT0) = (vs - vp) * G.dd(kB, kT0);
-  V.dd(kS0, kS0) = 2.0 * G.v;
-  V.dd(kSp, kSp) = 2.0 * (1.0 - G.v);
-  V.dd(kSe, kSe) = 2.0;
-  V.dd(kB, kS0) = 2.0 * s0 * G.d(kB);
-  V.dd(kB, kSp) = -2.0 * sp * G.d(kB);
-  V.dd(kT0, kS0) = 2.0 * s0 * G.d(kT0);
-  V.dd(kT0, kSp) = -2.0 * sp * G.d(kT0);
-
-  // R = Y - E M.
-  Jet R;
-  R.v = Y.v - E.v * M.v;
-  for (int k = 0; k < kParams; ++k) R.g[at(k)] = Y.g[at(k)] - E.g[at(k)] * M.v - E.v * M.g[at(k)];
-  for (const Pair& q : kAllPairs)
-    R.h[at(q.p)] = Y.h[at(q.p)] - E.h[at(q.p)] * M.v - E.g[at(q.k)] * M.g[at(q.l)] - E.g[at(q.l)] * M.g[at(q.k)] -
-                   E.v * M.h[at(q.p)];
-  add_term(R, V, true, fgrad, fhess);
-
-  // Later measurements: E = exp(b (t_prev - t)) depends on b only; vp and ve
-  // carry their own derivatives in sigmap and sigmae.
-  E = Jet{};
-  G = Jet{};
-  Jet VP, VE;
-  VP.v = vp;
-  VP.d(kSp) = 2.0 * sp;
-  VP.dd(kSp, kSp) = 2.0;
-  VE.v = ve;
-  VE.d(kSe) = 2.0 * se;
-  VE.dd(kSe, kSe) = 2.0;
+  Recursion r(curve);
+  r.first(t[0], h[0]);
+  add_term(r.R, r.V, true, fgrad, fhess);
   for (int i = 1; i < n; ++i) {
-    const Jet Yp = Y, Vp = V, Rp = R;
-    log_sum += transform(h[i]);
-    const double delta = t[i - 1] - t[i];
-    E.v = std::exp(b * delta);
-    E.d(kB) = delta * E.v;
-    E.dd(kB, kB) = delta * delta * E.v;
-    G.v = E.v * E.v;
-    G.d(kB) = 2.0 * E.v * E.d(kB);
-    G.dd(kB, kB) = 2.0 * (E.d(kB) * E.d(kB) + E.v * E.dd(kB, kB));
-
-    // C = -E ve, the covariance of consecutive differences.
-    Jet C;
-    C.v = -E.v * ve;
-    C.d(kB) = -E.d(kB) * ve;
-    C.d(kSe) = -2.0 * se * E.v;
-    C.dd(kB, kB) = -E.dd(kB, kB) * ve;
-    C.dd(kB, kSe) = -2.0 * se * E.d(kB);
-    C.dd(kSe, kSe) = -2.0 * E.v;
-
-    // theta = C / V'.
-    Jet theta;
-    theta.v = C.v / Vp.v;
-    for (int k : kVarianceParams) theta.d(k) = (C.d(k) - theta.v * Vp.d(k)) / Vp.v;
-    for (const Pair& q : kVariancePairs)
-      theta.h[at(q.p)] = (C.h[at(q.p)] - theta.d(q.k) * Vp.d(q.l) - theta.d(q.l) * Vp.d(q.k) - theta.v * Vp.h[at(q.p)]) /
-                         Vp.v;
-
-    // V = (1 - G) vp + (1 + G) ve - theta C.
-    V.v = (1.0 - G.v) * VP.v + (1.0 + G.v) * VE.v - theta.v * C.v;
-    for (int k : kVarianceParams)
-      V.d(k) = -G.d(k) * VP.v + (1.0 - G.v) * VP.d(k) + G.d(k) * VE.v + (1.0 + G.v) * VE.d(k) - theta.d(k) * C.v -
-               theta.v * C.d(k);
-    for (const Pair& q : kVariancePairs) {
-      const auto p = at(q.p);
-      const int k = q.k, l = q.l;
-      V.h[p] = -G.h[p] * VP.v - G.d(k) * VP.d(l) - G.d(l) * VP.d(k) + (1.0 - G.v) * VP.h[p] + G.h[p] * VE.v +
-               G.d(k) * VE.d(l) + G.d(l) * VE.d(k) + (1.0 + G.v) * VE.h[p] - theta.h[p] * C.v - theta.d(k) * C.d(l) -
-               theta.d(l) * C.d(k) - theta.v * C.h[p];
-    }
-
-    // R = Y - E Y' - theta R'.
-    R.v = Y.v - E.v * Yp.v - theta.v * Rp.v;
-    for (int k = 0; k < kParams; ++k)
-      R.g[at(k)] = Y.g[at(k)] - E.g[at(k)] * Yp.v - E.v * Yp.g[at(k)] - theta.g[at(k)] * Rp.v - theta.v * Rp.g[at(k)];
-    for (const Pair& q : kAllPairs) {
-      const auto p = at(q.p);
-      const auto k = at(q.k), l = at(q.l);
-      R.h[p] = Y.h[p] - E.h[p] * Yp.v - E.g[k] * Yp.g[l] - E.g[l] * Yp.g[k] - E.v * Yp.h[p] - theta.h[p] * Rp.v -
-               theta.g[k] * Rp.g[l] - theta.g[l] * Rp.g[k] - theta.v * Rp.h[p];
-    }
-    add_term(R, V, false, fgrad, fhess);
+    r.next(t[i - 1] - t[i], h[i]);
+    add_term(r.R, r.V, false, fgrad, fhess);
   }
-
   // The change-of-variables term 2 (1 - c) sum ln h is linear in c.
-  fgrad[kC] = fgrad[kC] - 2.0 * log_sum;
+  fgrad[kC] = fgrad[kC] - 2.0 * r.log_sum;
 }
 
 }  // namespace estimator

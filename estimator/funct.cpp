@@ -4,10 +4,28 @@
 // earlier ones and V its variance. The operations keep the order and grouping
 // below so that results repeat to the last bit.
 #include <cmath>
+#include <limits>
 
 #include "estimator/likelihood.hpp"
 
 namespace estimator {
+namespace {
+
+// False when a running product of heights has overflowed or fallen below the
+// normal doubles, where its logarithm is infinite or inexact. (A product that
+// is 0 or not a number because a height is gives the same result either way.)
+bool in_range(double product) {
+  const double m = std::fabs(product);
+  return m >= std::numeric_limits<double>::min() && m <= std::numeric_limits<double>::max();
+}
+
+double log_sum(int n, const double* h) {
+  double s = 0.0;
+  for (int i = 0; i < n; ++i) s += std::log(h[i]);
+  return s;
+}
+
+}  // namespace
 
 double funct(const Curve& curve, int n, const double* t, const double* h) {
   const double a = curve[0], b = curve[1], c = curve[2];
@@ -26,6 +44,7 @@ double funct(const Curve& curve, int n, const double* t, const double* h) {
   double R = Y - ((y0 - A) / c) * E;
   f = f + R * R / V + std::log(V);
   double P = h[0];
+  bool product_in_range = in_range(P);
 
   // Each later measurement, linked to the one before it.
   for (int i = 1; i < n; ++i) {
@@ -38,9 +57,13 @@ double funct(const Curve& curve, int n, const double* t, const double* h) {
     R = (Y - y_prev * E) - theta * R;
     f = f + R * R / V + std::log(V);
     P = P * h[i];
+    product_in_range = product_in_range && in_range(P);
   }
-  // Change of variables from transformed heights to heights.
-  return f + std::log(P) * (2.0 * (1.0 - c));
+  // Change of variables from transformed heights to heights: the log of the
+  // product of the heights, or the sum of their logs where the product left
+  // the range of normal doubles (99 heights of 2700 overflow it).
+  const double log_product = product_in_range ? std::log(P) : log_sum(n, h);
+  return f + log_product * (2.0 * (1.0 - c));
 }
 
 }  // namespace estimator

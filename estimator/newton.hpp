@@ -7,14 +7,15 @@
 
 namespace estimator {
 
-// globals: in starting values, out estimates. itlim: in the iteration limit,
-// out the limit minus the iterations performed (negative: limit exceeded).
-// hfactor: out the packed factor of the reduced global Hessian. npd: out the
-// number of factorisations of the last iteration that were not positive
-// definite. mfreq: a plot line every mfreq plots (none when mfreq <= 0).
-// last: out the summary of the last iteration. threads: how many threads
-// evaluate the plots (the results do not depend on it).
-void newton(Globals& globals, const int& mfreq, int& itlim, const double& tol, GlobalFactor& hfactor, int& npd,
-            IterationSummary& last, int threads);
+// globals: in starting values, out estimates. mfreq: a plot line for every
+// plot whose position is a multiple of mfreq (none when mfreq is 0). itlim:
+// in the iteration limit, out the limit minus the iterations performed
+// (negative: limit exceeded). tol: the tolerance on both the largest step
+// component and the largest gradient component. hfactor: out the packed
+// factor of the reduced global Hessian. npd: out the number of
+// factorisations of the last iteration that were not positive definite.
+// last: out the summary of the last iteration.
+void newton(const RunContext& run, Globals& globals, const int& mfreq, int& itlim, const double& tol,
+            GlobalFactor& hfactor, int& npd, IterationSummary& last);
 
 }  // namespace estimator

@@ -3,71 +3,61 @@
 #include <array>
 #include <string>
 
-#include "common/byte_order.hpp"
 #include "common/plot_file_layout.hpp"
 #include "common/plot_file_readers.hpp"
+#include "io/byte_order.hpp"
 #include "io/errors.hpp"
-#include "io/units.hpp"
 
 namespace estimator {
-namespace {
 
-[[noreturn]] void stop_with(const std::string& message) {
-  io::console().line(message);
-  throw io::Stop{io::kExitDetectedError};
-}
-
-}  // namespace
-
-PlotCheck read_plot(int iplot, int& id, int& n, Measurements& ages, Measurements& heights) {
-  io::SequentialReader& data = io::sequential_in(files.data_unit);
+PlotCheck read_plot(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotData& plot) {
   if (iplot == 1) data.rewind();
-  if (!common::read_data_header(data, id, n))
+  if (!common::read_data_header(data, plot.id, plot.n))
     io::fail(data.role() + " ends before plot " + std::to_string(iplot) +
              ": the number of plots in the control file is larger than the number of plots in the file");
-  if (id != esde.plot_id) return PlotCheck::wrong_id;
-  if (n > common::kMaxMeasurements || n < 1) return PlotCheck::wrong_count;
-  if (!common::read_data_measurements(data, n, ages.data(), heights.data()))
+  if (plot.id != record_id) return PlotCheck::wrong_id;
+  if (plot.n > common::kMaxMeasurements || plot.n < 1) return PlotCheck::wrong_count;
+  if (!common::read_data_measurements(data, plot.n, plot.ages.data(), plot.heights.data()))
     io::fail(data.role() + " ends before the measurements of plot " + std::to_string(iplot) + " (ID " +
-             std::to_string(id) + ")");
+             std::to_string(plot.id) + ")");
   return PlotCheck::ok;
 }
 
-void refuse_plot(PlotCheck check, int iplot, int id, int n) {
-  if (check == PlotCheck::wrong_id) stop_with("*** RDATA: Bad plot ID, should not happen  ***");
-  stop_with("*** RDATA: Plot " + std::to_string(iplot) + " (ID " + std::to_string(id) + ") has " + std::to_string(n) +
-            " measurements; a plot must have 1 to " + std::to_string(common::kMaxMeasurements) + " ***");
+void refuse_plot(PlotCheck check, int iplot, const PlotData& plot) {
+  if (check == PlotCheck::wrong_id) io::stop_with("*** RDATA: Bad plot ID, should not happen  ***");
+  io::stop_with_diagnostic("plot " + std::to_string(iplot) + " (ID " + std::to_string(plot.id) + ") of the data file has " +
+                           std::to_string(plot.n) + " measurements; a plot must have 1 to " +
+                           std::to_string(common::kMaxMeasurements));
 }
 
-void rdata(int iplot, int& id, int& n, Measurements& ages, Measurements& heights) {
-  const PlotCheck check = read_plot(iplot, id, n, ages, heights);
-  if (check != PlotCheck::ok) refuse_plot(check, iplot, id, n);
+void rdata(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotData& plot) {
+  const PlotCheck check = read_plot(data, iplot, record_id, plot);
+  if (check != PlotCheck::ok) refuse_plot(check, iplot, plot);
 }
 
-void flush_records() { io::direct(files.locals_unit).flush(); }
+void flush_records(const Files& files) { files.locals.flush(); }
 
-void get(int iplot, Locals& locals, WorkBlock& block, LocalFactor& lfactor) {
+std::int32_t get(const Files& files, const Sizes& sizes, int iplot, Locals& locals, WorkBlock& block,
+                 LocalFactor& lfactor) {
   const common::RecordLayout layout{sizes.ng, sizes.nl};
-  const unsigned char* record = io::direct(files.locals_unit).view(iplot);
+  const unsigned char* record = files.locals.view(iplot);
   const unsigned char* p = record + layout.locals_offset();
-  for (int i = 0; i < sizes.nl; ++i, p += 8) locals[static_cast<std::size_t>(i)] = common::load_f64(p);
-  for (int i = 0; i < sizes.nwork; ++i, p += 8) block[static_cast<std::size_t>(i)] = common::load_f64(p);
-  for (int i = 0; i < sizes.nll; ++i, p += 8) lfactor[static_cast<std::size_t>(i)] = common::load_f64(p);
-  esde.plot_id = common::load_i32(record);
+  for (int i = 0; i < sizes.nl; ++i, p += 8) locals[static_cast<std::size_t>(i)] = io::load_f64(p);
+  for (int i = 0; i < sizes.nwork; ++i, p += 8) block[static_cast<std::size_t>(i)] = io::load_f64(p);
+  for (int i = 0; i < sizes.nll; ++i, p += 8) lfactor[static_cast<std::size_t>(i)] = io::load_f64(p);
+  return io::load_i32(record);
 }
 
-void put(int iplot, const Locals& locals, const WorkBlock& block, const LocalFactor& lfactor) {
+void put(const Files& files, const Sizes& sizes, int iplot, std::int32_t id, const Locals& locals,
+         const WorkBlock& block, const LocalFactor& lfactor) {
   const common::RecordLayout layout{sizes.ng, sizes.nl};
   std::array<unsigned char, common::kRecordLength> bytes{};
-  common::store_i32(bytes.data(), esde.plot_id);
+  io::store_i32(bytes.data(), id);
   unsigned char* p = bytes.data() + layout.locals_offset();
-  for (int i = 0; i < sizes.nl; ++i, p += 8) common::store_f64(p, locals[static_cast<std::size_t>(i)]);
-  for (int i = 0; i < sizes.nwork; ++i, p += 8) common::store_f64(p, block[static_cast<std::size_t>(i)]);
-  for (int i = 0; i < sizes.nll; ++i, p += 8) common::store_f64(p, lfactor[static_cast<std::size_t>(i)]);
-  io::direct(files.locals_unit).write(iplot, bytes.data(), layout.used_bytes());
+  for (int i = 0; i < sizes.nl; ++i, p += 8) io::store_f64(p, locals[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < sizes.nwork; ++i, p += 8) io::store_f64(p, block[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < sizes.nll; ++i, p += 8) io::store_f64(p, lfactor[static_cast<std::size_t>(i)]);
+  files.locals.write(iplot, bytes.data(), layout.used_bytes());
 }
-
-void setpf() {}
-void savepf() {}
 
 }  // namespace estimator

@@ -1,29 +1,39 @@
 // Access to the two plot files of the estimator.
 //
-// rdata: the next plot of the data file (rewound when plot 1 is asked for);
-//        the identifier must match the one `get` stored for the same plot.
-// get/put: record `iplot` of the local-parameter file: locals, work block
-//        ((ng+1) x nl, column by column) and packed local factor.
-// setpf/savepf: called around the optimiser; they have nothing to do.
+// read_plot: the next plot of the data file (rewound when plot 1 is asked
+//        for); its identifier must match the one of the plot's record.
+// get/put: record `iplot` of the local-parameter file: identifier, locals,
+//        work block ((ng+1) x nl, column by column) and packed local factor.
 #pragma once
+
+#include <cstdint>
 
 #include "estimator/shared_records.hpp"
 
 namespace estimator {
 
-void rdata(int iplot, int& id, int& n, Measurements& ages, Measurements& heights);
+struct PlotData {
+  std::int32_t id = 0;
+  int n = 0;
+  Measurements ages;
+  Measurements heights;
+};
 
-// rdata without the console: reads the plot and tells what is wrong with it;
-// refuse_plot then writes the message rdata would write and stops the run.
+// What is wrong with a plot of the data file, if anything; refuse_plot writes
+// the message and stops the run.
 enum class PlotCheck { ok, wrong_id, wrong_count };
-PlotCheck read_plot(int iplot, int& id, int& n, Measurements& ages, Measurements& heights);
-[[noreturn]] void refuse_plot(PlotCheck check, int iplot, int id, int n);
+PlotCheck read_plot(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotData& plot);
+[[noreturn]] void refuse_plot(PlotCheck check, int iplot, const PlotData& plot);
 
-// Writes out changed local-parameter records kept in memory.
-void flush_records();
-void get(int iplot, Locals& locals, WorkBlock& block, LocalFactor& lfactor);
-void put(int iplot, const Locals& locals, const WorkBlock& block, const LocalFactor& lfactor);
-void setpf();
-void savepf();
+// read_plot that stops the run on a wrong plot.
+void rdata(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotData& plot);
+
+// Returns the record's plot identifier.
+std::int32_t get(const Files& files, const Sizes& sizes, int iplot, Locals& locals, WorkBlock& block,
+                 LocalFactor& lfactor);
+void put(const Files& files, const Sizes& sizes, int iplot, std::int32_t id, const Locals& locals,
+         const WorkBlock& block, const LocalFactor& lfactor);
+// Writes out changed records kept in memory.
+void flush_records(const Files& files);
 
 }  // namespace estimator

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "estimator/shared_records.hpp"
+#include "io/text_writer.hpp"
 
 namespace estimator {
 
@@ -45,6 +46,10 @@ class PlotRows {
                    std::span<const double> standard_errors) = 0;
 };
 
-ReportSummary report(const Globals& globals, const GlobalFactor& hfactor, PlotRows* rows = nullptr);
+// Writes the report's sections after the title and the outcome message.
+// rows: receives the plot lines as numbers (none when null); fingerprints:
+// also fingerprint the plot files (for a results file).
+ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& globals, const GlobalFactor& hfactor,
+                     PlotRows* rows = nullptr, bool fingerprints = false);
 
 }  // namespace estimator

@@ -17,12 +17,10 @@
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/format.hpp"
-#include "io/units.hpp"
 
 namespace estimator {
 namespace {
 
-constexpr int kControlUnit = 1;
 constexpr int kMaxThreads = 256;
 
 const io::ProgramSpec& program_spec() {
@@ -70,30 +68,27 @@ Exit status:
   return spec;
 }
 
-[[noreturn]] void stop_with(const std::string& message) {
-  io::console().line(message);
-  throw io::Stop{io::kExitDetectedError};
-}
-
 void check_sizes(const ControlFile& c, const std::string& control_name) {
-  if (c.ng > common::kMaxGlobals) stop_with("*** Error, more than 10 globals ***");
-  if (c.nl > common::kMaxLocals) stop_with("*** Error, more than 6 locals ***");
-  if (c.ng < 1)
-    stop_with("*** Error, NG = " + std::to_string(c.ng) + " in control file " + control_name +
-              ": at least 1 global is needed ***");
-  if (c.nl < 1)
-    stop_with("*** Error, NL = " + std::to_string(c.nl) + " in control file " + control_name +
-              ": at least 1 local is needed ***");
+  if (c.ng > common::kMaxGlobals) io::stop_with("*** Error, more than 10 globals ***");
+  if (c.nl > common::kMaxLocals) io::stop_with("*** Error, more than 6 locals ***");
+  const auto at_least_one = [&control_name](int value, const char* name, const char* what) {
+    if (value < 1)
+      io::stop_with_diagnostic(std::string(name) + " = " + std::to_string(value) + " in control file " + control_name +
+                               ": at least 1 " + what + " is needed");
+  };
+  at_least_one(c.ng, "NG", "global");
+  at_least_one(c.nl, "NL", "local");
+  at_least_one(c.np, "NP", "plot");
 }
 
-void check_model_counts(const ControlFile& c) {
+void check_model_counts(const ControlFile& c, const std::string& control_name) {
   if (!valid_model(c.model)) return;  // refused after the header (refuse_invalid_model)
   const ModelCounts counts = model_counts(c.model);
   if (counts.ng != c.ng || counts.nl != c.nl)
-    stop_with("*** Error, model " + std::to_string(c.model) + " takes " + std::to_string(counts.ng) +
-              " globals and " + std::to_string(counts.nl) + (counts.nl == 1 ? " local" : " locals") +
-              ", but the control file gives NG = " + std::to_string(c.ng) + " and NL = " + std::to_string(c.nl) +
-              " ***");
+    io::stop_with_diagnostic("model " + std::to_string(c.model) + " takes " + std::to_string(counts.ng) +
+                             " globals and " + std::to_string(counts.nl) + (counts.nl == 1 ? " local" : " locals") +
+                             ", but control file " + control_name + " gives NG = " + std::to_string(c.ng) +
+                             " and NL = " + std::to_string(c.nl));
 }
 
 void write_header(const ControlFile& c) {
@@ -108,15 +103,13 @@ void write_header(const ControlFile& c) {
 // An invalid model number is refused where the optimiser would first use it:
 // after the run header and the first trial header, once the first plot's
 // record has been read.
-void refuse_invalid_model(int np) {
+[[noreturn]] void refuse_invalid_model(const Files& files, const Sizes& sizes) {
   write_trial_header(io::console(), 0.0);
-  if (np >= 1) {
-    Locals locals{};
-    WorkBlock work{};
-    LocalFactor lfactor{};
-    get(1, locals, work, lfactor);
-  }
-  stop_with(" Model number error! ");
+  Locals locals{};
+  WorkBlock work{};
+  LocalFactor lfactor{};
+  get(files, sizes, 1, locals, work, lfactor);
+  io::stop_with(" Model number error! ");
 }
 
 void write_outcome(io::TextWriter& out, int itlim, int npd) {
@@ -155,67 +148,55 @@ Outcome outcome_of(int itlim, int npd) {
   return npd > 0 ? Outcome::not_positive_definite : Outcome::converged;
 }
 
+ControlFile read_control(const std::string& path) {
+  io::FreeFormReader in(path, "control file");
+  ControlFile control;
+  read_title_and_sizes(in, control);
+  check_sizes(control, path);
+  read_starting_globals(in, control);
+  read_model(in, control);
+  check_model_counts(control, path);
+  return control;
+}
+
 }  // namespace
 
 int run_estimator(int argc, char** argv) {
   const io::CommandLine command(argc, argv, program_spec());
   const RunFiles names{command.file(1), command.file(2), command.file(3), command.file(4)};
   const int threads = thread_count(command);
-  io::open_text_in(kControlUnit, names.control, "control file");
-  io::FreeFormReader& in = io::text_in(kControlUnit);
+  const ControlFile control = read_control(names.control);
+  const Sizes sizes = make_sizes(control.ng, control.nl, control.np);
+  const Esde esde{control.k1, control.k2, control.model};
 
-  ControlFile control;
-  read_title_and_sizes(in, control);
-  check_sizes(control, names.control);
-  read_starting_globals(in, control);
-  read_model(in, control);
-  check_model_counts(control);
-
-  // The four unit values are stored and then replaced by the fixed units.
-  files.data_unit = control.unit_values[0];
-  files.locals_unit = control.unit_values[1];
-  files.unused = control.unit_values[2];
-  files.report_unit = control.unit_values[3];
-  files.data_unit = 2;
-  files.locals_unit = 3;
-  files.report_unit = 4;
-
-  sizes.ng = control.ng;
-  sizes.nl = control.nl;
-  sizes.np = control.np;
-  esde.k1 = control.k1;
-  esde.k2 = control.k2;
-  esde.model = control.model;
-
-  io::open_sequential_in(files.data_unit, names.data, "data file");
-  io::open_direct(files.locals_unit, names.locals, "local-parameter file", common::kRecordLength,
-                  io::DirectAccessFile::Mode::read_write_existing);
-  io::open_text_out(files.report_unit, names.report, "report file");
+  io::SequentialReader data(names.data, "data file");
+  io::DirectAccessFile locals(names.locals, "local-parameter file", common::kRecordLength,
+                              io::DirectAccessFile::Mode::read_write_existing);
+  const Files files{data, locals};
+  io::TextWriter report_out(names.report, "report file");
   std::optional<io::TextWriter> json_out, plots_out;
   if (const auto path = command.option("--json")) json_out.emplace(*path, "JSON results file");
   if (const auto path = command.option("--plots")) plots_out.emplace(*path, "plot results file");
 
   write_header(control);
-  derive_sizes(sizes);
-  if (!valid_model(control.model)) refuse_invalid_model(control.np);
+  if (!valid_model(control.model)) refuse_invalid_model(files, sizes);
 
+  const RunContext run{sizes, files, esde, threads};
   Globals globals = control.globals;
   GlobalFactor hfactor{};
   int itlim = control.itlim;
   int npd = 0;
   IterationSummary last{};
-  setpf();
-  newton(globals, control.mfreq, itlim, control.tol, hfactor, npd, last, threads);
-  savepf();
+  newton(run, globals, control.mfreq, itlim, control.tol, hfactor, npd, last);
 
-  io::TextWriter& out = io::text_out(files.report_unit);
   static const io::Format title("(1H ,20A4,/)");
-  out.write(title, io::Items().chunks(control.title, 4));
-  write_outcome(out, itlim, npd);
+  report_out.write(title, io::Items().chunks(control.title, 4));
+  write_outcome(report_out, itlim, npd);
   std::optional<PlotTable> table;
   if (plots_out) table.emplace(*plots_out, control.model, control.nl);
-  const ReportSummary summary = report(globals, hfactor, table ? &*table : nullptr);
-  out.commit();
+  const ReportSummary summary =
+      report(run, report_out, globals, hfactor, table ? &*table : nullptr, json_out.has_value());
+  report_out.commit();
   if (plots_out) plots_out->commit();
   if (json_out) {
     write_results_json(*json_out, {control, names, globals, outcome_of(itlim, npd), control.itlim - itlim, npd, last,

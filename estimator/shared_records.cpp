@@ -2,15 +2,16 @@
 
 namespace estimator {
 
-Sizes sizes;
-Files files;
-Esde esde;
-
-void derive_sizes(Sizes& s) {
-  s.ngnl = s.ng * s.nl;
-  s.ngg = s.ng * (s.ng + 1) / 2;
-  s.nll = s.nl * (s.nl + 1) / 2;
-  s.nwork = (s.ng + 1) * s.nl;
+Sizes make_sizes(int ng, int nl, int np) {
+  Sizes s;
+  s.ng = ng;
+  s.nl = nl;
+  s.np = np;
+  s.ngnl = ng * nl;
+  s.ngg = ng * (ng + 1) / 2;
+  s.nll = nl * (nl + 1) / 2;
+  s.nwork = (ng + 1) * nl;
+  return s;
 }
 
 }  // namespace estimator

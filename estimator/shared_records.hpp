@@ -1,12 +1,15 @@
-// The three records of shared state of the estimator. Run control fills them
-// before the optimiser starts; afterwards only the current plot identifier
-// changes (set by `get` for every local-parameter record it reads).
+// What run control hands down to the optimiser and the report, once, before
+// either starts; none of it changes afterwards.
+//   sizes: the numbers of globals, locals and plots and the counts derived from them;
+//   files: the two plot files, open for the whole run;
+//   esde:  the model number and the two model constants.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
 #include "common/limits.hpp"
+#include "io/binary_file.hpp"
 
 namespace estimator {
 
@@ -20,26 +23,27 @@ struct Sizes {
   int np = 0;     // number of plots
 };
 
+// The sizes of a problem of ng globals, nl locals and np plots.
+Sizes make_sizes(int ng, int nl, int np);
+
 struct Files {
-  int unused = 0;       // the third unit value of the control file; read by nothing
-  int locals_unit = 3;  // local-parameter file
-  int data_unit = 2;    // data file
-  int report_unit = 4;  // report file
+  io::SequentialReader& data;     // read front to back, rewound for plot 1
+  io::DirectAccessFile& locals;   // one record per plot, rewritten in place
 };
 
 struct Esde {
-  double k1 = 0.0;          // first model constant
-  double k2 = 0.0;          // second model constant
-  std::int32_t plot_id = 0; // identifier of the plot being processed
-  int model = 0;            // model number
+  double k1 = 0.0;  // first model constant
+  double k2 = 0.0;  // second model constant
+  int model = 0;    // model number, 1 to 18
 };
 
-extern Sizes sizes;
-extern Files files;
-extern Esde esde;
-
-// Sets the derived counts of `sizes` from ng and nl.
-void derive_sizes(Sizes& s);
+// Everything run control hands down to the optimiser and the report.
+struct RunContext {
+  const Sizes& sizes;
+  const Files& files;
+  const Esde& esde;
+  int threads;  // threads that evaluate the plots; the results do not depend on it
+};
 
 // Fixed-size arrays of one plot and of the globals.
 using Globals = std::array<double, common::kMaxGlobals>;

@@ -25,4 +25,9 @@ void write_summary(io::TextWriter& console, const IterationSummary& s, std::span
   console.write(f, items);
 }
 
+void write_warnings(io::TextWriter& console, int count) {
+  static const io::Format format("(44H *****  WARNING! MATRIX NEAR SINGULAR  *****)");
+  for (int i = 0; i < count; ++i) console.write(format);
+}
+
 }  // namespace estimator

@@ -23,4 +23,7 @@ struct IterationSummary {
 };
 void write_summary(io::TextWriter& console, const IterationSummary& s, std::span<const double> globals);
 
+// The near-singularity warnings of a Cholesky factorisation.
+void write_warnings(io::TextWriter& console, int count);
+
 }  // namespace estimator

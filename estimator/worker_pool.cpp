@@ -3,7 +3,7 @@
 namespace estimator {
 namespace {
 
-constexpr int kChunk = 4;        // plots taken at a time
+constexpr int kChunk = 1;        // tasks (groups of plots) taken at a time
 constexpr int kSpins = 20000;    // polls before sleeping (some tens of microseconds)
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include "estimator/run_control.hpp"
 #include "io/errors.hpp"
-#include "io/units.hpp"
 
 namespace fuzz {
 
@@ -15,7 +14,6 @@ void run_estimator(const std::string& control, const std::string& data, const st
   } catch (const io::Stop&) {
   } catch (const io::IoError&) {
   }
-  io::close_units();
 }
 
 }  // namespace fuzz

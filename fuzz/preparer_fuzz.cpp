@@ -5,7 +5,6 @@
 
 #include "fuzz_support.hpp"
 #include "io/errors.hpp"
-#include "io/units.hpp"
 #include "preparer/run_preparer.hpp"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -22,11 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string locals = fuzz::scratch("out.loc");
   char* argv[] = {const_cast<char*>("preparer"), raw.data(), out.data(), locals.data(), params.data(), nullptr};
   try {
-    io::open_text_in(io::kStandardInput, answers, "standard input");
-    preparer::run_preparer(5, argv);
+    io::FreeFormReader answer_input(answers, "standard input");
+    preparer::run_preparer(5, argv, answer_input);
   } catch (const io::Stop&) {
   } catch (const io::IoError&) {
   }
-  io::close_units();
   return 0;
 }

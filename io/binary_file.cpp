@@ -1,6 +1,7 @@
 #include "io/binary_file.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 #include "io/errors.hpp"
 
 namespace io {
@@ -29,6 +30,18 @@ int open_file(const std::string& path, const std::string& role, int flags) {
 }
 
 std::string named(const std::string& role, const std::string& path) { return role + " '" + path + "'"; }
+
+// Two programs that rewrite one file's records would corrupt each other's
+// work: the file is locked for the life of its handle, and a second writer is
+// refused at once.
+void lock_for_writing(int fd, const std::string& role) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return;
+  const int error = errno;
+  ::close(fd);
+  if (error == EWOULDBLOCK)
+    fail("the " + role + " is in use by another run (an estimator or preparer working on it); wait until it ends");
+  fail("cannot lock the " + role + ": " + std::strerror(error));
+}
 
 void write_all(int fd, const unsigned char* p, std::size_t n, std::int64_t offset, const std::string& role) {
   while (n > 0) {
@@ -109,7 +122,7 @@ bool SequentialReader::start_record() {
   const std::int64_t got = fill(word, 4);
   if (got == 0) return false;
   if (got < 4) truncated("in its length word");
-  length_ = common::load_i32(word);
+  length_ = io::load_i32(word);
   if (length_ < 0) fail(role_ + ": the record at byte " + std::to_string(record_start_) + " has a negative length " + std::to_string(length_) + "; the file is damaged or not a data file");
   remaining_ = length_;
   return true;
@@ -149,7 +162,7 @@ void SequentialWriter::write_record(const unsigned char* payload, std::int32_t l
   const std::size_t total = static_cast<std::size_t>(length) + 8;
   if (buffer_.size() + total > kBufferBytes) flush();
   unsigned char word[4];
-  common::store_i32(word, length);
+  io::store_i32(word, length);
   buffer_.insert(buffer_.end(), word, word + 4);
   buffer_.insert(buffer_.end(), payload, payload + length);
   buffer_.insert(buffer_.end(), word, word + 4);
@@ -169,6 +182,7 @@ DirectAccessFile::DirectAccessFile(const std::string& path, std::string role, in
       role_(named(role, path)),
       record_length_(record_length),
       block_records_(block_records) {
+  lock_for_writing(fd_, role_);
   struct stat st {};
   if (::fstat(fd_, &st) != 0) fail("cannot examine the " + role_ + ": " + std::strerror(errno));
   size_ = st.st_size;

@@ -23,11 +23,11 @@ CommandLine::CommandLine(int argc, char** argv, const ProgramSpec& spec) : spec_
     const std::string arg = argv[k];
     if (arg == "--help" || arg == "-h") {
       std::fputs(spec.help.c_str(), stdout);
-      throw Stop{0};
+      throw Stop{0, ""};
     }
     if (arg == "--version") {
       std::printf("%s (growthfit) %s\n", spec.program.c_str(), version());
-      throw Stop{0};
+      throw Stop{0, ""};
     }
   }
   for (int k = 1; k < argc; ++k) {

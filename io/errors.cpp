@@ -1,5 +1,7 @@
 #include "io/errors.hpp"
 
+#include "io/text_writer.hpp"
+
 #include <cstdio>
 #include <exception>
 
@@ -7,12 +9,23 @@ namespace io {
 
 void fail(const std::string& message) { throw IoError(message); }
 
+void stop_with(const std::string& console_message) {
+  console().line(console_message);
+  throw Stop{kExitDetectedError, ""};
+}
+
+void stop_with_diagnostic(const std::string& message) { throw Stop{kExitDetectedError, message}; }
+
 int run_program(const char* program, int (*body)(int, char**), int argc, char** argv) {
   int status = 0;
   try {
     status = body(argc, argv);
   } catch (const Stop& stop) {
     status = stop.status;
+    if (!stop.diagnostic.empty()) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "%s: %s\n", program, stop.diagnostic.c_str());
+    }
   } catch (const IoError& error) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s: %s\n", program, error.what());

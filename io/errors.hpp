@@ -18,7 +18,14 @@ inline constexpr int kExitIoFailure = 2;
 
 struct Stop {
   int status;
+  std::string diagnostic;  // written to the error stream when not empty
 };
+
+// The two ways to stop after a detected error (status 1): with a message on
+// the console, the program's own text; or with a diagnostic on the error
+// stream, where the console keeps only the program's own texts.
+[[noreturn]] void stop_with(const std::string& console_message);
+[[noreturn]] void stop_with_diagnostic(const std::string& message);
 
 class IoError : public std::runtime_error {
  public:

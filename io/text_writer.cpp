@@ -8,31 +8,20 @@
 #include <cstring>
 
 #include "io/errors.hpp"
+#include "io/replaced_file.hpp"
 
 namespace io {
-namespace {
-
-// The mode an ordinary new file gets: rw-r--r-- less the process's umask.
-mode_t new_file_mode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return static_cast<mode_t>(0644 & ~mask);
-}
-
-}  // namespace
 
 TextWriter::TextWriter() : stream_(stdout), role_("standard output") {}
 
 TextWriter::TextWriter(const std::string& path, std::string role) : path_(path), role_(std::move(role)) {
   if (path.empty()) fail("no file name given for the " + role_);
-  temp_path_ = path + ".partial-XXXXXX";
-  const int fd = ::mkstemp(temp_path_.data());
-  if (fd < 0) fail("cannot create the " + role_ + " '" + path + "' (temporary '" + temp_path_ + "'): " + std::strerror(errno));
-  ::fchmod(fd, new_file_mode());
+  target_ = replacement_target(path);
+  const int fd = create_temporary(target_, temp_path_, role_);
   stream_ = ::fdopen(fd, "w");
   if (stream_ == nullptr) {
     ::close(fd);
-    ::unlink(temp_path_.c_str());
+    discard();
     fail("cannot write the " + role_ + " '" + path + "'");
   }
 }
@@ -40,8 +29,14 @@ TextWriter::TextWriter(const std::string& path, std::string role) : path_(path),
 TextWriter::~TextWriter() {
   if (!temp_path_.empty() && stream_ != nullptr) {
     std::fclose(stream_);
-    ::unlink(temp_path_.c_str());
+    discard();
   }
+}
+
+void TextWriter::discard() {
+  ::unlink(temp_path_.c_str());
+  forget_temporary(temp_path_);
+  temp_path_.clear();
 }
 
 void TextWriter::put(std::string_view text) {
@@ -77,11 +72,12 @@ void TextWriter::commit() {
   stream_ = nullptr;
   const bool ok = std::fflush(stream) == 0 && ::fsync(::fileno(stream)) == 0;
   const bool closed = std::fclose(stream) == 0;
-  if (!ok || !closed || std::rename(temp_path_.c_str(), path_.c_str()) != 0) {
+  if (!ok || !closed || std::rename(temp_path_.c_str(), target_.c_str()) != 0) {
     const std::string reason = std::strerror(errno);
-    ::unlink(temp_path_.c_str());
+    discard();
     fail("cannot write the " + role_ + " '" + path_ + "': " + reason);
   }
+  forget_temporary(temp_path_);
   temp_path_.clear();
 }
 

@@ -2,7 +2,7 @@
 //
 // A report file is written beside its final name and put in place by
 // commit() only when it is complete; a run that ends before that leaves any
-// earlier file of that name as it was.
+// earlier file of that name as it was (io/replaced_file.hpp).
 #pragma once
 
 #include <cstdio>
@@ -41,7 +41,10 @@ class TextWriter {
 
  private:
   std::FILE* stream_ = nullptr;
+  void discard();
+
   std::string path_;
+  std::string target_;  // the file that path_ names, through its symbolic links
   std::string temp_path_;
   std::string role_;
   std::string buffer_;

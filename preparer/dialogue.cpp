@@ -9,11 +9,6 @@
 namespace preparer {
 namespace {
 
-[[noreturn]] void stop_with(const std::string& message) {
-  io::console().line(message);
-  throw io::Stop{io::kExitDetectedError};
-}
-
 std::string number_text(double v) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%g", v);
@@ -42,15 +37,15 @@ Answers run_dialogue(io::FreeFormReader& in, common::StartRecord& record) {
   in.must(in.next(a.skip, "the number of lines to skip"));
   in.must(in.next(a.id_column, "the position of the plot ID column"));
 
-  if (a.nl > common::kMaxPreparerLocals) stop_with("*** ERROR:  Too many locals");
-  if (a.columns > common::kMaxParameterColumns) stop_with("*** ERROR:  More than 50 columns in local parameters file");
+  if (a.nl > common::kMaxPreparerLocals) io::stop_with("*** ERROR:  Too many locals");
+  if (a.columns > common::kMaxParameterColumns) io::stop_with("*** ERROR:  More than 50 columns in local parameters file");
   if (!(a.age_scale > 0.0))
-    stop_with("*** ERROR:  The age scale must be greater than 0; the answer was " + number_text(a.age_scale));
+    io::stop_with_diagnostic("the age scale must be greater than 0; the answer was " + number_text(a.age_scale));
   if (!(a.height_scale > 0.0))
-    stop_with("*** ERROR:  The height scale must be greater than 0; the answer was " + number_text(a.height_scale));
+    io::stop_with_diagnostic("the height scale must be greater than 0; the answer was " + number_text(a.height_scale));
   if (a.columns > 0 && (a.id_column < 1 || a.id_column > a.columns))
-    stop_with("*** ERROR:  Plot ID column " + std::to_string(a.id_column) + " is outside the " +
-              std::to_string(a.columns) + " columns of the parameter file");
+    io::stop_with_diagnostic("plot ID column " + std::to_string(a.id_column) + " is outside the " +
+                             std::to_string(a.columns) + " columns of the parameter file");
 
   console.empty_line();
   console.line("Enter positions of each local in parameter file,");
@@ -64,7 +59,7 @@ Answers run_dialogue(io::FreeFormReader& in, common::StartRecord& record) {
   }
   for (int i = 0; i < a.nl; ++i)
     if (a.positions[static_cast<std::size_t>(i)] > a.columns)
-      stop_with("*** ERROR: Parameter file column index out of range");
+      io::stop_with("*** ERROR: Parameter file column index out of range");
 
   console.empty_line();
   console.line("Enter initial local estimates (ignored if given in file):");

@@ -1,9 +1,15 @@
+#include <cstdio>
+
 #include "io/errors.hpp"
-#include "io/units.hpp"
 #include "preparer/run_preparer.hpp"
 
-int main(int argc, char** argv) {
-  const int status = io::run_program("preparer", preparer::run_preparer, argc, argv);
-  io::close_units();
-  return status;
+namespace {
+
+int body(int argc, char** argv) {
+  io::FreeFormReader answers(stdin, "standard input");
+  return preparer::run_preparer(argc, argv, answers);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return io::run_program("preparer", body, argc, argv); }

@@ -20,11 +20,15 @@ const io::Format& message_format() {
   return f;
 }
 
-[[noreturn]] void stop() { throw io::Stop{io::kExitDetectedError}; }
+std::string number_text(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
 
 [[noreturn]] void stop_for_plot(const char* text, int id) {
   io::console().write(message_format(), io::Items().a(text).i(id));
-  stop();
+  throw io::Stop{io::kExitDetectedError, ""};
 }
 
 class Gatherer {
@@ -57,7 +61,11 @@ class Gatherer {
         if (!(now >= before)) stop_for_plot("*** ERROR:  Decreasing age in plot ", id);
         if (k > common::kMaxMeasurements) stop_for_plot("*** ERROR:  More than 99 measurements in plot ", id);
       }
-      if (!(heights_[static_cast<std::size_t>(k - 1)] > 0.0)) stop_for_plot("*** ERROR:  Non-positive height in plot ", id);
+      const double height = heights_[static_cast<std::size_t>(k - 1)];
+      if (!(height > 0.0))
+        io::stop_with_diagnostic(files_.raw.role() + ", line " + std::to_string(files_.raw.line_number()) +
+                                 ": the height of plot " + std::to_string(id) + " is " + number_text(height) +
+                                 "; heights must be greater than 0");
     }
   }
 
@@ -77,17 +85,15 @@ class Gatherer {
     if (s == S::ok) return Read::ok;
     if (s == S::end_of_file) return Read::end;
     io::console().write(message_format(), io::Items().a("*** ERROR reading data file at plot ").i(id));
-    io::console().line("(" + raw.failure() + ")");
-    stop();
+    io::stop_with_diagnostic(raw.failure());
   }
 
   void skip_parameter_lines() {
     for (int i = 1; i <= a_.skip; ++i) {
       if (!files_.parameters->skip_line()) {
         io::console().write(message_format(), io::Items().a("*** ERROR reading local parameters file for"));
-        io::console().line("(" + files_.parameters->role() + " ends at line " + std::to_string(i) +
-                           " of the " + std::to_string(a_.skip) + " lines to skip)");
-        stop();
+        io::stop_with_diagnostic(files_.parameters->role() + " ends at line " + std::to_string(i) + " of the " +
+                                 std::to_string(a_.skip) + " lines to skip");
       }
     }
   }
@@ -99,8 +105,7 @@ class Gatherer {
       const std::string what = "column " + std::to_string(c + 1) + " of plot " + std::to_string(id);
       if (in.next(values_[static_cast<std::size_t>(c)], what) != io::FreeFormReader::Status::ok) {
         io::console().write(message_format(), io::Items().a("*** ERROR reading local parameters file for").i(id));
-        io::console().line("(" + in.failure() + ")");
-        stop();
+        io::stop_with_diagnostic(in.failure());
       }
     }
     const double found = values_[static_cast<std::size_t>(a_.id_column - 1)];
@@ -112,12 +117,10 @@ class Gatherer {
                                         .a(" parameters files:")
                                         .i(id)
                                         .i(static_cast<long long>(shown)));
-      if (shown != found) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.17g", found);
-        io::console().line(std::string("(the plot ID column holds ") + buf + ")");
-      }
-      stop();
+      if (shown == found) throw io::Stop{io::kExitDetectedError, ""};
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.17g", found);
+      io::stop_with_diagnostic(std::string("the plot ID column holds ") + buf);
     }
   }
 

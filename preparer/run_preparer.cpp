@@ -1,46 +1,76 @@
 #include "preparer/run_preparer.hpp"
 
-#include <memory>
+#include <optional>
 #include <string>
 
 #include "common/limits.hpp"
+#include "io/command_line.hpp"
 #include "io/errors.hpp"
-#include "io/units.hpp"
 #include "preparer/dialogue.hpp"
 #include "preparer/plot_gathering.hpp"
 
 namespace preparer {
 namespace {
 
-constexpr int kRawUnit = 1;
-constexpr int kDataUnit = 2;
-constexpr int kLocalsUnit = 3;
-constexpr int kParametersUnit = 4;
+const io::ProgramSpec& program_spec() {
+  static const io::ProgramSpec spec{
+      "preparer",
+      "preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS",
+      R"(usage: preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS
 
-std::string argument(int argc, char** argv, int k, const char* what) {
-  return io::file_argument(argc, argv, k, what, "preparer RAW-DATA DATA LOCALS [PARAMETERS]");
+Checks a text file of repeated age/height measurements and writes the two
+binary plot files the estimator reads. Asks three questions on standard output
+and reads the answers from standard input (a file of answers works):
+  1. number of locals, minimum measurements per plot, age scale, height scale,
+     columns in the parameter file (0: none), lines to skip in it, position of
+     the plot ID column in it;
+  2. the position of each local in the parameter file, or 0;
+  3. the starting value of each local (used where its position is 0).
+Ends with the line " Using N plots": N is the number of plots for the
+estimator's control file.
+
+Arguments:
+  RAW-DATA     text file, one measurement per line: plot identifier, age, height;
+               consecutive lines with one identifier make a plot, ages not
+               decreasing, heights greater than 0
+  DATA         data file to write (the plots' scaled ages and heights)
+  LOCALS       local-parameter file to write (one 748-byte record per plot)
+  PARAMETERS   parameter text file with one line of starting values per plot,
+               needed only when the answers give columns > 0
+
+Options:
+  -h, --help   show this help and exit
+  --version    show the version and exit
+
+Exit status:
+  0  the plots were written (also when some were dropped for too few measurements)
+  1  an error in the data or the answers, reported on standard output (the
+     program's own message) and, with details, on the error stream; both
+     output files hold exactly the plots accepted before it
+  2  a wrong call or an input/output failure, reported on the error stream
+)",
+      {"raw data file", "data file", "local-parameter file", "parameter text file"},
+      3,
+      {}};
+  return spec;
 }
 
 }  // namespace
 
-int run_preparer(int argc, char** argv) {
+int run_preparer(int argc, char** argv, io::FreeFormReader& answer_input) {
+  const io::CommandLine command(argc, argv, program_spec());
   common::StartRecord record{};
-  io::open_text_in(kRawUnit, argument(argc, argv, 1, "raw data file"), "raw data file");
-  io::open_sequential_out(kDataUnit, argument(argc, argv, 2, "data file"), "data file");
-  io::open_direct(kLocalsUnit, argument(argc, argv, 3, "local-parameter file"), "local-parameter file",
-                  common::kRecordLength, io::DirectAccessFile::Mode::create);
+  io::FreeFormReader raw(command.file(1), "raw data file");
+  io::SequentialWriter data(command.file(2), "data file");
+  io::DirectAccessFile locals(command.file(3), "local-parameter file", common::kRecordLength,
+                              io::DirectAccessFile::Mode::create);
 
-  const Answers answers = run_dialogue(io::text_in(io::kStandardInput), record);
+  const Answers answers = run_dialogue(answer_input, record);
 
-  io::FreeFormReader* parameters = nullptr;
-  if (answers.columns > 0) {
-    io::open_text_in(kParametersUnit, argument(argc, argv, 4, "parameter text file"), "parameter text file");
-    parameters = &io::text_in(kParametersUnit);
-  }
+  std::optional<io::FreeFormReader> parameters;
+  if (answers.columns > 0) parameters.emplace(command.file(4), "parameter text file");
 
-  io::SequentialWriter& data = io::sequential_out(kDataUnit);
-  io::DirectAccessFile& locals = io::direct(kLocalsUnit);
-  const PlotFiles files{io::text_in(kRawUnit), data, locals, parameters};
+  const PlotFiles files{raw, data, locals, parameters ? &*parameters : nullptr};
   int written = 0;
   // However the pass ends, both files keep exactly the plots written so far.
   try {

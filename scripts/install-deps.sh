@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [build|test]
 set -euo pipefail
 
-want=(cmake g++ make)
+want=(cmake g++ make nlohmann-json3-dev help2man)
 if [ "${1:-build}" = test ]; then
   want+=(libgtest-dev libbenchmark-dev libf2c2-dev clang libclang-rt-14-dev)
 fi

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 #include "common/limits.hpp"
 #include "starter/plot_locals.hpp"
 #include "starter/progress.hpp"
@@ -25,8 +25,8 @@ LocalsPassResult write_start_locals(PlotFiles& files, const ProfileSettings& set
       result.first_runaway = p;
       result.first_runaway_id = plot.id;
     }
-    common::store_i32(bytes.data(), plot.id);
-    for (int l = 0; l < nl; ++l) common::store_f64(bytes.data() + 4 + 8 * l, fit.locals[static_cast<std::size_t>(l)]);
+    io::store_i32(bytes.data(), plot.id);
+    for (int l = 0; l < nl; ++l) io::store_f64(bytes.data() + 4 + 8 * l, fit.locals[static_cast<std::size_t>(l)]);
     files.locals().write(p, bytes.data(), 4 + 8 * nl);
     progress.at(p);
   }

@@ -6,11 +6,7 @@
 
 namespace starter {
 
-void refuse(const std::string& message) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "starter: %s\n", message.c_str());
-  throw io::Stop{io::kExitDetectedError};
-}
+void refuse(const std::string& message) { io::stop_with_diagnostic(message); }
 
 std::string plot_name(long long position, int id) {
   return "plot " + std::to_string(position) + " (ID " + std::to_string(id) + ")";

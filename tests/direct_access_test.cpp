@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 #include "io/binary_file.hpp"
 #include "io/errors.hpp"
 #include "support/temp_dir.hpp"
@@ -55,10 +55,29 @@ TEST(DirectAccessFile, CachedWritesMatchRecordByRecordWrites) {
 
 namespace {
 
-void common_store(std::vector<unsigned char>& word, std::int32_t v) { common::store_i32(word.data(), v); }
+void common_store(std::vector<unsigned char>& word, std::int32_t v) { io::store_i32(word.data(), v); }
 
 // Offsets are 64-bit: records and framed records beyond 2 GiB and 4 GiB
 // (sparse files, so that no disk space is used).
+// A second handle that would rewrite the records of a file in use is refused
+// at once, naming the file; once the first is closed the file is free again.
+TEST(DirectAccessFile, SecondWriterIsRefusedWhileTheFirstHoldsTheFile) {
+  TempDir dir;
+  const std::string path = dir / "plots.loc";
+  {
+    io::DirectAccessFile first(path, "local-parameter file", 748, io::DirectAccessFile::Mode::create);
+    try {
+      io::DirectAccessFile second(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_write_existing);
+      FAIL() << "not refused";
+    } catch (const io::IoError& e) {
+      EXPECT_NE(std::string(e.what()).find("local-parameter file '" + path + "' is in use by another run"),
+                std::string::npos)
+          << e.what();
+    }
+  }
+  io::DirectAccessFile again(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_write_existing);
+}
+
 TEST(LargeFiles, RecordsBeyondTwoAndFourGibibytes) {
   TempDir dir;
   const std::string path = dir / "big.loc";

@@ -79,27 +79,6 @@ TEST(EstimatorProgram, LimitsOnGlobalsAndLocals) {
   EXPECT_FALSE(std::filesystem::exists(f.report));
 }
 
-TEST(EstimatorProgram, CountsBelowOneAndCountsAgainstTheModel) {
-  TempDir dir;
-  for (auto [ng, nl] : {std::pair{0, 1}, std::pair{4, 0}, std::pair{-2, 1}}) {
-    ControlSettings s = model1();
-    s.ng = ng;
-    s.nl = nl;
-    s.globals.assign(static_cast<std::size_t>(std::max(ng, 0)), 0.5);
-    dir.write("c.ctl", control_text(s, 6));
-    const ProgramResult r = run_estimator({dir / "c.ctl", dir / "absent.dat", dir / "absent.loc", dir / "r.rep"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find(ng < 1 ? "at least 1 global is needed" : "at least 1 local is needed"), std::string::npos) << r.out;
-  }
-  ControlSettings s = model1();
-  s.model = 13;  // takes 3 globals and 2 locals
-  dir.write("m.ctl", control_text(s, 6));
-  const ProgramResult r = run_estimator({dir / "m.ctl", dir / "absent.dat", dir / "absent.loc", dir / "r.rep"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, " *** Error, model 13 takes 3 globals and 2 locals, but the control file gives NG = 4 and NL = 1 ***\n");
-  EXPECT_FALSE(std::filesystem::exists(dir / "r.rep"));
-}
-
 TEST(EstimatorProgram, ControlValuesMayBeSpreadOverLinesAndUnitValuesDoNothing) {
   TempDir dir;
   const ControlSettings s = model1(3);
@@ -159,30 +138,6 @@ TEST(EstimatorProgram, PlotCountSmallerOrLargerThanTheFiles) {
             std::string::npos)
       << r.err;
   EXPECT_FALSE(std::filesystem::exists(g.report));
-}
-
-TEST(EstimatorProgram, InputFailuresAreDiagnosed) {
-  TempDir dir;
-  const FitFiles f = write_fit_problem(dir, small_plots(), model1(2));
-  struct Case {
-    std::vector<std::string> args;
-    std::string control;  // written to bad.ctl when not empty
-    std::string expected;
-  } cases[] = {
-      {{f.control, f.data}, "", "estimator: missing argument 3: the local-parameter file"},
-      {{dir / "absent.ctl", f.data, f.locals, f.report}, "", "estimator: cannot open the control file '" + dir / "absent.ctl" + "'"},
-      {{f.control, dir / "absent.dat", f.locals, f.report}, "", "estimator: cannot open the data file"},
-      {{dir / "bad.ctl", f.data, f.locals, f.report}, "T\n4 1.5 6\n", "line 2: expected an integer for NL, the number of locals, found \"1.5\""},
-      {{dir / "bad.ctl", f.data, f.locals, f.report}, "T\n4 1 6 1 1 1 1 1 50 1e-8 0.1 0.2\n", "where a number for the starting value of global 3 was expected"},
-      {{dir / "bad.ctl", f.data, f.locals, f.report}, "T\n4 1 6 1 1 1 1 1 50 1e-8 0.1 0.2 0.3 0.4\n1 x 1\n", "line 3: expected a number for the model number and the two model constants, found \"x\""},
-      {{dir / "bad.ctl", f.data, f.locals, f.report}, "", "control file '" + dir / "bad.ctl" + "' is empty"},
-  };
-  for (const Case& c : cases) {
-    dir.write("bad.ctl", c.control);
-    const ProgramResult r = run_estimator(c.args);
-    EXPECT_EQ(r.status, 2) << c.expected;
-    EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
-  }
 }
 
 TEST(EstimatorProgram, FailedRunKeepsThePreviousReport) {

@@ -105,6 +105,24 @@ TEST(PlotObjective, EqualsDenseGaussianLikelihood) {
   }
 }
 
+// 99 heights near 2,700 (raw centimetres) overflow their product, and 99
+// heights near 0.0005 underflow it: the objective is still the dense
+// likelihood. A product within range is used as it is.
+TEST(PlotObjective, ProductOfHeightsOutOfRangeFallsBackToTheirLogs) {
+  Generator gen(17);
+  for (const double scale : {2700.0, 0.0005}) {
+    Plot p;
+    for (int i = 0; i < 99; ++i) {
+      p.t.push_back(1.0 + 0.5 * i);
+      p.h.push_back(scale * gen.uniform(0.9, 1.1));
+    }
+    const Curve c = {scale * 1.2, 0.05, 0.6, 0.0, 0.3 * std::pow(scale, 0.6), 0.05 * std::pow(scale, 0.6), 0.0, 0.0};
+    const double dense = dense_objective(c, p);
+    ASSERT_TRUE(std::isfinite(dense));
+    EXPECT_NEAR(objective(c, p), dense, 1e-10 * std::fabs(dense)) << scale;
+  }
+}
+
 TEST(PlotObjective, OneMeasurementClosedForm) {
   const Curve c = {2.0, 0.3, 0.7, 0.2, 0.4, 0.1, 0.5, 0.6};
   const Plot p{{3.0}, {1.4}};

@@ -24,7 +24,7 @@ struct Outputs {
   }
 };
 
-Outputs derivatives(const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh) {
+Outputs derivatives(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh) {
   Outputs o;
   Curve curve{};
   trpars(esde, g, l, curve);
@@ -33,7 +33,7 @@ Outputs derivatives(const Globals& g, const Locals& l, const CurveGradient& fg, 
 }
 
 // Parameters in one vector: the globals, then the locals.
-Curve curve_at(const std::vector<double>& u, int ng, int nl) {
+Curve curve_at(const Esde& esde, const std::vector<double>& u, int ng, int nl) {
   Globals g{};
   Locals l{};
   for (int i = 0; i < ng; ++i) g[static_cast<std::size_t>(i)] = u[static_cast<std::size_t>(i)];
@@ -49,14 +49,14 @@ struct ChainRule {
   std::vector<double> hess;  // by parameter pair, full square
 };
 
-ChainRule expected(const std::vector<double>& u, int ng, int nl, const CurveGradient& fg, const CurveHessian& fh) {
+ChainRule expected(const Esde& esde, const std::vector<double>& u, int ng, int nl, const CurveGradient& fg, const CurveHessian& fh) {
   const int np = ng + nl;
   const double h = 1e-4;
   auto shifted = [&](int p, double dp, int q, double dq) {
     std::vector<double> v = u;
     v[static_cast<std::size_t>(p)] += dp;
     v[static_cast<std::size_t>(q)] += dq;
-    return curve_at(v, ng, nl);
+    return curve_at(esde, v, ng, nl);
   };
   std::vector<std::array<double, 8>> J(static_cast<std::size_t>(np));
   for (int p = 0; p < np; ++p) {
@@ -75,7 +75,7 @@ ChainRule expected(const std::vector<double>& u, int ng, int nl, const CurveGrad
       double t = 0.0;
       for (int k = 0; k < 8; ++k) {
         const auto kk = static_cast<std::size_t>(k);
-        const double second = p == q ? (shifted(p, 2 * h, p, 0.0)[kk] - 2 * curve_at(u, ng, nl)[kk] + shifted(p, -2 * h, p, 0.0)[kk]) / (4 * h * h)
+        const double second = p == q ? (shifted(p, 2 * h, p, 0.0)[kk] - 2 * curve_at(esde, u, ng, nl)[kk] + shifted(p, -2 * h, p, 0.0)[kk]) / (4 * h * h)
                                      : (pp[kk] - pm[kk] - mp[kk] + mm[kk]) / (4 * h * h);
         t += fg[kk] * second;
         for (int m = 0; m < 8; ++m) t += H(k, m) * J[static_cast<std::size_t>(p)][kk] * J[static_cast<std::size_t>(q)][static_cast<std::size_t>(m)];
@@ -92,9 +92,7 @@ class ModelHarness : public ::testing::Test {
   double uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); }
 
   void check_model(int model, double k1, double k2) {
-    esde.model = model;
-    esde.k1 = k1;
-    esde.k2 = k2;
+    const Esde esde{k1, k2, model};
     const auto [ng, nl] = model_counts(model);
     std::vector<double> u;
     for (int i = 0; i < ng + nl; ++i) u.push_back(uniform(0.5, 2.0));
@@ -107,8 +105,8 @@ class ModelHarness : public ::testing::Test {
     Locals l{};
     for (int i = 0; i < ng; ++i) g[static_cast<std::size_t>(i)] = u[static_cast<std::size_t>(i)];
     for (int i = 0; i < nl; ++i) l[static_cast<std::size_t>(i)] = u[static_cast<std::size_t>(ng + i)];
-    const Outputs o = derivatives(g, l, fg, fh);
-    const ChainRule want = expected(u, ng, nl, fg, fh);
+    const Outputs o = derivatives(esde, g, l, fg, fh);
+    const ChainRule want = expected(esde, u, ng, nl, fg, fh);
     const int np = ng + nl;
     auto near = [](double got, double w) { return std::fabs(got - w) <= 2e-6 * std::max(1.0, std::fabs(w)); };
     auto at = [](const std::array<double, 64>& a, int i) { return a[static_cast<std::size_t>(i)]; };
@@ -145,11 +143,11 @@ TEST_F(ModelHarness, EveryModelIsTheChainRuleOfItsTransformation) {
 }
 
 TEST(Models, Model1GathersCurveGradient) {
-  esde.model = 1;
+  const Esde esde{0.0, 0.0, 1};
   CurveGradient fg = {1, 2, 3, 4, 5, 6, 7, 8};
   CurveHessian fh{};
   for (int i = 0; i < 64; ++i) fh[static_cast<std::size_t>(i)] = i;
-  const Outputs o = derivatives(Globals{}, Locals{}, fg, fh);
+  const Outputs o = derivatives(esde, Globals{}, Locals{}, fg, fh);
   EXPECT_EQ((std::vector<double>(o.ggrad.begin(), o.ggrad.begin() + 4)), (std::vector<double>{2, 3, 5, 6}));
   EXPECT_EQ(o.lgrad[0], 1.0);
   auto H = [](int k, int m) { return static_cast<double>((k - 1) + 8 * (m - 1)); };
@@ -162,14 +160,14 @@ TEST(Models, Model1GathersCurveGradient) {
 TEST(Models, WorkedValuesOfModels11And12) {
   CurveGradient fg = {1.5, 2, 3, 4, 5, 6, 7, 8};
   CurveHessian fh{};
-  esde.model = 11;
+  Esde esde{0.0, 0.0, 11};
   Globals g = {1.0, 2.0, 0.5, 0.1, 0.2};
-  const Outputs o11 = derivatives(g, Locals{0.0}, fg, fh);
+  const Outputs o11 = derivatives(esde, g, Locals{0.0}, fg, fh);
   EXPECT_EQ(o11.ggrad[1], 0.0);
   EXPECT_EQ(o11.hlg[1], 1.5);  // (l1, g2) = F(1)
 
   esde.model = 12;
-  const Outputs o12 = derivatives(g, Locals{1.0}, fg, fh);
+  const Outputs o12 = derivatives(esde, g, Locals{1.0}, fg, fh);
   EXPECT_EQ(o12.ggrad[1], 0.0);  // l1 = 1: a does not move with g2
   Curve c{};
   trpars(esde, g, Locals{1.0}, c);
@@ -177,7 +175,7 @@ TEST(Models, WorkedValuesOfModels11And12) {
   g[1] = 1.0;  // g2 = 1: a = g1 l1, and hll has no second-derivative term
   trpars(esde, g, Locals{3.0}, c);
   EXPECT_EQ(c[0], 3.0);
-  const Outputs linear = derivatives(g, Locals{3.0}, fg, fh);
+  const Outputs linear = derivatives(esde, g, Locals{3.0}, fg, fh);
   EXPECT_EQ(linear.hll[0], 0.0);
 }
 
@@ -185,6 +183,7 @@ TEST(Models, FixedStartWithK2Of1_3IsTheBaseModel) {
   const int base[] = {1, 6, 11, 12, 13};
   std::mt19937 rng(1);
   std::uniform_real_distribution<double> u(0.5, 2.0);
+  Esde esde;
   for (int m = 14; m <= 18; ++m) {
     CurveGradient fg;
     CurveHessian fh;
@@ -201,14 +200,14 @@ TEST(Models, FixedStartWithK2Of1_3IsTheBaseModel) {
     trpars(esde, g, l, c);
     EXPECT_EQ(c[6], 0.5 / esde.k1);
     EXPECT_EQ(c[7], 1.0);
-    const Outputs fixed = derivatives(g, l, fg, fh);
+    const Outputs fixed = derivatives(esde, g, l, fg, fh);
     // Row and column 7 are never read: changing them changes nothing, nor does K1.
     fg[6] = 1e9;
     for (int k = 0; k < 8; ++k) fh[static_cast<std::size_t>(k + 8 * 6)] = fh[static_cast<std::size_t>(6 + 8 * k)] = 1e9;
     esde.k1 = 123.0;
-    const Outputs again = derivatives(g, l, fg, fh);
+    const Outputs again = derivatives(esde, g, l, fg, fh);
     esde.model = base[m - 14];
-    const Outputs plain = derivatives(g, l, fg, fh);
+    const Outputs plain = derivatives(esde, g, l, fg, fh);
     EXPECT_EQ(fixed.ggrad, plain.ggrad) << "model " << m;
     EXPECT_EQ(fixed.hgg, plain.hgg) << "model " << m;
     EXPECT_EQ(fixed.hlg, plain.hlg) << "model " << m;
@@ -227,7 +226,7 @@ TEST(Models, FixedStartWithK2Of1_3IsTheBaseModel) {
 TEST(Models, CurveElementsNotEstimatedAreZero) {
   // Which curve positions each model estimates (1-based), besides a, b, c.
   for (int model = 1; model <= 13; ++model) {
-    esde.model = model;
+    const Esde esde{0.0, 0.0, model};
     Curve c;
     c.fill(99.0);
     Globals g;

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 #include "common/limits.hpp"
 #include "estimator/likelihood.hpp"
 #include "estimator/models/models.hpp"
@@ -14,7 +14,7 @@
 
 namespace {
 
-const estimator::Esde kModel1{1.0, 1.0, 0, 1};
+const estimator::Esde kModel1{1.0, 1.0, 1};
 
 const std::vector<double> kTruth = {0.15, 0.7, 0.05, 0.03};
 
@@ -109,27 +109,41 @@ TEST(Newton, MonitoringFrequency) {
   const std::string& line = every.trace.trials.front().plot_lines.front();
   EXPECT_EQ(line.substr(0, 17), "         1000   5");
   EXPECT_EQ(line.size(), 17u + 2u * 20u);
-  const Fit second = fit(dir, plots, model1({0.16, 0.68, 0.06, 0.04}, 2, 2), "second");
-  EXPECT_EQ(second.trace.trials.front().plot_lines.size(), 2u);
-  for (int mfreq : {5, 0, -1}) {
-    const Fit none = fit(dir, plots, model1({0.16, 0.68, 0.06, 0.04}, 2, mfreq), "none");
-    ASSERT_EQ(none.result.status, 0);
-    for (const TrialPass& t : none.trace.trials) EXPECT_TRUE(t.plot_lines.empty()) << mfreq;
+  // Positions that are multiples of the frequency, also of a negative one;
+  // 0 asks for no plot lines.
+  for (auto [mfreq, lines] : {std::pair{2, 2u}, std::pair{-2, 2u}, std::pair{-1, 4u}, std::pair{5, 0u}, std::pair{0, 0u}}) {
+    const Fit f = fit(dir, plots, model1({0.16, 0.68, 0.06, 0.04}, 2, mfreq), "freq");
+    ASSERT_EQ(f.result.status, 0);
+    for (const TrialPass& t : f.trace.trials) EXPECT_EQ(t.plot_lines.size(), lines) << mfreq;
   }
 }
 
-TEST(Newton, NonFiniteStartStopsBeforeRewritingRecords) {
+// With a process deviation of 1e150 the first Newton step is not a number
+// while the gradient is finite, and no step length lowers the objective. The
+// run stops and leaves every record at its accepted locals with a zero
+// pending step: a new run starts from the file (and meets the same step)
+// instead of finding its starting point not finite.
+TEST(Newton, StepLengthFallingToZeroLeavesARestartableFile) {
   TempDir dir;
-  auto plots = simulate_model1(7, 4, 5, kTruth, 3.0, 0.3, 2.9);
-  plots[2].locals[0] = -1.0;  // a negative asymptote under a fractional power
-  const FitFiles f = write_fit_problem(dir, plots, model1({0.16, 0.68, 0.06, 0.04}, 5));
-  const std::vector<unsigned char> before = read_bytes(f.locals);
-  const ProgramResult r = run_estimator(f.args());
+  const std::string golden = std::string(GOLDEN_DIR) + "/model1/";
+  ASSERT_EQ(run_preparer({golden + "raw.txt", dir / "d", dir / "l"}, read_text(golden + "answers")).status, 0);
+  const std::vector<unsigned char> start = read_bytes(dir / "l");
+  dir.write("c", "T\n4 1 20\n1 1 1 1\n0 15 1e-6\n0.109 4.86e-05 1e+150 2.3e-11\n1 1 1\n");
+  const std::vector<std::string> args = {dir / "c", dir / "d", dir / "l", dir / "r"};
+  const ProgramResult r = run_estimator(args);
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find(" *** Error, the objective at the starting values is not finite: plot 3 (ID 1002) gives nan."),
+  EXPECT_NE(r.err.find("the step length fell to 0 without lowering the objective: the Newton step of iteration 0 "
+                       "is not finite"),
             std::string::npos)
-      << r.out;
-  EXPECT_EQ(read_bytes(f.locals), before);
+      << r.err;
+  const std::vector<unsigned char> records = read_bytes(dir / "l");
+  ASSERT_EQ(records.size(), start.size());
+  for (std::size_t p = 0; p < records.size() / common::kRecordLength; ++p) {
+    const std::size_t at = p * common::kRecordLength;
+    EXPECT_EQ(io::load_f64(&records[at + 4]), io::load_f64(&start[at + 4])) << "the accepted locals of plot " << p;
+    EXPECT_EQ(io::load_f64(&records[at + 12]), 0.0) << "no pending step for plot " << p;
+  }
+  EXPECT_EQ(run_estimator(args).err, r.err) << "the rerun starts from the file";
 }
 
 TEST(Newton, RejectsTrialsThatAreNotANumber) {
@@ -217,7 +231,7 @@ TEST(Newton, StepsEqualTheDenseNewtonSolution) {
   for (double& g : start) g *= 1.01;
   const std::vector<unsigned char> fitted = read_bytes(first.files.locals);
   for (std::size_t p = 0; p < plots.size(); ++p)
-    plots[p].locals[0] = common::load_f64(&fitted[p * common::kRecordLength + 4]) + 0.01;
+    plots[p].locals[0] = io::load_f64(&fitted[p * common::kRecordLength + 4]) + 0.01;
   std::vector<double> grad, hess;
   const estimator::Globals g0{start[0], start[1], start[2], start[3]};
   dense_system(plots, g0, grad, hess, 4);
@@ -231,7 +245,7 @@ TEST(Newton, StepsEqualTheDenseNewtonSolution) {
   ASSERT_EQ(one.trace.summaries.at(0).npd0, 0);
   const std::vector<unsigned char> records = read_bytes(one.files.locals);
   for (std::size_t p = 0; p < plots.size(); ++p) {
-    const double lstep = common::load_f64(&records[p * common::kRecordLength + 4 + 8]);
+    const double lstep = io::load_f64(&records[p * common::kRecordLength + 4 + 8]);
     EXPECT_NEAR(lstep, step[4 + p], 1e-8 * std::max(1e-3, std::fabs(step[4 + p]))) << "plot " << p;
   }
   // A full step (all components within 0.5) moves the globals by the solution.

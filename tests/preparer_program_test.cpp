@@ -4,10 +4,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 #include "common/limits.hpp"
 #include "estimator/plot_files.hpp"
-#include "io/units.hpp"
 #include "support/program.hpp"
 #include "support/temp_dir.hpp"
 
@@ -72,9 +71,9 @@ TEST_F(Preparer, DataAndLocalFilesByteForByte) {
   EXPECT_EQ(read_bytes(p.data), expected);
   const std::vector<unsigned char> record = read_bytes(p.locals);
   ASSERT_EQ(record.size(), 748u);
-  EXPECT_EQ(common::load_i32(record.data()), 17);
-  EXPECT_EQ(common::load_f64(&record[4]), 7.5);
-  EXPECT_EQ(common::load_f64(&record[12]), -0.25);
+  EXPECT_EQ(io::load_i32(record.data()), 17);
+  EXPECT_EQ(io::load_f64(&record[4]), 7.5);
+  EXPECT_EQ(io::load_f64(&record[12]), -0.25);
   for (std::size_t off = 20; off < 748; ++off) EXPECT_EQ(record[off], 0) << off;
 }
 
@@ -82,9 +81,9 @@ TEST_F(Preparer, ScalesDivideAgesAndHeights) {
   const Prepared p = prepare("3 20 40\n3 30 50\n", "1 1 10 4 0 0 0\n0\n1\n");
   ASSERT_EQ(p.result.status, 0);
   const std::vector<unsigned char> d = read_bytes(p.data);
-  EXPECT_EQ(common::load_f64(&d[20]), 2.0);
-  EXPECT_EQ(common::load_f64(&d[28]), 10.0);
-  EXPECT_EQ(common::load_f64(&d[44]), 12.5);
+  EXPECT_EQ(io::load_f64(&d[20]), 2.0);
+  EXPECT_EQ(io::load_f64(&d[28]), 10.0);
+  EXPECT_EQ(io::load_f64(&d[44]), 12.5);
 }
 
 TEST_F(Preparer, MinimumOfZeroOrLessAcceptsEveryPlot) {
@@ -119,9 +118,9 @@ TEST_F(Preparer, ReturningIdentifiersBlankLinesAndAShortLastLine) {
   EXPECT_EQ(messages(p.result), " Using        3 plots\n");
   const std::vector<unsigned char> loc = read_bytes(p.locals);
   ASSERT_EQ(loc.size(), 3u * 748u);
-  EXPECT_EQ(common::load_i32(&loc[0]), 4);
-  EXPECT_EQ(common::load_i32(&loc[748]), 9);
-  EXPECT_EQ(common::load_i32(&loc[2 * 748]), 4);
+  EXPECT_EQ(io::load_i32(&loc[0]), 4);
+  EXPECT_EQ(io::load_i32(&loc[748]), 9);
+  EXPECT_EQ(io::load_i32(&loc[2 * 748]), 4);
   // A line spread over two lines counts as one measurement.
   const Prepared q = prepare("4 1\n 1\n4 2 2\n", "1 2 1 1 0 0 0\n0\n1\n");
   EXPECT_EQ(messages(q.result), " Using        1 plots\n");
@@ -130,11 +129,9 @@ TEST_F(Preparer, ReturningIdentifiersBlankLinesAndAShortLastLine) {
 TEST_F(Preparer, IdentifierWithADecimalPointIsAReadError) {
   const Prepared p = prepare("11 1 1\n11 2 2\n12.0 3 3\n", "1 1 1 1 0 0 0\n0\n1\n");
   EXPECT_EQ(p.result.status, 1);
-  const std::string m = messages(p.result);
-  EXPECT_EQ(m.substr(0, m.find('\n') + 1), " *** ERROR reading data file at plot        11\n");
-  EXPECT_NE(m.find("raw data file '" + dir / "raw.txt" + "', line 3: expected an integer for the plot identifier, found \"12.0\""),
-            std::string::npos)
-      << m;
+  EXPECT_EQ(messages(p.result), " *** ERROR reading data file at plot        11\n") << "the console holds only that";
+  EXPECT_EQ(p.result.err, "preparer: raw data file '" + dir / "raw.txt" +
+                              "', line 3: expected an integer for the plot identifier, found \"12.0\"\n");
   // The failing line's identifier is named once it has been read.
   const Prepared q = prepare("11 1 1\n13 x 3\n", "1 1 1 1 0 0 0\n0\n1\n");
   EXPECT_EQ(messages(q.result).substr(0, 47), " *** ERROR reading data file at plot        13\n");
@@ -166,10 +163,10 @@ TEST_F(Preparer, ParameterFileWithSkippedLinesPositionsAndMismatch) {
   EXPECT_EQ(messages(p.result), " *** WARNING:  plot        22 has less than 2 measurements. Ignored.\n Using        2 plots\n");
   const std::vector<unsigned char> loc = read_bytes(p.locals);
   ASSERT_EQ(loc.size(), 2u * 748u);
-  EXPECT_EQ(common::load_f64(&loc[4]), 0.25);
-  EXPECT_EQ(common::load_f64(&loc[12]), -4.5);
-  EXPECT_EQ(common::load_i32(&loc[748]), 23);
-  EXPECT_EQ(common::load_f64(&loc[752]), 0.75) << "plot 22's line was read although the plot was dropped";
+  EXPECT_EQ(io::load_f64(&loc[4]), 0.25);
+  EXPECT_EQ(io::load_f64(&loc[12]), -4.5);
+  EXPECT_EQ(io::load_i32(&loc[748]), 23);
+  EXPECT_EQ(io::load_f64(&loc[752]), 0.75) << "plot 22's line was read although the plot was dropped";
 
   const Prepared m = prepare(raw, "1 1 1 1 3 0 2\n3\n0\n", "1 21 1\n1 25 1\n1 23 1\n");
   EXPECT_EQ(m.result.status, 1);
@@ -177,16 +174,17 @@ TEST_F(Preparer, ParameterFileWithSkippedLinesPositionsAndMismatch) {
   EXPECT_EQ(m.plots_in_locals(), 1u);
 
   const Prepared f = prepare(raw, "1 1 1 1 3 0 2\n3\n0\n", "1 21.5 1\n");
-  EXPECT_EQ(messages(f.result),
-            " *** ERROR:  Plot ID mistmatch between data and local parameters files:        21        21\n"
-            " (the plot ID column holds 21.5)\n");
+  EXPECT_EQ(messages(f.result), " *** ERROR:  Plot ID mistmatch between data and local parameters files:        21        21\n");
+  EXPECT_EQ(f.result.err, "preparer: the plot ID column holds 21.5\n");
 
   const Prepared s = prepare(raw, "1 1 1 1 3 1 2\n3\n0\n", "only one line\n1 21 1\n");
   EXPECT_EQ(s.result.status, 1);
-  EXPECT_EQ(messages(s.result).substr(0, 60), " *** ERROR reading local parameters file for       22\n (para");
+  EXPECT_EQ(messages(s.result), " *** ERROR reading local parameters file for       22\n");
+  EXPECT_EQ(s.result.err.rfind("preparer: parameter text file '" + dir / "params.txt" + "'", 0), 0u) << s.result.err;
 
   const Prepared k = prepare(raw, "1 1 1 1 3 5 2\n3\n0\n", "a\nb\n");
-  EXPECT_EQ(messages(k.result).substr(0, 45), " *** ERROR reading local parameters file for\n");
+  EXPECT_EQ(messages(k.result), " *** ERROR reading local parameters file for\n");
+  EXPECT_NE(k.result.err.find("ends at line 3 of the 5 lines to skip"), std::string::npos) << k.result.err;
 }
 
 TEST_F(Preparer, RefusedScalesAndIdColumnWriteNothing) {
@@ -194,20 +192,17 @@ TEST_F(Preparer, RefusedScalesAndIdColumnWriteNothing) {
   for (const char* answers : {"1 1 0 1 0 0 0\n", "1 1 1 -2 0 0 0\n", "1 1 1 1 3 0 4\n", "1 1 1 1 3 0 0\n"}) {
     const Prepared p = prepare("1 1 1\n", answers);
     EXPECT_EQ(p.result.status, 1) << answers;
-    EXPECT_NE(p.result.out.find(" *** ERROR:  "), std::string::npos) << answers;
+    EXPECT_EQ(p.result.err.rfind("preparer: ", 0), 0u) << answers;
     EXPECT_EQ(read_text(p.data), "old data") << answers;
   }
-  const Prepared p = prepare("1 1 1\n", "1 1 1 0 0 0 0\n");
-  EXPECT_EQ(p.result.out.substr(p.result.out.rfind(" ***")), " *** ERROR:  The height scale must be greater than 0; the answer was 0\n");
-  const Prepared q = prepare("1 1 1\n", "1 1 1 1 3 0 4\n");
-  EXPECT_EQ(q.result.out.substr(q.result.out.rfind(" ***")),
-            " *** ERROR:  Plot ID column 4 is outside the 3 columns of the parameter file\n");
 }
 
 TEST_F(Preparer, NonPositiveHeightStops) {
   const Prepared p = prepare("1 1 1\n1 2 2\n2 1 0\n", "1 1 1 1 0 0 0\n0\n1\n");
   EXPECT_EQ(p.result.status, 1);
-  EXPECT_EQ(messages(p.result), " *** ERROR:  Non-positive height in plot         2\n");
+  EXPECT_EQ(messages(p.result), "");
+  EXPECT_EQ(p.result.err, "preparer: raw data file '" + dir / "raw.txt" +
+                              "', line 3: the height of plot 2 is 0; heights must be greater than 0\n");
   EXPECT_EQ(p.plots_in_locals(), 1u);
   EXPECT_EQ(prepare("3 1 -1.5\n", "1 1 1 1 0 0 0\n0\n1\n").result.status, 1);
 }
@@ -265,31 +260,25 @@ TEST_F(Preparer, PlotsReadBackThroughTheEstimator) {
   const Prepared p = prepare("301 3 4.51\n301 5 10.89\n301 10 28.72\n303 3 4.55\n303 5 10.92\n", "2 1 10 10 0 0 0\n0 0\n8 0.5\n");
   ASSERT_EQ(p.result.status, 0);
   using namespace estimator;
-  sizes.ng = 3;
-  sizes.nl = 2;
-  derive_sizes(sizes);
-  files.data_unit = 2;
-  files.locals_unit = 3;
-  io::open_sequential_in(2, p.data, "data file");
-  io::open_direct(3, p.locals, "local-parameter file", common::kRecordLength, io::DirectAccessFile::Mode::read_write_existing);
+  const Sizes sizes = make_sizes(3, 2, 2);
+  io::SequentialReader data(p.data, "data file");
+  io::DirectAccessFile records(p.locals, "local-parameter file", common::kRecordLength,
+                               io::DirectAccessFile::Mode::read_write_existing);
+  const Files files{data, records};
   Locals locals{};
   WorkBlock block{};
   LocalFactor factor{};
-  Measurements t{}, h{};
-  int id = 0, n = 0;
-  get(1, locals, block, factor);
-  rdata(1, id, n, t, h);
-  EXPECT_EQ(id, 301);
-  EXPECT_EQ(n, 3);
-  EXPECT_EQ(t[2], 10.0 / 10);
-  EXPECT_EQ(h[1], 10.89 / 10);
+  PlotData plot;
+  rdata(data, 1, get(files, sizes, 1, locals, block, factor), plot);
+  EXPECT_EQ(plot.id, 301);
+  EXPECT_EQ(plot.n, 3);
+  EXPECT_EQ(plot.ages[2], 10.0 / 10);
+  EXPECT_EQ(plot.heights[1], 10.89 / 10);
   EXPECT_EQ(locals[0], 8.0);
   EXPECT_EQ(locals[1], 0.5);
-  get(2, locals, block, factor);
-  rdata(2, id, n, t, h);
-  EXPECT_EQ(id, 303);
-  EXPECT_EQ(h[0], 4.55 / 10);
-  io::close_units();
+  rdata(data, 2, get(files, sizes, 2, locals, block, factor), plot);
+  EXPECT_EQ(plot.id, 303);
+  EXPECT_EQ(plot.heights[0], 4.55 / 10);
 }
 
 }  // namespace

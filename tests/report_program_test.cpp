@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 #include "common/limits.hpp"
 #include "estimator/likelihood.hpp"
 #include "estimator/models/models.hpp"
@@ -206,9 +206,9 @@ TEST(Report, StandardErrorsMatchAFiniteDifferenceHessian) {
   const int n = ng + static_cast<int>(plots.size());
   std::vector<double> x = f.trace.summaries.back().globals;
   const std::vector<unsigned char> records = read_bytes(f.files.locals);
-  for (std::size_t p = 0; p < plots.size(); ++p) x.push_back(common::load_f64(&records[p * common::kRecordLength + 4]));
+  for (std::size_t p = 0; p < plots.size(); ++p) x.push_back(io::load_f64(&records[p * common::kRecordLength + 4]));
 
-  const estimator::Esde model1{1.0, 1.0, 0, 1};
+  const estimator::Esde model1{1.0, 1.0, 1};
   auto total = [&](const std::vector<double>& v) {
     double sum = 0.0;
     const estimator::Globals g{v[0], v[1], v[2], v[3]};

@@ -4,11 +4,12 @@
 
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cmath>
 #include <filesystem>
 #include <random>
 
-#include "common/byte_order.hpp"
+#include "io/byte_order.hpp"
 #include "common/limits.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
@@ -19,7 +20,7 @@ namespace {
 std::vector<double> locals_of(const std::string& path, std::size_t plots) {
   const std::vector<unsigned char> b = read_bytes(path);
   std::vector<double> v;
-  for (std::size_t p = 0; p < plots; ++p) v.push_back(common::load_f64(&b[p * common::kRecordLength + 4]));
+  for (std::size_t p = 0; p < plots; ++p) v.push_back(io::load_f64(&b[p * common::kRecordLength + 4]));
   return v;
 }
 
@@ -57,6 +58,37 @@ TEST(Robustness, KilledRunsLeaveAUsableLocalParameterFile) {
           << "global " << i << ", killed after " << at << " s";
     const std::vector<double> l = locals_of(f.locals, plots.size());
     for (std::size_t p = 0; p < plots.size(); ++p) ASSERT_NEAR(l[p], ref_locals[p], 1e-7 * std::fabs(ref_locals[p])) << "plot " << p;
+  }
+}
+
+// Files written "complete or not at all" replace the target of a symbolic
+// link (the link stays), keep the permissions of the file they replace, and
+// leave no temporary file behind when the run is interrupted.
+TEST(Robustness, ReplacedFilesFollowLinksKeepPermissionsAndVanishOnInterrupt) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  ControlSettings s;
+  s.globals = {0.2, 0.6, 0.3, 0.1};
+  s.mfreq = 0;
+  const FitFiles f = write_fit_problem(dir, simulate_model1(52, 20, 8, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.4, 2.9), s);
+  dir.write("real.rep", "old report\n");
+  fs::permissions(dir / "real.rep", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::remove(f.report);
+  fs::create_symlink("real.rep", f.report);
+  ASSERT_EQ(run_estimator(f.args()).status, 0);
+  EXPECT_TRUE(fs::is_symlink(f.report));
+  EXPECT_EQ(read_text(dir / "real.rep").substr(0, 9), " TEST RUN");
+  EXPECT_EQ(fs::status(dir / "real.rep").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+  const FitFiles big = write_fit_problem(dir, simulate_model1(53, 3000, 10, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.4, 2.9), s, "big");
+  for (const int signal_number : {SIGTERM, SIGINT}) {
+    std::vector<std::string> args = big.args();
+    args.insert(args.end(), {"--json", dir / "big.json"});
+    EXPECT_EQ(run_and_kill(ESTIMATOR_PATH, args, 0.05, signal_number), 128 + signal_number);
+    for (const auto& entry : fs::directory_iterator(dir / ""))
+      EXPECT_EQ(entry.path().string().find(".partial-"), std::string::npos) << entry.path() << " left behind";
+    EXPECT_FALSE(fs::exists(big.report));
   }
 }
 

@@ -50,7 +50,7 @@ ProgramResult run_program(const std::string& path, const std::vector<std::string
   return r;
 }
 
-void run_and_kill(const std::string& path, const std::vector<std::string>& args, double seconds) {
+int run_and_kill(const std::string& path, const std::vector<std::string>& args, double seconds, int signal_number) {
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -64,7 +64,8 @@ void run_and_kill(const std::string& path, const std::vector<std::string>& args,
   pause.tv_sec = static_cast<time_t>(seconds);
   pause.tv_nsec = static_cast<long>((seconds - static_cast<double>(pause.tv_sec)) * 1e9);
   ::nanosleep(&pause, nullptr);
-  ::kill(pid, SIGKILL);
+  ::kill(pid, signal_number);
   int wstatus = 0;
   ::waitpid(pid, &wstatus, 0);
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }

@@ -13,8 +13,9 @@ struct ProgramResult {
 
 ProgramResult run_program(const std::string& path, const std::vector<std::string>& args, const std::string& input = "");
 
-// Starts the program, kills it with SIGKILL after `seconds`, and waits for it.
-void run_and_kill(const std::string& path, const std::vector<std::string>& args, double seconds);
+// Starts the program, sends it `signal_number` (SIGKILL by default) after
+// `seconds`, and returns its exit status (128 + the signal when it died of it).
+int run_and_kill(const std::string& path, const std::vector<std::string>& args, double seconds, int signal_number = 9);
 
 inline ProgramResult run_estimator(const std::vector<std::string>& args) { return run_program(ESTIMATOR_PATH, args); }
 inline ProgramResult run_preparer(const std::vector<std::string>& args, const std::string& answers) {

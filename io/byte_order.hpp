@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace common {
+namespace io {
 
 inline void store_i32(unsigned char* p, std::int32_t v) {
   const auto u = static_cast<std::uint32_t>(v);
@@ -38,4 +38,4 @@ inline double load_f64(const unsigned char* p) {
   return std::bit_cast<double>(u);
 }
 
-}  // namespace common
+}  // namespace io

@@ -1,0 +1,59 @@
+// One pass over every plot, a block at a time. The calling thread reads the
+// blocks' records (and measurements) in plot order, the worker pool
+// evaluates each block in groups of plots, and the calling thread then takes
+// each block's results in plot order: it adds them up, writes the trace and
+// rewrites the records. While the pool evaluates block k, the calling thread
+// takes the results of block k-1 and reads block k+1, and then helps with
+// what is left of block k. Every sum is thus formed in the same order
+// whatever the number of threads.
+#pragma once
+
+#include <array>
+#include <exception>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "estimator/plot_kernels.hpp"
+#include "estimator/worker_pool.hpp"
+
+namespace estimator {
+
+class PassPipeline {
+ public:
+  static constexpr int kBlockPlots = 256;  // plots read and evaluated together
+
+  PassPipeline(const Files& files, const Sizes& sizes, int threads);
+
+  // evaluate(group) runs on any thread and must not throw; take(slot, iplot)
+  // runs on the calling thread, in plot order. with_data: read the plots'
+  // measurements too.
+  using Evaluate = std::function<void(std::span<PlotSlot>)>;
+  using Take = std::function<void(const PlotSlot&, int)>;
+  void run(bool with_data, const Evaluate& evaluate, const Take& take);
+
+ private:
+  // A failure met while loading a block; it is raised when the ordered
+  // processing reaches its plot, so the console reads as in a plot-by-plot pass.
+  struct Failure {
+    int at = -1;
+    std::exception_ptr error;
+    PlotCheck check = PlotCheck::ok;
+    int iplot = 0;
+  };
+  struct Batch {
+    std::vector<PlotSlot> slots;
+    int count = 0;
+    Failure failure;
+  };
+
+  void load(Batch& batch, int first, int count, bool with_data);
+  void take_block(const Batch& batch, int first, const Take& take);
+
+  const Files& files_;
+  const Sizes& sizes_;
+  WorkerPool pool_;
+  std::array<Batch, 3> batches_;
+};
+
+}  // namespace estimator

@@ -1,0 +1,65 @@
+// The arithmetic of one plot in each pass of the optimiser, free of files and
+// of the console: the caller loads the plot's record and measurements into a
+// slot, a kernel evaluates it, and the caller combines the results in plot
+// order.
+//
+//   trial:      f at the trial point (globals + alpha dx, locals + alpha lstep);
+//   derivative: at the accepted point, the plot's gradient and Hessian blocks
+//               (trders after ders), the factor L of its local block C, and
+//               its contributions to the reduced global system:
+//               B^T C^-1 g_l and B^T C^-1 B (from L^-1 g_l and L^-1 B);
+//   step:       lstep = -C^-1 (g_l + B dx) by back-substitution.
+// The group kernels evaluate up to kGroupPlots plots at once; a plot's
+// results never depend on the group it falls in.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "estimator/plot_files.hpp"
+#include "estimator/shared_records.hpp"
+
+namespace estimator {
+
+inline constexpr int kGroupPlots = 4;
+
+struct PlotSlot {
+  // The record of the local-parameter file.
+  std::int32_t record_id;
+  Locals locals;
+  WorkBlock work;
+  LocalFactor lfactor;
+  // The measurements (not read for the step pass).
+  PlotData data;
+  // Results.
+  double f;
+  Locals trial_locals;
+  Globals ggrad;
+  Globals dx_part;       // (B^T C^-1 g_l)(i)
+  GlobalFactor hgg;      // A
+  GlobalFactor reduced;  // (B^T C^-1 B)(i, j), packed
+  double largest;        // largest |lgrad| (derivative pass) or |lstep| (step pass)
+  int ierr;              // the local block was not positive definite
+  int warnings;          // near-singularity warnings of its factorisation
+};
+
+void trial_kernel(const Esde& esde, const Sizes& sizes, const Globals& trial_globals, double alpha, PlotSlot& s);
+void derivative_kernel(const Esde& esde, const Sizes& sizes, const Globals& globals, double alpha, PlotSlot& s);
+void step_kernel(const Sizes& sizes, const Globals& dx, PlotSlot& s);
+
+void trial_group(const Esde& esde, const Sizes& sizes, const Globals& trial_globals, double alpha,
+                 std::span<PlotSlot> group);
+void derivative_group(const Esde& esde, const Sizes& sizes, const Globals& globals, double alpha,
+                      std::span<PlotSlot> group);
+void step_group(const Sizes& sizes, const Globals& dx, std::span<PlotSlot> group);
+
+// Adds a plot's contributions of the derivative pass to the reduced global
+// system: gradient += g_x, rhs += B^T C^-1 g_l, system += A - B^T C^-1 B.
+void add_to_global_system(const Sizes& sizes, const PlotSlot& s, Globals& gradient, Globals& rhs,
+                          GlobalFactor& system);
+
+// Largest magnitude so far; a value that is not a number stays so. The
+// result does not depend on the order of the values.
+double max_abs(double so_far, double v);
+
+}  // namespace estimator
