@@ -1,13 +1,13 @@
 #include "comparer/command_line.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <sstream>
 
 #include "estimator/models/model_table.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
+#include "io/option_values.hpp"
 
 namespace comparer {
 namespace {
@@ -62,29 +62,6 @@ Exit status:
   return spec;
 }
 
-bool read_int(const std::string& text, int& value) {
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size();
-}
-
-int count_option(const io::CommandLine& line, const std::string& name, int fallback, int lowest) {
-  const auto text = line.option(name);
-  int value = fallback;
-  if (text && (!read_int(*text, value) || value < lowest))
-    line.wrong_call(name + " takes an integer of at least " + std::to_string(lowest) + ", not " + io::quoted(*text));
-  return value;
-}
-
-double constant_option(const io::CommandLine& line, const std::string& name) {
-  const auto text = line.option(name);
-  if (!text) return 1.0;
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
-  if (error != std::errc() || end != text->data() + text->size() || !std::isfinite(value) || !(value > 0.0))
-    line.wrong_call(name + " takes a positive number, not " + io::quoted(*text));
-  return value;
-}
-
 }  // namespace
 
 std::vector<int> parse_model_list(const std::string& text) {
@@ -97,9 +74,11 @@ std::vector<int> parse_model_list(const std::string& text) {
   for (std::string item; std::getline(items, item, ',');) {
     const auto dash = item.find('-', 1);
     int first = 0, last = 0;
-    if (!read_int(item.substr(0, dash), first)) return {};
-    last = first;
-    if (dash != std::string::npos && !read_int(item.substr(dash + 1), last)) return {};
+    const std::optional<int> from = io::whole_integer(item.substr(0, dash));
+    const std::optional<int> to = dash == std::string::npos ? from : io::whole_integer(item.substr(dash + 1));
+    if (!from || !to) return {};
+    first = *from;
+    last = *to;
     if (!estimator::valid_model(first) || !estimator::valid_model(last) || last < first) return {};
     for (int m = first; m <= last; ++m) models.push_back(m);
   }
@@ -121,10 +100,10 @@ ComparerCall read_command_line(int argc, char** argv) {
   if (call.models.back() >= 14 && (!line.option("--k1") || !line.option("--k2")))
     line.wrong_call("models 14 to 18 fix the start of the curve through the two model constants: give --k1 and "
                     "--k2 (the age and height scales given to the preparer), or leave those models out with --models");
-  call.k1 = constant_option(line, "--k1");
-  call.k2 = constant_option(line, "--k2");
-  call.iteration_limit = count_option(line, "--iteration-limit", 100, 0);
-  call.jobs = count_option(line, "--jobs", 0, 1);
+  call.k1 = io::positive_option(line, "--k1", 1.0);
+  call.k2 = io::positive_option(line, "--k2", 1.0);
+  call.iteration_limit = io::integer_option(line, "--iteration-limit", 100, 0);
+  call.jobs = io::integer_option(line, "--jobs", 0, 1);
   return call;
 }
 

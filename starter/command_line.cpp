@@ -1,11 +1,11 @@
 #include "starter/command_line.hpp"
 
-#include <charconv>
 #include <cmath>
 
 #include "estimator/models/model_table.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
+#include "io/option_values.hpp"
 #include "starter/refusal.hpp"
 
 namespace starter {
@@ -68,26 +68,6 @@ Exit status:
   return spec;
 }
 
-int integer_option(const io::CommandLine& line, const std::string& name, int fallback, int lowest) {
-  const auto text = line.option(name);
-  if (!text) return fallback;
-  int value = 0;
-  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
-  if (error != std::errc() || end != text->data() + text->size() || value < lowest)
-    line.wrong_call(name + " takes an integer of at least " + std::to_string(lowest) + ", not " + io::quoted(*text));
-  return value;
-}
-
-double real_option(const io::CommandLine& line, const std::string& name, double fallback) {
-  const auto text = line.option(name);
-  if (!text) return fallback;
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
-  if (error != std::errc() || end != text->data() + text->size() || !std::isfinite(value) || !(value > 0.0))
-    line.wrong_call(name + " takes a positive number, not " + io::quoted(*text));
-  return value;
-}
-
 }  // namespace
 
 StarterCall read_command_line(int argc, char** argv) {
@@ -98,10 +78,11 @@ StarterCall read_command_line(int argc, char** argv) {
   call.control = line.file(3);
   const auto model = line.option("--model");
   if (!model) line.wrong_call("--model is required");
-  const auto [end, error] = std::from_chars(model->data(), model->data() + model->size(), call.model);
-  if (error != std::errc() || end != model->data() + model->size())
+  const std::optional<int> number = io::whole_integer(*model);
+  if (!number)
     line.wrong_call("--model takes a model number, 1 to " + std::to_string(estimator::kModelCount) + ", not " +
                     io::quoted(*model));
+  call.model = *number;
   if (!estimator::valid_model(call.model))
     refuse("model number " + std::to_string(call.model) + ": the models are numbered 1 to " +
            std::to_string(estimator::kModelCount));
@@ -109,15 +90,15 @@ StarterCall read_command_line(int argc, char** argv) {
     line.wrong_call("model " + std::to_string(call.model) +
                     " fixes the start of the curve through the two model constants: give --k1 and --k2 (the age "
                     "and height scales given to the preparer)");
-  call.k1 = real_option(line, "--k1", 1.0);
-  call.k2 = real_option(line, "--k2", 1.0);
+  call.k1 = io::positive_option(line, "--k1", 1.0);
+  call.k2 = io::positive_option(line, "--k2", 1.0);
   call.title = line.option("--title").value_or("");
   if (call.title.find('\n') != std::string::npos || call.title.size() > 80)
     line.wrong_call("--title takes one line of at most 80 characters");
-  call.iteration_limit = integer_option(line, "--iteration-limit", 100, 0);
-  call.mfreq = integer_option(line, "--monitor", 0, 0);
-  if (line.option("--tolerance")) call.tolerance = real_option(line, "--tolerance", 0.0);
-  call.sample = integer_option(line, "--sample", 2000, 1);
+  call.iteration_limit = io::integer_option(line, "--iteration-limit", 100, 0);
+  call.mfreq = io::integer_option(line, "--monitor", 0, 0);
+  if (line.option("--tolerance")) call.tolerance = io::positive_option(line, "--tolerance", 0.0);
+  call.sample = io::integer_option(line, "--sample", 2000, 1);
   return call;
 }
 
