@@ -37,7 +37,11 @@ void add_derivatives(const ProfileSettings& s, const estimator::Globals& globals
     for (int k = 0; k < nl; ++k) C(l, k) = hll[at(packed(l, k))];
   for (int i = 0; i < ng; ++i)
     for (int l = 0; l < nl; ++l) B(l, i) = hlg[at(i * nl + l)];
-  const GlobalMatrix reduced = B.transpose() * C.ldlt().solve(B);
+  // A plot whose locals ran to the end of their range has no curvature
+  // there to eliminate them with: its locals count as held.
+  const Eigen::LLT<LocalMatrix> factor(C);
+  GlobalMatrix reduced = GlobalMatrix::Zero(ng, ng);
+  if (factor.info() == Eigen::Success) reduced = B.transpose() * factor.solve(B);
   for (int i = 0; i < ng; ++i) {
     point.gradient(i) += ggrad[at(i)];
     point.gradient_magnitude(i) += std::fabs(ggrad[at(i)]);

@@ -32,12 +32,15 @@ std::string names_of(const ModelRoles& roles, const estimator::Globals* values) 
   return text;
 }
 
+// "Model 16 self-start: locals b / globals a_intercept a_slope c sigma_p sigma_e"
+// (at most 80 characters for every model).
 std::string default_title(const ModelRoles& roles) {
   const estimator::ModelNames& names = estimator::model_names(roles.model);
-  std::string locals(names.locals[0]);
-  if (roles.nl == 2) locals += ", " + std::string(names.locals[1]);
-  return "Model " + std::to_string(roles.model) + " from self-start values: locals " + locals + "; globals " +
-         names_of(roles, nullptr);
+  std::string title = "Model " + std::to_string(roles.model) + " self-start: locals";
+  for (int l = 0; l < roles.nl; ++l) title += " " + std::string(names.locals[static_cast<std::size_t>(l)]);
+  title += " / globals";
+  for (int i = 0; i < roles.ng; ++i) title += " " + std::string(names.globals[static_cast<std::size_t>(i)]);
+  return title;
 }
 
 // The curve's shape, then the deviations from its residuals.
