@@ -51,10 +51,16 @@ self_start() {
   local prefix=$1 model=$2 m seconds="" rss=0
   for _ in $(seq "$repeats"); do
     cp "$prefix.start" "$prefix.self.loc"
+    rm -f "$prefix.self.ctl"
     m=$("$B/bench/measure" /dev/null /dev/null -- "$B/starter" "$prefix.dat" "$prefix.self.loc" "$prefix.self.ctl" \
-        --model "$model")
+        --model "$model" 2>/dev/null)
     seconds=$(min "$(field seconds "$m")" "$seconds"); [ "$(field max_rss_kib "$m")" -gt "$rss" ] && rss=$(field max_rss_kib "$m")
   done
+  if [ ! -f "$prefix.self.ctl" ]; then
+    # Refused: the reason is the number of plots whose locals run away.
+    echo "$seconds $rss starter_refused:_$(($(wc -l < "$prefix.self.ctl.runaway.csv") - 1))_plots_run_away - -"
+    return
+  fi
   "$B/estimator" "$prefix.self.ctl" "$prefix.dat" "$prefix.self.loc" "$prefix.self.rep" --threads 2 \
     --json "$prefix.self.json" > /dev/null
   echo "$seconds $rss $(sed -n 's/^  "outcome": "\(.*\)",$/\1/p' "$prefix.self.json" | tr ' ' '_') \

@@ -3,12 +3,15 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "estimator/models/model_table.hpp"
 #include "starter/command_line.hpp"
 #include "starter/control_writer.hpp"
 #include "starter/deviations.hpp"
 #include "starter/identifiability.hpp"
+#include "io/csv_writer.hpp"
+#include "io/text_writer.hpp"
 #include "starter/locals_pass.hpp"
 #include "starter/plot_scan.hpp"
 #include "starter/pooled_curve.hpp"
@@ -80,6 +83,34 @@ double choose_tolerance(const StarterCall& call, const DataSummary& data, const 
   return meetable_tolerance(in);
 }
 
+// Every plot's locals computed; refused when some plot's rate runs away
+// (its locals could not converge, and hold up every other parameter in the
+// estimator), with the list of those plots beside the control file's name;
+// otherwise written into the records.
+LocalsPassResult start_every_plot(PlotFiles& files, const ProfileSettings& settings, const estimator::Globals& globals,
+                                  const std::string& control) {
+  const Spill spill = open_spill();
+  const std::string list = control + ".runaway.csv";
+  io::TextWriter out(list, "list of runaway plots");
+  const estimator::ModelNames& names = estimator::model_names(settings.roles.model);
+  std::vector<std::string> header = {"position", "id"};
+  for (int l = 0; l < settings.roles.nl; ++l) header.emplace_back(names.locals[static_cast<std::size_t>(l)]);
+  io::CsvWriter runaways(out, header);
+  const LocalsPassResult result = compute_start_locals(files, settings, globals, spill.get(), runaways);
+  if (result.runaway > 0) {
+    out.commit();
+    refuse("model " + std::to_string(settings.roles.model) + " cannot be started from these data: the best rate of " +
+           std::to_string(result.runaway) + (result.runaway == 1 ? " plot" : " plots") +
+           " lies beyond 1024 times the typical rate " + short_number(settings.rate_reference) +
+           " or below a 1024th of it, the first " + plot_name(result.first_runaway, result.first_runaway_id) +
+           ": such a plot never approaches an asymptote (or reached it before it was measured), its locals run away "
+           "and hold up the whole fit. The plots are listed in " + list +
+           "; drop them, or choose a model whose locals they can fix (a local asymptote: models 1 to 5, 14)");
+  }
+  write_start_locals(files, spill.get(), settings.roles.nl);
+  return result;
+}
+
 }  // namespace
 
 int run_starter(int argc, char** argv) {
@@ -102,7 +133,7 @@ int run_starter(int argc, char** argv) {
   check_identified(at_start, roles);
   check_deviations(data.sample, roles, globals);
 
-  const LocalsPassResult locals = write_start_locals(files, settings, globals);
+  const LocalsPassResult locals = start_every_plot(files, settings, globals, call.control);
   ControlContents control;
   control.title = call.title.empty() ? default_title(roles) : call.title;
   control.model = call.model;
@@ -121,9 +152,6 @@ int run_starter(int argc, char** argv) {
   std::printf("starting globals: %s\n", names_of(roles, &globals).c_str());
   std::printf("objective at the start: %s (log-likelihood %s); tolerance %s\n", control_number(locals.objective).c_str(),
               control_number(-0.5 * locals.objective).c_str(), control_number(control.tolerance).c_str());
-  if (locals.runaway > 0)
-    std::printf("%lld plots' rates ran to an end of their search range (the first: %s); their locals may run away\n",
-                static_cast<long long>(locals.runaway), plot_name(locals.first_runaway, locals.first_runaway_id).c_str());
   std::printf("wrote %s and the starting locals into %s\n", call.control.c_str(), call.locals.c_str());
   return 0;
 }

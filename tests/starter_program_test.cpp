@@ -49,22 +49,23 @@ std::string line_of(const std::string& text, int k) {
   return line;
 }
 
-// Every model: the control file has the model's counts, the number of plots
-// and the model line; the estimator takes it, and runs it to an end; the
-// records keep their identifiers and every byte after the model's locals.
+// Every model on the loblolly data: the control file has the model's counts,
+// the number of plots and the model line; the estimator takes it and
+// converges; the records keep their identifiers and every byte after the
+// model's locals.
 TEST(StarterProgram, EveryModelsControlFileIsOneTheEstimatorRuns) {
   for (int model = 1; model <= estimator::kModelCount; ++model) {
     SCOPED_TRACE(model);
     TempDir dir;
-    const Prepared p = prepare(dir, golden("model13/raw.txt"), "1 1 1 1 0 0 0\n0\n0\n");
+    const Prepared p = prepare(dir, golden("loblolly-model1/raw.txt"), "1 3 10 10 0 0 0\n0\n0\n");
     const std::vector<unsigned char> before = read_bytes(p.locals);
     const ProgramResult r =
-        run_starter({p.data, p.locals, dir / "control", "--model", std::to_string(model), "--k1", "1", "--k2", "10"});
+        run_starter({p.data, p.locals, dir / "control", "--model", std::to_string(model), "--k1", "10", "--k2", "10"});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto counts = estimator::model_counts(model);
     const std::string control = read_text(dir / "control");
-    EXPECT_EQ(line_of(control, 2), std::to_string(counts.ng) + " " + std::to_string(counts.nl) + " 20");
-    const std::string model_line = std::to_string(model) + " 1 10 ";
+    EXPECT_EQ(line_of(control, 2), std::to_string(counts.ng) + " " + std::to_string(counts.nl) + " 14");
+    const std::string model_line = std::to_string(model) + " 10 10 ";
     EXPECT_EQ(line_of(control, 6).substr(0, model_line.size()), model_line);
 
     const std::vector<unsigned char> after = read_bytes(p.locals);
@@ -77,9 +78,10 @@ TEST(StarterProgram, EveryModelsControlFileIsOneTheEstimatorRuns) {
 
     const nlohmann::json results = estimate(dir, dir / "control", p);
     EXPECT_EQ(results["model"]["number"], model);
-    EXPECT_EQ(results["plots"], 20);
+    EXPECT_EQ(results["plots"], 14);
     EXPECT_EQ(results["iteration_limit"], 100);
-    EXPECT_EQ(results["model"]["constants"], nlohmann::json::array({1.0, 10.0}));
+    EXPECT_EQ(results["model"]["constants"], nlohmann::json::array({10.0, 10.0}));
+    EXPECT_EQ(results["outcome"], "converged");
   }
 }
 
@@ -207,6 +209,15 @@ const std::vector<BadCase>& bad_cases() {
          return starter_on(d, p, {"--model", "4"});
        },
        1, "starter: model 4 cannot be identified from these data"},
+      {"S13",
+       [](const TempDir& d) {
+         // A plot growing as model 13's curve does when its rate goes to 0.
+         std::vector<TestPlot> p = good_plots();
+         p.push_back(plot(999, {1.0, 5.0, 9.0, 13.0, 17.0}, {0.05, 0.497, 1.15, 1.95, 2.86}));
+         return starter_on(d, p, {"--model", "13"});
+       },
+       1, "model 13 cannot be started from these data: the best rate of 1 plot lies beyond 1024 times the typical "
+          "rate"},
   };
   return all;
 }
@@ -227,13 +238,17 @@ TEST_P(StarterBadInput, GetsItsStatusAndMessageAndWritesNothing) {
   EXPECT_NE(r.err.find(c.message), std::string::npos) << "[" << r.err << "]";
   EXPECT_FALSE(fs::exists(dir / "start"));
   for (const auto& [path, bytes] : locals) EXPECT_EQ(read_bytes(path), bytes) << path;
+  if (c.row == std::string("S13")) {
+    EXPECT_NE(r.err.find("first plot 13 (ID 999)"), std::string::npos);
+    EXPECT_EQ(read_text(dir / "start.runaway.csv").substr(0, 23), "position,id,a,b\n13,999,");
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, StarterBadInput, ::testing::Range<std::size_t>(0, 12),
+INSTANTIATE_TEST_SUITE_P(Rows, StarterBadInput, ::testing::Range<std::size_t>(0, 13),
                          [](const ::testing::TestParamInfo<std::size_t>& info) {
                            return std::string(bad_cases()[info.param].row);
                          });
 
-TEST(StarterBadInputTable, EveryRowHasACase) { EXPECT_EQ(bad_cases().size(), 12u); }
+TEST(StarterBadInputTable, EveryRowHasACase) { EXPECT_EQ(bad_cases().size(), 13u); }
 
 }  // namespace
