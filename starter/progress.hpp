@@ -11,8 +11,10 @@ namespace starter {
 class Progress {
  public:
   Progress(std::string what, std::int64_t total) : what_(std::move(what)), total_(total) {}
+  // Whether passes over `total` plots are long enough to report.
+  static bool reports(std::int64_t total) { return total >= kMinimum; }
   void at(std::int64_t done) {
-    if (total_ < kMinimum || done * 10 / total_ == (done - 1) * 10 / total_) return;
+    if (!reports(total_) || done * 10 / total_ == (done - 1) * 10 / total_) return;
     std::fprintf(stderr, "starter: %s: %lld of %lld plots\n", what_.c_str(), static_cast<long long>(done),
                  static_cast<long long>(total_));
   }

@@ -6,15 +6,16 @@
 #include <vector>
 
 #include "estimator/models/model_table.hpp"
+#include "io/csv_writer.hpp"
+#include "io/text_writer.hpp"
 #include "starter/command_line.hpp"
 #include "starter/control_writer.hpp"
 #include "starter/deviations.hpp"
 #include "starter/identifiability.hpp"
-#include "io/csv_writer.hpp"
-#include "io/text_writer.hpp"
 #include "starter/locals_pass.hpp"
 #include "starter/plot_scan.hpp"
 #include "starter/pooled_curve.hpp"
+#include "starter/progress.hpp"
 #include "starter/refusal.hpp"
 #include "starter/sample_fit.hpp"
 #include "starter/start_point.hpp"
@@ -111,6 +112,17 @@ LocalsPassResult start_every_plot(PlotFiles& files, const ProfileSettings& setti
   return result;
 }
 
+void print_summary(const StarterCall& call, const DataSummary& data, const SampleFit& fit,
+                   const estimator::Globals& globals, double objective, double tolerance) {
+  std::printf("model %d: %lld plots, %lld measurements; globals fitted on %zu plots in %d BFGS iterations\n",
+              call.model, static_cast<long long>(data.plots), static_cast<long long>(data.measurements),
+              data.sample.size(), fit.iterations);
+  std::printf("starting globals: %s\n", names_of(model_roles(call.model), &globals).c_str());
+  std::printf("objective at the start: %s (log-likelihood %s); tolerance %s\n", control_number(objective).c_str(),
+              control_number(-0.5 * objective).c_str(), control_number(tolerance).c_str());
+  std::printf("wrote %s and the starting locals into %s\n", call.control.c_str(), call.locals.c_str());
+}
+
 }  // namespace
 
 int run_starter(int argc, char** argv) {
@@ -120,6 +132,8 @@ int run_starter(int argc, char** argv) {
   PlotFiles files(call.data, call.locals);
   const DataSummary data = scan_plots(files, roles, call.sample);
 
+  if (Progress::reports(data.plots))
+    std::fprintf(stderr, "starter: fitting the globals on %zu plots\n", data.sample.size());
   CurveShape shape;
   const estimator::Globals first = first_globals(data, roles, esde, shape);
   const ProfileSettings settings{roles, esde, shape.b};
@@ -146,13 +160,7 @@ int run_starter(int argc, char** argv) {
   control.globals = globals;
   write_control_file(call.control, control);
 
-  std::printf("model %d: %lld plots, %lld measurements; globals fitted on %zu plots in %d BFGS iterations\n",
-              call.model, static_cast<long long>(data.plots), static_cast<long long>(data.measurements),
-              data.sample.size(), fit.iterations);
-  std::printf("starting globals: %s\n", names_of(roles, &globals).c_str());
-  std::printf("objective at the start: %s (log-likelihood %s); tolerance %s\n", control_number(locals.objective).c_str(),
-              control_number(-0.5 * locals.objective).c_str(), control_number(control.tolerance).c_str());
-  std::printf("wrote %s and the starting locals into %s\n", call.control.c_str(), call.locals.c_str());
+  print_summary(call, data, fit, globals, locals.objective, control.tolerance);
   return 0;
 }
 
