@@ -13,18 +13,12 @@ np=${2:-100000}
 models=${3:-1 13}
 repeats=${REPEATS:-5}
 
-scripts/install-deps.sh test
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DGROWTH_BENCH=ON -DGROWTH_TESTS=OFF >/dev/null
-cmake --build build-bench --parallel 2 >/dev/null
-B=$PWD/build-bench
-work=$(mktemp -d "${TMPDIR:-/tmp}/growthfit-compare-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/common.sh
+bench_setup compare
 git archive "$rev" | tar -x -C "$work" --one-top-level=old
 cmake -S "$work/old" -B "$work/old-build" -DCMAKE_BUILD_TYPE=Release -DGROWTH_TESTS=OFF >/dev/null
 cmake --build "$work/old-build" --parallel 2 --target estimator >/dev/null
 
-field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p" <<<"$2"; }
-min() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
 
 # per_iteration ESTIMATOR PREFIX THREADS: the median gap between iteration
 # summaries of a 5-iteration run.

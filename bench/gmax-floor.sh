@@ -19,11 +19,8 @@ cases=("$@")
 [ ${#cases[@]} -eq 0 ] && cases=(1:1000:10 1:10000:10 1:100000:10 13:1000:10 13:10000:10 13:100000:10
                                   1:10000:6 1:100000:6 1:10000:20 1:100000:20)
 iterations=${ITERATIONS:-12}
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DGROWTH_BENCH=ON -DGROWTH_TESTS=OFF >/dev/null
-cmake --build build-bench --parallel 2 >/dev/null
-B=$PWD/build-bench
-work=$(mktemp -d "${TMPDIR:-/tmp}/growthfit-gmax-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/common.sh
+bench_setup gmax
 
 gmaxes() { sed -n 's/.*GMAX= *\([^ ]*\) .*/\1/p' "$1"; }
 

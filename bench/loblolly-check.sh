@@ -9,11 +9,8 @@
 #   bench/loblolly-check.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DGROWTH_BENCH=ON -DGROWTH_TESTS=OFF >/dev/null
-cmake --build build-bench --parallel 2 >/dev/null
-B=$PWD/build-bench
-work=$(mktemp -d "${TMPDIR:-/tmp}/growthfit-loblolly-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/common.sh
+bench_setup loblolly
 raw=examples/loblolly/loblolly.txt
 
 "$B/preparer" "$raw" "$work/lob.dat" "$work/lob.loc" <<<$'1 3 10 10 0 0 0\n0\n0' > /dev/null

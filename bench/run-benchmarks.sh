@@ -16,18 +16,12 @@ cd "$(dirname "$0")/.."
 sizes=("$@")
 [ ${#sizes[@]} -eq 0 ] && sizes=(1000 10000 100000 1000000)
 
-scripts/install-deps.sh test
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DGROWTH_BENCH=ON -DGROWTH_TESTS=OFF >/dev/null
-cmake --build build-bench --parallel 2 >/dev/null
-B=$PWD/build-bench
-work=$(mktemp -d "${TMPDIR:-/tmp}/growthfit-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/common.sh
+bench_setup bench
 
-field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
 repeats=${REPEATS:-5}
 
-min() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
 
 # fit_once PREFIX THREADS -> "seconds-per-iteration rss trials" for one run of
 # 5 iterations; the time of an iteration is the median gap between the
@@ -110,6 +104,8 @@ for model in 1 13; do
   done
 done
 
+# The projector's section (bench/run-projector-benchmarks.sh) is kept.
+projector_section=$(sed -n '/^<!-- projector -->/,/^<!-- \/projector -->/p' bench/RESULTS.md 2>/dev/null || true)
 {
   echo "# Benchmark results"
   echo
@@ -147,5 +143,6 @@ done
   echo "| model | plots | starter s | RSS | 1 thread s/iter | ratio | tolerance | outcome | iterations |"
   echo "|---|---|---|---|---|---|---|---|---|"
   printf '%s\n' "${self_results[@]}"
+  if [ -n "$projector_section" ]; then printf '\n%s\n' "$projector_section"; fi
 } > bench/RESULTS.md
 echo "written bench/RESULTS.md"

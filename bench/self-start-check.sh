@@ -13,11 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 plots=${1:-300}
 seed=${2:-11}
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DGROWTH_BENCH=ON -DGROWTH_TESTS=OFF >/dev/null
-cmake --build build-bench --parallel 2 >/dev/null
-B=$PWD/build-bench
-work=$(mktemp -d "${TMPDIR:-/tmp}/growthfit-selfstart-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/common.sh
+bench_setup selfstart
 
 # True parameters of each model, in the scaled units of the data file (ages 1
 # to about 24, asymptotes near 3): globals, then each local's mean:sd.

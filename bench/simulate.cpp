@@ -4,8 +4,11 @@
 //   simulate --prefix P --plots N --model M --globals g1,g2,... --locals m1:s1,...
 //            [--measurements 10] [--max-measurements N] [--first-age 1] [--spacing 2] [--seed 1]
 //            [--k1 1] [--k2 1] [--mfreq 0] [--itlim 50] [--tol 1e-8]
+//            [--truth-ages t1,t2,...]
 //
-// Writes P.txt (raw data), P.answers and P.ctl.
+// Writes P.txt (raw data), P.answers and P.ctl; with --truth-ages also
+// P.truth (identifier, age, true height at each truth age) and P.locals
+// (identifier and the plot's drawn locals: a parameter text file).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +31,7 @@ std::vector<double> numbers(const std::string& list) {
 [[noreturn]] void usage(const char* why) {
   std::fprintf(stderr, "simulate: %s\nusage: simulate --prefix P --plots N --model M --globals g1,... --locals mean:sd,...\n"
                        "       [--measurements n] [--max-measurements n] [--first-age t] [--spacing d] [--seed s] [--k1 x] [--k2 x]\n"
-                       "       [--mfreq n] [--itlim n] [--tol x]\n", why);
+                       "       [--mfreq n] [--itlim n] [--tol x] [--truth-ages t1,...]\n", why);
   std::exit(2);
 }
 
@@ -62,6 +65,7 @@ int main(int argc, char** argv) {
     else if (key == "--mfreq") settings.mfreq = std::stoi(value);
     else if (key == "--itlim") settings.itlim = std::stoi(value);
     else if (key == "--tol") settings.tol = std::stod(value);
+    else if (key == "--truth-ages") settings.truth_ages = numbers(value);
     else usage(("unknown option " + key).c_str());
   }
   if (prefix.empty()) usage("--prefix is required");
@@ -70,7 +74,14 @@ int main(int argc, char** argv) {
     if (!raw) usage("cannot write the raw data file");
     static char buffer[1 << 20];
     std::setvbuf(raw.get(), buffer, _IOFBF, sizeof buffer);
-    bench::write_raw_data(settings, raw.get());
+    using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+    File heights(nullptr, std::fclose), locals(nullptr, std::fclose);
+    if (!settings.truth_ages.empty()) {
+      heights.reset(std::fopen((prefix + ".truth").c_str(), "w"));
+      locals.reset(std::fopen((prefix + ".locals").c_str(), "w"));
+      if (!heights || !locals) usage("cannot write the truth files");
+    }
+    bench::write_raw_data(settings, raw.get(), {heights.get(), locals.get()});
     std::ofstream(prefix + ".answers") << bench::preparer_answers(settings);
     std::ofstream(prefix + ".ctl") << bench::control_file(settings);
   } catch (const std::exception& e) {

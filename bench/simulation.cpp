@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <sstream>
 #include <stdexcept>
@@ -43,9 +44,19 @@ class Random {
   bool spare_ready_ = false;
 };
 
+void write_truth(const TruthFiles& truth, long long id, const std::vector<double>& ages,
+                 const std::vector<double>& heights, const estimator::Locals& locals, std::size_t nl) {
+  for (std::size_t k = 0; truth.heights && k < ages.size(); ++k)
+    std::fprintf(truth.heights, "%lld %.17g %.17g\n", id, ages[k], heights[k]);
+  if (!truth.locals) return;
+  std::fprintf(truth.locals, "%lld", id);
+  for (std::size_t l = 0; l < nl; ++l) std::fprintf(truth.locals, " %.17g", locals[l]);
+  std::fprintf(truth.locals, "\n");
+}
+
 }  // namespace
 
-void write_raw_data(const SimulationSettings& settings, std::FILE* out) {
+void write_raw_data(const SimulationSettings& settings, std::FILE* out, const TruthFiles& truth) {
   if (!estimator::valid_model(settings.model)) throw std::invalid_argument("model number must be 1 to 18");
   const auto counts = estimator::model_counts(settings.model);
   if (static_cast<int>(settings.globals.size()) != counts.ng || static_cast<int>(settings.locals.size()) != counts.nl)
@@ -55,10 +66,13 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out) {
   estimator::Globals globals{};
   for (std::size_t i = 0; i < settings.globals.size(); ++i) globals[i] = settings.globals[i];
 
+  if (!std::is_sorted(settings.truth_ages.begin(), settings.truth_ages.end()))
+    throw std::invalid_argument("the truth ages must be in increasing order");
   Random random(settings.seed);
   const int most = std::max(settings.measurements, settings.max_measurements);
   std::vector<double> ages(static_cast<std::size_t>(most));
   std::vector<double> heights(ages.size());
+  std::vector<double> true_heights(settings.truth_ages.size());
   for (long long p = 0; p < settings.plots; ++p) {
     const int measurements =
         most > settings.measurements
@@ -83,8 +97,21 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out) {
       double t_prev = t0;
       bool positive = true;
       const double offset = settings.spacing * 0.25 * static_cast<double>(p % 4);
+      // The true state at the truth ages up to `until`, drawn in age order with the measurements'.
+      std::size_t next_truth = 0;
+      auto draw_truth = [&](double until) {
+        for (; next_truth < true_heights.size() && settings.truth_ages[next_truth] < until; ++next_truth) {
+          const double e = std::exp(-b * (settings.truth_ages[next_truth] - t_prev));
+          state = e * state + std::sqrt(vp * (1.0 - e * e)) * random.normal();
+          const double base = c * state + ac;
+          true_heights[next_truth] = std::pow(base, 1.0 / c);
+          positive &= base > 0.0 && std::isfinite(true_heights[next_truth]);
+          t_prev = settings.truth_ages[next_truth];
+        }
+      };
       for (int i = 0; i < measurements; ++i) {
         const double t = settings.first_age + offset + settings.spacing * i;
+        draw_truth(t);
         const double e = std::exp(-b * (t - t_prev));
         state = e * state + std::sqrt(vp * (1.0 - e * e)) * random.normal();
         const double base = c * (state + std::sqrt(ve) * random.normal()) + ac;
@@ -94,9 +121,11 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out) {
         heights[static_cast<std::size_t>(i)] = h;
         t_prev = t;
       }
+      draw_truth(std::numeric_limits<double>::infinity());
       if (!positive) continue;
       for (int i = 0; i < measurements; ++i)
         std::fprintf(out, "%lld %.10g %.10g\n", p + 1, ages[static_cast<std::size_t>(i)], heights[static_cast<std::size_t>(i)]);
+      write_truth(truth, p + 1, settings.truth_ages, true_heights, locals, settings.locals.size());
       break;
     }
   }

@@ -20,6 +20,9 @@ struct SimulationSettings {
   // When above `measurements`: each plot draws its number of measurements
   // uniformly from measurements .. max_measurements.
   int max_measurements = 0;
+  // Ages (the same for every plot, at or after the start age) at which the
+  // true heights, without measurement error, are written to a truth file.
+  std::vector<double> truth_ages;
   double first_age = 1.0;
   double spacing = 2.0;
   std::uint64_t seed = 1;
@@ -31,8 +34,17 @@ struct SimulationSettings {
   double tol = 1e-8;
 };
 
-// Writes the raw data file: one "identifier age height" line per measurement.
-void write_raw_data(const SimulationSettings& settings, std::FILE* out);
+// Where the truth goes: "identifier age true-height" lines at the truth ages,
+// and "identifier local1 local2 ..." lines of every plot's drawn locals (a
+// parameter text file for the preparer).
+struct TruthFiles {
+  std::FILE* heights = nullptr;
+  std::FILE* locals = nullptr;
+};
+
+// Writes the raw data file: one "identifier age height" line per measurement;
+// and the truth when asked. Without truth ages the data do not change.
+void write_raw_data(const SimulationSettings& settings, std::FILE* out, const TruthFiles& truth = {});
 // The preparer's answers (scales 1, no parameter file, starting locals at
 // their means) and the estimator's control file (starting globals at the truth).
 std::string preparer_answers(const SimulationSettings& settings);

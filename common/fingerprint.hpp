@@ -40,7 +40,6 @@ class Fingerprint {
     add_i32(id);
     for (int i = 0; i < nl; ++i) add_f64(locals[i]);
   }
-  std::uint64_t value() const { return hash_; }
   std::string hex() const {
     static const char digits[] = "0123456789abcdef";
     std::string s(16, '0');

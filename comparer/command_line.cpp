@@ -12,8 +12,8 @@
 namespace comparer {
 namespace {
 
-const io::ProgramSpec& program_spec() {
-  static const io::ProgramSpec spec{
+const io::ProgramInterface& program_interface() {
+  static const io::ProgramInterface interface{
       "comparer",
       "comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X] [--iteration-limit N] [--jobs N]",
       R"(usage: comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X] [options]
@@ -59,7 +59,7 @@ Exit status:
       {"data file", "local-parameter file", "results folder"},
       3,
       {{"--models"}, {"--k1"}, {"--k2"}, {"--iteration-limit"}, {"--jobs"}}};
-  return spec;
+  return interface;
 }
 
 }  // namespace
@@ -88,7 +88,7 @@ std::vector<int> parse_model_list(const std::string& text) {
 }
 
 ComparerCall read_command_line(int argc, char** argv) {
-  const io::CommandLine line(argc, argv, program_spec());
+  const io::CommandLine line(argc, argv, program_interface());
   ComparerCall call;
   call.data = line.file(1);
   call.locals = line.file(2);

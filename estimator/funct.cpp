@@ -1,11 +1,10 @@
-// The plot objective by the innovations recursion. On the power scale
-// Y = (h^c - a^c) / c the state decays at rate b towards 0 from the start
-// level at the start age; R is the error of predicting a measurement from the
-// earlier ones and V its variance. The operations keep the order and grouping
-// below so that results repeat to the last bit.
+// The plot objective, minus twice the log-likelihood of a plot's heights:
+//   f = n ln(2 pi) + sum_i (ln V_i + R_i^2 / V_i) + 2 (1 - c) ln(h_1 ... h_n)
+// with the innovations R_i and their variances V_i of the recursion.
 #include <cmath>
 #include <limits>
 
+#include "estimator/innovations.hpp"
 #include "estimator/likelihood.hpp"
 
 namespace estimator {
@@ -28,42 +27,19 @@ double log_sum(int n, const double* h) {
 }  // namespace
 
 double funct(const Curve& curve, int n, const double* t, const double* h) {
-  const double a = curve[0], b = curve[1], c = curve[2];
-  const double t0 = curve[6], y0 = curve[7];
   double f = n * kLog2Pi;
-  const double vs = curve[3] * curve[3];
-  const double vp = curve[4] * curve[4];
-  const double ve = curve[5] * curve[5];
-  const double A = std::pow(a, c);
-
-  // First measurement, linked to the start of the curve.
-  double E = std::exp((t0 - t[0]) * b);
-  double G = E * E;
-  double Y = (std::pow(h[0], c) - A) / c;
-  double V = vs * G + ((1.0 - G) * vp + ve);
-  double R = Y - ((y0 - A) / c) * E;
-  f = f + R * R / V + std::log(V);
-  double P = h[0];
-  bool product_in_range = in_range(P);
-
-  // Each later measurement, linked to the one before it.
-  for (int i = 1; i < n; ++i) {
-    E = std::exp((t[i - 1] - t[i]) * b);
-    G = E * E;
-    const double y_prev = Y;
-    Y = (std::pow(h[i], c) - A) / c;
-    const double theta = -(E * ve) / V;
-    V = ve * G + ((1.0 - G) * vp + ve) - theta * (-(E * ve));
-    R = (Y - y_prev * E) - theta * R;
-    f = f + R * R / V + std::log(V);
-    P = P * h[i];
-    product_in_range = product_in_range && in_range(P);
-  }
+  innovations(curve, n, t, h, [&f](double R, double V) { f = f + R * R / V + std::log(V); });
   // Change of variables from transformed heights to heights: the log of the
   // product of the heights, or the sum of their logs where the product left
   // the range of normal doubles (99 heights of 2700 overflow it).
+  double P = h[0];
+  bool product_in_range = in_range(P);
+  for (int i = 1; i < n; ++i) {
+    P = P * h[i];
+    product_in_range = product_in_range && in_range(P);
+  }
   const double log_product = product_in_range ? std::log(P) : log_sum(n, h);
-  return f + log_product * (2.0 * (1.0 - c));
+  return f + log_product * (2.0 * (1.0 - curve[2]));
 }
 
 }  // namespace estimator

@@ -23,8 +23,8 @@ namespace {
 
 constexpr int kMaxThreads = 256;
 
-const io::ProgramSpec& program_spec() {
-  static const io::ProgramSpec spec{
+const io::ProgramInterface& program_interface() {
+  static const io::ProgramInterface interface{
       "estimator",
       "estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N]",
       R"(usage: estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N]
@@ -65,7 +65,7 @@ Exit status:
       {"control file", "data file", "local-parameter file", "report file"},
       4,
       {{"--json"}, {"--plots"}, {"--threads"}}};
-  return spec;
+  return interface;
 }
 
 void check_sizes(const ControlFile& c, const std::string& control_name) {
@@ -162,7 +162,7 @@ ControlFile read_control(const std::string& path) {
 }  // namespace
 
 int run_estimator(int argc, char** argv) {
-  const io::CommandLine command(argc, argv, program_spec());
+  const io::CommandLine command(argc, argv, program_interface());
   const RunFiles names{command.file(1), command.file(2), command.file(3), command.file(4)};
   const int threads = thread_count(command);
   const ControlFile control = read_control(names.control);

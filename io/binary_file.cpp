@@ -29,13 +29,23 @@ int open_file(const std::string& path, const std::string& role, int flags) {
   return fd;
 }
 
+int open_flags(DirectAccessFile::Mode mode) {
+  switch (mode) {
+    case DirectAccessFile::Mode::create: return O_RDWR | O_CREAT;
+    case DirectAccessFile::Mode::read_only: return O_RDONLY;
+    case DirectAccessFile::Mode::read_write_existing: break;
+  }
+  return O_RDWR;
+}
+
 std::string named(const std::string& role, const std::string& path) { return role + " '" + path + "'"; }
 
 // Two programs that rewrite one file's records would corrupt each other's
-// work: the file is locked for the life of its handle, and a second writer is
-// refused at once.
-void lock_for_writing(int fd, const std::string& role) {
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return;
+// work, and a reader would see records half rewritten: the file is locked for
+// the life of its handle (shared by readers, exclusive for a writer), and a
+// program that cannot have its lock at once is refused.
+void lock(int fd, const std::string& role, bool exclusive) {
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return;
   const int error = errno;
   ::close(fd);
   if (error == EWOULDBLOCK)
@@ -178,11 +188,12 @@ void SequentialWriter::finish() {
 
 DirectAccessFile::DirectAccessFile(const std::string& path, std::string role, int record_length, Mode mode,
                                    int block_records)
-    : fd_(open_file(path, role, mode == Mode::create ? (O_RDWR | O_CREAT) : O_RDWR)),
+    : fd_(open_file(path, role, open_flags(mode))),
       role_(named(role, path)),
+      read_only_(mode == Mode::read_only),
       record_length_(record_length),
       block_records_(block_records) {
-  lock_for_writing(fd_, role_);
+  lock(fd_, role_, !read_only_);
   struct stat st {};
   if (::fstat(fd_, &st) != 0) fail("cannot examine the " + role_ + ": " + std::strerror(errno));
   size_ = st.st_size;
@@ -266,7 +277,8 @@ void DirectAccessFile::read(std::int64_t record, unsigned char* dst) {
 }
 
 void DirectAccessFile::write(std::int64_t record, const unsigned char* src, int count) {
-  if (record < 1) fail(role_ + ": record " + std::to_string(record) + " cannot be written");
+  if (record < 1 || read_only_) fail(role_ + ": record " + std::to_string(record) + " cannot be written" +
+                                     (read_only_ ? " (the file is open for reading only)" : ""));
   CachedBlock* c = nullptr;
   unsigned char* p = slot(record, c);
   std::memcpy(p, src, static_cast<std::size_t>(count));
@@ -284,6 +296,7 @@ void DirectAccessFile::write(std::int64_t record, const unsigned char* src, int 
 }
 
 void DirectAccessFile::truncate(std::int64_t records) {
+  if (read_only_) fail(role_ + " cannot be shortened: the file is open for reading only");
   flush();
   for (CachedBlock& c : cache_) c.block = -1;
   const std::int64_t size = records * record_length_;

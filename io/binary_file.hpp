@@ -63,7 +63,6 @@ class SequentialWriter {
   void write_record(const unsigned char* payload, std::int32_t length);
   // Writes out what is buffered and cuts the file after the last record.
   void finish();
-  std::int64_t bytes_written() const { return written_; }
 
  private:
   void flush();
@@ -84,7 +83,9 @@ class SequentialWriter {
 // the block leaves the cache, on flush(), and on destruction.
 class DirectAccessFile {
  public:
-  enum class Mode { read_write_existing, create };
+  // read_only: an existing file opened without write permission; write()
+  // and truncate() refuse.
+  enum class Mode { read_write_existing, create, read_only };
   DirectAccessFile(const std::string& path, std::string role, int record_length, Mode mode,
                    int block_records = kDefaultBlockRecords);
   ~DirectAccessFile();
@@ -121,6 +122,7 @@ class DirectAccessFile {
 
   int fd_ = -1;
   std::string role_;
+  bool read_only_;
   int record_length_;
   std::int64_t size_ = 0;  // bytes in the file, counting changes not yet written
   std::int64_t block_records_;

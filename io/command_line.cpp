@@ -18,15 +18,15 @@ bool is_option(const std::string& arg) { return arg.size() > 1 && arg[0] == '-';
 
 }  // namespace
 
-CommandLine::CommandLine(int argc, char** argv, const ProgramSpec& spec) : spec_(spec) {
+CommandLine::CommandLine(int argc, char** argv, const ProgramInterface& interface) : interface_(interface) {
   for (int k = 1; k < argc; ++k) {
     const std::string arg = argv[k];
     if (arg == "--help" || arg == "-h") {
-      std::fputs(spec.help.c_str(), stdout);
+      std::fputs(interface.help.c_str(), stdout);
       throw Stop{0, ""};
     }
     if (arg == "--version") {
-      std::printf("%s (growthfit) %s\n", spec.program.c_str(), version());
+      std::printf("%s (growthfit) %s\n", interface.program.c_str(), version());
       throw Stop{0, ""};
     }
   }
@@ -34,14 +34,14 @@ CommandLine::CommandLine(int argc, char** argv, const ProgramSpec& spec) : spec_
     const std::string arg = argv[k];
     if (!is_option(arg)) {
       if (!options_.empty()) wrong_call("argument " + quoted(arg) + " after the options: file names come first");
-      if (positionals_.size() == spec.positionals.size())
-        wrong_call("unexpected argument " + quoted(arg) + " (at most " + std::to_string(spec.positionals.size()) +
+      if (positionals_.size() == interface.positionals.size())
+        wrong_call("unexpected argument " + quoted(arg) + " (at most " + std::to_string(interface.positionals.size()) +
                    " file names)");
       positionals_.push_back(arg);
       continue;
     }
-    const OptionSpec* known = nullptr;
-    for (const OptionSpec& o : spec.options)
+    const OptionInterface* known = nullptr;
+    for (const OptionInterface& o : interface.options)
       if (o.name == arg) known = &o;
     if (known == nullptr) wrong_call("unknown option " + quoted(arg));
     if (options_.count(arg) != 0) wrong_call("option " + arg + " given twice");
@@ -52,11 +52,11 @@ CommandLine::CommandLine(int argc, char** argv, const ProgramSpec& spec) : spec_
     if (k + 1 >= argc || std::string(argv[k + 1]).empty()) wrong_call("option " + arg + " needs a value");
     options_[arg] = argv[++k];
   }
-  if (static_cast<int>(positionals_.size()) < spec.required) file(static_cast<int>(positionals_.size()) + 1);
+  if (static_cast<int>(positionals_.size()) < interface.required) file(static_cast<int>(positionals_.size()) + 1);
 }
 
 std::string CommandLine::file(int k) const {
-  const std::string& what = spec_.positionals[static_cast<std::size_t>(k - 1)];
+  const std::string& what = interface_.positionals[static_cast<std::size_t>(k - 1)];
   if (!has_file(k)) wrong_call("missing argument " + std::to_string(k) + ": the " + what);
   std::string name = positionals_[static_cast<std::size_t>(k - 1)];
   while (!name.empty() && name.back() == ' ') name.pop_back();
@@ -71,7 +71,7 @@ std::optional<std::string> CommandLine::option(const std::string& name) const {
 }
 
 void CommandLine::wrong_call(const std::string& problem) const {
-  fail(problem + "\nusage: " + spec_.usage + "\n(" + spec_.program + " --help tells more)");
+  fail(problem + "\nusage: " + interface_.usage + "\n(" + interface_.program + " --help tells more)");
 }
 
 }  // namespace io

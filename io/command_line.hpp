@@ -13,18 +13,18 @@
 
 namespace io {
 
-struct OptionSpec {
+struct OptionInterface {
   std::string name;        // "--json"
   bool takes_value = true;
 };
 
-struct ProgramSpec {
+struct ProgramInterface {
   std::string program;                     // "estimator"
   std::string usage;                       // one-line synopsis after "usage: "
   std::string help;                        // full help text (arguments, options, environment, exit statuses)
   std::vector<std::string> positionals;    // what each positional argument is, e.g. "control file"
   int required = 0;                        // how many of them must be given
-  std::vector<OptionSpec> options;
+  std::vector<OptionInterface> options;
 };
 
 // Version of the programs, e.g. "1.1.0".
@@ -33,7 +33,7 @@ const char* version();
 class CommandLine {
  public:
   // Throws Stop{0} after --help or --version, IoError (status 2) on a wrong call.
-  CommandLine(int argc, char** argv, const ProgramSpec& spec);
+  CommandLine(int argc, char** argv, const ProgramInterface& interface);
 
   // Positional argument k (from 1), trailing blanks removed; a missing or empty
   // one is a wrong call naming what it is.
@@ -46,7 +46,7 @@ class CommandLine {
   [[noreturn]] void wrong_call(const std::string& problem) const;
 
  private:
-  const ProgramSpec& spec_;
+  const ProgramInterface& interface_;
   std::vector<std::string> positionals_;
   std::map<std::string, std::string> options_;
 };

@@ -42,15 +42,6 @@ int run_program(const char* program, int (*body)(int, char**), int argc, char** 
   return status;
 }
 
-std::string file_argument(int argc, char** argv, int k, const char* what, const char* usage) {
-  if (k >= argc)
-    fail("missing argument " + std::to_string(k) + ": the " + what + " (usage: " + usage + ")");
-  std::string name = argv[k];
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  if (name.empty()) fail("argument " + std::to_string(k) + " (the " + what + ") is empty");
-  return name;
-}
-
 std::string quoted(const std::string& token) {
   std::string out = "\"";
   for (unsigned char ch : token) {

@@ -38,10 +38,6 @@ class IoError : public std::runtime_error {
 // the console before returning.
 int run_program(const char* program, int (*body)(int, char**), int argc, char** argv);
 
-// File name k of the command line, taken whole with trailing blanks removed;
-// a missing or empty one ends the run with a diagnostic naming `what`.
-std::string file_argument(int argc, char** argv, int k, const char* what, const char* usage);
-
 // Quoted, printable form of a token for diagnostics.
 std::string quoted(const std::string& token);
 

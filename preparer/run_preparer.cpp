@@ -12,8 +12,8 @@
 namespace preparer {
 namespace {
 
-const io::ProgramSpec& program_spec() {
-  static const io::ProgramSpec spec{
+const io::ProgramInterface& program_interface() {
+  static const io::ProgramInterface interface{
       "preparer",
       "preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS",
       R"(usage: preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS
@@ -52,13 +52,13 @@ Exit status:
       {"raw data file", "data file", "local-parameter file", "parameter text file"},
       3,
       {}};
-  return spec;
+  return interface;
 }
 
 }  // namespace
 
 int run_preparer(int argc, char** argv, io::FreeFormReader& answer_input) {
-  const io::CommandLine command(argc, argv, program_spec());
+  const io::CommandLine command(argc, argv, program_interface());
   common::StartRecord record{};
   io::FreeFormReader raw(command.file(1), "raw data file");
   io::SequentialWriter data(command.file(2), "data file");

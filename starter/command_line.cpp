@@ -11,8 +11,8 @@
 namespace starter {
 namespace {
 
-const io::ProgramSpec& program_spec() {
-  static const io::ProgramSpec spec{
+const io::ProgramInterface& program_interface() {
+  static const io::ProgramInterface interface{
       "starter",
       "starter DATA LOCALS CONTROL --model M [--k1 X --k2 X] [--title TEXT] [--iteration-limit N] [--monitor N] "
       "[--tolerance X] [--sample N]",
@@ -65,13 +65,13 @@ Exit status:
       3,
       {{"--model"}, {"--k1"}, {"--k2"}, {"--title"}, {"--iteration-limit"}, {"--monitor"}, {"--tolerance"},
        {"--sample"}}};
-  return spec;
+  return interface;
 }
 
 }  // namespace
 
 StarterCall read_command_line(int argc, char** argv) {
-  const io::CommandLine line(argc, argv, program_spec());
+  const io::CommandLine line(argc, argv, program_interface());
   StarterCall call;
   call.data = line.file(1);
   call.locals = line.file(2);

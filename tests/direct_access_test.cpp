@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "io/byte_order.hpp"
 #include "io/binary_file.hpp"
 #include "io/errors.hpp"
@@ -75,6 +77,13 @@ TEST(DirectAccessFile, SecondWriterIsRefusedWhileTheFirstHoldsTheFile) {
           << e.what();
     }
   }
+  {
+    // Readers share the file; a writer waits for none of them and is refused.
+    io::DirectAccessFile reader(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_only);
+    io::DirectAccessFile other_reader(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_only);
+    EXPECT_THROW(io::DirectAccessFile(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_write_existing),
+                 io::IoError);
+  }
   io::DirectAccessFile again(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_write_existing);
 }
 
@@ -134,6 +143,36 @@ TEST(LargeFiles, FramedRecordsBeyondFourGibibytes) {
   EXPECT_EQ(v[0], 42);
   in.finish_record();
   EXPECT_FALSE(in.start_record());
+}
+
+}  // namespace
+
+namespace {
+
+// Read-only mode: the records read as they are, writes and cuts are refused,
+// and the file needs no write permission (checked when not run as root, whom
+// permission bits do not stop).
+TEST(DirectAccessFile, ReadOnlyModeReadsAndRefusesChanges) {
+  TempDir dir;
+  std::vector<unsigned char> bytes(25);
+  for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<unsigned char>(k + 1);
+  const std::string path = dir.write_bytes("f.bin", bytes);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  {
+    io::DirectAccessFile file(path, "test file", 10, io::DirectAccessFile::Mode::read_only);
+    EXPECT_EQ(file.records_in_file(), 3);
+    std::vector<unsigned char> r(10);
+    file.read(3, r.data());
+    EXPECT_EQ(r[4], 25);
+    EXPECT_EQ(r[5], 0);  // cut short by the end of the file
+    EXPECT_THROW(file.write(1, r.data(), 10), io::IoError);
+    EXPECT_THROW(file.truncate(1), io::IoError);
+  }
+  EXPECT_EQ(read_bytes(path), bytes);
+  if (::geteuid() != 0) {
+    EXPECT_THROW(io::DirectAccessFile(path, "test file", 10, io::DirectAccessFile::Mode::read_write_existing),
+                 io::IoError);
+  }
 }
 
 }  // namespace

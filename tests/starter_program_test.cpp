@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
+#include "bench/simulation.hpp"
 #include "common/limits.hpp"
 #include "estimator/models/model_table.hpp"
 #include "support/fit_problem.hpp"
@@ -120,6 +122,63 @@ TEST(StarterProgram, ReachesTheOptimaOfHandMadeStarts) {
 
 // A bad input: the files it needs, written into a scratch directory, and the
 // starter's arguments.
+// Data simulated from each model (200 plots of 6 to 12 measurements, the
+// parameters of bench/self-start-check.sh): the self-started run converges,
+// in a few iterations, to the optimum that a run started at the true
+// parameters reaches.
+TEST(StarterProgram, ConvergesToTheOptimumOfAStartAtTheTruth) {
+  struct Truth {
+    int model;
+    std::vector<double> globals;
+    std::vector<std::pair<double, double>> locals;
+  };
+  const std::pair<double, double> a{3.0, 0.4}, b{0.15, 0.03};
+  const Truth truths[] = {
+      {1, {0.15, 0.7, 0.2, 0.05}, {a}},           {2, {0.15, 0.7, 0.2, 0.05, 0.5}, {a}},
+      {3, {0.15, 0.7, 0.2, 0.05, 0.3}, {a}},      {4, {0.15, 0.7, 0.1, 0.2, 0.05}, {a}},
+      {5, {0.15, 0.7, 0.1, 0.2, 0.05, 0.5}, {a}}, {6, {3.0, 0.7, 0.2, 0.05}, {b}},
+      {7, {3.0, 0.7, 0.2, 0.05, 0.5}, {b}},       {8, {3.0, 0.7, 0.2, 0.05, 0.3}, {b}},
+      {9, {3.0, 0.7, 0.1, 0.2, 0.05}, {b}},       {10, {3.0, 0.7, 0.1, 0.2, 0.05, 0.5}, {b}},
+      {11, {2.0, 6.0, 0.7, 0.2, 0.05}, {b}},      {12, {6.0, 0.4, 0.7, 0.2, 0.05}, {b}},
+      {13, {0.7, 0.2, 0.05}, {a, {0.25, 0.04}}},  {14, {0.15, 0.7, 0.2, 0.05}, {a}},
+      {15, {3.0, 0.7, 0.2, 0.05}, {b}},           {16, {2.0, 6.0, 0.7, 0.2, 0.05}, {b}},
+      {17, {6.0, 0.4, 0.7, 0.2, 0.05}, {b}},      {18, {0.7, 0.2, 0.05}, {a, {0.25, 0.04}}},
+  };
+  for (const Truth& truth : truths) {
+    SCOPED_TRACE(truth.model);
+    bench::SimulationSettings s;
+    s.model = truth.model;
+    s.globals = truth.globals;
+    s.locals = truth.locals;
+    s.plots = 200;
+    s.measurements = 6;
+    s.max_measurements = 12;
+    s.seed = 11;
+    s.k2 = 10.0;
+    s.itlim = 100;
+    s.tol = 1e-5;
+    TempDir dir;
+    {
+      std::unique_ptr<std::FILE, int (*)(std::FILE*)> raw(std::fopen((dir / "raw.txt").c_str(), "w"), std::fclose);
+      bench::write_raw_data(s, raw.get());
+    }
+    const Prepared p = prepare(dir, dir / "raw.txt", bench::preparer_answers(s));
+    fs::copy_file(p.locals, dir / "self.loc");
+    const nlohmann::json at_truth = estimate(dir, dir.write("truth.ctl", bench::control_file(s)), p);
+    const Prepared self{p.data, dir / "self.loc"};
+    ASSERT_EQ(run_starter({p.data, self.locals, dir / "self.ctl", "--model", std::to_string(s.model), "--k1", "1",
+                           "--k2", "10"})
+                  .status,
+              0);
+    const nlohmann::json self_started = estimate(dir, dir / "self.ctl", self);
+    EXPECT_EQ(at_truth["outcome"], "converged");
+    EXPECT_EQ(self_started["outcome"], "converged");
+    EXPECT_LE(self_started["iterations"].get<int>(), 5);
+    const double expected = at_truth["log_likelihood"].get<double>();
+    EXPECT_NEAR(self_started["log_likelihood"].get<double>(), expected, 1e-6 * std::fabs(expected));
+  }
+}
+
 struct BadCase {
   const char* row;
   std::function<std::vector<std::string>(const TempDir&)> args;

@@ -1,0 +1,18 @@
+# Shared by the benchmark scripts (sourced from the repository's top): builds
+# the programs and benchmarks in build-bench, makes a scratch directory that
+# is removed on exit, and defines the small helpers.
+#   bench_setup NAME    sets B (the build) and work (the scratch directory)
+bench_setup() {
+  scripts/install-deps.sh test
+  cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DGROWTH_BENCH=ON -DGROWTH_TESTS=OFF >/dev/null
+  cmake --build build-bench --parallel 2 >/dev/null
+  B=$PWD/build-bench
+  work=$(mktemp -d "${TMPDIR:-/tmp}/growthfit-$1-XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+}
+
+# field NAME "k=v k=v ...": the value of NAME in a line of bench/measure.
+field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p" <<<"$2"; }
+
+# min A B: the smaller of two numbers, B may be empty.
+min() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }

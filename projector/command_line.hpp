@@ -1,0 +1,38 @@
+// The projector's command line: three file names, then options (--help,
+// --version and wrong calls as every program of the project answers them).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "projector/plot_pass.hpp"
+#include "projector/projection_tables.hpp"
+
+namespace projector {
+
+struct FigureFiles {
+  std::string plots;      // observed heights, median curve and band
+  std::string curves;     // guide curves
+  std::string residuals;  // residual diagnostics
+};
+
+struct Options {
+  std::string results;
+  PlotFiles plot_files;
+  TableFiles tables;
+  FigureFiles figures;
+  std::vector<double> ages;  // as typed (raw units when --age-scale is given)
+  double level = 0.9;
+  std::vector<std::int32_t> ids;  // empty: every plot
+  std::optional<double> base_age;
+  std::vector<double> quantiles = {0.1, 0.5, 0.9};
+  Units units;
+  std::string age_unit = "scaled units";
+  std::string height_unit = "scaled units";
+};
+
+Options parse_command_line(int argc, char** argv);
+
+}  // namespace projector

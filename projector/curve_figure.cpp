@@ -1,0 +1,117 @@
+#include "projector/curve_figure.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "common/plot_file_readers.hpp"
+#include "estimator/models/model_table.hpp"
+#include "estimator/models/models.hpp"
+#include "io/binary_file.hpp"
+#include "io/svg_writer.hpp"
+#include "projector/figure_axes.hpp"
+#include "projector/histogram.hpp"
+#include "projector/power_scale.hpp"
+
+namespace projector {
+namespace {
+
+constexpr int kBins = 65536;
+constexpr int kCurveAges = 161;
+constexpr double kWidth = 800, kHeight = 600, kLeft = 80, kTop = 50;
+
+struct GuideCurve {
+  std::string label;
+  std::array<double, kCurveAges> heights;
+};
+
+// Every local at each of the quantiles, from a histogram pass over the file.
+std::vector<estimator::Locals> local_quantiles(const RunResults& run, const std::string& path,
+                                               const LocalsSummary& summary, const std::vector<double>& quantiles) {
+  std::vector<Histogram> histograms;
+  for (int l = 0; l < run.nl; ++l) histograms.emplace_back(summary.lo[l], summary.hi[l], kBins);
+  io::DirectAccessFile file(path, "local-parameter file", common::kRecordLength, io::DirectAccessFile::Mode::read_only);
+  estimator::Locals locals{};
+  for (std::int64_t p = 1; p <= run.plots; ++p) {
+    common::read_record_start(file, p, run.nl, locals.data());
+    for (int l = 0; l < run.nl; ++l) histograms[static_cast<std::size_t>(l)].add(locals[static_cast<std::size_t>(l)]);
+  }
+  std::vector<estimator::Locals> out(quantiles.size(), estimator::Locals{});
+  for (std::size_t q = 0; q < quantiles.size(); ++q)
+    for (int l = 0; l < run.nl; ++l) out[q][static_cast<std::size_t>(l)] = histograms[static_cast<std::size_t>(l)].quantile(quantiles[q]);
+  return out;
+}
+
+// The noiseless curve: the state's mean (y0 - a^c)/c decays by exp(-b (t - t0)).
+void guide_heights(const RunResults& run, const estimator::Locals& locals, const std::array<double, kCurveAges>& ages,
+                   std::array<double, kCurveAges>& heights) {
+  estimator::Curve curve{};
+  estimator::trpars(run.esde, run.globals, locals, curve);
+  const PowerScale scale = power_scale(curve);
+  const double start = (curve[7] - scale.ac) / curve[2];
+  for (std::size_t k = 0; k < ages.size(); ++k)
+    heights[k] = ages[k] < curve[6] ? std::nan("") : scale.height(start * std::exp(-curve[1] * (ages[k] - curve[6])));
+}
+
+std::string quantile_label(const RunResults& run, double q) {
+  const auto& names = estimator::model_names(run.esde.model);
+  std::string locals;
+  for (int l = 0; l < run.nl; ++l) locals += (l ? ", " : "") + std::string(names.locals[static_cast<std::size_t>(l)]);
+  char b[96];
+  std::snprintf(b, sizeof b, "%s at %g%% quantile", locals.c_str(), 100 * q);
+  return b;
+}
+
+}  // namespace
+
+void LocalsSummary::add(const PlotData& plot, int nl) {
+  for (int l = 0; l < nl; ++l) {
+    const auto k = static_cast<std::size_t>(l);
+    if (!std::isfinite(plot.locals[k])) continue;
+    lo[k] = std::min(lo[k], plot.locals[k]);
+    hi[k] = std::max(hi[k], plot.locals[k]);
+  }
+  age_hi = std::max(age_hi, plot.ages[static_cast<std::size_t>(plot.n - 1)]);
+}
+
+void write_curve_figure(const std::string& path, const RunResults& run, const std::string& locals_path,
+                        const LocalsSummary& summary, const std::vector<double>& quantiles, const Units& units,
+                        const FigureText& text) {
+  // The curves span the age axis: 0 to the round number after the last measured age.
+  const Ticks x = nice_ticks(0, summary.age_hi * units.age_scale);
+  std::array<double, kCurveAges> ages;
+  for (int k = 0; k < kCurveAges; ++k) ages[static_cast<std::size_t>(k)] = x.hi / units.age_scale * k / (kCurveAges - 1);
+  std::vector<GuideCurve> curves(1, GuideCurve{"average locals (weighted by measurements)", {}});
+  guide_heights(run, run.local_averages, ages, curves[0].heights);
+  const std::vector<estimator::Locals> at = local_quantiles(run, locals_path, summary, quantiles);
+  for (std::size_t q = 0; q < quantiles.size(); ++q) {
+    curves.push_back({quantile_label(run, quantiles[q]), {}});
+    guide_heights(run, at[q], ages, curves.back().heights);
+  }
+  double top = 0;
+  for (const GuideCurve& c : curves)
+    for (double h : c.heights)
+      if (std::isfinite(h)) top = std::max(top, h * units.height_scale);
+  io::SvgWriter svg(path, "curve figure", kWidth, kHeight);
+  svg.text({kWidth / 2, 24}, "Guide curves: height over age without noise", 15, io::Anchor::middle);
+  const Panel panel(svg, {kLeft, kTop}, kWidth - kLeft - 30, kHeight - kTop - 70,
+                    x, nice_ticks(0, top));
+  panel.axes("age (" + text.age_unit + ")", "height (" + text.height_unit + ")", "");
+  panel.begin_clip();
+  for (std::size_t c = 0; c < curves.size(); ++c) {
+    std::vector<io::Point> line;
+    for (int k = 0; k < kCurveAges; ++k) {
+      const double h = curves[c].heights[static_cast<std::size_t>(k)];
+      if (std::isfinite(h)) line.push_back(panel.at(ages[static_cast<std::size_t>(k)] * units.age_scale, h * units.height_scale));
+    }
+    svg.polyline(line, {c == 0 ? std::string_view("#000000") : series_colour(static_cast<int>(c) - 1), c == 0 ? 3.0 : 2.0,
+                        c == 0 ? "" : "7 4"});
+  }
+  panel.end_clip();
+  for (std::size_t c = 0; c < curves.size(); ++c)
+    panel.legend(static_cast<int>(c), c == 0 ? std::string_view("#000000") : series_colour(static_cast<int>(c) - 1),
+                 curves[c].label, false);
+  svg.commit();
+}
+
+}  // namespace projector

@@ -1,0 +1,38 @@
+// One pass over the plots of a finished run, in file order: each plot's
+// measurements from the data file, its locals from the local-parameter file
+// (opened read-only), and its curve parameters at the run's globals. The
+// identifiers of the two files must agree plot by plot, the files must hold
+// exactly the run's plots, and their fingerprints must be those the results
+// file carries; otherwise the pass ends with a message naming the file. The
+// caller commits its outputs only after the pass has returned.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "estimator/shared_records.hpp"
+#include "projector/run_results.hpp"
+
+namespace projector {
+
+struct PlotData {
+  std::int64_t position = 0;  // from 1
+  std::int32_t id = 0;
+  int n = 0;
+  estimator::Measurements ages{};
+  estimator::Measurements heights{};
+  estimator::Locals locals{};
+  estimator::Curve curve{};
+};
+
+struct PlotFiles {
+  std::string data;
+  std::string locals;
+};
+
+// `progress` is true to report progress on the error stream.
+void for_each_plot(const RunResults& run, const PlotFiles& files, bool progress,
+                   const std::function<void(const PlotData&)>& visit);
+
+}  // namespace projector

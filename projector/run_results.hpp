@@ -1,0 +1,31 @@
+// The results file (JSON) of a finished estimator run, as far as the
+// projector needs it: the model, the global estimates, the weighted averages
+// of the locals and the fingerprints of the run's plot files. Anything that
+// is not a results file of estimator, or is inconsistent with its model,
+// ends the run with a message naming the file and the key at fault.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "estimator/shared_records.hpp"
+
+namespace projector {
+
+struct RunResults {
+  std::string title;
+  std::string outcome;
+  estimator::Esde esde;  // model number and constants
+  int ng = 0;
+  int nl = 0;
+  std::int64_t plots = 0;
+  std::int64_t measurements = 0;
+  estimator::Globals globals{};
+  estimator::Locals local_averages{};
+  std::string data_fingerprint;
+  std::string locals_fingerprint;
+};
+
+RunResults read_run_results(const std::string& path);
+
+}  // namespace projector

@@ -1,0 +1,47 @@
+#include "support/results_file.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include "common/fingerprint.hpp"
+#include "common/limits.hpp"
+#include "common/plot_file_readers.hpp"
+#include "estimator/models/model_table.hpp"
+#include "io/binary_file.hpp"
+
+std::string results_json(const ResultsSettings& s, const std::string& data_path, const std::string& locals_path) {
+  const auto counts = estimator::model_counts(s.model);
+  const auto& names = estimator::model_names(s.model);
+  std::vector<std::string> gnames(names.globals.begin(), names.globals.begin() + counts.ng);
+  std::vector<std::string> lnames(names.locals.begin(), names.locals.begin() + counts.nl);
+
+  io::SequentialReader data(data_path, "data file");
+  io::DirectAccessFile locals(locals_path, "local-parameter file", common::kRecordLength,
+                              io::DirectAccessFile::Mode::read_only);
+  common::Fingerprint data_print, locals_print;
+  std::int64_t plots = 0, measurements = 0;
+  std::int32_t id = 0;
+  int n = 0;
+  std::array<double, common::kMaxMeasurements> ages{}, heights{};
+  std::array<double, common::kMaxLocals> values{};
+  while (common::read_data_header(data, id, n)) {
+    common::read_data_measurements(data, n, ages.data(), heights.data());
+    data_print.add_plot(id, n, ages.data(), heights.data());
+    ++plots;
+    measurements += n;
+    const std::int32_t record_id = common::read_record_start(locals, plots, counts.nl, values.data());
+    locals_print.add_record(record_id, counts.nl, values.data());
+  }
+  nlohmann::json j = {
+      {"program", "estimator"},
+      {"version", "test"},
+      {"title", "TEST RUN"},
+      {"model", {{"number", s.model}, {"constants", {s.k1, s.k2}}, {"globals", gnames}, {"locals", lnames}}},
+      {"outcome", "converged"},
+      {"plots", plots},
+      {"measurements", measurements},
+      {"globals", {{"names", gnames}, {"estimates", s.globals}}},
+      {"local_averages", {{"names", lnames}, {"estimates", s.local_averages}}},
+      {"fingerprints", {{"data", data_print.hex()}, {"locals", locals_print.hex()}}},
+  };
+  return j.dump(2);
+}

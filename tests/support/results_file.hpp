@@ -1,0 +1,17 @@
+// Writes a results file in the layout of estimator --json for given globals
+// and a run's plot files (the fingerprints, plots and measurements are taken
+// from the files), so that the projector can be tested on chosen parameters.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ResultsSettings {
+  int model = 1;
+  double k1 = 1.0, k2 = 1.0;
+  std::vector<double> globals;
+  std::vector<double> local_averages;
+};
+
+// The JSON text.
+std::string results_json(const ResultsSettings& settings, const std::string& data_path, const std::string& locals_path);
