@@ -50,7 +50,8 @@ Options:
                        large problems, where rounding keeps the gradient of the
                        globals above 1e-5)
   --sample N           number of plots, taken evenly through the file, whose
-                       likelihood gives the starting globals (default 2000)
+                       likelihood gives the starting globals (default 2000; the
+                       sample is held in memory, about 1.6 kB a plot)
   -h, --help           show this help and exit
   --version            show the version and exit
 
