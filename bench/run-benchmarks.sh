@@ -8,7 +8,9 @@
 # appear on the console of one run (so start-up and the report pass do not
 # count). Floor and estimator runs alternate and the fastest of REPEATS runs
 # (default 5) counts: the machines here are shared and their speed varies. The floor is the same arithmetic with every plot
-# in memory, no file I/O and one thread (bench/floor).
+# in memory, no file I/O and one thread (bench/floor). The starter is timed
+# the same way (fastest of REPEATS), and the estimator then runs from its
+# values to the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sizes=("$@")
@@ -36,7 +38,31 @@ fit_once() {
         $(field max_rss_kib "$m") $(( $(grep -c '^ ALPHA' "$prefix.trace") - 5 ))"
 }
 
+# self_start PREFIX MODEL -> "seconds rss" of the fastest of REPEATS starter
+# runs on the preparer's records, then "outcome iterations tolerance" of the
+# estimator (2 threads) from the starter's values.
+self_start() {
+  local prefix=$1 model=$2 m seconds="" rss=0
+  for _ in $(seq "$repeats"); do
+    cp "$prefix.start" "$prefix.self.loc"
+    rm -f "$prefix.self.ctl"
+    m=$("$B/bench/measure" /dev/null /dev/null -- "$B/starter" "$prefix.dat" "$prefix.self.loc" "$prefix.self.ctl" \
+        --model "$model" 2>/dev/null)
+    seconds=$(min "$(field seconds "$m")" "$seconds"); [ "$(field max_rss_kib "$m")" -gt "$rss" ] && rss=$(field max_rss_kib "$m")
+  done
+  if [ ! -f "$prefix.self.ctl" ]; then
+    # Refused: the reason is the number of plots whose locals run away.
+    echo "$seconds $rss starter_refused:_$(($(wc -l < "$prefix.self.ctl.runaway.csv") - 1))_plots_run_away - -"
+    return
+  fi
+  "$B/estimator" "$prefix.self.ctl" "$prefix.dat" "$prefix.self.loc" "$prefix.self.rep" --threads 2 \
+    --json "$prefix.self.json" > /dev/null
+  echo "$seconds $rss $(sed -n 's/^  "outcome": "\(.*\)",$/\1/p' "$prefix.self.json" | tr ' ' '_') \
+    $(sed -n 's/^  "iterations": \(.*\),$/\1/p' "$prefix.self.json") $(sed -n 4p "$prefix.self.ctl" | awk '{ print $3 }')"
+}
+
 results=()
+self_results=()
 for model in 1 13; do
   for np in "${sizes[@]}"; do
     prefix=$work/m${model}_$np
@@ -66,6 +92,11 @@ for model in 1 13; do
     ratio1=$(awk -v p="$t1" -v f="$floor" 'BEGIN { printf "%.2f", p / f }')
     ratio2=$(awk -v p="$t2" -v f="$floor" 'BEGIN { printf "%.2f", p / f }')
     speedup=$(awk -v a="$t1" -v b="$t2" 'BEGIN { printf "%.2f", a / b }')
+    read -r st_s st_rss st_outcome st_its st_tol < <(self_start "$prefix" "$model")
+    st_ratio=$(awk -v s="$st_s" -v t="$t1" 'BEGIN { printf "%.2f", s / t }')
+    self_row="| $model | $np | $st_s | $((st_rss / 1024)) MiB | $t1 | $st_ratio | $st_tol | ${st_outcome//_/ } | $st_its |"
+    self_results+=("$self_row")
+    echo "$self_row"
     row="| $model | $np | $lines | $prep_rate | $floor | $t1 | $ratio1 | $((rss1 / 1024)) MiB | $extra1 | $t2 | $ratio2 | $((rss2 / 1024)) MiB | $extra2 | $speedup"
     results+=("$row |")
     echo "$row |"
@@ -98,6 +129,20 @@ projector_section=$(sed -n '/^<!-- projector -->/,/^<!-- \/projector -->/p' benc
   echo "| model | plots | raw lines | preparer lines/s | floor s/iter | 1 thread s/iter | ratio | RSS | extra trials | 2 threads s/iter | ratio | RSS | extra trials | speed-up |"
   echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
   printf '%s\n' "${results[@]}"
+  echo
+  echo "## Self-start"
+  echo
+  echo "\`starter\` on the same data and the preparer's records (one thread), next to one estimator iteration:"
+  echo
+  echo "- starter s: wall time of the starter (check of the plot files, fit of the globals on a sample of 2000"
+  echo "  plots, every plot's locals written), the fastest of $repeats; RSS: its peak resident memory;"
+  echo "- ratio: starter seconds over the 1-thread seconds of one estimator iteration;"
+  echo "- then the estimator from the starter's values with the starter's tolerance (2 threads): outcome and"
+  echo "  iterations (the summaries on the console, iteration 0 included)."
+  echo
+  echo "| model | plots | starter s | RSS | 1 thread s/iter | ratio | tolerance | outcome | iterations |"
+  echo "|---|---|---|---|---|---|---|---|---|"
+  printf '%s\n' "${self_results[@]}"
   if [ -n "$projector_section" ]; then printf '\n%s\n' "$projector_section"; fi
 } > bench/RESULTS.md
 echo "written bench/RESULTS.md"

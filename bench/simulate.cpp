@@ -2,7 +2,7 @@
 // matching preparer answers and estimator control file.
 //
 //   simulate --prefix P --plots N --model M --globals g1,g2,... --locals m1:s1,...
-//            [--measurements 10] [--first-age 1] [--spacing 2] [--seed 1]
+//            [--measurements 10] [--max-measurements N] [--first-age 1] [--spacing 2] [--seed 1]
 //            [--k1 1] [--k2 1] [--mfreq 0] [--itlim 50] [--tol 1e-8]
 //            [--truth-ages t1,t2,...]
 //
@@ -30,7 +30,7 @@ std::vector<double> numbers(const std::string& list) {
 
 [[noreturn]] void usage(const char* why) {
   std::fprintf(stderr, "simulate: %s\nusage: simulate --prefix P --plots N --model M --globals g1,... --locals mean:sd,...\n"
-                       "       [--measurements n] [--first-age t] [--spacing d] [--seed s] [--k1 x] [--k2 x]\n"
+                       "       [--measurements n] [--max-measurements n] [--first-age t] [--spacing d] [--seed s] [--k1 x] [--k2 x]\n"
                        "       [--mfreq n] [--itlim n] [--tol x] [--truth-ages t1,...]\n", why);
   std::exit(2);
 }
@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
         settings.locals.push_back({std::stod(item.substr(0, colon)), std::stod(item.substr(colon + 1))});
       }
     } else if (key == "--measurements") settings.measurements = std::stoi(value);
+    else if (key == "--max-measurements") settings.max_measurements = std::stoi(value);
     else if (key == "--first-age") settings.first_age = std::stod(value);
     else if (key == "--spacing") settings.spacing = std::stod(value);
     else if (key == "--seed") settings.seed = std::stoull(value);

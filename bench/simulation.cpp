@@ -69,10 +69,15 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out, const Tr
   if (!std::is_sorted(settings.truth_ages.begin(), settings.truth_ages.end()))
     throw std::invalid_argument("the truth ages must be in increasing order");
   Random random(settings.seed);
-  std::vector<double> ages(static_cast<std::size_t>(settings.measurements));
+  const int most = std::max(settings.measurements, settings.max_measurements);
+  std::vector<double> ages(static_cast<std::size_t>(most));
   std::vector<double> heights(ages.size());
   std::vector<double> true_heights(settings.truth_ages.size());
   for (long long p = 0; p < settings.plots; ++p) {
+    const int measurements =
+        most > settings.measurements
+            ? settings.measurements + static_cast<int>(random.next() % static_cast<std::uint64_t>(most - settings.measurements + 1))
+            : settings.measurements;
     for (int attempt = 0;; ++attempt) {
       if (attempt == 1000) throw std::runtime_error("cannot draw positive heights; check the parameters");
       estimator::Locals locals{};
@@ -104,7 +109,7 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out, const Tr
           t_prev = settings.truth_ages[next_truth];
         }
       };
-      for (int i = 0; i < settings.measurements; ++i) {
+      for (int i = 0; i < measurements; ++i) {
         const double t = settings.first_age + offset + settings.spacing * i;
         draw_truth(t);
         const double e = std::exp(-b * (t - t_prev));
@@ -118,7 +123,7 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out, const Tr
       }
       draw_truth(std::numeric_limits<double>::infinity());
       if (!positive) continue;
-      for (int i = 0; i < settings.measurements; ++i)
+      for (int i = 0; i < measurements; ++i)
         std::fprintf(out, "%lld %.10g %.10g\n", p + 1, ages[static_cast<std::size_t>(i)], heights[static_cast<std::size_t>(i)]);
       write_truth(truth, p + 1, settings.truth_ages, true_heights, locals, settings.locals.size());
       break;

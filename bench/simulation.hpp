@@ -17,6 +17,9 @@ struct SimulationSettings {
   std::vector<std::pair<double, double>> locals;  // mean and standard deviation of each local
   long long plots = 1000;
   int measurements = 10;
+  // When above `measurements`: each plot draws its number of measurements
+  // uniformly from measurements .. max_measurements.
+  int max_measurements = 0;
   // Ages (the same for every plot, at or after the start age) at which the
   // true heights, without measurement error, are written to a truth file.
   std::vector<double> truth_ages;

@@ -3,7 +3,8 @@
 # Usage: scripts/install-deps.sh [build|test]
 set -euo pipefail
 
-want=(cmake g++ make nlohmann-json3-dev libboost-dev help2man libxsimd-dev)
+# libceres-dev, libeigen3-dev and libboost-dev (Boost.Math): the starter's fits.
+want=(cmake g++ make nlohmann-json3-dev libboost-dev help2man libceres-dev libeigen3-dev libxsimd-dev)
 if [ "${1:-build}" = test ]; then
   want+=(libgtest-dev libbenchmark-dev libf2c2-dev clang libclang-rt-14-dev libeigen3-dev librsvg2-bin libpng-dev)
 fi

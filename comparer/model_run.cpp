@@ -1,0 +1,136 @@
+#include "comparer/model_run.hpp"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "comparer/child_process.hpp"
+#include "comparer/runaway_locals.hpp"
+#include "estimator/models/model_table.hpp"
+
+namespace comparer {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kZeroShare = 1e-4;  // a deviation below this share of the largest one is at 0
+
+std::string number_text(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", v);
+  return text;
+}
+
+// Why a program stopped: the first line it wrote on its error stream, without
+// its name, or else the last line of its console.
+std::string stop_message(const fs::path& err, const fs::path& console, const std::string& program) {
+  std::ifstream in(err);
+  std::string line, last;
+  std::getline(in, line);
+  const std::string prefix = program + ": ";
+  if (!line.empty()) return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line;
+  std::ifstream out(console);
+  while (std::getline(out, line))
+    if (line.find_first_not_of(' ') != std::string::npos) last = line.substr(line.find_first_not_of(' '));
+  return last;
+}
+
+void add_flag(std::string& flag, const std::string& text) { flag += (flag.empty() ? "" : "; ") + text; }
+
+// Deviations that ended at 0: a boundary optimum of the variance.
+void flag_zero_deviations(const nlohmann::json& globals, std::string& flag) {
+  double largest = 0.0;
+  for (std::size_t i = 0; i < globals["names"].size(); ++i)
+    if (globals["names"][i].get<std::string>().rfind("sigma", 0) == 0 && globals["estimates"][i].is_number())
+      largest = std::max(largest, std::fabs(globals["estimates"][i].get<double>()));
+  for (std::size_t i = 0; i < globals["names"].size(); ++i) {
+    const std::string name = globals["names"][i];
+    if (name.rfind("sigma", 0) != 0 || !globals["estimates"][i].is_number()) continue;
+    if (std::fabs(globals["estimates"][i].get<double>()) <= kZeroShare * largest) add_flag(flag, name + " at 0");
+  }
+}
+
+void flag_runaways(const nlohmann::json& results, const std::string& locals_path, std::string& flag) {
+  const nlohmann::json& averages = results["absolute_local_averages"];
+  const int nl = static_cast<int>(averages["names"].size());
+  std::array<double, common::kMaxLocals> magnitude{};
+  for (int l = 0; l < nl; ++l)
+    magnitude[static_cast<std::size_t>(l)] =
+        averages["estimates"][static_cast<std::size_t>(l)].is_number() ? averages["estimates"][static_cast<std::size_t>(l)].get<double>() : NAN;
+  const Runaways r = find_runaways(locals_path, results["plots"].get<std::int64_t>(), nl, magnitude);
+  if (r.plots == 0) return;
+  const std::string name = averages["names"][static_cast<std::size_t>(r.first_local)];
+  add_flag(flag, std::to_string(r.plots) + (r.plots == 1 ? " plot's " : " plots' ") + "locals ran away (first: plot " +
+                     std::to_string(r.first) + ", ID " + std::to_string(r.first_id) + ", " + name + " = " +
+                     number_text(r.first_value) + ")");
+}
+
+void read_results(const std::string& path, const std::string& locals_path, ModelRow& row) {
+  std::ifstream in(path);
+  const nlohmann::json results = nlohmann::json::parse(in);
+  const auto number = [](const nlohmann::json& v) { return v.is_number() ? v.get<double>() : NAN; };
+  row.outcome = results["outcome"];
+  row.log_likelihood = number(results["log_likelihood"]);
+  row.parameters = results["parameters"];
+  row.aic = number(results["aic"]);
+  row.bic = number(results["bic"]);
+  row.iterations = results["iterations"];
+  flag_zero_deviations(results["globals"], row.flag);
+  flag_runaways(results, locals_path, row.flag);
+}
+
+}  // namespace
+
+std::string model_folder(const std::string& outdir, int model) {
+  char name[16];
+  std::snprintf(name, sizeof name, "model-%02d", model);
+  return (fs::path(outdir) / name).string();
+}
+
+ModelRow run_model(int model, const RunSettings& s) {
+  const fs::path dir = model_folder(s.outdir, model);
+  fs::remove_all(dir);  // nothing of an earlier comparison stays
+  fs::create_directories(dir);
+  const std::string locals = (dir / "locals").string();
+  fs::copy_file(s.locals, locals, fs::copy_options::overwrite_existing);
+  ModelRow row;
+  row.model = model;
+  const auto start = std::chrono::steady_clock::now();
+  const auto text = [](double v) {
+    char t[32];
+    std::snprintf(t, sizeof t, "%.17g", v);
+    return std::string(t);
+  };
+  const int started = run_child(s.starter,
+                                {s.data, locals, (dir / "control").string(), "--model", std::to_string(model), "--k1",
+                                 text(s.k1), "--k2", text(s.k2), "--iteration-limit", std::to_string(s.iteration_limit)},
+                                (dir / "starter.txt").string(), (dir / "starter.err").string());
+  if (started != 0) {
+    row.outcome = "not started";
+    row.flag = stop_message(dir / "starter.err", dir / "starter.txt", "starter");
+  } else {
+    const int fitted = run_child(s.estimator,
+                                 {(dir / "control").string(), s.data, locals, (dir / "report").string(), "--json",
+                                  (dir / "results.json").string(), "--plots", (dir / "plots.csv").string(), "--threads",
+                                  std::to_string(s.threads)},
+                                 (dir / "trace.txt").string(), (dir / "estimator.err").string());
+    if (fitted == 0) {
+      read_results((dir / "results.json").string(), locals, row);
+    } else {
+      row.outcome = "failed";
+      row.flag = stop_message(dir / "estimator.err", dir / "trace.txt", "estimator");
+    }
+  }
+  row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (row.parameters == 0) {
+    const estimator::ModelCounts counts = estimator::model_counts(model);
+    row.parameters = counts.ng + static_cast<std::int64_t>(counts.nl) * static_cast<std::int64_t>(fs::file_size(s.locals) / common::kRecordLength);
+  }
+  return row;
+}
+
+}  // namespace comparer

@@ -1,0 +1,106 @@
+#include "starter/command_line.hpp"
+
+#include <cmath>
+
+#include "estimator/models/model_table.hpp"
+#include "io/command_line.hpp"
+#include "io/errors.hpp"
+#include "io/option_values.hpp"
+#include "starter/refusal.hpp"
+
+namespace starter {
+namespace {
+
+const io::ProgramInterface& program_interface() {
+  static const io::ProgramInterface interface{
+      "starter",
+      "starter DATA LOCALS CONTROL --model M [--k1 X --k2 X] [--title TEXT] [--iteration-limit N] [--monitor N] "
+      "[--tolerance X] [--sample N]",
+      R"(usage: starter DATA LOCALS CONTROL --model M [--k1 X --k2 X] [options]
+
+Proposes starting values for an estimator run from the data: the globals of
+model M and every plot's locals. Writes the estimator's control file CONTROL
+(title, counts, number of plots, monitoring frequency, iteration limit,
+tolerance, starting globals, model line) and puts the starting locals into the
+records of LOCALS; nothing else in the records changes.
+
+How: the model's noise-free curve is fitted to a sample of the plots pooled
+(a grid, then Ceres least squares); the deviations come from the moments of
+the residuals; the globals then maximise the likelihood of the sample with
+every plot's locals at their best (Ceres BFGS); last, every plot's locals are
+set to their best at those globals. The values are in the scaled units of the
+data file. The same input always gives the same output.
+
+Arguments:
+  DATA                 data file written by preparer (read only)
+  LOCALS               local-parameter file written by preparer for the same data
+                       (its records get the starting locals)
+  CONTROL              control file to write (replaced only when complete)
+
+Options:
+  --model M            model number, 1 to 18 (required)
+  --k1 X, --k2 X       the two model constants (models 14 to 18: the age and
+                       height scales given to preparer; default 1)
+  --title TEXT         title of the run (at most 80 characters; default names
+                       the model)
+  --iteration-limit N  iteration limit written to CONTROL (default 100)
+  --monitor N          monitoring frequency written to CONTROL (default 0: no
+                       per-plot trace lines)
+  --tolerance X        tolerance written to CONTROL (default: 1e-5, or more for
+                       large problems, where rounding keeps the gradient of the
+                       globals above 1e-5)
+  --sample N           number of plots, taken evenly through the file, whose
+                       likelihood gives the starting globals (default 2000; the
+                       sample is held in memory, about 1.6 kB a plot)
+  -h, --help           show this help and exit
+  --version            show the version and exit
+
+Exit status:
+  0  the control file and the starting locals are written
+  1  the input does not suit the model (model number, files of different runs,
+     a local-parameter file with other locals, data too few to start the
+     model); the reason is on the error stream
+  2  a wrong call or an input/output failure, on the error stream
+)",
+      {"data file", "local-parameter file", "control file"},
+      3,
+      {{"--model"}, {"--k1"}, {"--k2"}, {"--title"}, {"--iteration-limit"}, {"--monitor"}, {"--tolerance"},
+       {"--sample"}}};
+  return interface;
+}
+
+}  // namespace
+
+StarterCall read_command_line(int argc, char** argv) {
+  const io::CommandLine line(argc, argv, program_interface());
+  StarterCall call;
+  call.data = line.file(1);
+  call.locals = line.file(2);
+  call.control = line.file(3);
+  const auto model = line.option("--model");
+  if (!model) line.wrong_call("--model is required");
+  const std::optional<int> number = io::whole_integer(*model);
+  if (!number)
+    line.wrong_call("--model takes a model number, 1 to " + std::to_string(estimator::kModelCount) + ", not " +
+                    io::quoted(*model));
+  call.model = *number;
+  if (!estimator::valid_model(call.model))
+    refuse("model number " + std::to_string(call.model) + ": the models are numbered 1 to " +
+           std::to_string(estimator::kModelCount));
+  if (call.model >= 14 && (!line.option("--k1") || !line.option("--k2")))
+    line.wrong_call("model " + std::to_string(call.model) +
+                    " fixes the start of the curve through the two model constants: give --k1 and --k2 (the age "
+                    "and height scales given to the preparer)");
+  call.k1 = io::positive_option(line, "--k1", 1.0);
+  call.k2 = io::positive_option(line, "--k2", 1.0);
+  call.title = line.option("--title").value_or("");
+  if (call.title.find('\n') != std::string::npos || call.title.size() > 80)
+    line.wrong_call("--title takes one line of at most 80 characters");
+  call.iteration_limit = io::integer_option(line, "--iteration-limit", 100, 0);
+  call.mfreq = io::integer_option(line, "--monitor", 0, 0);
+  if (line.option("--tolerance")) call.tolerance = io::positive_option(line, "--tolerance", 0.0);
+  call.sample = io::integer_option(line, "--sample", 2000, 1);
+  return call;
+}
+
+}  // namespace starter

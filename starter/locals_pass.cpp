@@ -1,0 +1,68 @@
+#include "starter/locals_pass.hpp"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "common/limits.hpp"
+#include "common/plot_file_readers.hpp"
+#include "io/byte_order.hpp"
+#include "io/errors.hpp"
+#include "starter/plot_locals.hpp"
+#include "starter/progress.hpp"
+
+namespace starter {
+
+Spill open_spill() {
+  Spill spill(std::tmpfile(), std::fclose);
+  if (!spill) io::fail(std::string("cannot make a scratch file for the starting locals: ") + std::strerror(errno));
+  return spill;
+}
+
+LocalsPassResult compute_start_locals(PlotFiles& files, const ProfileSettings& settings,
+                                      const estimator::Globals& globals, std::FILE* spill, io::CsvWriter& runaways) {
+  const int nl = settings.roles.nl;
+  LocalsPassResult result;
+  Progress progress("computing the starting locals", files.plots());
+  files.rewind();
+  Plot plot;
+  for (std::int64_t p = 1; p <= files.plots(); ++p) {
+    files.read_plot(p, plot);
+    const LocalFit fit = fit_locals(settings.roles, settings.esde, globals, plot, settings.rate_reference);
+    result.objective += fit.objective;
+    if (std::fwrite(fit.locals.data(), sizeof(double), static_cast<std::size_t>(nl), spill) !=
+        static_cast<std::size_t>(nl))
+      io::fail(std::string("cannot write the scratch file of the starting locals: ") + std::strerror(errno));
+    if (fit.at_bound) {
+      if (result.runaway++ == 0) {
+        result.first_runaway = p;
+        result.first_runaway_id = plot.id;
+      }
+      runaways.field(static_cast<std::int64_t>(p)).field(plot.id);
+      for (int l = 0; l < nl; ++l) runaways.field(fit.locals[static_cast<std::size_t>(l)]);
+      runaways.end_row();
+    }
+    progress.at(p);
+  }
+  files.check_data_ends();
+  return result;
+}
+
+void write_start_locals(PlotFiles& files, std::FILE* spill, int nl) {
+  std::rewind(spill);
+  Progress progress("writing the starting locals", files.plots());
+  std::array<double, common::kMaxLocals> locals{};
+  std::array<unsigned char, 4 + 8 * common::kMaxLocals> bytes{};
+  for (std::int64_t p = 1; p <= files.plots(); ++p) {
+    if (std::fread(locals.data(), sizeof(double), static_cast<std::size_t>(nl), spill) != static_cast<std::size_t>(nl))
+      io::fail("the scratch file of the starting locals ends early");
+    const std::int32_t id = common::read_record_start(files.locals(), p, 0, nullptr);
+    io::store_i32(bytes.data(), id);
+    for (int l = 0; l < nl; ++l) io::store_f64(bytes.data() + 4 + 8 * l, locals[static_cast<std::size_t>(l)]);
+    files.locals().write(p, bytes.data(), 4 + 8 * nl);
+    progress.at(p);
+  }
+  files.locals().flush();
+}
+
+}  // namespace starter

@@ -1,0 +1,37 @@
+// Every plot's starting locals: their conditional optimum at the starting
+// globals. The first pass computes them into a scratch file and lists the
+// plots whose rate runs to an end of its range; only when there are none
+// does the second pass put them into the records of the local-parameter
+// file. Only the locals change: the identifier is written back as it was,
+// and the rest of each record is left alone.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "estimator/shared_records.hpp"
+#include "io/csv_writer.hpp"
+#include "starter/plot_files_in.hpp"
+#include "starter/profile.hpp"
+
+namespace starter {
+
+// Scratch file of the locals, NP x NL doubles, removed when closed.
+using Spill = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+Spill open_spill();
+
+struct LocalsPassResult {
+  double objective = 0.0;    // total objective at the start
+  std::int64_t runaway = 0;  // plots whose rate ran to an end of its range
+  std::int64_t first_runaway = 0;
+  int first_runaway_id = 0;
+};
+
+// Each runaway plot also gets a row (position, id, its locals) in `runaways`.
+LocalsPassResult compute_start_locals(PlotFiles& files, const ProfileSettings& settings,
+                                      const estimator::Globals& globals, std::FILE* spill, io::CsvWriter& runaways);
+
+void write_start_locals(PlotFiles& files, std::FILE* spill, int nl);
+
+}  // namespace starter

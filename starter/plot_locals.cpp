@@ -1,0 +1,112 @@
+#include "starter/plot_locals.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include <boost/math/tools/minima.hpp>
+
+#include "estimator/likelihood.hpp"
+#include "estimator/models/models.hpp"
+#include "starter/asymptote_power.hpp"
+
+namespace starter {
+namespace {
+
+constexpr int kGridHalf = 5;
+constexpr double kGridFactor = 4.0;
+constexpr int kBrentBits = 16;  // about 3e-5 relative in the rate
+constexpr std::uintmax_t kBrentIterations = 40;
+constexpr double kUnusable = 1e100;  // objective of a point that gives no finite value
+
+double largest_height(const Plot& plot) { return *std::max_element(plot.heights.begin(), plot.heights.begin() + plot.n); }
+
+struct Candidate {
+  estimator::Locals locals{};
+  double objective = kUnusable;
+};
+
+// The locals for a trial rate (for a local asymptote alone, the only
+// candidate): the rate where it is local, the best asymptote where that is.
+// An asymptote power that the data cannot give (not positive or not finite)
+// falls back to the plot's largest height.
+Candidate candidate_at_rate(const ModelRoles& roles, const estimator::Esde& esde, const estimator::Globals& globals,
+                            const Plot& plot, const PoweredHeights& heights, double rate) {
+  Candidate candidate;
+  if (roles.kind == LocalKind::rate || roles.kind == LocalKind::tied_rate) {
+    candidate.locals[0] = rate;
+    candidate.objective = plot_objective(esde, globals, candidate.locals, plot);
+    return candidate;
+  }
+  candidate.locals[0] = 1.0;
+  if (roles.kind == LocalKind::asymptote_and_rate) candidate.locals[1] = rate;
+  estimator::Curve curve{};
+  estimator::trpars(esde, globals, candidate.locals, curve);
+  const AsymptoteProfile profile = best_asymptote_power(curve, plot, heights);
+  const double a = profile.power > 0.0 ? std::pow(profile.power, 1.0 / curve[2]) : NAN;
+  if (std::isfinite(a) && a > 0.0 && std::isfinite(profile.objective)) {
+    candidate.locals[0] = a;
+    candidate.objective = profile.objective;
+  } else {
+    candidate.locals[0] = largest_height(plot);
+    candidate.objective = plot_objective(esde, globals, candidate.locals, plot);
+  }
+  return candidate;
+}
+
+}  // namespace
+
+double plot_objective(const estimator::Esde& esde, const estimator::Globals& globals,
+                      const estimator::Locals& locals, const Plot& plot) {
+  estimator::Curve curve{};
+  estimator::trpars(esde, globals, locals, curve);
+  const double f = estimator::funct(curve, plot.n, plot.ages.data(), plot.heights.data());
+  return std::isfinite(f) ? f : kUnusable;
+}
+
+LocalFit fit_locals(const ModelRoles& roles, const estimator::Esde& esde, const estimator::Globals& globals,
+                    const Plot& plot, double rate_reference) {
+  LocalFit fit;
+  // The power c is a global: the heights take it once for the whole search.
+  estimator::Curve curve{};
+  estimator::Locals unit{};
+  unit.fill(1.0);
+  estimator::trpars(esde, globals, unit, curve);
+  const PoweredHeights heights =
+      roles.kind == LocalKind::asymptote || roles.kind == LocalKind::asymptote_and_rate ? power_heights(plot, curve[2])
+                                                                                         : PoweredHeights{};
+  if (roles.kind == LocalKind::asymptote) {
+    fit.locals = candidate_at_rate(roles, esde, globals, plot, heights, 0.0).locals;
+    fit.objective = plot_objective(esde, globals, fit.locals, plot);
+    return fit;
+  }
+  // phi(x): the objective at the rate exp(x), other locals at their best.
+  const auto phi = [&](double x) {
+    return candidate_at_rate(roles, esde, globals, plot, heights, std::exp(x)).objective;
+  };
+  const double step = std::log(kGridFactor);
+  const double centre = std::log(rate_reference);
+  const auto grid = [&](int k) { return centre + k * step; };
+  const double f0 = phi(grid(0)), f1 = phi(grid(1));
+  const int direction = f1 < f0 ? 1 : -1;
+  int best = f1 < f0 ? 1 : 0;
+  double best_value = std::min(f0, f1);
+  for (int k = best + direction; k >= -kGridHalf && k <= kGridHalf; k += direction) {
+    const double value = phi(grid(k));
+    if (!(value < best_value)) break;
+    best = k;
+    best_value = value;
+  }
+  double x = grid(best);
+  fit.at_bound = best == -kGridHalf || best == kGridHalf;
+  if (!fit.at_bound) {
+    std::uintmax_t iterations = kBrentIterations;
+    const auto [x_min, f_min] = boost::math::tools::brent_find_minima(phi, x - step, x + step, kBrentBits, iterations);
+    if (f_min < best_value) x = x_min;
+  }
+  fit.locals = candidate_at_rate(roles, esde, globals, plot, heights, std::exp(x)).locals;
+  fit.objective = plot_objective(esde, globals, fit.locals, plot);
+  return fit;
+}
+
+}  // namespace starter

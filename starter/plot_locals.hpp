@@ -1,0 +1,33 @@
+// A plot's locals at their conditional optimum: the values that minimise the
+// plot objective (minus twice its log-likelihood) with the globals held.
+//
+// A local asymptote has a closed form (asymptote_power.hpp). A local rate is
+// searched on the grid of rates reference * 4^k, k = -5 .. 5: from k = 0 the
+// search walks downhill, one grid step at a time, and Brent's method then
+// refines the rate between the neighbours of the lowest point. With a local
+// asymptote as well (models 13, 18) the asymptote takes its closed form at
+// every trial rate. A lowest point at the end of the grid is flagged: the
+// plot's optimum runs away, and its start is the grid's end.
+#pragma once
+
+#include "estimator/shared_records.hpp"
+#include "starter/model_roles.hpp"
+#include "starter/plot_data.hpp"
+
+namespace starter {
+
+struct LocalFit {
+  estimator::Locals locals{};
+  double objective = 0.0;  // the plot objective at the locals
+  bool at_bound = false;   // the rate ran to an end of its range
+};
+
+LocalFit fit_locals(const ModelRoles& roles, const estimator::Esde& esde, const estimator::Globals& globals,
+                    const Plot& plot, double rate_reference);
+
+// The plot objective at given locals; non-finite values are replaced by a
+// large number so that searches move away from them.
+double plot_objective(const estimator::Esde& esde, const estimator::Globals& globals,
+                      const estimator::Locals& locals, const Plot& plot);
+
+}  // namespace starter

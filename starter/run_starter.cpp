@@ -1,0 +1,167 @@
+#include "starter/run_starter.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "estimator/models/model_table.hpp"
+#include "io/csv_writer.hpp"
+#include "io/text_writer.hpp"
+#include "starter/command_line.hpp"
+#include "starter/control_writer.hpp"
+#include "starter/deviations.hpp"
+#include "starter/identifiability.hpp"
+#include "starter/locals_pass.hpp"
+#include "starter/plot_scan.hpp"
+#include "starter/pooled_curve.hpp"
+#include "starter/progress.hpp"
+#include "starter/refusal.hpp"
+#include "starter/sample_fit.hpp"
+#include "starter/start_point.hpp"
+#include "starter/tolerance.hpp"
+
+namespace starter {
+namespace {
+
+constexpr double kSmallestDeviationShare = 1e-3;  // of the process and error deviations together
+
+std::string names_of(const ModelRoles& roles, const estimator::Globals* values) {
+  const estimator::ModelNames& names = estimator::model_names(roles.model);
+  std::string text;
+  for (int i = 0; i < roles.ng; ++i) {
+    text += (i > 0 ? ", " : "") + std::string(names.globals[static_cast<std::size_t>(i)]);
+    if (values != nullptr) text += " = " + control_number((*values)[static_cast<std::size_t>(i)]);
+  }
+  return text;
+}
+
+// "Model 16 self-start: locals b / globals a_intercept a_slope c sigma_p sigma_e"
+// (at most 80 characters for every model).
+std::string default_title(const ModelRoles& roles) {
+  const estimator::ModelNames& names = estimator::model_names(roles.model);
+  std::string title = "Model " + std::to_string(roles.model) + " self-start: locals";
+  for (int l = 0; l < roles.nl; ++l) title += " " + std::string(names.locals[static_cast<std::size_t>(l)]);
+  title += " / globals";
+  for (int i = 0; i < roles.ng; ++i) title += " " + std::string(names.globals[static_cast<std::size_t>(i)]);
+  return title;
+}
+
+// The curve's shape, then the deviations from its residuals.
+estimator::Globals first_globals(const DataSummary& data, const ModelRoles& roles, const estimator::Esde& esde,
+                                 CurveShape& shape) {
+  shape = fit_pooled_curve(data.sample, roles, esde);
+  if (!(std::isfinite(shape.a) && shape.a > 0.0 && std::isfinite(shape.b) && shape.b > 0.0 && std::isfinite(shape.c)))
+    refuse("cannot fit model " + std::to_string(roles.model) + "'s growth curve to the plots: no rate and power "
+           "give a finite fit (are the heights growing with age?)");
+  CurveStart start{shape.a, shape.b, shape.c, 0.0, 0.0, 0.0, shape.t0, shape.y0};
+  estimator::Globals globals = globals_from(roles, start);
+  const Deviations d = estimate_deviations(data.sample, roles, esde, globals, shape.b);
+  set_deviations(roles, d.sigma0, d.sigma_p, d.sigma_e, globals);
+  return globals;
+}
+
+// Deviations enter as squares: their sign is dropped, and none starts at 0,
+// where the objective is stationary in it.
+void settle_deviations(const ModelRoles& roles, estimator::Globals& globals) {
+  const auto value = [&](Role role) {
+    const int i = roles.global_index(role);
+    return i >= 0 ? std::fabs(globals[static_cast<std::size_t>(i)]) : 0.0;
+  };
+  const double floor = kSmallestDeviationShare * (value(Role::sigma_p) + value(Role::sigma_e));
+  set_deviations(roles, std::max(value(Role::sigma0), floor), std::max(value(Role::sigma_p), floor),
+                 std::max(value(Role::sigma_e), floor), globals);
+}
+
+double choose_tolerance(const StarterCall& call, const DataSummary& data, const ProfilePoint& at_start) {
+  if (call.tolerance) return *call.tolerance;
+  const double share = static_cast<double>(data.plots) / static_cast<double>(data.sample.size());
+  ToleranceInputs in;
+  in.plots = data.plots;
+  in.objective_magnitude = at_start.magnitude * share;
+  for (int i = 0; i < at_start.hessian.rows(); ++i)
+    in.largest_curvature = std::max(in.largest_curvature, at_start.hessian(i, i) * share);
+  return meetable_tolerance(in);
+}
+
+// Every plot's locals computed; refused when some plot's rate runs away
+// (its locals could not converge, and hold up every other parameter in the
+// estimator), with the list of those plots beside the control file's name;
+// otherwise written into the records.
+LocalsPassResult start_every_plot(PlotFiles& files, const ProfileSettings& settings, const estimator::Globals& globals,
+                                  const std::string& control) {
+  const Spill spill = open_spill();
+  const std::string list = control + ".runaway.csv";
+  io::TextWriter out(list, "list of runaway plots");
+  const estimator::ModelNames& names = estimator::model_names(settings.roles.model);
+  std::vector<std::string> header = {"position", "id"};
+  for (int l = 0; l < settings.roles.nl; ++l) header.emplace_back(names.locals[static_cast<std::size_t>(l)]);
+  io::CsvWriter runaways(out, header);
+  const LocalsPassResult result = compute_start_locals(files, settings, globals, spill.get(), runaways);
+  if (result.runaway > 0) {
+    out.commit();
+    refuse("model " + std::to_string(settings.roles.model) + " cannot be started from these data: the best rate of " +
+           std::to_string(result.runaway) + (result.runaway == 1 ? " plot" : " plots") +
+           " lies beyond 1024 times the typical rate " + short_number(settings.rate_reference) +
+           " or below a 1024th of it, the first " + plot_name(result.first_runaway, result.first_runaway_id) +
+           ": such a plot never approaches an asymptote (or reached it before it was measured), its locals run away "
+           "and hold up the whole fit. The plots are listed in " + list +
+           "; drop them, or choose a model whose locals they can fix (a local asymptote: models 1 to 5, 14)");
+  }
+  write_start_locals(files, spill.get(), settings.roles.nl);
+  return result;
+}
+
+void print_summary(const StarterCall& call, const DataSummary& data, const SampleFit& fit,
+                   const estimator::Globals& globals, double objective, double tolerance) {
+  std::printf("model %d: %lld plots, %lld measurements; globals fitted on %zu plots in %d BFGS iterations\n",
+              call.model, static_cast<long long>(data.plots), static_cast<long long>(data.measurements),
+              data.sample.size(), fit.iterations);
+  std::printf("starting globals: %s\n", names_of(model_roles(call.model), &globals).c_str());
+  std::printf("objective at the start: %s (log-likelihood %s); tolerance %s\n", control_number(objective).c_str(),
+              control_number(-0.5 * objective).c_str(), control_number(tolerance).c_str());
+  std::printf("wrote %s and the starting locals into %s\n", call.control.c_str(), call.locals.c_str());
+}
+
+}  // namespace
+
+int run_starter(int argc, char** argv) {
+  const StarterCall call = read_command_line(argc, argv);
+  const ModelRoles roles = model_roles(call.model);
+  const estimator::Esde esde{.k1 = call.k1, .k2 = call.k2, .model = call.model};
+  PlotFiles files(call.data, call.locals);
+  const DataSummary data = scan_plots(files, roles, call.sample);
+
+  if (Progress::reports(data.plots))
+    std::fprintf(stderr, "starter: fitting the globals on %zu plots\n", data.sample.size());
+  CurveShape shape;
+  const estimator::Globals first = first_globals(data, roles, esde, shape);
+  const ProfileSettings settings{roles, esde, shape.b};
+  const SampleFit fit = fit_sample_from_splits(data.sample, settings, first);
+  if (!fit.usable)
+    refuse("model " + std::to_string(roles.model) + ": the likelihood of the sample is not finite at the first "
+           "estimates (" + names_of(roles, &first) + ")");
+  estimator::Globals globals = fit.globals;
+  settle_deviations(roles, globals);
+  const ProfilePoint at_start = evaluate_profile(data.sample, settings, globals, true);
+  check_identified(at_start, roles);
+  check_deviations(data.sample, roles, globals);
+
+  const LocalsPassResult locals = start_every_plot(files, settings, globals, call.control);
+  ControlContents control;
+  control.title = call.title.empty() ? default_title(roles) : call.title;
+  control.model = call.model;
+  control.k1 = call.k1;
+  control.k2 = call.k2;
+  control.plots = data.plots;
+  control.mfreq = call.mfreq;
+  control.iteration_limit = call.iteration_limit;
+  control.tolerance = choose_tolerance(call, data, at_start);
+  control.globals = globals;
+  write_control_file(call.control, control);
+
+  print_summary(call, data, fit, globals, locals.objective, control.tolerance);
+  return 0;
+}
+
+}  // namespace starter

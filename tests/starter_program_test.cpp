@@ -1,0 +1,313 @@
+// The starter as a program: every model's control file as the estimator
+// reads it, self-started runs against optima found from hand-made starts, and
+// the bad inputs of docs/bad-inputs.md (section "starter").
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "bench/simulation.hpp"
+#include "common/limits.hpp"
+#include "estimator/models/model_table.hpp"
+#include "support/fit_problem.hpp"
+#include "support/program.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+ProgramResult run_starter(const std::vector<std::string>& args) { return run_program(STARTER_PATH, args); }
+
+std::string golden(const std::string& name) { return (fs::path(GOLDEN_DIR) / name).string(); }
+
+struct Prepared {
+  std::string data, locals;
+};
+
+// The preparer on a golden raw data file with the given answers.
+Prepared prepare(const TempDir& dir, const std::string& raw, const std::string& answers) {
+  Prepared p{dir / "data", dir / "locals"};
+  const ProgramResult r = run_preparer({raw, p.data, p.locals}, answers);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  return p;
+}
+
+nlohmann::json estimate(const TempDir& dir, const std::string& control, const Prepared& p) {
+  const ProgramResult r = run_estimator({control, p.data, p.locals, dir / "report", "--json", dir / "results.json"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  std::ifstream in(dir / "results.json");
+  return nlohmann::json::parse(in);
+}
+
+std::string line_of(const std::string& text, int k) {
+  std::istringstream in(text);
+  std::string line;
+  for (int i = 0; i < k; ++i) std::getline(in, line);
+  return line;
+}
+
+// Every model on the loblolly data: the control file has the model's counts,
+// the number of plots and the model line; the estimator takes it and
+// converges; the records keep their identifiers and every byte after the
+// model's locals.
+TEST(StarterProgram, EveryModelsControlFileIsOneTheEstimatorRuns) {
+  for (int model = 1; model <= estimator::kModelCount; ++model) {
+    SCOPED_TRACE(model);
+    TempDir dir;
+    const Prepared p = prepare(dir, golden("loblolly-model1/raw.txt"), "1 3 10 10 0 0 0\n0\n0\n");
+    const std::vector<unsigned char> before = read_bytes(p.locals);
+    const ProgramResult r =
+        run_starter({p.data, p.locals, dir / "control", "--model", std::to_string(model), "--k1", "10", "--k2", "10"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto counts = estimator::model_counts(model);
+    const std::string control = read_text(dir / "control");
+    EXPECT_EQ(line_of(control, 2), std::to_string(counts.ng) + " " + std::to_string(counts.nl) + " 14");
+    const std::string model_line = std::to_string(model) + " 10 10 ";
+    EXPECT_EQ(line_of(control, 6).substr(0, model_line.size()), model_line);
+
+    const std::vector<unsigned char> after = read_bytes(p.locals);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t r0 = 0; r0 < after.size(); r0 += common::kRecordLength) {
+      EXPECT_TRUE(std::equal(before.begin() + r0, before.begin() + r0 + 4, after.begin() + r0));
+      const std::size_t rest = r0 + 4 + 8 * static_cast<std::size_t>(counts.nl);
+      EXPECT_TRUE(std::equal(before.begin() + rest, before.begin() + r0 + common::kRecordLength, after.begin() + rest));
+    }
+
+    const nlohmann::json results = estimate(dir, dir / "control", p);
+    EXPECT_EQ(results["model"]["number"], model);
+    EXPECT_EQ(results["plots"], 14);
+    EXPECT_EQ(results["iteration_limit"], 100);
+    EXPECT_EQ(results["model"]["constants"], nlohmann::json::array({10.0, 10.0}));
+    EXPECT_EQ(results["outcome"], "converged");
+  }
+}
+
+// The golden runs that converged from hand-made starts: the self-start
+// converges to the same optimum (the report prints the log-likelihood to seven
+// digits), and a second self-start writes the same bytes.
+TEST(StarterProgram, ReachesTheOptimaOfHandMadeStarts) {
+  for (const char* name : {"loblolly-model1", "loblolly-model18", "model1", "model4", "model9", "model14"}) {
+    SCOPED_TRACE(name);
+    const std::string control = read_text(golden(std::string(name) + "/control"));
+    std::istringstream model_line(line_of(control, 6));
+    std::string model, k1, k2;
+    model_line >> model >> k1 >> k2;
+    const std::string report = read_text(golden(std::string(name) + "/expected-report"));
+    const std::size_t at = report.find("LOG-LIKELIHOOD:");
+    ASSERT_NE(at, std::string::npos);
+    const double expected = std::stod(report.substr(at + 15, 16));
+
+    TempDir dir;
+    const std::string answers = read_text(golden(std::string(name) + "/answers"));
+    const Prepared p = prepare(dir, golden(std::string(name) + "/raw.txt"), answers);
+    const std::vector<std::string> args = {p.data, p.locals, dir / "start", "--model", model, "--k1", k1, "--k2", k2};
+    ASSERT_EQ(run_starter(args).status, 0);
+    const std::string start = read_text(dir / "start");
+    const std::vector<unsigned char> locals = read_bytes(p.locals);
+    const Prepared again = prepare(dir, golden(std::string(name) + "/raw.txt"), answers);
+    ASSERT_EQ(run_starter(args).status, 0);
+    EXPECT_EQ(read_text(dir / "start"), start);
+    EXPECT_EQ(read_bytes(again.locals), locals);
+
+    const nlohmann::json results = estimate(dir, dir / "start", p);
+    EXPECT_EQ(results["outcome"], "converged");
+    EXPECT_NEAR(results["log_likelihood"].get<double>(), expected, 6e-7 * std::fabs(expected));
+  }
+}
+
+// A bad input: the files it needs, written into a scratch directory, and the
+// starter's arguments.
+// Data simulated from each model (200 plots of 6 to 12 measurements, the
+// parameters of bench/self-start-check.sh): the self-started run converges,
+// in a few iterations, to the optimum that a run started at the true
+// parameters reaches.
+TEST(StarterProgram, ConvergesToTheOptimumOfAStartAtTheTruth) {
+  struct Truth {
+    int model;
+    std::vector<double> globals;
+    std::vector<std::pair<double, double>> locals;
+  };
+  const std::pair<double, double> a{3.0, 0.4}, b{0.15, 0.03};
+  const Truth truths[] = {
+      {1, {0.15, 0.7, 0.2, 0.05}, {a}},           {2, {0.15, 0.7, 0.2, 0.05, 0.5}, {a}},
+      {3, {0.15, 0.7, 0.2, 0.05, 0.3}, {a}},      {4, {0.15, 0.7, 0.1, 0.2, 0.05}, {a}},
+      {5, {0.15, 0.7, 0.1, 0.2, 0.05, 0.5}, {a}}, {6, {3.0, 0.7, 0.2, 0.05}, {b}},
+      {7, {3.0, 0.7, 0.2, 0.05, 0.5}, {b}},       {8, {3.0, 0.7, 0.2, 0.05, 0.3}, {b}},
+      {9, {3.0, 0.7, 0.1, 0.2, 0.05}, {b}},       {10, {3.0, 0.7, 0.1, 0.2, 0.05, 0.5}, {b}},
+      {11, {2.0, 6.0, 0.7, 0.2, 0.05}, {b}},      {12, {6.0, 0.4, 0.7, 0.2, 0.05}, {b}},
+      {13, {0.7, 0.2, 0.05}, {a, {0.25, 0.04}}},  {14, {0.15, 0.7, 0.2, 0.05}, {a}},
+      {15, {3.0, 0.7, 0.2, 0.05}, {b}},           {16, {2.0, 6.0, 0.7, 0.2, 0.05}, {b}},
+      {17, {6.0, 0.4, 0.7, 0.2, 0.05}, {b}},      {18, {0.7, 0.2, 0.05}, {a, {0.25, 0.04}}},
+  };
+  for (const Truth& truth : truths) {
+    SCOPED_TRACE(truth.model);
+    bench::SimulationSettings s;
+    s.model = truth.model;
+    s.globals = truth.globals;
+    s.locals = truth.locals;
+    s.plots = 200;
+    s.measurements = 6;
+    s.max_measurements = 12;
+    s.seed = 11;
+    s.k2 = 10.0;
+    s.itlim = 100;
+    s.tol = 1e-5;
+    TempDir dir;
+    {
+      std::unique_ptr<std::FILE, int (*)(std::FILE*)> raw(std::fopen((dir / "raw.txt").c_str(), "w"), std::fclose);
+      bench::write_raw_data(s, raw.get());
+    }
+    const Prepared p = prepare(dir, dir / "raw.txt", bench::preparer_answers(s));
+    fs::copy_file(p.locals, dir / "self.loc");
+    const nlohmann::json at_truth = estimate(dir, dir.write("truth.ctl", bench::control_file(s)), p);
+    const Prepared self{p.data, dir / "self.loc"};
+    ASSERT_EQ(run_starter({p.data, self.locals, dir / "self.ctl", "--model", std::to_string(s.model), "--k1", "1",
+                           "--k2", "10"})
+                  .status,
+              0);
+    const nlohmann::json self_started = estimate(dir, dir / "self.ctl", self);
+    EXPECT_EQ(at_truth["outcome"], "converged");
+    EXPECT_EQ(self_started["outcome"], "converged");
+    EXPECT_LE(self_started["iterations"].get<int>(), 5);
+    const double expected = at_truth["log_likelihood"].get<double>();
+    EXPECT_NEAR(self_started["log_likelihood"].get<double>(), expected, 1e-6 * std::fabs(expected));
+  }
+}
+
+struct BadCase {
+  const char* row;
+  std::function<std::vector<std::string>(const TempDir&)> args;
+  int status;
+  std::string message;  // on the error stream
+};
+
+TestPlot plot(int id, std::vector<double> ages, std::vector<double> heights, std::vector<double> locals = {0.0}) {
+  return {id, std::move(ages), std::move(heights), std::move(locals)};
+}
+
+std::vector<TestPlot> good_plots() { return simulate_model1(5, 12, 6, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.3, 0.0); }
+
+// Plot files written directly, and the starter's arguments for them.
+std::vector<std::string> starter_on(const TempDir& d, const std::vector<TestPlot>& plots,
+                                    const std::vector<std::string>& options) {
+  const FitFiles f = write_fit_problem(d, plots, ControlSettings{});
+  std::vector<std::string> args = {f.data, f.locals, d / "start"};
+  args.insert(args.end(), options.begin(), options.end());
+  return args;
+}
+
+const std::vector<BadCase>& bad_cases() {
+  static const std::vector<BadCase> all = {
+      {"S1", [](const TempDir& d) { return starter_on(d, good_plots(), {"--model", "19"}); }, 1,
+       "starter: model number 19: the models are numbered 1 to 18"},
+      {"S2", [](const TempDir& d) { return starter_on(d, good_plots(), {"--model", "one"}); }, 2,
+       "starter: --model takes a model number, 1 to 18, not \"one\""},
+      {"S3", [](const TempDir& d) { return starter_on(d, good_plots(), {}); }, 2, "starter: --model is required"},
+      {"S4", [](const TempDir& d) { return starter_on(d, good_plots(), {"--model", "14"}); }, 2,
+       "fixes the start of the curve through the two model constants: give --k1 and --k2"},
+      {"S5",
+       [](const TempDir& d) {
+         std::vector<TestPlot> p = good_plots();
+         for (TestPlot& t : p) t.locals = {3.0, 0.2};
+         return starter_on(d, p, {"--model", "1"});
+       },
+       1, "holds more than model 1's 1 local: record 1 (ID 1000) has 0.2 in real 2"},
+      {"S6",
+       [](const TempDir& d) {
+         std::vector<TestPlot> p = good_plots();
+         p[1] = plot(77, {4.0}, {1.0});
+         return starter_on(d, p, {"--model", "13"});
+       },
+       1, "starter: plot 2 (ID 77) has 1 measurement: model 13 estimates an asymptote and a rate for every plot"},
+      {"S7",
+       [](const TempDir& d) {
+         return starter_on(d, {plot(1, {2.0}, {0.5}), plot(2, {4.0}, {1.0}), plot(3, {6.0, 6.0}, {1.2, 1.3})},
+                           {"--model", "1"});
+       },
+       1, "model 1 cannot be started from these data: its 4 globals need at least 5 measurements at distinct ages"},
+      {"S8",
+       [](const TempDir& d) {
+         std::vector<TestPlot> p = good_plots();
+         p[3].heights[2] = 0.0;
+         return starter_on(d, p, {"--model", "1"});
+       },
+       1, "starter: plot 4 (ID 1003), measurement 3: height 0; the model takes powers and logarithms of heights"},
+      {"S9",
+       [](const TempDir& d) {
+         const FitFiles a = write_fit_problem(d, good_plots(), ControlSettings{}, "a");
+         std::vector<TestPlot> other = good_plots();
+         other[5].id = 5555;
+         const FitFiles b = write_fit_problem(d, other, ControlSettings{}, "b");
+         return std::vector<std::string>{a.data, b.locals, d / "start", "--model", "1"};
+       },
+       1, "are not from the same preparer run: plot 6 of the data file has ID 1005, record 6 of the local-parameter "
+          "file has ID 5555"},
+      {"S10",
+       [](const TempDir& d) {
+         const FitFiles a = write_fit_problem(d, good_plots(), ControlSettings{}, "a");
+         std::vector<TestPlot> fewer = good_plots();
+         fewer.pop_back();
+         const FitFiles b = write_fit_problem(d, fewer, ControlSettings{}, "b");
+         return std::vector<std::string>{a.data, b.locals, d / "start", "--model", "1"};
+       },
+       1, "the data file has more plots than the 11 records of the local-parameter file"},
+      {"S11", [](const TempDir& d) { return std::vector<std::string>{d / "no.dat", d / "no.loc", d / "start", "--model", "1"}; },
+       2, "starter: cannot open the data file"},
+      {"S12",
+       [](const TempDir& d) {
+         // Measured only where growth has stopped: the start deviation and
+         // the rate leave no trace in the data.
+         std::vector<TestPlot> p = simulate_model1(5, 60, 6, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.3, 0.0);
+         for (TestPlot& t : p)
+           for (double& age : t.ages) age += 30.0;
+         return starter_on(d, p, {"--model", "4"});
+       },
+       1, "starter: model 4 cannot be identified from these data"},
+      {"S13",
+       [](const TempDir& d) {
+         // A plot growing as model 13's curve does when its rate goes to 0.
+         std::vector<TestPlot> p = good_plots();
+         p.push_back(plot(999, {1.0, 5.0, 9.0, 13.0, 17.0}, {0.05, 0.497, 1.15, 1.95, 2.86}));
+         return starter_on(d, p, {"--model", "13"});
+       },
+       1, "model 13 cannot be started from these data: the best rate of 1 plot lies beyond 1024 times the typical "
+          "rate"},
+  };
+  return all;
+}
+
+class StarterBadInput : public ::testing::TestWithParam<std::size_t> {};
+
+// Each bad input gets its status and message, writes no control file and
+// leaves the local-parameter file as it was.
+TEST_P(StarterBadInput, GetsItsStatusAndMessageAndWritesNothing) {
+  const BadCase& c = bad_cases()[GetParam()];
+  TempDir dir;
+  const std::vector<std::string> args = c.args(dir);
+  std::vector<std::pair<std::string, std::vector<unsigned char>>> locals;
+  for (const auto& entry : fs::directory_iterator(dir / ""))
+    if (entry.path().extension() == ".loc") locals.emplace_back(entry.path().string(), read_bytes(entry.path().string()));
+  const ProgramResult r = run_starter(args);
+  EXPECT_EQ(r.status, c.status) << r.out << r.err;
+  EXPECT_NE(r.err.find(c.message), std::string::npos) << "[" << r.err << "]";
+  EXPECT_FALSE(fs::exists(dir / "start"));
+  for (const auto& [path, bytes] : locals) EXPECT_EQ(read_bytes(path), bytes) << path;
+  if (c.row == std::string("S13")) {
+    EXPECT_NE(r.err.find("first plot 13 (ID 999)"), std::string::npos);
+    EXPECT_EQ(read_text(dir / "start.runaway.csv").substr(0, 23), "position,id,a,b\n13,999,");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StarterBadInput, ::testing::Range<std::size_t>(0, 13),
+                         [](const ::testing::TestParamInfo<std::size_t>& info) {
+                           return std::string(bad_cases()[info.param].row);
+                         });
+
+TEST(StarterBadInputTable, EveryRowHasACase) { EXPECT_EQ(bad_cases().size(), 13u); }
+
+}  // namespace
