@@ -81,7 +81,8 @@ TEST(Robustness, ReplacedFilesFollowLinksKeepPermissionsAndVanishOnInterrupt) {
   EXPECT_EQ(fs::status(dir / "real.rep").permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
-  const FitFiles big = write_fit_problem(dir, simulate_model1(53, 3000, 10, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.4, 2.9), s, "big");
+  // Large enough that no run ends within the 0.05 s before the signal.
+  const FitFiles big = write_fit_problem(dir, simulate_model1(53, 30000, 10, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.4, 2.9), s, "big");
   for (const int signal_number : {SIGTERM, SIGINT}) {
     std::vector<std::string> args = big.args();
     args.insert(args.end(), {"--json", dir / "big.json"});
