@@ -1,10 +1,15 @@
 #include "estimator/worker_pool.hpp"
 
+#include <stdexcept>
+
 namespace estimator {
 namespace {
 
-constexpr int kChunk = 1;        // tasks (groups of plots) taken at a time
-constexpr int kSpins = 20000;    // polls before sleeping (some tens of microseconds)
+constexpr int kSpins = 20000;  // polls before sleeping (some tens of microseconds)
+
+std::uint64_t generation_of(std::uint64_t state) { return state >> 32; }
+int count_of(std::uint64_t state) { return static_cast<int>(state >> 16 & 0xffff); }
+int next_of(std::uint64_t state) { return static_cast<int>(state & 0xffff); }
 
 }  // namespace
 
@@ -21,60 +26,72 @@ WorkerPool::~WorkerPool() {
   for (std::thread& t : workers_) t.join();
 }
 
-void WorkerPool::work() {
+bool WorkerPool::run_one() {
+  std::uint64_t s = state_.load(std::memory_order_acquire);
   for (;;) {
-    const int first = next_.fetch_add(kChunk, std::memory_order_relaxed);
-    if (first >= count_) return;
-    const int last = first + kChunk < count_ ? first + kChunk : count_;
-    for (int i = first; i < last; ++i) (*task_)(i);
+    if (next_of(s) >= count_of(s)) return false;
+    // Taking the task keeps its block from finishing, so task_ stays the
+    // block's until the task has returned.
+    if (state_.compare_exchange_weak(s, s + 1, std::memory_order_acq_rel, std::memory_order_acquire)) break;
   }
+  (*task_)(next_of(s));
+  if (finished_.fetch_add(1, std::memory_order_acq_rel) + 1 == count_of(s)) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_.notify_one();
+  }
+  return true;
 }
 
 void WorkerPool::serve() {
-  unsigned seen = 0;
+  std::uint64_t seen = 0;
   for (;;) {
     // A new block, or the end: poll first, then sleep.
-    int spins = 0;
-    while (generation_.load(std::memory_order_acquire) == seen && !stopping_.load(std::memory_order_relaxed)) {
+    const auto waiting = [&] {
+      return generation_of(state_.load(std::memory_order_acquire)) == seen && !stopping_.load(std::memory_order_relaxed);
+    };
+    for (int spins = 0; waiting();) {
       if (++spins < kSpins) {
         if (spins % 64 == 0) std::this_thread::yield();
         continue;
       }
       std::unique_lock<std::mutex> lock(mutex_);
-      start_.wait(lock, [&] { return stopping_.load() || generation_.load() != seen; });
+      start_.wait(lock, [&] { return !waiting(); });
     }
     if (stopping_.load()) return;
-    seen = generation_.load(std::memory_order_acquire);
-    work();
-    if (busy_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_.notify_one();
+    seen = generation_of(state_.load(std::memory_order_acquire));
+    while (run_one()) {
     }
   }
 }
 
 void WorkerPool::start(int count, const std::function<void(int)>& task) {
+  if (count < 0 || count > kMaxTasks) throw std::logic_error("WorkerPool: a block of more than 65535 tasks");
   task_ = &task;
   count_ = count;
-  next_.store(0, std::memory_order_relaxed);
-  busy_.store(static_cast<int>(workers_.size()), std::memory_order_relaxed);
-  if (workers_.empty()) return;
+  finished_.store(0, std::memory_order_relaxed);
+  ++generation_;
+  if (workers_.empty()) {
+    state_.store(state_of(generation_, count, 0), std::memory_order_relaxed);
+    return;
+  }
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    generation_.fetch_add(1, std::memory_order_release);
+    state_.store(state_of(generation_, count, 0), std::memory_order_release);
   }
   start_.notify_all();
 }
 
 void WorkerPool::finish() {
-  work();
-  for (int spins = 0; busy_.load(std::memory_order_acquire) != 0;) {
+  while (run_one()) {
+  }
+  const auto pending = [&] { return finished_.load(std::memory_order_acquire) != count_; };
+  for (int spins = 0; pending();) {
     if (++spins < kSpins) {
       if (spins % 64 == 0) std::this_thread::yield();
       continue;
     }
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [&] { return busy_.load() == 0; });
+    done_.wait(lock, [&] { return !pending(); });
   }
   task_ = nullptr;
 }
