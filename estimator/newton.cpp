@@ -139,7 +139,8 @@ void Newton::step_pass() {
       [&](const PlotSlot& s, int iplot) {
         dmax = max_abs(dmax, s.largest);
         put(run_.files, run_.sizes, iplot, s.record_id, s.locals, s.work, s.lfactor);
-      });
+      },
+      PassPipeline::Spread::caller);
   flush_records(run_.files);
 }
 
@@ -152,7 +153,8 @@ void Newton::clear_pending_steps() {
         WorkBlock work = s.work;
         std::fill_n(work.begin(), run_.sizes.nl, 0.0);
         put(run_.files, run_.sizes, iplot, s.record_id, s.locals, work, s.lfactor);
-      });
+      },
+      PassPipeline::Spread::caller);
   flush_records(run_.files);
 }
 

@@ -43,7 +43,25 @@ void PassPipeline::take_block(const Batch& batch, int first, const Take& take) {
   refuse_plot(failure.check, failure.iplot, batch.slots[static_cast<std::size_t>(failure.at)].data);
 }
 
-void PassPipeline::run(bool with_data, const Evaluate& evaluate, const Take& take) {
+int PassPipeline::groups(const Batch& batch) { return (batch.count + kGroupPlots - 1) / kGroupPlots; }
+
+void PassPipeline::evaluate_group(Batch& batch, int g, const Evaluate& evaluate) {
+  const int begin = g * kGroupPlots;
+  const int end = std::min(batch.count, begin + kGroupPlots);
+  evaluate(std::span<PlotSlot>(batch.slots.data() + begin, static_cast<std::size_t>(end - begin)));
+}
+
+void PassPipeline::run_on_caller(bool with_data, const Evaluate& evaluate, const Take& take) {
+  Batch& batch = batches_[0];
+  for (int first = 1; first <= sizes_.np; first += kBlockPlots) {
+    load(batch, first, std::min(kBlockPlots, sizes_.np - first + 1), with_data);
+    for (int g = 0; g < groups(batch); ++g) evaluate_group(batch, g, evaluate);
+    take_block(batch, first, take);  // raises a failure met while loading
+  }
+}
+
+void PassPipeline::run(bool with_data, const Evaluate& evaluate, const Take& take, Spread spread) {
+  if (spread == Spread::caller) return run_on_caller(with_data, evaluate, take);
   const int np = sizes_.np;
   const int blocks = (np + kBlockPlots - 1) / kBlockPlots;
   int loaded = 0;
@@ -60,12 +78,8 @@ void PassPipeline::run(bool with_data, const Evaluate& evaluate, const Take& tak
   load_next();
   for (int block = 0; block < loaded; ++block) {
     Batch& batch = batch_of(block);
-    const std::function<void(int)> task = [&batch, &evaluate](int g) {
-      const int begin = g * kGroupPlots;
-      const int end = std::min(batch.count, begin + kGroupPlots);
-      evaluate(std::span<PlotSlot>(batch.slots.data() + begin, static_cast<std::size_t>(end - begin)));
-    };
-    pool_.start((batch.count + kGroupPlots - 1) / kGroupPlots, task);
+    const std::function<void(int)> task = [&batch, &evaluate](int g) { evaluate_group(batch, g, evaluate); };
+    pool_.start(groups(batch), task);
     try {
       if (block > 0) take_block(batch_of(block - 1), 1 + (block - 1) * kBlockPlots, take);
       load_next();

@@ -6,6 +6,10 @@
 // takes the results of block k-1 and reads block k+1, and then helps with
 // what is left of block k. Every sum is thus formed in the same order
 // whatever the number of threads.
+//
+// A pass whose evaluation is much cheaper than moving its plots between
+// processor cores (the step pass) is run on the calling thread alone, a block
+// at a time, with the same arithmetic and the same order.
 #pragma once
 
 #include <array>
@@ -25,12 +29,15 @@ class PassPipeline {
 
   PassPipeline(const Files& files, const Sizes& sizes, int threads);
 
-  // evaluate(group) runs on any thread and must not throw; take(slot, iplot)
-  // runs on the calling thread, in plot order. with_data: read the plots'
-  // measurements too.
+  // Where evaluate runs: on the worker pool, or on the calling thread only.
+  enum class Spread { pool, caller };
+
+  // evaluate(group) runs on any thread (on the calling thread with
+  // Spread::caller) and must not throw; take(slot, iplot) runs on the calling
+  // thread, in plot order. with_data: read the plots' measurements too.
   using Evaluate = std::function<void(std::span<PlotSlot>)>;
   using Take = std::function<void(const PlotSlot&, int)>;
-  void run(bool with_data, const Evaluate& evaluate, const Take& take);
+  void run(bool with_data, const Evaluate& evaluate, const Take& take, Spread spread = Spread::pool);
 
  private:
   // A failure met while loading a block; it is raised when the ordered
@@ -49,6 +56,9 @@ class PassPipeline {
 
   void load(Batch& batch, int first, int count, bool with_data);
   void take_block(const Batch& batch, int first, const Take& take);
+  static int groups(const Batch& batch);
+  static void evaluate_group(Batch& batch, int g, const Evaluate& evaluate);
+  void run_on_caller(bool with_data, const Evaluate& evaluate, const Take& take);
 
   const Files& files_;
   const Sizes& sizes_;
