@@ -134,28 +134,13 @@ void Newton::global_step() {
 
 // Each plot's local step by back-substitution.
 void Newton::step_pass() {
-  pipeline_.run(
-      false, [&](std::span<PlotSlot> group) { step_group(run_.sizes, dx, group); },
-      [&](const PlotSlot& s, int iplot) {
-        dmax = max_abs(dmax, s.largest);
-        put(run_.files, run_.sizes, iplot, s.record_id, s.locals, s.work, s.lfactor);
-      },
-      PassPipeline::Spread::caller);
-  flush_records(run_.files);
+  dmax = max_abs(dmax, pipeline_.rewrite_records([&](PlotSlot& s) { step_group(run_.sizes, dx, {&s, 1}); }));
 }
 
 // Leaves every record at its accepted locals with no pending step, so that a
 // new run can start from the file.
 void Newton::clear_pending_steps() {
-  pipeline_.run(
-      false, [](std::span<PlotSlot>) {},
-      [&](const PlotSlot& s, int iplot) {
-        WorkBlock work = s.work;
-        std::fill_n(work.begin(), run_.sizes.nl, 0.0);
-        put(run_.files, run_.sizes, iplot, s.record_id, s.locals, work, s.lfactor);
-      },
-      PassPipeline::Spread::caller);
-  flush_records(run_.files);
+  pipeline_.rewrite_records([&](PlotSlot& s) { std::fill_n(s.work.begin(), run_.sizes.nl, 0.0); });
 }
 
 }  // namespace

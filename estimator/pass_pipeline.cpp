@@ -1,6 +1,11 @@
 #include "estimator/pass_pipeline.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+
+#include "common/plot_file_layout.hpp"
+#include "estimator/plot_files.hpp"
 
 namespace estimator {
 
@@ -51,17 +56,53 @@ void PassPipeline::evaluate_group(Batch& batch, int g, const Evaluate& evaluate)
   evaluate(std::span<PlotSlot>(batch.slots.data() + begin, static_cast<std::size_t>(end - begin)));
 }
 
-void PassPipeline::run_on_caller(bool with_data, const Evaluate& evaluate, const Take& take) {
-  Batch& batch = batches_[0];
-  for (int first = 1; first <= sizes_.np; first += kBlockPlots) {
-    load(batch, first, std::min(kBlockPlots, sizes_.np - first + 1), with_data);
-    for (int g = 0; g < groups(batch); ++g) evaluate_group(batch, g, evaluate);
-    take_block(batch, first, take);  // raises a failure met while loading
-  }
+double PassPipeline::rewrite_records(const Change& change) {
+  io::DirectAccessFile& file = files_.locals;
+  file.forget();
+  if (file.records_in_file() < sizes_.np) file.refuse_record(file.records_in_file() + 1);
+  const int np = sizes_.np;
+  const int blocks = (np + kBlockPlots - 1) / kBlockPlots;
+  const std::int64_t used = common::RecordLayout{sizes_.ng, sizes_.nl}.used_bytes();
+  std::atomic<int> next{0};
+  std::mutex mutex;
+  double largest = 0.0;
+  int failed_block = blocks;
+  std::exception_ptr failure;
+  // One task per thread, each taking blocks until none is left.
+  const std::function<void(int)> task = [&](int) {
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(kBlockPlots) * common::kRecordLength);
+    PlotSlot slot{};
+    for (int b; (b = next.fetch_add(1)) < blocks;) {
+      const int first = 1 + b * kBlockPlots;
+      const int count = std::min(kBlockPlots, np - first + 1);
+      try {
+        file.read_span(first, count, bytes.data());
+        double block_largest = 0.0;
+        for (int k = 0; k < count; ++k) {
+          unsigned char* record = bytes.data() + static_cast<std::size_t>(k) * common::kRecordLength;
+          slot.record_id = decode_record(sizes_, record, slot.locals, slot.work, slot.lfactor);
+          change(slot);
+          encode_record(sizes_, slot.record_id, slot.locals, slot.work, slot.lfactor, record);
+          block_largest = max_abs(block_largest, slot.largest);
+        }
+        file.write_span(first, bytes.data(), static_cast<std::int64_t>(count - 1) * common::kRecordLength + used);
+        const std::lock_guard<std::mutex> lock(mutex);
+        largest = max_abs(largest, block_largest);
+      } catch (...) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (b < failed_block) {
+          failed_block = b;
+          failure = std::current_exception();
+        }
+      }
+    }
+  };
+  pool_.run(pool_.threads(), task);
+  if (failure) std::rethrow_exception(failure);
+  return largest;
 }
 
-void PassPipeline::run(bool with_data, const Evaluate& evaluate, const Take& take, Spread spread) {
-  if (spread == Spread::caller) return run_on_caller(with_data, evaluate, take);
+void PassPipeline::run(bool with_data, const Evaluate& evaluate, const Take& take) {
   const int np = sizes_.np;
   const int blocks = (np + kBlockPlots - 1) / kBlockPlots;
   int loaded = 0;

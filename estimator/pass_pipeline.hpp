@@ -7,9 +7,9 @@
 // what is left of block k. Every sum is thus formed in the same order
 // whatever the number of threads.
 //
-// A pass whose evaluation is much cheaper than moving its plots between
-// processor cores (the step pass) is run on the calling thread alone, a block
-// at a time, with the same arithmetic and the same order.
+// A pass that forms no sum whose order matters (the step pass) instead
+// spreads whole blocks over the threads, each thread reading, changing and
+// writing back its blocks' records itself.
 #pragma once
 
 #include <array>
@@ -29,15 +29,20 @@ class PassPipeline {
 
   PassPipeline(const Files& files, const Sizes& sizes, int threads);
 
-  // Where evaluate runs: on the worker pool, or on the calling thread only.
-  enum class Spread { pool, caller };
-
-  // evaluate(group) runs on any thread (on the calling thread with
-  // Spread::caller) and must not throw; take(slot, iplot) runs on the calling
-  // thread, in plot order. with_data: read the plots' measurements too.
+  // evaluate(group) runs on any thread and must not throw; take(slot, iplot)
+  // runs on the calling thread, in plot order. with_data: read the plots'
+  // measurements too.
   using Evaluate = std::function<void(std::span<PlotSlot>)>;
   using Take = std::function<void(const PlotSlot&, int)>;
-  void run(bool with_data, const Evaluate& evaluate, const Take& take, Spread spread = Spread::pool);
+  void run(bool with_data, const Evaluate& evaluate, const Take& take);
+
+  // Every record read into a slot (identifier, locals, work block, local
+  // factor), changed by change(slot) on any thread (it must not throw) and
+  // written back. Returns the largest |largest| of the slots, not-a-number if
+  // one is. A failure (the file cannot be read or written) is raised for the
+  // first block it met, after the pass.
+  using Change = std::function<void(PlotSlot&)>;
+  double rewrite_records(const Change& change);
 
  private:
   // A failure met while loading a block; it is raised when the ordered
@@ -58,7 +63,6 @@ class PassPipeline {
   void take_block(const Batch& batch, int first, const Take& take);
   static int groups(const Batch& batch);
   static void evaluate_group(Batch& batch, int g, const Evaluate& evaluate);
-  void run_on_caller(bool with_data, const Evaluate& evaluate, const Take& take);
 
   const Files& files_;
   const Sizes& sizes_;

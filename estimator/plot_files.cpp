@@ -1,6 +1,7 @@
 #include "estimator/plot_files.hpp"
 
 #include <array>
+#include <cstring>
 #include <string>
 
 #include "common/plot_file_layout.hpp"
@@ -37,27 +38,36 @@ void rdata(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotDa
 
 void flush_records(const Files& files) { files.locals.flush(); }
 
-std::int32_t get(const Files& files, const Sizes& sizes, int iplot, Locals& locals, WorkBlock& block,
-                 LocalFactor& lfactor) {
-  const common::RecordLayout layout{sizes.ng, sizes.nl};
-  const unsigned char* record = files.locals.view(iplot);
-  const unsigned char* p = record + layout.locals_offset();
+std::int32_t decode_record(const Sizes& sizes, const unsigned char* record, Locals& locals, WorkBlock& block,
+                           LocalFactor& lfactor) {
+  const unsigned char* p = record + common::RecordLayout{sizes.ng, sizes.nl}.locals_offset();
   for (int i = 0; i < sizes.nl; ++i, p += 8) locals[static_cast<std::size_t>(i)] = io::load_f64(p);
   for (int i = 0; i < sizes.nwork; ++i, p += 8) block[static_cast<std::size_t>(i)] = io::load_f64(p);
   for (int i = 0; i < sizes.nll; ++i, p += 8) lfactor[static_cast<std::size_t>(i)] = io::load_f64(p);
   return io::load_i32(record);
 }
 
-void put(const Files& files, const Sizes& sizes, int iplot, std::int32_t id, const Locals& locals,
-         const WorkBlock& block, const LocalFactor& lfactor) {
+void encode_record(const Sizes& sizes, std::int32_t id, const Locals& locals, const WorkBlock& block,
+                   const LocalFactor& lfactor, unsigned char* record) {
   const common::RecordLayout layout{sizes.ng, sizes.nl};
-  std::array<unsigned char, common::kRecordLength> bytes{};
-  io::store_i32(bytes.data(), id);
-  unsigned char* p = bytes.data() + layout.locals_offset();
+  std::memset(record, 0, static_cast<std::size_t>(layout.used_bytes()));
+  io::store_i32(record, id);
+  unsigned char* p = record + layout.locals_offset();
   for (int i = 0; i < sizes.nl; ++i, p += 8) io::store_f64(p, locals[static_cast<std::size_t>(i)]);
   for (int i = 0; i < sizes.nwork; ++i, p += 8) io::store_f64(p, block[static_cast<std::size_t>(i)]);
   for (int i = 0; i < sizes.nll; ++i, p += 8) io::store_f64(p, lfactor[static_cast<std::size_t>(i)]);
-  files.locals.write(iplot, bytes.data(), layout.used_bytes());
+}
+
+std::int32_t get(const Files& files, const Sizes& sizes, int iplot, Locals& locals, WorkBlock& block,
+                 LocalFactor& lfactor) {
+  return decode_record(sizes, files.locals.view(iplot), locals, block, lfactor);
+}
+
+void put(const Files& files, const Sizes& sizes, int iplot, std::int32_t id, const Locals& locals,
+         const WorkBlock& block, const LocalFactor& lfactor) {
+  std::array<unsigned char, common::kRecordLength> bytes;
+  encode_record(sizes, id, locals, block, lfactor, bytes.data());
+  files.locals.write(iplot, bytes.data(), common::RecordLayout{sizes.ng, sizes.nl}.used_bytes());
 }
 
 }  // namespace estimator

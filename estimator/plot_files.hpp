@@ -33,6 +33,12 @@ std::int32_t get(const Files& files, const Sizes& sizes, int iplot, Locals& loca
                  LocalFactor& lfactor);
 void put(const Files& files, const Sizes& sizes, int iplot, std::int32_t id, const Locals& locals,
          const WorkBlock& block, const LocalFactor& lfactor);
+// A record's fields from its bytes (returns the plot identifier), and into
+// them: the used part of the record is rewritten whole, the rest stays.
+std::int32_t decode_record(const Sizes& sizes, const unsigned char* record, Locals& locals, WorkBlock& block,
+                           LocalFactor& lfactor);
+void encode_record(const Sizes& sizes, std::int32_t id, const Locals& locals, const WorkBlock& block,
+                   const LocalFactor& lfactor, unsigned char* record);
 // Writes out changed records kept in memory.
 void flush_records(const Files& files);
 

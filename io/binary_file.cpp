@@ -240,19 +240,7 @@ DirectAccessFile::CachedBlock& DirectAccessFile::cached(std::int64_t block) {
   CachedBlock& c = *oldest;
   flush(c);
   c.block = -1;
-  const std::int64_t base = block * block_records_ * record_length_;
-  std::size_t got = 0;
-  const std::size_t want = c.bytes.size();
-  while (got < want) {
-    const ssize_t k = ::pread(fd_, c.bytes.data() + got, want - got, base + static_cast<std::int64_t>(got));
-    if (k < 0) {
-      if (errno == EINTR) continue;
-      fail("cannot read the " + role_ + ": " + std::strerror(errno));
-    }
-    if (k == 0) break;
-    got += static_cast<std::size_t>(k);
-  }
-  std::memset(c.bytes.data() + got, 0, want - got);
+  read_span(block * block_records_ + 1, block_records_, c.bytes.data());
   c.block = block;
   c.used = ++clock_;
   return c;
@@ -263,11 +251,44 @@ unsigned char* DirectAccessFile::slot(std::int64_t record, CachedBlock*& holder)
   return holder->bytes.data() + ((record - 1) % block_records_) * record_length_;
 }
 
+void DirectAccessFile::refuse_record(std::int64_t record) const {
+  fail(role_ + ": record " + std::to_string(record) + " was asked for, but the file holds only " +
+       std::to_string(records_in_file()) + " records of " + std::to_string(record_length_) + " bytes");
+}
+
+void DirectAccessFile::forget() {
+  flush();
+  for (CachedBlock& c : cache_) c.block = -1;
+}
+
+std::int64_t DirectAccessFile::read_span(std::int64_t first, std::int64_t count, unsigned char* dst) const {
+  const std::int64_t base = (first - 1) * record_length_;
+  const std::size_t want = static_cast<std::size_t>(count * record_length_);
+  std::size_t got = 0;
+  while (got < want) {
+    const ssize_t k = ::pread(fd_, dst + got, want - got, base + static_cast<std::int64_t>(got));
+    if (k < 0) {
+      if (errno == EINTR) continue;
+      fail("cannot read the " + role_ + ": " + std::strerror(errno));
+    }
+    if (k == 0) break;
+    got += static_cast<std::size_t>(k);
+  }
+  std::memset(dst + got, 0, want - got);
+  return (static_cast<std::int64_t>(got) + record_length_ - 1) / record_length_;
+}
+
+void DirectAccessFile::write_span(std::int64_t first, const unsigned char* src, std::int64_t bytes) const {
+  const std::int64_t offset = (first - 1) * record_length_;
+  if (first < 1 || read_only_ || offset + bytes > size_)
+    fail(role_ + ": records from " + std::to_string(first) + " cannot be written" +
+         (read_only_ ? " (the file is open for reading only)" : " past the end of the file"));
+  write_all(fd_, src, static_cast<std::size_t>(bytes), offset, role_);
+}
+
 const unsigned char* DirectAccessFile::view(std::int64_t record) {
   const std::int64_t offset = (record - 1) * record_length_;
-  if (record < 1 || offset >= size_)
-    fail(role_ + ": record " + std::to_string(record) + " was asked for, but the file holds only " +
-         std::to_string(records_in_file()) + " records of " + std::to_string(record_length_) + " bytes");
+  if (record < 1 || offset >= size_) refuse_record(record);
   // The cache holds zeros beyond the end of the file: a record that the end
   // cuts short reads as zeros there.
   CachedBlock* holder = nullptr;

@@ -106,6 +106,21 @@ class DirectAccessFile {
   void truncate(std::int64_t records);
   std::int64_t records_in_file() const;
 
+  // Straight between the file and the caller's memory, past the cache, for
+  // passes that spread the records over threads: each call touches only its
+  // own records, so calls on distinct records may run at once on any thread.
+  // forget() first: it writes out the cache and drops it, so that later
+  // reads see what these calls wrote.
+  void forget();
+  // Records first .. first+count-1 (count * record_length bytes; zeros where
+  // the file ends); returns how many of them begin before the end of the file.
+  std::int64_t read_span(std::int64_t first, std::int64_t count, unsigned char* dst) const;
+  // `bytes` bytes from the start of record `first`; the file must already
+  // reach that far.
+  void write_span(std::int64_t first, const unsigned char* src, std::int64_t bytes) const;
+  // Stops with the message for a record the file does not hold.
+  [[noreturn]] void refuse_record(std::int64_t record) const;
+
   const std::string& role() const { return role_; }
 
  private:

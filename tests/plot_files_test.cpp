@@ -2,10 +2,13 @@
 // estimator's access routines.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "io/byte_order.hpp"
 #include "common/plot_file_layout.hpp"
 #include "common/plot_file_writers.hpp"
 #include "console_capture.hpp"
+#include "estimator/pass_pipeline.hpp"
 #include "estimator/plot_files.hpp"
 #include "io/errors.hpp"
 #include "support/temp_dir.hpp"
@@ -165,6 +168,68 @@ TEST_F(PlotFiles, RdataRefusesARecordShorterThanItsCount) {
   io::SequentialReader data(path, "data file");
   PlotData plot;
   EXPECT_THROW(rdata(data, 1, 8, plot), io::IoError);
+}
+
+// The records rewritten with the blocks spread over threads: each record is
+// changed exactly as one at a time would change it, the bytes past each
+// record's used part stay, and the largest change is found in any block.
+TEST_F(PlotFiles, RecordsRewrittenOverThreadsMatchTheirOneByOneRewrite) {
+  const Sizes sizes = make_sizes(3, 2, 700);  // two full blocks and part of a third
+  std::vector<unsigned char> start(static_cast<std::size_t>(sizes.np) * common::kRecordLength);
+  std::uint32_t x = 12345;
+  for (unsigned char& b : start) b = static_cast<unsigned char>((x = x * 1664525u + 1013904223u) >> 24);
+  for (int p = 0; p < sizes.np; ++p) {  // finite reals in the used part
+    Locals locals{};
+    WorkBlock work{};
+    LocalFactor lfactor{};
+    for (int i = 0; i < sizes.nl; ++i) locals[static_cast<std::size_t>(i)] = p + 0.25 * i;
+    for (int i = 0; i < sizes.nwork; ++i) work[static_cast<std::size_t>(i)] = std::sin(p + 7.0 * i);
+    for (int i = 0; i < sizes.nll; ++i) lfactor[static_cast<std::size_t>(i)] = 1.0 + i;
+    encode_record(sizes, 1000 + p, locals, work, lfactor, &start[static_cast<std::size_t>(p) * common::kRecordLength]);
+  }
+  // Each plot's step: its work block's first column doubled, largest |step|.
+  const auto change = [&sizes](PlotSlot& s) {
+    s.largest = 0.0;
+    for (int j = 0; j < sizes.nl; ++j) {
+      s.work[static_cast<std::size_t>(j)] *= 2.0;
+      s.largest = max_abs(s.largest, s.work[static_cast<std::size_t>(j)]);
+    }
+  };
+  // Record 5 is changed through the file's cache just before the pass, so the
+  // pass must see the change and the cache must not later undo the pass's.
+  Locals locals5{};
+  WorkBlock work5{};
+  LocalFactor lfactor5{};
+  const std::int32_t id5 = decode_record(sizes, &start[4 * common::kRecordLength], locals5, work5, lfactor5);
+  locals5[0] = -1.0;
+  std::vector<unsigned char> expected = start;
+  encode_record(sizes, id5, locals5, work5, lfactor5, &expected[4 * common::kRecordLength]);
+  double expected_largest = 0.0;
+  for (int p = 0; p < sizes.np; ++p) {
+    unsigned char* record = &expected[static_cast<std::size_t>(p) * common::kRecordLength];
+    PlotSlot s{};
+    s.record_id = decode_record(sizes, record, s.locals, s.work, s.lfactor);
+    change(s);
+    expected_largest = max_abs(expected_largest, s.largest);
+    encode_record(sizes, s.record_id, s.locals, s.work, s.lfactor, record);
+  }
+  ASSERT_NE(expected, start);
+  const std::string data = data_file({});
+  for (int threads : {1, 3}) {
+    const std::string path = dir.write_bytes("locals.bin", start);
+    double largest = 0.0;
+    {
+      io::SequentialReader data_in(data, "data file");
+      io::DirectAccessFile locals(path, "local-parameter file", common::kRecordLength,
+                                  io::DirectAccessFile::Mode::read_write_existing);
+      const Files files{data_in, locals};
+      put(files, sizes, 5, id5, locals5, work5, lfactor5);
+      PassPipeline pipeline(files, sizes, threads);
+      largest = pipeline.rewrite_records(change);
+    }
+    EXPECT_EQ(read_bytes(path), expected) << threads << " threads";
+    EXPECT_EQ(largest, expected_largest) << threads << " threads";
+  }
 }
 
 }  // namespace
