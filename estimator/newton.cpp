@@ -90,7 +90,7 @@ double Newton::trial_pass(const Globals& globals, double alpha, BadPlot& bad) {
   double fnew = 0.0;
   bad = BadPlot{};
   pipeline_.run(
-      true, [&](std::span<PlotSlot> group) { trial_group(run_.esde, run_.sizes, kernels_, trial_globals, alpha, group); },
+      true, false, [&](std::span<PlotSlot> group) { trial_group(run_.esde, run_.sizes, kernels_, trial_globals, alpha, group); },
       [&](const PlotSlot& s, int iplot) {
         fnew += s.f;
         if (bad.iplot == 0 && !std::isfinite(s.f)) bad = {iplot, s.data.id, s.f};
@@ -108,15 +108,13 @@ void Newton::derivative_pass(const Globals& globals, double alpha, int& npd) {
   gmax = 0.0;
   npd = 0;
   pipeline_.run(
-      true, [&](std::span<PlotSlot> group) { derivative_group(run_.esde, sizes, kernels_, globals, alpha, group); },
-      [&](const PlotSlot& s, int iplot) {
+      true, true, [&](std::span<PlotSlot> group) { derivative_group(run_.esde, sizes, kernels_, globals, alpha, group); },
+      [&](const PlotSlot& s, int) {
         gmax = max_abs(gmax, s.largest);
         npd += s.ierr;
         write_warnings(io::console(), s.warnings);
         add_to_global_system(sizes, s, summed_gradient_, dx, hfactor_);
-        put(run_.files, sizes, iplot, s.record_id, s.locals, s.work, s.lfactor);
       });
-  flush_records(run_.files);
 }
 
 // The globals' step from the reduced system.

@@ -11,18 +11,36 @@ namespace estimator {
 
 PassPipeline::PassPipeline(const Files& files, const Sizes& sizes, int threads)
     : files_(files), sizes_(sizes), pool_(threads) {
-  for (Batch& b : batches_) b.slots.resize(kBlockPlots);
+  for (Batch& b : batches_) {
+    b.slots.resize(kBlockPlots);
+    b.records.resize(static_cast<std::size_t>(kBlockPlots) * common::kRecordLength);
+  }
 }
 
-// Reads the records (and the measurements) of plots first .. first+count-1;
-// stops at the first failure.
-void PassPipeline::load(Batch& batch, int first, int count, bool with_data) {
+int PassPipeline::count_of(int block) const { return std::min(kBlockPlots, sizes_.np - first_of(block) + 1); }
+
+// Reads the records (and the measurements) of a block's plots; stops at the
+// first failure. Runs on any thread, one block at a time: nothing else reads
+// the data file during a pass, and the block's records are its own.
+void PassPipeline::load(Batch& batch, int block, bool with_data) {
+  const int first = first_of(block), count = count_of(block);
   batch.failure = Failure{};
+  batch.write_error = nullptr;
+  std::int64_t present = 0;
+  try {
+    present = files_.locals.read_span(first, count, batch.records.data());
+  } catch (...) {
+    batch.failure = {0, std::current_exception(), PlotCheck::ok, first};
+    batch.count = 0;
+    return;
+  }
   for (int k = 0; k < count; ++k) {
     const int iplot = first + k;
     PlotSlot& s = batch.slots[static_cast<std::size_t>(k)];
     try {
-      s.record_id = get(files_, sizes_, iplot, s.locals, s.work, s.lfactor);
+      if (k >= present) files_.locals.refuse_record(iplot);
+      s.record_id = decode_record(sizes_, batch.records.data() + static_cast<std::size_t>(k) * common::kRecordLength,
+                                  s.locals, s.work, s.lfactor);
       if (with_data) {
         const PlotCheck check = read_plot(files_.data, iplot, s.record_id, s.data);
         if (check != PlotCheck::ok) {
@@ -40,8 +58,26 @@ void PassPipeline::load(Batch& batch, int first, int count, bool with_data) {
   batch.count = count;
 }
 
-void PassPipeline::take_block(const Batch& batch, int first, const Take& take) {
-  for (int b = 0; b < batch.count; ++b) take(batch.slots[static_cast<std::size_t>(b)], first + b);
+// The records of the block's evaluated plots, from their slots. Runs on any
+// thread; a failure is kept for the calling thread to raise.
+void PassPipeline::write_records(Batch& batch, int block) const {
+  if (batch.count == 0) return;
+  try {
+    for (int k = 0; k < batch.count; ++k) {
+      const PlotSlot& s = batch.slots[static_cast<std::size_t>(k)];
+      encode_record(sizes_, s.record_id, s.locals, s.work, s.lfactor,
+                    batch.records.data() + static_cast<std::size_t>(k) * common::kRecordLength);
+    }
+    const std::int64_t used = common::RecordLayout{sizes_.ng, sizes_.nl}.used_bytes();
+    files_.locals.write_span(first_of(block), batch.records.data(),
+                             static_cast<std::int64_t>(batch.count - 1) * common::kRecordLength + used);
+  } catch (...) {
+    batch.write_error = std::current_exception();
+  }
+}
+
+void PassPipeline::take_block(const Batch& batch, int block, const Take& take) const {
+  for (int b = 0; b < batch.count; ++b) take(batch.slots[static_cast<std::size_t>(b)], first_of(block) + b);
   const Failure& failure = batch.failure;
   if (failure.at < 0) return;
   if (failure.error) std::rethrow_exception(failure.error);
@@ -102,35 +138,44 @@ double PassPipeline::rewrite_records(const Change& change) {
   return largest;
 }
 
-void PassPipeline::run(bool with_data, const Evaluate& evaluate, const Take& take) {
-  const int np = sizes_.np;
-  const int blocks = (np + kBlockPlots - 1) / kBlockPlots;
-  int loaded = 0;
-  bool stopped = false;
+void PassPipeline::run(bool with_data, bool write_back, const Evaluate& evaluate, const Take& take) {
+  files_.locals.forget();
+  const int blocks = (sizes_.np + kBlockPlots - 1) / kBlockPlots;
+  if (blocks == 0) return;
   const auto batch_of = [this](int block) -> Batch& { return batches_[static_cast<std::size_t>(block % 3)]; };
-  const auto load_next = [&] {
-    if (loaded == blocks || stopped) return;
-    const int first = 1 + loaded * kBlockPlots;
-    Batch& batch = batch_of(loaded);
-    load(batch, first, std::min(kBlockPlots, np - first + 1), with_data);
-    stopped = batch.failure.at >= 0;
-    ++loaded;
-  };
-  load_next();
+  load(batch_of(0), 0, with_data);
+  int loaded = 1;
   for (int block = 0; block < loaded; ++block) {
     Batch& batch = batch_of(block);
-    const std::function<void(int)> task = [&batch, &evaluate](int g) { evaluate_group(batch, g, evaluate); };
-    pool_.start(groups(batch), task);
+    const bool load_next = loaded < blocks && batch.failure.at < 0;
+    Batch* const written = write_back && block > 0 ? &batch_of(block - 1) : nullptr;
+    // Task 0 reads the next block and task 1 writes the block before (so that
+    // a worker starts on them at once); the others evaluate this block.
+    const int load_task = load_next ? 0 : -1;
+    const int write_task = written ? (load_next ? 1 : 0) : -1;
+    const int extra = (load_next ? 1 : 0) + (written ? 1 : 0);
+    const std::function<void(int)> task = [&](int t) {
+      if (t == load_task) return load(batch_of(block + 1), block + 1, with_data);
+      if (t == write_task) return write_records(*written, block - 1);
+      evaluate_group(batch, t - extra, evaluate);
+    };
+    pool_.start(groups(batch) + extra, task);
     try {
-      if (block > 0) take_block(batch_of(block - 1), 1 + (block - 1) * kBlockPlots, take);
-      load_next();
+      if (block > 0) take_block(batch_of(block - 1), block - 1, take);
     } catch (...) {
       pool_.finish();
       throw;
     }
     pool_.finish();
+    if (written && written->write_error) std::rethrow_exception(written->write_error);
+    if (load_next) ++loaded;
   }
-  if (loaded > 0) take_block(batch_of(loaded - 1), 1 + (loaded - 1) * kBlockPlots, take);
+  Batch& last = batch_of(loaded - 1);
+  if (write_back) {
+    write_records(last, loaded - 1);
+    if (last.write_error) std::rethrow_exception(last.write_error);
+  }
+  take_block(last, loaded - 1, take);
 }
 
 }  // namespace estimator

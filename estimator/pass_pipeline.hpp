@@ -1,15 +1,19 @@
-// One pass over every plot, a block at a time. The calling thread reads the
-// blocks' records (and measurements) in plot order, the worker pool
-// evaluates each block in groups of plots, and the calling thread then takes
-// each block's results in plot order: it adds them up, writes the trace and
-// rewrites the records. While the pool evaluates block k, the calling thread
-// takes the results of block k-1 and reads block k+1, and then helps with
-// what is left of block k. Every sum is thus formed in the same order
-// whatever the number of threads.
+// One pass over every plot, a block at a time. Each block's records (and
+// measurements) are read in plot order, the worker pool evaluates the block
+// in groups of plots, and the calling thread then takes the block's results
+// in plot order: it adds them up and writes the trace. While the pool
+// evaluates block k, one of its threads reads block k+1 and another writes
+// back the records of block k-1 (in passes that change them), and the calling
+// thread takes the results of block k-1 and then helps with what is left.
+// Every sum is thus formed in the same order whatever the number of threads.
 //
 // A pass that forms no sum whose order matters (the step pass) instead
 // spreads whole blocks over the threads, each thread reading, changing and
 // writing back its blocks' records itself.
+//
+// The passes read and write the local-parameter file straight between the
+// file and their own block buffers; the file's cache is written out and
+// dropped when a pass begins.
 #pragma once
 
 #include <array>
@@ -31,10 +35,11 @@ class PassPipeline {
 
   // evaluate(group) runs on any thread and must not throw; take(slot, iplot)
   // runs on the calling thread, in plot order. with_data: read the plots'
-  // measurements too.
+  // measurements too; write_records: write each evaluated plot's record back
+  // from its slot (identifier, locals, work block, local factor).
   using Evaluate = std::function<void(std::span<PlotSlot>)>;
   using Take = std::function<void(const PlotSlot&, int)>;
-  void run(bool with_data, const Evaluate& evaluate, const Take& take);
+  void run(bool with_data, bool write_records, const Evaluate& evaluate, const Take& take);
 
   // Every record read into a slot (identifier, locals, work block, local
   // factor), changed by change(slot) on any thread (it must not throw) and
@@ -55,12 +60,17 @@ class PassPipeline {
   };
   struct Batch {
     std::vector<PlotSlot> slots;
+    std::vector<unsigned char> records;  // the block's records as in the file
     int count = 0;
     Failure failure;
+    std::exception_ptr write_error;
   };
 
-  void load(Batch& batch, int first, int count, bool with_data);
-  void take_block(const Batch& batch, int first, const Take& take);
+  int first_of(int block) const { return 1 + block * kBlockPlots; }
+  int count_of(int block) const;
+  void load(Batch& batch, int block, bool with_data);
+  void write_records(Batch& batch, int block) const;
+  void take_block(const Batch& batch, int block, const Take& take) const;
   static int groups(const Batch& batch);
   static void evaluate_group(Batch& batch, int g, const Evaluate& evaluate);
 

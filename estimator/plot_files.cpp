@@ -36,8 +36,6 @@ void rdata(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotDa
   if (check != PlotCheck::ok) refuse_plot(check, iplot, plot);
 }
 
-void flush_records(const Files& files) { files.locals.flush(); }
-
 std::int32_t decode_record(const Sizes& sizes, const unsigned char* record, Locals& locals, WorkBlock& block,
                            LocalFactor& lfactor) {
   const unsigned char* p = record + common::RecordLayout{sizes.ng, sizes.nl}.locals_offset();

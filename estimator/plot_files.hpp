@@ -39,7 +39,5 @@ std::int32_t decode_record(const Sizes& sizes, const unsigned char* record, Loca
                            LocalFactor& lfactor);
 void encode_record(const Sizes& sizes, std::int32_t id, const Locals& locals, const WorkBlock& block,
                    const LocalFactor& lfactor, unsigned char* record);
-// Writes out changed records kept in memory.
-void flush_records(const Files& files);
 
 }  // namespace estimator

@@ -278,12 +278,14 @@ std::int64_t DirectAccessFile::read_span(std::int64_t first, std::int64_t count,
   return (static_cast<std::int64_t>(got) + record_length_ - 1) / record_length_;
 }
 
-void DirectAccessFile::write_span(std::int64_t first, const unsigned char* src, std::int64_t bytes) const {
+void DirectAccessFile::write_span(std::int64_t first, const unsigned char* src, std::int64_t bytes) {
   const std::int64_t offset = (first - 1) * record_length_;
-  if (first < 1 || read_only_ || offset + bytes > size_)
+  if (first < 1 || read_only_)
     fail(role_ + ": records from " + std::to_string(first) + " cannot be written" +
-         (read_only_ ? " (the file is open for reading only)" : " past the end of the file"));
+         (read_only_ ? " (the file is open for reading only)" : ""));
   write_all(fd_, src, static_cast<std::size_t>(bytes), offset, role_);
+  for (std::int64_t size = size_.load(); offset + bytes > size && !size_.compare_exchange_weak(size, offset + bytes);) {
+  }
 }
 
 const unsigned char* DirectAccessFile::view(std::int64_t record) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -115,9 +116,8 @@ class DirectAccessFile {
   // Records first .. first+count-1 (count * record_length bytes; zeros where
   // the file ends); returns how many of them begin before the end of the file.
   std::int64_t read_span(std::int64_t first, std::int64_t count, unsigned char* dst) const;
-  // `bytes` bytes from the start of record `first`; the file must already
-  // reach that far.
-  void write_span(std::int64_t first, const unsigned char* src, std::int64_t bytes) const;
+  // `bytes` bytes from the start of record `first`.
+  void write_span(std::int64_t first, const unsigned char* src, std::int64_t bytes);
   // Stops with the message for a record the file does not hold.
   [[noreturn]] void refuse_record(std::int64_t record) const;
 
@@ -139,7 +139,9 @@ class DirectAccessFile {
   std::string role_;
   bool read_only_;
   int record_length_;
-  std::int64_t size_ = 0;  // bytes in the file, counting changes not yet written
+  // Bytes in the file, counting changes not yet written; atomic since record
+  // spans written from several threads may lengthen a file cut short.
+  std::atomic<std::int64_t> size_{0};
   std::int64_t block_records_;
   std::array<CachedBlock, 3> cache_;
   std::uint64_t clock_ = 0;
