@@ -96,8 +96,7 @@ double PassPipeline::rewrite_records(const Change& change) {
   io::DirectAccessFile& file = files_.locals;
   file.forget();
   if (file.records_in_file() < sizes_.np) file.refuse_record(file.records_in_file() + 1);
-  const int np = sizes_.np;
-  const int blocks = (np + kBlockPlots - 1) / kBlockPlots;
+  const int blocks = block_count();
   const std::int64_t used = common::RecordLayout{sizes_.ng, sizes_.nl}.used_bytes();
   std::atomic<int> next{0};
   std::mutex mutex;
@@ -109,8 +108,7 @@ double PassPipeline::rewrite_records(const Change& change) {
     std::vector<unsigned char> bytes(static_cast<std::size_t>(kBlockPlots) * common::kRecordLength);
     PlotSlot slot{};
     for (int b; (b = next.fetch_add(1)) < blocks;) {
-      const int first = 1 + b * kBlockPlots;
-      const int count = std::min(kBlockPlots, np - first + 1);
+      const int first = first_of(b), count = count_of(b);
       try {
         file.read_span(first, count, bytes.data());
         double block_largest = 0.0;
@@ -140,7 +138,7 @@ double PassPipeline::rewrite_records(const Change& change) {
 
 void PassPipeline::run(bool with_data, bool write_back, const Evaluate& evaluate, const Take& take) {
   files_.locals.forget();
-  const int blocks = (sizes_.np + kBlockPlots - 1) / kBlockPlots;
+  const int blocks = block_count();
   if (blocks == 0) return;
   const auto batch_of = [this](int block) -> Batch& { return batches_[static_cast<std::size_t>(block % 3)]; };
   load(batch_of(0), 0, with_data);

@@ -66,6 +66,7 @@ class PassPipeline {
     std::exception_ptr write_error;
   };
 
+  int block_count() const { return (sizes_.np + kBlockPlots - 1) / kBlockPlots; }
   int first_of(int block) const { return 1 + block * kBlockPlots; }
   int count_of(int block) const;
   void load(Batch& batch, int block, bool with_data);
