@@ -58,6 +58,13 @@ void PassPipeline::load(Batch& batch, int block, bool with_data) {
   batch.count = count;
 }
 
+// Records first .. first+count-1 from their bytes, up to the used part of the
+// last: the bytes past it stay as they are in the file.
+void PassPipeline::write_span(int first, int count, const unsigned char* bytes) const {
+  const std::int64_t used = common::RecordLayout{sizes_.ng, sizes_.nl}.used_bytes();
+  files_.locals.write_span(first, bytes, static_cast<std::int64_t>(count - 1) * common::kRecordLength + used);
+}
+
 // The records of the block's evaluated plots, from their slots. Runs on any
 // thread; a failure is kept for the calling thread to raise.
 void PassPipeline::write_records(Batch& batch, int block) const {
@@ -68,9 +75,7 @@ void PassPipeline::write_records(Batch& batch, int block) const {
       encode_record(sizes_, s.record_id, s.locals, s.work, s.lfactor,
                     batch.records.data() + static_cast<std::size_t>(k) * common::kRecordLength);
     }
-    const std::int64_t used = common::RecordLayout{sizes_.ng, sizes_.nl}.used_bytes();
-    files_.locals.write_span(first_of(block), batch.records.data(),
-                             static_cast<std::int64_t>(batch.count - 1) * common::kRecordLength + used);
+    write_span(first_of(block), batch.count, batch.records.data());
   } catch (...) {
     batch.write_error = std::current_exception();
   }
@@ -97,7 +102,6 @@ double PassPipeline::rewrite_records(const Change& change) {
   file.forget();
   if (file.records_in_file() < sizes_.np) file.refuse_record(file.records_in_file() + 1);
   const int blocks = block_count();
-  const std::int64_t used = common::RecordLayout{sizes_.ng, sizes_.nl}.used_bytes();
   std::atomic<int> next{0};
   std::mutex mutex;
   double largest = 0.0;
@@ -119,7 +123,7 @@ double PassPipeline::rewrite_records(const Change& change) {
           encode_record(sizes_, slot.record_id, slot.locals, slot.work, slot.lfactor, record);
           block_largest = max_abs(block_largest, slot.largest);
         }
-        file.write_span(first, bytes.data(), static_cast<std::int64_t>(count - 1) * common::kRecordLength + used);
+        write_span(first, count, bytes.data());
         const std::lock_guard<std::mutex> lock(mutex);
         largest = max_abs(largest, block_largest);
       } catch (...) {

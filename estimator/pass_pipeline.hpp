@@ -70,6 +70,7 @@ class PassPipeline {
   int first_of(int block) const { return 1 + block * kBlockPlots; }
   int count_of(int block) const;
   void load(Batch& batch, int block, bool with_data);
+  void write_span(int first, int count, const unsigned char* bytes) const;
   void write_records(Batch& batch, int block) const;
   void take_block(const Batch& batch, int block, const Take& take) const;
   static int groups(const Batch& batch);
