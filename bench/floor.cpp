@@ -15,8 +15,8 @@
 #include "common/limits.hpp"
 #include "estimator/cholesky.hpp"
 #include "estimator/control_file.hpp"
-#include "estimator/plot_files.hpp"
 #include "estimator/models/moved_parameters.hpp"
+#include "estimator/plot_files.hpp"
 #include "estimator/plot_kernels.hpp"
 #include "io/errors.hpp"
 
@@ -104,21 +104,24 @@ int body(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   for (int it = 0; it < iterations; ++it) {
     double total = 0.0;
-    pass(plots, slots, [&](std::span<PlotSlot> g) { trial_group(esde, sizes, kernels, globals, alpha, g); },
-         [&](const PlotSlot& s, StoredPlot&) { total += s.f; });
+    pass(
+        plots, slots, [&](std::span<PlotSlot> g) { trial_group(esde, sizes, kernels, globals, alpha, g); },
+        [&](const PlotSlot& s, StoredPlot&) { total += s.f; });
     Globals dx{}, gradient{};
     GlobalFactor hfactor{};
-    pass(plots, slots, [&](std::span<PlotSlot> g) { derivative_group(esde, sizes, kernels, globals, alpha, g); },
-         [&](const PlotSlot& s, StoredPlot& p) {
-           add_to_global_system(sizes, s, gradient, dx, hfactor);
-           store(s, p);
-         });
+    pass(
+        plots, slots, [&](std::span<PlotSlot> g) { derivative_group(esde, sizes, kernels, globals, alpha, g); },
+        [&](const PlotSlot& s, StoredPlot& p) {
+          add_to_global_system(sizes, s, gradient, dx, hfactor);
+          store(s, p);
+        });
     for (int i = 0; i < ng; ++i) dx[static_cast<std::size_t>(i)] -= gradient[static_cast<std::size_t>(i)];
     int npd0 = 0;
     chol1(ng, sizes.ngg, 1, ng, hfactor, dx, npd0);
     chol2(ng, sizes.ngg, 1, ng, hfactor, dx);
-    pass(plots, slots, [&](std::span<PlotSlot> g) { step_group(sizes, dx, g); },
-         [&](const PlotSlot& s, StoredPlot&) { checksum += s.work[0]; });
+    pass(
+        plots, slots, [&](std::span<PlotSlot> g) { step_group(sizes, dx, g); },
+        [&](const PlotSlot& s, StoredPlot&) { checksum += s.work[0]; });
     checksum += total;
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

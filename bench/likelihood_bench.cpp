@@ -123,7 +123,7 @@ struct SlotBlock {
   SlotBlock(int model, int n) : esde{1.0, 1.0, model} {
     const ModelCounts counts = model_counts(model);
     sizes = make_sizes(counts.ng, counts.nl, 256);
-    const std::vector<double> g = model == 1 ? std::vector<double>{0.2, 0.7, 0.1, 0.05}
+    const std::vector<double> g = model == 1   ? std::vector<double>{0.2, 0.7, 0.1, 0.05}
                                   : model == 4 ? std::vector<double>{0.2, 0.7, 0.1, 0.1, 0.05}
                                                : std::vector<double>{0.7, 0.1, 0.05};
     std::copy(g.begin(), g.end(), globals.begin());

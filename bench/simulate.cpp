@@ -29,9 +29,12 @@ std::vector<double> numbers(const std::string& list) {
 }
 
 [[noreturn]] void usage(const char* why) {
-  std::fprintf(stderr, "simulate: %s\nusage: simulate --prefix P --plots N --model M --globals g1,... --locals mean:sd,...\n"
-                       "       [--measurements n] [--max-measurements n] [--first-age t] [--spacing d] [--seed s] [--k1 x] [--k2 x]\n"
-                       "       [--mfreq n] [--itlim n] [--tol x] [--truth-ages t1,...]\n", why);
+  std::fprintf(
+      stderr,
+      "simulate: %s\nusage: simulate --prefix P --plots N --model M --globals g1,... --locals mean:sd,...\n"
+      "       [--measurements n] [--max-measurements n] [--first-age t] [--spacing d] [--seed s] [--k1 x] [--k2 x]\n"
+      "       [--mfreq n] [--itlim n] [--tol x] [--truth-ages t1,...]\n",
+      why);
   std::exit(2);
 }
 
@@ -44,10 +47,14 @@ int main(int argc, char** argv) {
     const std::string key = argv[i];
     if (i + 1 >= argc) usage(("no value after " + key).c_str());
     const std::string value = argv[++i];
-    if (key == "--prefix") prefix = value;
-    else if (key == "--plots") settings.plots = std::stoll(value);
-    else if (key == "--model") settings.model = std::stoi(value);
-    else if (key == "--globals") settings.globals = numbers(value);
+    if (key == "--prefix")
+      prefix = value;
+    else if (key == "--plots")
+      settings.plots = std::stoll(value);
+    else if (key == "--model")
+      settings.model = std::stoi(value);
+    else if (key == "--globals")
+      settings.globals = numbers(value);
     else if (key == "--locals") {
       std::stringstream s(value);
       for (std::string item; std::getline(s, item, ',');) {
@@ -55,18 +62,30 @@ int main(int argc, char** argv) {
         if (colon == std::string::npos) usage("--locals takes mean:sd pairs");
         settings.locals.push_back({std::stod(item.substr(0, colon)), std::stod(item.substr(colon + 1))});
       }
-    } else if (key == "--measurements") settings.measurements = std::stoi(value);
-    else if (key == "--max-measurements") settings.max_measurements = std::stoi(value);
-    else if (key == "--first-age") settings.first_age = std::stod(value);
-    else if (key == "--spacing") settings.spacing = std::stod(value);
-    else if (key == "--seed") settings.seed = std::stoull(value);
-    else if (key == "--k1") settings.k1 = std::stod(value);
-    else if (key == "--k2") settings.k2 = std::stod(value);
-    else if (key == "--mfreq") settings.mfreq = std::stoi(value);
-    else if (key == "--itlim") settings.itlim = std::stoi(value);
-    else if (key == "--tol") settings.tol = std::stod(value);
-    else if (key == "--truth-ages") settings.truth_ages = numbers(value);
-    else usage(("unknown option " + key).c_str());
+    } else if (key == "--measurements")
+      settings.measurements = std::stoi(value);
+    else if (key == "--max-measurements")
+      settings.max_measurements = std::stoi(value);
+    else if (key == "--first-age")
+      settings.first_age = std::stod(value);
+    else if (key == "--spacing")
+      settings.spacing = std::stod(value);
+    else if (key == "--seed")
+      settings.seed = std::stoull(value);
+    else if (key == "--k1")
+      settings.k1 = std::stod(value);
+    else if (key == "--k2")
+      settings.k2 = std::stod(value);
+    else if (key == "--mfreq")
+      settings.mfreq = std::stoi(value);
+    else if (key == "--itlim")
+      settings.itlim = std::stoi(value);
+    else if (key == "--tol")
+      settings.tol = std::stod(value);
+    else if (key == "--truth-ages")
+      settings.truth_ages = numbers(value);
+    else
+      usage(("unknown option " + key).c_str());
   }
   if (prefix.empty()) usage("--prefix is required");
   try {

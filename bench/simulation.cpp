@@ -76,7 +76,8 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out, const Tr
   for (long long p = 0; p < settings.plots; ++p) {
     const int measurements =
         most > settings.measurements
-            ? settings.measurements + static_cast<int>(random.next() % static_cast<std::uint64_t>(most - settings.measurements + 1))
+            ? settings.measurements +
+                  static_cast<int>(random.next() % static_cast<std::uint64_t>(most - settings.measurements + 1))
             : settings.measurements;
     for (int attempt = 0;; ++attempt) {
       if (attempt == 1000) throw std::runtime_error("cannot draw positive heights; check the parameters");
@@ -124,7 +125,8 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out, const Tr
       draw_truth(std::numeric_limits<double>::infinity());
       if (!positive) continue;
       for (int i = 0; i < measurements; ++i)
-        std::fprintf(out, "%lld %.10g %.10g\n", p + 1, ages[static_cast<std::size_t>(i)], heights[static_cast<std::size_t>(i)]);
+        std::fprintf(out, "%lld %.10g %.10g\n", p + 1, ages[static_cast<std::size_t>(i)],
+                     heights[static_cast<std::size_t>(i)]);
       write_truth(truth, p + 1, settings.truth_ages, true_heights, locals, settings.locals.size());
       break;
     }

@@ -15,8 +15,7 @@ inline constexpr int kMaxParameterColumns = 50;
 inline constexpr int kMaxMeasurements = 99;
 
 // Local-parameter record: identifier, locals, work block, packed local factor.
-inline constexpr int kRecordReals =
-    kMaxLocals + (kMaxGlobals + 1) * kMaxLocals + kMaxLocals * (kMaxLocals + 1) / 2;
+inline constexpr int kRecordReals = kMaxLocals + (kMaxGlobals + 1) * kMaxLocals + kMaxLocals * (kMaxLocals + 1) / 2;
 inline constexpr int kRecordLength = 4 + 8 * kRecordReals;
 
 static_assert(kRecordReals == 93);

@@ -22,14 +22,11 @@ inline constexpr int kMeasurementPairBytes = 16;
 
 // Bytes a plot with n measurements takes in the data file.
 constexpr std::int64_t data_plot_bytes(int n) {
-  return 2 * (2 * kFrameWordBytes) + kDataHeaderPayload +
-         static_cast<std::int64_t>(kMeasurementPairBytes) * n;
+  return 2 * (2 * kFrameWordBytes) + kDataHeaderPayload + static_cast<std::int64_t>(kMeasurementPairBytes) * n;
 }
 
 // Position of one record of the local-parameter file, counted from 1.
-constexpr std::int64_t record_offset(std::int64_t record) {
-  return (record - 1) * kRecordLength;
-}
+constexpr std::int64_t record_offset(std::int64_t record) { return (record - 1) * kRecordLength; }
 
 // Where the blocks of a record lie for a problem of ng globals and nl locals.
 struct RecordLayout {

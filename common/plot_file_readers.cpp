@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "io/byte_order.hpp"
 #include "common/plot_file_layout.hpp"
+#include "io/byte_order.hpp"
 
 namespace common {
 

@@ -13,10 +13,9 @@ namespace comparer {
 namespace {
 
 const io::ProgramInterface& program_interface() {
-  static const io::ProgramInterface interface{
-      "comparer",
-      "comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X] [--iteration-limit N] [--jobs N]",
-      R"(usage: comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X] [options]
+  static const io::ProgramInterface interface {
+    "comparer", "comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X] [--iteration-limit N] [--jobs N]",
+        R"(usage: comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X] [options]
 
 Fits a list of models to the same data, each from the starter's starting values,
 and compares them. Every model runs in its own folder OUTDIR/model-NN: a copy of
@@ -56,9 +55,10 @@ Exit status:
   1  no model could be started
   2  a wrong call or an input/output failure, on the error stream
 )",
-      {"data file", "local-parameter file", "results folder"},
-      3,
-      {{"--models"}, {"--k1"}, {"--k2"}, {"--iteration-limit"}, {"--jobs"}}};
+        {"data file", "local-parameter file", "results folder"}, 3, {
+      {"--models"}, {"--k1"}, {"--k2"}, {"--iteration-limit"}, { "--jobs" }
+    }
+  };
   return interface;
 }
 
@@ -96,10 +96,12 @@ ComparerCall read_command_line(int argc, char** argv) {
   const std::string list = line.option("--models").value_or("all");
   call.models = parse_model_list(list);
   if (call.models.empty())
-    line.wrong_call("--models takes model numbers 1 to 18 and ranges such as 1,4,13-18, or all; not " + io::quoted(list));
+    line.wrong_call("--models takes model numbers 1 to 18 and ranges such as 1,4,13-18, or all; not " +
+                    io::quoted(list));
   if (call.models.back() >= 14 && (!line.option("--k1") || !line.option("--k2")))
-    line.wrong_call("models 14 to 18 fix the start of the curve through the two model constants: give --k1 and "
-                    "--k2 (the age and height scales given to the preparer), or leave those models out with --models");
+    line.wrong_call(
+        "models 14 to 18 fix the start of the curve through the two model constants: give --k1 and "
+        "--k2 (the age and height scales given to the preparer), or leave those models out with --models");
   call.k1 = io::positive_option(line, "--k1", 1.0);
   call.k2 = io::positive_option(line, "--k2", 1.0);
   call.iteration_limit = io::integer_option(line, "--iteration-limit", 100, 0);

@@ -42,10 +42,10 @@ void print_table(const std::vector<ModelRow>& rows, std::FILE* out) {
   std::fprintf(out, "%5s  %-38s %-6s %16s %10s %14s %14s  %-24s %5s %8s  %s\n", "model", "globals", "locals",
                "log-likelihood", "parameters", "AIC", "BIC", "outcome", "iter.", "seconds", "flag");
   for (const ModelRow& r : rows)
-    std::fprintf(out, "%5d  %-38s %-6s %16s %10lld %14s %14s  %-24s %5d %8s  %s\n", r.model, names(r.model, true).c_str(),
-                 names(r.model, false).c_str(), fixed(r.log_likelihood, 4).c_str(), static_cast<long long>(r.parameters),
-                 fixed(r.aic, 2).c_str(), fixed(r.bic, 2).c_str(), r.outcome.c_str(), r.iterations,
-                 fixed(r.seconds, 2).c_str(), r.flag.c_str());
+    std::fprintf(out, "%5d  %-38s %-6s %16s %10lld %14s %14s  %-24s %5d %8s  %s\n", r.model,
+                 names(r.model, true).c_str(), names(r.model, false).c_str(), fixed(r.log_likelihood, 4).c_str(),
+                 static_cast<long long>(r.parameters), fixed(r.aic, 2).c_str(), fixed(r.bic, 2).c_str(),
+                 r.outcome.c_str(), r.iterations, fixed(r.seconds, 2).c_str(), r.flag.c_str());
 }
 
 void write_table_csv(const std::vector<ModelRow>& rows, io::TextWriter& out) {
@@ -53,7 +53,13 @@ void write_table_csv(const std::vector<ModelRow>& rows, io::TextWriter& out) {
                           "iterations", "seconds", "flag"});
   for (const ModelRow& r : rows) {
     csv.field(r.model).text(names(r.model, true)).text(names(r.model, false)).field(r.log_likelihood);
-    csv.field(r.parameters).field(r.aic).field(r.bic).text(r.outcome).field(r.iterations).field(std::round(r.seconds * 1000.0) / 1000.0).text(r.flag);
+    csv.field(r.parameters)
+        .field(r.aic)
+        .field(r.bic)
+        .text(r.outcome)
+        .field(r.iterations)
+        .field(std::round(r.seconds * 1000.0) / 1000.0)
+        .text(r.flag);
     csv.end_row();
   }
 }

@@ -59,8 +59,9 @@ void flag_runaways(const nlohmann::json& results, const std::string& locals_path
   const int nl = static_cast<int>(averages["names"].size());
   std::array<double, common::kMaxLocals> magnitude{};
   for (int l = 0; l < nl; ++l)
-    magnitude[static_cast<std::size_t>(l)] =
-        averages["estimates"][static_cast<std::size_t>(l)].is_number() ? averages["estimates"][static_cast<std::size_t>(l)].get<double>() : NAN;
+    magnitude[static_cast<std::size_t>(l)] = averages["estimates"][static_cast<std::size_t>(l)].is_number()
+                                                 ? averages["estimates"][static_cast<std::size_t>(l)].get<double>()
+                                                 : NAN;
   const Runaways r = find_runaways(locals_path, results["plots"].get<std::int64_t>(), nl, magnitude);
   if (r.plots == 0) return;
   const std::string name = averages["names"][static_cast<std::size_t>(r.first_local)];
@@ -105,10 +106,11 @@ ModelRow run_model(int model, const RunSettings& s) {
     std::snprintf(t, sizeof t, "%.17g", v);
     return std::string(t);
   };
-  const int started = run_child(s.starter,
-                                {s.data, locals, (dir / "control").string(), "--model", std::to_string(model), "--k1",
-                                 text(s.k1), "--k2", text(s.k2), "--iteration-limit", std::to_string(s.iteration_limit)},
-                                (dir / "starter.txt").string(), (dir / "starter.err").string());
+  const int started =
+      run_child(s.starter,
+                {s.data, locals, (dir / "control").string(), "--model", std::to_string(model), "--k1", text(s.k1),
+                 "--k2", text(s.k2), "--iteration-limit", std::to_string(s.iteration_limit)},
+                (dir / "starter.txt").string(), (dir / "starter.err").string());
   if (started != 0) {
     row.outcome = "not started";
     row.flag = stop_message(dir / "starter.err", dir / "starter.txt", "starter");
@@ -128,7 +130,8 @@ ModelRow run_model(int model, const RunSettings& s) {
   row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (row.parameters == 0) {
     const estimator::ModelCounts counts = estimator::model_counts(model);
-    row.parameters = counts.ng + static_cast<std::int64_t>(counts.nl) * static_cast<std::int64_t>(fs::file_size(s.locals) / common::kRecordLength);
+    row.parameters = counts.ng + static_cast<std::int64_t>(counts.nl) *
+                                     static_cast<std::int64_t>(fs::file_size(s.locals) / common::kRecordLength);
   }
   return row;
 }

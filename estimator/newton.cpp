@@ -15,8 +15,8 @@
 #include <string>
 
 #include "estimator/cholesky.hpp"
-#include "estimator/pass_pipeline.hpp"
 #include "estimator/models/moved_parameters.hpp"
+#include "estimator/pass_pipeline.hpp"
 #include "estimator/plot_kernels.hpp"
 #include "io/errors.hpp"
 #include "io/text_writer.hpp"
@@ -90,7 +90,8 @@ double Newton::trial_pass(const Globals& globals, double alpha, BadPlot& bad) {
   double fnew = 0.0;
   bad = BadPlot{};
   pipeline_.run(
-      true, false, [&](std::span<PlotSlot> group) { trial_group(run_.esde, run_.sizes, kernels_, trial_globals, alpha, group); },
+      true, false,
+      [&](std::span<PlotSlot> group) { trial_group(run_.esde, run_.sizes, kernels_, trial_globals, alpha, group); },
       [&](const PlotSlot& s, int iplot) {
         fnew += s.f;
         if (bad.iplot == 0 && !std::isfinite(s.f)) bad = {iplot, s.data.id, s.f};
@@ -108,7 +109,8 @@ void Newton::derivative_pass(const Globals& globals, double alpha, int& npd) {
   gmax = 0.0;
   npd = 0;
   pipeline_.run(
-      true, true, [&](std::span<PlotSlot> group) { derivative_group(run_.esde, sizes, kernels_, globals, alpha, group); },
+      true, true,
+      [&](std::span<PlotSlot> group) { derivative_group(run_.esde, sizes, kernels_, globals, alpha, group); },
       [&](const PlotSlot& s, int) {
         gmax = max_abs(gmax, s.largest);
         npd += s.ierr;
@@ -165,7 +167,8 @@ void newton(const RunContext& run, Globals& globals, const int& mfreq, int& itli
         state.clear_pending_steps();
         io::stop_with_diagnostic(
             "the step length fell to 0 without lowering the objective: the Newton step of iteration " +
-            std::to_string(k - 1) + " is not finite. The local-parameter file holds the locals of the last accepted "
+            std::to_string(k - 1) +
+            " is not finite. The local-parameter file holds the locals of the last accepted "
             "point with no pending step; to go on from there, put the globals of the last iteration summary "
             "into the control file, or try other starting values or another model");
       }

@@ -26,9 +26,9 @@ PlotCheck read_plot(io::SequentialReader& data, int iplot, std::int32_t record_i
 
 void refuse_plot(PlotCheck check, int iplot, const PlotData& plot) {
   if (check == PlotCheck::wrong_id) io::stop_with("*** RDATA: Bad plot ID, should not happen  ***");
-  io::stop_with_diagnostic("plot " + std::to_string(iplot) + " (ID " + std::to_string(plot.id) + ") of the data file has " +
-                           std::to_string(plot.n) + " measurements; a plot must have 1 to " +
-                           std::to_string(common::kMaxMeasurements));
+  io::stop_with_diagnostic("plot " + std::to_string(iplot) + " (ID " + std::to_string(plot.id) +
+                           ") of the data file has " + std::to_string(plot.n) +
+                           " measurements; a plot must have 1 to " + std::to_string(common::kMaxMeasurements));
 }
 
 void rdata(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotData& plot) {

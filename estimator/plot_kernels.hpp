@@ -54,8 +54,7 @@ void step_group(const Sizes& sizes, const Globals& dx, std::span<PlotSlot> group
 
 // Adds a plot's contributions of the derivative pass to the reduced global
 // system: gradient += g_x, rhs += B^T C^-1 g_l, system += A - B^T C^-1 B.
-void add_to_global_system(const Sizes& sizes, const PlotSlot& s, Globals& gradient, Globals& rhs,
-                          GlobalFactor& system);
+void add_to_global_system(const Sizes& sizes, const PlotSlot& s, Globals& gradient, Globals& rhs, GlobalFactor& system);
 
 // Largest magnitude so far; a value that is not a number stays so. The
 // result does not depend on the order of the values.

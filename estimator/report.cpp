@@ -10,8 +10,8 @@
 #include "common/fingerprint.hpp"
 #include "estimator/cholesky.hpp"
 #include "estimator/likelihood.hpp"
-#include "estimator/models/models.hpp"
 #include "estimator/matrix_index.hpp"
+#include "estimator/models/models.hpp"
 #include "estimator/plot_files.hpp"
 #include "io/format.hpp"
 
@@ -64,8 +64,7 @@ LocalSummary summarise_locals(const Sizes& sizes, const std::array<double, kL>& 
     for (int j = 0; j < ng; ++j) {
       double s = 0.0;
       for (int k = 0; k < ng; ++k) s += cross[at6(i, k)] * sym(v, k, j);
-      out.with_globals[static_cast<std::size_t>(i * kG + j)] =
-          -s / std::sqrt(m[at6(i, i)] * v[at10(j, j)] / r);
+      out.with_globals[static_cast<std::size_t>(i * kG + j)] = -s / std::sqrt(m[at6(i, i)] * v[at10(j, j)] / r);
     }
   }
   return out;
@@ -81,8 +80,8 @@ void write_local_summary(io::TextWriter& out, const Sizes& sizes, const io::Form
     out.write(row_format(), io::Items().reals({&s.correlations[at6(0, i)], static_cast<std::size_t>(i + 1)}));
   out.write(with_globals_format());
   for (int i = 0; i < nl; ++i)
-    out.write(row_format(), io::Items().reals({&s.with_globals[static_cast<std::size_t>(i * kG)],
-                                                static_cast<std::size_t>(ng)}));
+    out.write(row_format(),
+              io::Items().reals({&s.with_globals[static_cast<std::size_t>(i * kG)], static_cast<std::size_t>(ng)}));
 }
 
 // Totals, globals with standard errors and correlations, and both summaries
@@ -97,7 +96,8 @@ void write_totals(io::TextWriter& out, const Sizes& sizes, const ReportSummary& 
                         .i(static_cast<int>(s.measurements))
                         .r(s.log_likelihood)
                         .reals({globals.data(), static_cast<std::size_t>(ng)}));
-  out.write(standard_errors_format(), io::Items().reals({s.global_standard_errors.data(), static_cast<std::size_t>(ng)}));
+  out.write(standard_errors_format(),
+            io::Items().reals({s.global_standard_errors.data(), static_cast<std::size_t>(ng)}));
   out.write(correlations_format());
   for (int i = 0; i < ng; ++i)
     out.write(row_format(), io::Items().reals({&s.global_correlations[at10(0, i)], static_cast<std::size_t>(i + 1)}));

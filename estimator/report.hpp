@@ -27,7 +27,7 @@ struct LocalSummary {
 struct ReportSummary {
   int plots = 0;
   long long measurements = 0;
-  double objective = 0.0;       // minus twice the log-likelihood
+  double objective = 0.0;  // minus twice the log-likelihood
   double log_likelihood = 0.0;
   std::array<double, common::kMaxGlobals> global_standard_errors{};
   // Full, row by row: (i, j) at i * kMaxGlobals + j.

@@ -33,7 +33,8 @@ Json names_of(int model, bool globals) {
   Json a = Json::array();
   const int count = globals ? counts.ng : counts.nl;
   for (int i = 0; i < count; ++i)
-    a.push_back(std::string(globals ? names.globals[static_cast<std::size_t>(i)] : names.locals[static_cast<std::size_t>(i)]));
+    a.push_back(
+        std::string(globals ? names.globals[static_cast<std::size_t>(i)] : names.locals[static_cast<std::size_t>(i)]));
   return a;
 }
 
@@ -74,8 +75,10 @@ void write_results_json(io::TextWriter& out, const RunResults& run) {
   j["program"] = "estimator";
   j["version"] = io::version();
   j["title"] = trimmed(c.title);
-  j["model"] = {{"number", c.model}, {"constants", {number(c.k1), number(c.k2)}},
-                {"globals", names_of(c.model, true)}, {"locals", names_of(c.model, false)}};
+  j["model"] = {{"number", c.model},
+                {"constants", {number(c.k1), number(c.k2)}},
+                {"globals", names_of(c.model, true)},
+                {"locals", names_of(c.model, false)}};
   j["outcome"] = outcome_text(run.outcome);
   j["iterations"] = run.iterations;
   j["iteration_limit"] = c.itlim;
@@ -96,7 +99,9 @@ void write_results_json(io::TextWriter& out, const RunResults& run) {
                   {"correlations", matrix_of(s.global_correlations.data(), c.ng, c.ng, common::kMaxGlobals)}};
   j["local_averages"] = local_summary(s.averages, c.model, c.nl, c.ng);
   j["absolute_local_averages"] = local_summary(s.absolute, c.model, c.nl, c.ng);
-  j["files"] = {{"control", run.files.control}, {"data", run.files.data}, {"locals", run.files.locals},
+  j["files"] = {{"control", run.files.control},
+                {"data", run.files.data},
+                {"locals", run.files.locals},
                 {"report", run.files.report}};
   j["fingerprints"] = {{"data", s.data_fingerprint}, {"locals", s.locals_fingerprint}};
   out.put(j.dump(2, ' ', false, Json::error_handler_t::replace));

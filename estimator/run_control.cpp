@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 #include <optional>
-#include <thread>
 #include <string>
+#include <thread>
 
 #include "common/limits.hpp"
 #include "estimator/control_file.hpp"
@@ -24,10 +24,9 @@ namespace {
 constexpr int kMaxThreads = 256;
 
 const io::ProgramInterface& program_interface() {
-  static const io::ProgramInterface interface{
-      "estimator",
-      "estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N]",
-      R"(usage: estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N]
+  static const io::ProgramInterface interface {
+    "estimator", "estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N]",
+        R"(usage: estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N]
 
 Fits a stochastic height-growth model to the plots of DATA by maximum likelihood:
 a full Newton method over the global parameters and every plot's local
@@ -62,9 +61,10 @@ Exit status:
   2  a wrong call or an input/output failure (missing file, unreadable number,
      damaged binary file), reported on the error stream
 )",
-      {"control file", "data file", "local-parameter file", "report file"},
-      4,
-      {{"--json"}, {"--plots"}, {"--threads"}}};
+        {"control file", "data file", "local-parameter file", "report file"}, 4, {
+      {"--json"}, {"--plots"}, { "--threads" }
+    }
+  };
   return interface;
 }
 
@@ -133,8 +133,8 @@ int thread_count(const io::CommandLine& command) {
     char* end = nullptr;
     const long n = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || n < 1 || n > kMaxThreads)
-      command.wrong_call(where + " must be a number of threads from 1 to " + std::to_string(kMaxThreads) +
-                         ", not " + io::quoted(text));
+      command.wrong_call(where + " must be a number of threads from 1 to " + std::to_string(kMaxThreads) + ", not " +
+                         io::quoted(text));
     return static_cast<int>(n);
   };
   if (const auto option = command.option("--threads")) return parse(*option, "--threads");
@@ -199,8 +199,8 @@ int run_estimator(int argc, char** argv) {
   report_out.commit();
   if (plots_out) plots_out->commit();
   if (json_out) {
-    write_results_json(*json_out, {control, names, globals, outcome_of(itlim, npd), control.itlim - itlim, npd, last,
-                                   summary});
+    write_results_json(*json_out,
+                       {control, names, globals, outcome_of(itlim, npd), control.itlim - itlim, npd, last, summary});
     json_out->commit();
   }
   return 0;

@@ -27,8 +27,8 @@ struct Sizes {
 Sizes make_sizes(int ng, int nl, int np);
 
 struct Files {
-  io::SequentialReader& data;     // read front to back, rewound for plot 1
-  io::DirectAccessFile& locals;   // one record per plot, rewritten in place
+  io::SequentialReader& data;    // read front to back, rewound for plot 1
+  io::DirectAccessFile& locals;  // one record per plot, rewritten in place
 };
 
 struct Esde {

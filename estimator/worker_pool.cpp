@@ -47,7 +47,8 @@ void WorkerPool::serve() {
   for (;;) {
     // A new block, or the end: poll first, then sleep.
     const auto waiting = [&] {
-      return generation_of(state_.load(std::memory_order_acquire)) == seen && !stopping_.load(std::memory_order_relaxed);
+      return generation_of(state_.load(std::memory_order_acquire)) == seen &&
+             !stopping_.load(std::memory_order_relaxed);
     };
     for (int spins = 0; waiting();) {
       if (++spins < kSpins) {

@@ -19,7 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     io::edit_g(out, v, w, d);
     io::edit_e(out, v, w, d);
     io::edit_f(out, v, w, d);
-    io::edit_i(out, static_cast<long long>(static_cast<std::int32_t>(data[2] | data[3] << 8 | data[4] << 16 | data[5] << 24)), w);
+    io::edit_i(
+        out, static_cast<long long>(static_cast<std::int32_t>(data[2] | data[3] << 8 | data[4] << 16 | data[5] << 24)),
+        w);
   }
   // A literal up to the first newline, then items.
   const std::string_view all(reinterpret_cast<const char*>(data), size);

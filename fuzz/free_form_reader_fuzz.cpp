@@ -10,7 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const unsigned plan = data[0];
-  const std::string path = fuzz::write_file("text", std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
+  const std::string path =
+      fuzz::write_file("text", std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
   io::FreeFormReader in(path, "fuzzed file");
   for (int read = 0; read < 64; ++read) {
     const unsigned kind = (plan >> (read % 8)) & 3u;

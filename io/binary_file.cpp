@@ -33,9 +33,12 @@ int open_file(const std::string& path, const std::string& role, int flags) {
 
 int open_flags(DirectAccessFile::Mode mode) {
   switch (mode) {
-    case DirectAccessFile::Mode::create: return O_RDWR | O_CREAT;
-    case DirectAccessFile::Mode::read_only: return O_RDONLY;
-    case DirectAccessFile::Mode::read_write_existing: break;
+    case DirectAccessFile::Mode::create:
+      return O_RDWR | O_CREAT;
+    case DirectAccessFile::Mode::read_only:
+      return O_RDONLY;
+    case DirectAccessFile::Mode::read_write_existing:
+      break;
   }
   return O_RDWR;
 }
@@ -124,8 +127,8 @@ std::int64_t SequentialReader::skip(std::int64_t n) {
 }
 
 void SequentialReader::truncated(const char* where) const {
-  fail(role_ + " ends in the middle of the record that starts at byte " + std::to_string(record_start_) + " (" +
-       where + ")");
+  fail(role_ + " ends in the middle of the record that starts at byte " + std::to_string(record_start_) + " (" + where +
+       ")");
 }
 
 bool SequentialReader::start_record() {
@@ -135,7 +138,9 @@ bool SequentialReader::start_record() {
   if (got == 0) return false;
   if (got < 4) truncated("in its length word");
   length_ = io::load_i32(word);
-  if (length_ < 0) fail(role_ + ": the record at byte " + std::to_string(record_start_) + " has a negative length " + std::to_string(length_) + "; the file is damaged or not a data file");
+  if (length_ < 0)
+    fail(role_ + ": the record at byte " + std::to_string(record_start_) + " has a negative length " +
+         std::to_string(length_) + "; the file is damaged or not a data file");
   remaining_ = length_;
   return true;
 }
@@ -199,7 +204,8 @@ DirectAccessFile::DirectAccessFile(const std::string& path, std::string role, in
   struct stat st {};
   if (::fstat(fd_, &st) != 0) fail("cannot examine the " + role_ + ": " + std::strerror(errno));
   size_ = st.st_size;
-  for (CachedBlock& c : cache_) c.bytes.resize(static_cast<std::size_t>(record_length) * static_cast<std::size_t>(block_records));
+  for (CachedBlock& c : cache_)
+    c.bytes.resize(static_cast<std::size_t>(record_length) * static_cast<std::size_t>(block_records));
 }
 
 DirectAccessFile::~DirectAccessFile() {
@@ -210,9 +216,7 @@ DirectAccessFile::~DirectAccessFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-std::int64_t DirectAccessFile::records_in_file() const {
-  return (size_ + record_length_ - 1) / record_length_;
-}
+std::int64_t DirectAccessFile::records_in_file() const { return (size_ + record_length_ - 1) / record_length_; }
 
 void DirectAccessFile::flush(CachedBlock& c) {
   if (c.dirty_end > c.dirty_begin) {
@@ -302,8 +306,9 @@ void DirectAccessFile::read(std::int64_t record, unsigned char* dst) {
 }
 
 void DirectAccessFile::write(std::int64_t record, const unsigned char* src, int count) {
-  if (record < 1 || read_only_) fail(role_ + ": record " + std::to_string(record) + " cannot be written" +
-                                     (read_only_ ? " (the file is open for reading only)" : ""));
+  if (record < 1 || read_only_)
+    fail(role_ + ": record " + std::to_string(record) + " cannot be written" +
+         (read_only_ ? " (the file is open for reading only)" : ""));
   CachedBlock* c = nullptr;
   unsigned char* p = slot(record, c);
   std::memcpy(p, src, static_cast<std::size_t>(count));

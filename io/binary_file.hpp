@@ -129,7 +129,7 @@ class DirectAccessFile {
     std::int64_t block = -1;
     std::int64_t dirty_begin = 0;  // changed byte span within the block
     std::int64_t dirty_end = 0;
-    std::uint64_t used = 0;        // for choosing the block to evict
+    std::uint64_t used = 0;  // for choosing the block to evict
   };
   void flush(CachedBlock& c);
   CachedBlock& cached(std::int64_t block);

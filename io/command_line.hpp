@@ -14,16 +14,16 @@
 namespace io {
 
 struct OptionInterface {
-  std::string name;        // "--json"
+  std::string name;  // "--json"
   bool takes_value = true;
 };
 
 struct ProgramInterface {
-  std::string program;                     // "estimator"
-  std::string usage;                       // one-line synopsis after "usage: "
-  std::string help;                        // full help text (arguments, options, environment, exit statuses)
-  std::vector<std::string> positionals;    // what each positional argument is, e.g. "control file"
-  int required = 0;                        // how many of them must be given
+  std::string program;                   // "estimator"
+  std::string usage;                     // one-line synopsis after "usage: "
+  std::string help;                      // full help text (arguments, options, environment, exit statuses)
+  std::vector<std::string> positionals;  // what each positional argument is, e.g. "control file"
+  int required = 0;                      // how many of them must be given
   std::vector<OptionInterface> options;
 };
 

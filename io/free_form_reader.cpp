@@ -113,8 +113,8 @@ FreeFormReader::Status FreeFormReader::bad(std::string_view token, std::string_v
 FreeFormReader::Status FreeFormReader::next(int& value, std::string_view what) {
   std::string_view t;
   if (!token(t)) {
-    failure_ = role_ + " ends (after line " + std::to_string(line_no_) + ") where an integer for " +
-               std::string(what) + " was expected";
+    failure_ = role_ + " ends (after line " + std::to_string(line_no_) + ") where an integer for " + std::string(what) +
+               " was expected";
     return Status::end_of_file;
   }
   if (!integer_syntax(t)) return bad(t, "an integer", what);
@@ -129,8 +129,8 @@ FreeFormReader::Status FreeFormReader::next(int& value, std::string_view what) {
 FreeFormReader::Status FreeFormReader::next(double& value, std::string_view what) {
   std::string_view t;
   if (!token(t)) {
-    failure_ = role_ + " ends (after line " + std::to_string(line_no_) + ") where a number for " +
-               std::string(what) + " was expected";
+    failure_ = role_ + " ends (after line " + std::to_string(line_no_) + ") where a number for " + std::string(what) +
+               " was expected";
     return Status::end_of_file;
   }
   if (!real_syntax(t) || t.size() > 200) return bad(t, "a number", what);

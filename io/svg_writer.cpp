@@ -15,11 +15,20 @@ std::string escaped(std::string_view text) {
   std::string s;
   for (char ch : text) {
     switch (ch) {
-      case '&': s += "&amp;"; break;
-      case '<': s += "&lt;"; break;
-      case '>': s += "&gt;"; break;
-      case '"': s += "&quot;"; break;
-      default: s += ch;
+      case '&':
+        s += "&amp;";
+        break;
+      case '<':
+        s += "&lt;";
+        break;
+      case '>':
+        s += "&gt;";
+        break;
+      case '"':
+        s += "&quot;";
+        break;
+      default:
+        s += ch;
     }
   }
   return s;
@@ -62,8 +71,8 @@ void SvgWriter::polyline(std::span<const Point> pts, const Stroke& s) {
 
 void SvgWriter::polygon(std::span<const Point> pts, std::string_view fill, double opacity) {
   points(pts);
-  out_.put("<polygon fill=\"" + std::string(fill) + "\" fill-opacity=\"" + num(opacity) + "\" stroke=\"none\" points=\"" +
-           buffer_ + "\"/>\n");
+  out_.put("<polygon fill=\"" + std::string(fill) + "\" fill-opacity=\"" + num(opacity) +
+           "\" stroke=\"none\" points=\"" + buffer_ + "\"/>\n");
 }
 
 void SvgWriter::rect(Point c, double w, double h, std::string_view fill, const Stroke& s) {

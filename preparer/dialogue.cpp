@@ -38,7 +38,8 @@ Answers run_dialogue(io::FreeFormReader& in, common::StartRecord& record) {
   in.must(in.next(a.id_column, "the position of the plot ID column"));
 
   if (a.nl > common::kMaxPreparerLocals) io::stop_with("*** ERROR:  Too many locals");
-  if (a.columns > common::kMaxParameterColumns) io::stop_with("*** ERROR:  More than 50 columns in local parameters file");
+  if (a.columns > common::kMaxParameterColumns)
+    io::stop_with("*** ERROR:  More than 50 columns in local parameters file");
   if (!(a.age_scale > 0.0))
     io::stop_with_diagnostic("the age scale must be greater than 0; the answer was " + number_text(a.age_scale));
   if (!(a.height_scale > 0.0))

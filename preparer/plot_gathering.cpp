@@ -134,12 +134,9 @@ class Gatherer {
       }
     }
     if (n < a_.minimum) {
-      io::console().write(message_format(), io::Items()
-                                                .a("*** WARNING:  plot ")
-                                                .i(id)
-                                                .a(" has less than")
-                                                .i(a_.minimum)
-                                                .a(" measurements. Ignored."));
+      io::console().write(
+          message_format(),
+          io::Items().a("*** WARNING:  plot ").i(id).a(" has less than").i(a_.minimum).a(" measurements. Ignored."));
       return;
     }
     std::array<double, common::kMaxMeasurements> scaled_ages{};

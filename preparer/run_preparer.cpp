@@ -13,10 +13,9 @@ namespace preparer {
 namespace {
 
 const io::ProgramInterface& program_interface() {
-  static const io::ProgramInterface interface{
-      "preparer",
-      "preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS",
-      R"(usage: preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS
+  static const io::ProgramInterface interface {
+    "preparer", "preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS",
+        R"(usage: preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS
 
 Checks a text file of repeated age/height measurements and writes the two
 binary plot files the estimator reads. Asks three questions on standard output
@@ -49,9 +48,8 @@ Exit status:
      output files hold exactly the plots accepted before it
   2  a wrong call or an input/output failure, reported on the error stream
 )",
-      {"raw data file", "data file", "local-parameter file", "parameter text file"},
-      3,
-      {}};
+        {"raw data file", "data file", "local-parameter file", "parameter text file"}, 3, {}
+  };
   return interface;
 }
 

@@ -50,16 +50,14 @@ the run, a value that does not parse.
 )";
 
 const io::ProgramInterface& program_interface() {
-  static const io::ProgramInterface interface{
-      "projector",
-      "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
-      "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [settings]",
-      kHelp,
-      {"results file", "data file", "local-parameter file"},
-      3,
-      {{"--projections"}, {"--residuals"}, {"--site-index"}, {"--plot-figure"}, {"--curve-figure"},
-       {"--residual-figure"}, {"--ages"}, {"--level"}, {"--ids"}, {"--base-age"}, {"--quantiles"}, {"--age-scale"},
-       {"--height-scale"}, {"--age-unit"}, {"--height-unit"}},
+  static const io::ProgramInterface interface {
+    "projector",
+        "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
+        "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [settings]",
+        kHelp, {"results file", "data file", "local-parameter file"}, 3,
+        {{"--projections"},     {"--residuals"}, {"--site-index"},   {"--plot-figure"}, {"--curve-figure"},
+         {"--residual-figure"}, {"--ages"},      {"--level"},        {"--ids"},         {"--base-age"},
+         {"--quantiles"},       {"--age-scale"}, {"--height-scale"}, {"--age-unit"},    {"--height-unit"}},
   };
   return interface;
 }

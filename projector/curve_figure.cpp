@@ -38,7 +38,8 @@ std::vector<estimator::Locals> local_quantiles(const RunResults& run, const std:
   }
   std::vector<estimator::Locals> out(quantiles.size(), estimator::Locals{});
   for (std::size_t q = 0; q < quantiles.size(); ++q)
-    for (int l = 0; l < run.nl; ++l) out[q][static_cast<std::size_t>(l)] = histograms[static_cast<std::size_t>(l)].quantile(quantiles[q]);
+    for (int l = 0; l < run.nl; ++l)
+      out[q][static_cast<std::size_t>(l)] = histograms[static_cast<std::size_t>(l)].quantile(quantiles[q]);
   return out;
 }
 
@@ -80,7 +81,8 @@ void write_curve_figure(const std::string& path, const RunResults& run, const st
   // The curves span the age axis: 0 to the round number after the last measured age.
   const Ticks x = nice_ticks(0, summary.age_hi * units.age_scale);
   std::array<double, kCurveAges> ages;
-  for (int k = 0; k < kCurveAges; ++k) ages[static_cast<std::size_t>(k)] = x.hi / units.age_scale * k / (kCurveAges - 1);
+  for (int k = 0; k < kCurveAges; ++k)
+    ages[static_cast<std::size_t>(k)] = x.hi / units.age_scale * k / (kCurveAges - 1);
   std::vector<GuideCurve> curves(1, GuideCurve{"average locals (weighted by measurements)", {}});
   guide_heights(run, run.local_averages, ages, curves[0].heights);
   const std::vector<estimator::Locals> at = local_quantiles(run, locals_path, summary, quantiles);
@@ -94,18 +96,18 @@ void write_curve_figure(const std::string& path, const RunResults& run, const st
       if (std::isfinite(h)) top = std::max(top, h * units.height_scale);
   io::SvgWriter svg(path, "curve figure", kWidth, kHeight);
   svg.text({kWidth / 2, 24}, "Guide curves: height over age without noise", 15, io::Anchor::middle);
-  const Panel panel(svg, {kLeft, kTop}, kWidth - kLeft - 30, kHeight - kTop - 70,
-                    x, nice_ticks(0, top));
+  const Panel panel(svg, {kLeft, kTop}, kWidth - kLeft - 30, kHeight - kTop - 70, x, nice_ticks(0, top));
   panel.axes("age (" + text.age_unit + ")", "height (" + text.height_unit + ")", "");
   panel.begin_clip();
   for (std::size_t c = 0; c < curves.size(); ++c) {
     std::vector<io::Point> line;
     for (int k = 0; k < kCurveAges; ++k) {
       const double h = curves[c].heights[static_cast<std::size_t>(k)];
-      if (std::isfinite(h)) line.push_back(panel.at(ages[static_cast<std::size_t>(k)] * units.age_scale, h * units.height_scale));
+      if (std::isfinite(h))
+        line.push_back(panel.at(ages[static_cast<std::size_t>(k)] * units.age_scale, h * units.height_scale));
     }
-    svg.polyline(line, {c == 0 ? std::string_view("#000000") : series_colour(static_cast<int>(c) - 1), c == 0 ? 3.0 : 2.0,
-                        c == 0 ? "" : "7 4"});
+    svg.polyline(line, {c == 0 ? std::string_view("#000000") : series_colour(static_cast<int>(c) - 1),
+                        c == 0 ? 3.0 : 2.0, c == 0 ? "" : "7 4"});
   }
   panel.end_clip();
   for (std::size_t c = 0; c < curves.size(); ++c)

@@ -17,8 +17,10 @@ double nice(double x, bool round) {
   const double e = std::floor(std::log10(x));
   const double f = x / std::pow(10.0, e);
   double n = 10;
-  if (round) n = f < 1.5 ? 1 : f < 3 ? 2 : f < 7 ? 5 : 10;
-  else n = f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10;
+  if (round)
+    n = f < 1.5 ? 1 : f < 3 ? 2 : f < 7 ? 5 : 10;
+  else
+    n = f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10;
   return n * std::pow(10.0, e);
 }
 
@@ -77,7 +79,8 @@ void Panel::axes(std::string_view x_label, std::string_view y_label, std::string
     svg_.end_group();
   }
   svg_.rect(corner_, width_, height_, "none", {"#000000", 1});
-  svg_.text({corner_.x + width_ / 2, bottom + kTickLength + 2 * kLabelSize + 4}, x_label, kLabelSize, io::Anchor::middle);
+  svg_.text({corner_.x + width_ / 2, bottom + kTickLength + 2 * kLabelSize + 4}, x_label, kLabelSize,
+            io::Anchor::middle);
   svg_.text({corner_.x - 42, corner_.y + height_ / 2}, y_label, kLabelSize, io::Anchor::middle, -90);
   svg_.text({corner_.x + width_ / 2, corner_.y - 6}, title, kTitleSize, io::Anchor::middle);
 }
@@ -86,8 +89,10 @@ void Panel::begin_clip() const { svg_.begin_clip(corner_, width_, height_); }
 
 void Panel::legend(int row, std::string_view colour, std::string_view text, bool point) const {
   const double y = corner_.y + 14 + 16 * row, x = corner_.x + 8;
-  if (point) svg_.circle({x + 9, y - 4}, 3, colour);
-  else svg_.line({x, y - 4}, {x + 18, y - 4}, {colour, 2.5});
+  if (point)
+    svg_.circle({x + 9, y - 4}, 3, colour);
+  else
+    svg_.line({x, y - 4}, {x + 18, y - 4}, {colour, 2.5});
   svg_.text({x + 24, y}, text, kLabelSize - 1);
 }
 

@@ -24,8 +24,7 @@ double Histogram::quantile(double p) const {
   double below = 0;
   for (std::size_t k = 0; k < counts_.size(); ++k) {
     const double c = static_cast<double>(counts_[k]);
-    if (below + c >= target && c > 0)
-      return lo_ + width_ * (static_cast<double>(k) + (target - below) / c);
+    if (below + c >= target && c > 0) return lo_ + width_ * (static_cast<double>(k) + (target - below) / c);
     below += c;
   }
   return lo_ + width_ * static_cast<double>(counts_.size());

@@ -64,7 +64,8 @@ std::vector<double> parse_ages(const std::string& option, const std::string& tex
     }
     double v = 0;
     if (!to_double(item, v)) bad(option, text, "item " + io::quoted(item) + " is not a number");
-    if (out.size() >= static_cast<std::size_t>(limit)) bad(option, text, "more than " + std::to_string(limit) + " ages");
+    if (out.size() >= static_cast<std::size_t>(limit))
+      bad(option, text, "more than " + std::to_string(limit) + " ages");
     out.push_back(v);
   }
   if (out.empty()) bad(option, text, "no ages");

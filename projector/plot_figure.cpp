@@ -38,7 +38,8 @@ void PlotFigure::add(const PlotData& plot) {
   const double from = std::max(plot.curve[6], 0.0);
   double to = plot.ages[static_cast<std::size_t>(plot.n - 1)];
   if (std::isfinite(last_age_)) to = std::max(to, last_age_);
-  for (int k = 0; k < kCurveAges; ++k) e.curve_ages[static_cast<std::size_t>(k)] = from + (to - from) * k / (kCurveAges - 1);
+  for (int k = 0; k < kCurveAges; ++k)
+    e.curve_ages[static_cast<std::size_t>(k)] = from + (to - from) * k / (kCurveAges - 1);
   PlotProjection projection;
   project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), kCurveAges, e.curve_ages.data(), z_,
                projection);
@@ -51,8 +52,10 @@ void PlotFigure::write(const std::string& path, const Units& units, const Figure
   const double ts = units.age_scale, hs = units.height_scale;
   Extent extent;
   for (const Entry& e : entries_) {
-    for (int i = 0; i < e.n; ++i) extent.add(e.ages[static_cast<std::size_t>(i)] * ts, e.heights[static_cast<std::size_t>(i)] * hs);
-    for (int k = 0; k < kCurveAges; ++k) extent.add(e.curve_ages[static_cast<std::size_t>(k)] * ts, e.curve[static_cast<std::size_t>(k)].upper * hs);
+    for (int i = 0; i < e.n; ++i)
+      extent.add(e.ages[static_cast<std::size_t>(i)] * ts, e.heights[static_cast<std::size_t>(i)] * hs);
+    for (int k = 0; k < kCurveAges; ++k)
+      extent.add(e.curve_ages[static_cast<std::size_t>(k)] * ts, e.curve[static_cast<std::size_t>(k)].upper * hs);
   }
   const int count = std::max(1, static_cast<int>(entries_.size()));
   const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count))));
@@ -86,7 +89,8 @@ void PlotFigure::write(const std::string& path, const Units& units, const Figure
       median.push_back(panel.at(t, c.median * hs));
     }
     for (int k = kCurveAges - 1; k >= 0; --k)
-      band.push_back(panel.at(e.curve_ages[static_cast<std::size_t>(k)] * ts, e.curve[static_cast<std::size_t>(k)].lower * hs));
+      band.push_back(
+          panel.at(e.curve_ages[static_cast<std::size_t>(k)] * ts, e.curve[static_cast<std::size_t>(k)].lower * hs));
     svg.polygon(band, kBandColour, 0.7);
     svg.polyline(median, {kCurveColour, 2});
     svg.begin_group("measured");

@@ -26,8 +26,8 @@ AgeGrid make_age_grid(const std::vector<double>& listed_ages, std::optional<doub
   std::sort(grid.ages.begin(), grid.ages.end());
   grid.ages.erase(std::unique(grid.ages.begin(), grid.ages.end()), grid.ages.end());
   for (double age : grid.ages) {
-    grid.listed.push_back(std::any_of(listed_ages.begin(), listed_ages.end(),
-                                      [&](double a) { return a / units.age_scale == age; }));
+    grid.listed.push_back(
+        std::any_of(listed_ages.begin(), listed_ages.end(), [&](double a) { return a / units.age_scale == age; }));
     if (base_age && *base_age / units.age_scale == age) grid.base = static_cast<int>(grid.listed.size()) - 1;
   }
   return grid;
@@ -36,12 +36,12 @@ AgeGrid make_age_grid(const std::vector<double>& listed_ages, std::optional<doub
 ProjectionTables::ProjectionTables(const TableFiles& files, const Units& units)
     : units_(units),
       projections_(table<Table>(files.projections, "projections file",
-                         {"position", "id", "age", "median", "lower", "upper", "measurement_lower",
-                          "measurement_upper", "state_mean", "state_sd"})),
+                                {"position", "id", "age", "median", "lower", "upper", "measurement_lower",
+                                 "measurement_upper", "state_mean", "state_sd"})),
       residuals_(table<Table>(files.residuals, "residuals file",
-                       {"position", "id", "age", "height", "fitted", "standardised_innovation"})),
+                              {"position", "id", "age", "height", "fitted", "standardised_innovation"})),
       site_index_(table<Table>(files.site_index, "site-index file",
-                        {"position", "id", "base_age", "site_index", "lower", "upper"})) {}
+                               {"position", "id", "base_age", "site_index", "lower", "upper"})) {}
 
 void ProjectionTables::add(const PlotData& plot, const AgeGrid& grid, const PlotProjection& projection) {
   const double ts = units_.age_scale, hs = units_.height_scale;

@@ -7,10 +7,10 @@
 #include "projector/command_line.hpp"
 #include "projector/curve_figure.hpp"
 #include "projector/plot_figure.hpp"
-#include "projector/residual_figure.hpp"
 #include "projector/plot_pass.hpp"
 #include "projector/plot_projection.hpp"
 #include "projector/projection_tables.hpp"
+#include "projector/residual_figure.hpp"
 #include "projector/run_results.hpp"
 
 namespace projector {
@@ -28,7 +28,8 @@ int run_projector(int argc, char** argv) {
   const Options options = parse_command_line(argc, argv);
   const RunResults run = read_run_results(options.results);
   if (run.outcome != "converged")
-    std::fprintf(stderr, "projector: note: the run's outcome was \"%s\": its estimates may not maximise the likelihood\n",
+    std::fprintf(stderr,
+                 "projector: note: the run's outcome was \"%s\": its estimates may not maximise the likelihood\n",
                  run.outcome.c_str());
   const AgeGrid grid = make_age_grid(options.ages, options.base_age, options.units);
   const double z = interval_z(options.level);

@@ -13,7 +13,7 @@ struct GridPoint {
 };
 
 struct FilterStep {
-  double e;          // decay factor from the previous grid point
+  double e;  // decay factor from the previous grid point
   Moments predicted;
   Moments filtered;
 };

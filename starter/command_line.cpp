@@ -12,11 +12,11 @@ namespace starter {
 namespace {
 
 const io::ProgramInterface& program_interface() {
-  static const io::ProgramInterface interface{
-      "starter",
-      "starter DATA LOCALS CONTROL --model M [--k1 X --k2 X] [--title TEXT] [--iteration-limit N] [--monitor N] "
-      "[--tolerance X] [--sample N]",
-      R"(usage: starter DATA LOCALS CONTROL --model M [--k1 X --k2 X] [options]
+  static const io::ProgramInterface interface {
+    "starter",
+        "starter DATA LOCALS CONTROL --model M [--k1 X --k2 X] [--title TEXT] [--iteration-limit N] [--monitor N] "
+        "[--tolerance X] [--sample N]",
+        R"(usage: starter DATA LOCALS CONTROL --model M [--k1 X --k2 X] [options]
 
 Proposes starting values for an estimator run from the data: the globals of
 model M and every plot's locals. Writes the estimator's control file CONTROL
@@ -62,10 +62,12 @@ Exit status:
      model); the reason is on the error stream
   2  a wrong call or an input/output failure, on the error stream
 )",
-      {"data file", "local-parameter file", "control file"},
-      3,
-      {{"--model"}, {"--k1"}, {"--k2"}, {"--title"}, {"--iteration-limit"}, {"--monitor"}, {"--tolerance"},
-       {"--sample"}}};
+        {"data file", "local-parameter file", "control file"}, 3, {
+      {"--model"}, {"--k1"}, {"--k2"}, {"--title"}, {"--iteration-limit"}, {"--monitor"}, {"--tolerance"}, {
+        "--sample"
+      }
+    }
+  };
   return interface;
 }
 

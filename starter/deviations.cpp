@@ -13,9 +13,9 @@ namespace {
 // Sums of the three moment equations over the plots. Each equation is linear
 // in the variances, so its least-squares solution needs only these sums.
 struct MomentSums {
-  double count = 0.0, d2 = 0.0;                     // pairs, sum d^2
-  double d2_q = 0.0, p_q = 0.0, q_q = 0.0;          // q = 1 - G, p = 1 + G: sum d^2 q, p q, q^2
-  double lag = 0.0, lag_weight = 0.0;               // sum -d_i d_{i-1} E_i, sum E_i^2
+  double count = 0.0, d2 = 0.0;                      // pairs, sum d^2
+  double d2_q = 0.0, p_q = 0.0, q_q = 0.0;           // q = 1 - G, p = 1 + G: sum d^2 q, p q, q^2
+  double lag = 0.0, lag_weight = 0.0;                // sum -d_i d_{i-1} E_i, sum E_i^2
   double r2_g = 0.0, q_g = 0.0, g = 0.0, g_g = 0.0;  // first residuals: sum r^2 G, (1 - G) G, G, G^2
 
   void add_plot(const estimator::Curve& curve, const Plot& plot);

@@ -11,7 +11,7 @@ namespace starter {
 namespace {
 
 constexpr double kSmallestEigenvalue = 1e-10;
-constexpr double kNamedShare = 0.1;  // globals with at least this share of the weak direction are named
+constexpr double kNamedShare = 0.1;          // globals with at least this share of the weak direction are named
 constexpr double kLargestDeviation = 100.0;  // times the spread of the heights on the power scale
 
 std::string weak_globals(const Eigen::VectorXd& direction, const ModelRoles& roles) {
@@ -34,8 +34,10 @@ void check_identified(const ProfilePoint& point, const ModelRoles& roles) {
     if (!(h > 0.0)) {
       Eigen::VectorXd unit = Eigen::VectorXd::Zero(ng);
       unit(i) = 1.0;
-      refuse("model " + std::to_string(roles.model) + " cannot be identified from these data: the likelihood does not "
-             "curve upwards in " + weak_globals(unit, roles) + " at the best values for a sample of the plots");
+      refuse("model " + std::to_string(roles.model) +
+             " cannot be identified from these data: the likelihood does not "
+             "curve upwards in " +
+             weak_globals(unit, roles) + " at the best values for a sample of the plots");
     }
     scale(i) = 1.0 / std::sqrt(h);
   }
@@ -43,9 +45,10 @@ void check_identified(const ProfilePoint& point, const ModelRoles& roles) {
   const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(scaled);
   const double smallest = eigen.eigenvalues()(0);
   if (smallest > kSmallestEigenvalue) return;
-  refuse("model " + std::to_string(roles.model) + " cannot be identified from these data: at the best values for a "
-         "sample of the plots the likelihood is flat (scaled curvature " + short_number(smallest) +
-         ") along a combination of " + weak_globals(eigen.eigenvectors().col(0), roles) +
+  refuse("model " + std::to_string(roles.model) +
+         " cannot be identified from these data: at the best values for a "
+         "sample of the plots the likelihood is flat (scaled curvature " +
+         short_number(smallest) + ") along a combination of " + weak_globals(eigen.eigenvectors().col(0), roles) +
          "; more plots, more measurements per plot or measurements nearer the start of growth may separate them, "
          "or choose a model with fewer globals");
 }
@@ -72,7 +75,8 @@ void check_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, c
            " at the best values for a sample of the plots, against a spread of " + short_number(spread) +
            " of the heights on the power scale)" +
            (role == Role::sigma0 ? "; the start deviation needs plots measured near the start of growth, or choose a "
-                                   "model without it" : ""));
+                                   "model without it"
+                                 : ""));
   }
 }
 

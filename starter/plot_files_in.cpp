@@ -11,8 +11,7 @@ namespace starter {
 namespace {
 
 std::string different_runs(const std::string& data, const std::string& locals) {
-  return "the data file " + data + " and the local-parameter file " + locals +
-         " are not from the same preparer run: ";
+  return "the data file " + data + " and the local-parameter file " + locals + " are not from the same preparer run: ";
 }
 
 }  // namespace

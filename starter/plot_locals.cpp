@@ -19,7 +19,9 @@ constexpr int kBrentBits = 16;  // about 3e-5 relative in the rate
 constexpr std::uintmax_t kBrentIterations = 40;
 constexpr double kUnusable = 1e100;  // objective of a point that gives no finite value
 
-double largest_height(const Plot& plot) { return *std::max_element(plot.heights.begin(), plot.heights.begin() + plot.n); }
+double largest_height(const Plot& plot) {
+  return *std::max_element(plot.heights.begin(), plot.heights.begin() + plot.n);
+}
 
 struct Candidate {
   estimator::Locals locals{};
@@ -56,8 +58,8 @@ Candidate candidate_at_rate(const ModelRoles& roles, const estimator::Esde& esde
 
 }  // namespace
 
-double plot_objective(const estimator::Esde& esde, const estimator::Globals& globals,
-                      const estimator::Locals& locals, const Plot& plot) {
+double plot_objective(const estimator::Esde& esde, const estimator::Globals& globals, const estimator::Locals& locals,
+                      const Plot& plot) {
   estimator::Curve curve{};
   estimator::trpars(esde, globals, locals, curve);
   const double f = estimator::funct(curve, plot.n, plot.ages.data(), plot.heights.data());
@@ -72,9 +74,9 @@ LocalFit fit_locals(const ModelRoles& roles, const estimator::Esde& esde, const 
   estimator::Locals unit{};
   unit.fill(1.0);
   estimator::trpars(esde, globals, unit, curve);
-  const PoweredHeights heights =
-      roles.kind == LocalKind::asymptote || roles.kind == LocalKind::asymptote_and_rate ? power_heights(plot, curve[2])
-                                                                                         : PoweredHeights{};
+  const PoweredHeights heights = roles.kind == LocalKind::asymptote || roles.kind == LocalKind::asymptote_and_rate
+                                     ? power_heights(plot, curve[2])
+                                     : PoweredHeights{};
   if (roles.kind == LocalKind::asymptote) {
     fit.locals = candidate_at_rate(roles, esde, globals, plot, heights, 0.0).locals;
     fit.objective = plot_objective(esde, globals, fit.locals, plot);

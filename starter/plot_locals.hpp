@@ -27,7 +27,7 @@ LocalFit fit_locals(const ModelRoles& roles, const estimator::Esde& esde, const 
 
 // The plot objective at given locals; non-finite values are replaced by a
 // large number so that searches move away from them.
-double plot_objective(const estimator::Esde& esde, const estimator::Globals& globals,
-                      const estimator::Locals& locals, const Plot& plot);
+double plot_objective(const estimator::Esde& esde, const estimator::Globals& globals, const estimator::Locals& locals,
+                      const Plot& plot);
 
 }  // namespace starter

@@ -21,7 +21,8 @@ int check_measurements(const Plot& plot, std::int64_t position) {
     const double t = plot.ages[static_cast<std::size_t>(i)], h = plot.heights[static_cast<std::size_t>(i)];
     const auto where = [&] { return plot_name(position, plot.id) + ", measurement " + std::to_string(i + 1) + ": "; };
     if (!(h > 0.0) || !std::isfinite(h))
-      refuse(where() + "height " + io::number_text(h) + "; the model takes powers and logarithms of heights, which must be positive");
+      refuse(where() + "height " + io::number_text(h) +
+             "; the model takes powers and logarithms of heights, which must be positive");
     if (!std::isfinite(t)) refuse(where() + "age " + io::number_text(t) + " is not a number");
     if (i > 0 && t < plot.ages[static_cast<std::size_t>(i - 1)])
       refuse(where() + "the age decreases (the data file is damaged)");
@@ -33,17 +34,19 @@ int check_measurements(const Plot& plot, std::int64_t position) {
 // The preparer writes a plot's starting locals and zeros after them; a value
 // after the model's locals means another number of locals, or a file that
 // an estimator run has used.
-void check_record(io::DirectAccessFile& locals, const std::string& path, std::int64_t position, const ModelRoles& roles) {
+void check_record(io::DirectAccessFile& locals, const std::string& path, std::int64_t position,
+                  const ModelRoles& roles) {
   std::array<double, common::kRecordReals> reals{};
   const std::int32_t id = common::read_record_start(locals, position, common::kRecordReals, reals.data());
   for (int k = roles.nl; k < common::kRecordReals; ++k) {
     if (reals[static_cast<std::size_t>(k)] == 0.0) continue;
-    refuse("the local-parameter file " + path + " holds more than model " + std::to_string(roles.model) +
-           "'s " + std::to_string(roles.nl) + (roles.nl == 1 ? " local" : " locals") + ": record " +
-           std::to_string(position) + " (ID " + std::to_string(id) + ") has " +
-           io::number_text(reals[static_cast<std::size_t>(k)]) + " in real " + std::to_string(k + 1) +
+    refuse("the local-parameter file " + path + " holds more than model " + std::to_string(roles.model) + "'s " +
+           std::to_string(roles.nl) + (roles.nl == 1 ? " local" : " locals") + ": record " + std::to_string(position) +
+           " (ID " + std::to_string(id) + ") has " + io::number_text(reals[static_cast<std::size_t>(k)]) + " in real " +
+           std::to_string(k + 1) +
            ". Either the preparer was given more locals, or an estimator run has used the file; run the preparer "
-           "again with " + std::to_string(roles.nl) + (roles.nl == 1 ? " local" : " locals") +
+           "again with " +
+           std::to_string(roles.nl) + (roles.nl == 1 ? " local" : " locals") +
            " (any starting values) and give the starter that file");
   }
 }

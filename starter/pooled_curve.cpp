@@ -12,7 +12,7 @@ namespace starter {
 namespace {
 
 constexpr std::array<double, 9> kPowers = {0.05, 0.1, 0.2, 0.35, 0.5, 0.7, 1.0, 1.4, 2.0};
-constexpr int kRateSteps = 10;      // rates (1 / mean age) * 2^k, k = -6 .. 3
+constexpr int kRateSteps = 10;  // rates (1 / mean age) * 2^k, k = -6 .. 3
 constexpr int kLowestRateStep = -6;
 
 // The start of the curve for a power c: t0 and y0 of the model's start, with
@@ -111,8 +111,8 @@ void refine_by_least_squares(const std::vector<Plot>& plots, const ModelRoles& r
           p.ages[static_cast<std::size_t>(i)], p.heights[static_cast<std::size_t>(i)], start.r, start.fixed});
       problem.AddResidualBlock(cost, nullptr, shape.data(), origin.data());
     }
-  problem.SetParameterLowerBound(shape.data(), 0, 1e-12);  // a > 0
-  problem.SetParameterLowerBound(shape.data(), 1, 1e-12);  // b > 0
+  problem.SetParameterLowerBound(shape.data(), 0, 1e-12);                   // a > 0
+  problem.SetParameterLowerBound(shape.data(), 1, 1e-12);                   // b > 0
   if (!start.fixed) problem.SetParameterLowerBound(shape.data(), 2, 1e-3);  // y0 = 0 needs c > 0
   if (roles.estimates(Role::t0)) {
     problem.SetManifold(origin.data(), new ceres::SubsetManifold(2, {1}));

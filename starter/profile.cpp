@@ -30,7 +30,8 @@ void add_derivatives(const ProfileSettings& s, const estimator::Globals& globals
   estimator::WorkBlock hlg{};
   estimator::LocalFactor hll{};
   estimator::trders(s.esde, globals, locals, fgrad, fhess, {ggrad.data(), at(ng)}, {lgrad.data(), at(nl)},
-                    {hgg.data(), at(ng * (ng + 1) / 2)}, {hlg.data(), at(ng * nl)}, {hll.data(), at(nl * (nl + 1) / 2)});
+                    {hgg.data(), at(ng * (ng + 1) / 2)}, {hlg.data(), at(ng * nl)},
+                    {hll.data(), at(nl * (nl + 1) / 2)});
   LocalMatrix C(nl, nl);
   CrossMatrix B(nl, ng);
   for (int l = 0; l < nl; ++l)

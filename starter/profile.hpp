@@ -32,10 +32,10 @@ struct ProfileSettings {
 };
 
 struct ProfilePoint {
-  double objective = 0.0;   // sum of the plot objectives
-  double magnitude = 0.0;   // sum of their absolute values
+  double objective = 0.0;  // sum of the plot objectives
+  double magnitude = 0.0;  // sum of their absolute values
   bool finite = true;
-  int runaway = 0;          // plots whose rate ran to an end of its range
+  int runaway = 0;  // plots whose rate ran to an end of its range
   GlobalVector gradient;
   GlobalVector gradient_magnitude;  // sum over plots of |ggrad(i)|
   GlobalMatrix hessian;

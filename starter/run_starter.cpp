@@ -52,7 +52,8 @@ estimator::Globals first_globals(const DataSummary& data, const ModelRoles& role
                                  CurveShape& shape) {
   shape = fit_pooled_curve(data.sample, roles, esde);
   if (!(std::isfinite(shape.a) && shape.a > 0.0 && std::isfinite(shape.b) && shape.b > 0.0 && std::isfinite(shape.c)))
-    refuse("cannot fit model " + std::to_string(roles.model) + "'s growth curve to the plots: no rate and power "
+    refuse("cannot fit model " + std::to_string(roles.model) +
+           "'s growth curve to the plots: no rate and power "
            "give a finite fit (are the heights growing with age?)");
   CurveStart start{shape.a, shape.b, shape.c, 0.0, 0.0, 0.0, shape.t0, shape.y0};
   estimator::Globals globals = globals_from(roles, start);
@@ -105,8 +106,8 @@ LocalsPassResult start_every_plot(PlotFiles& files, const ProfileSettings& setti
            " lies beyond 1024 times the typical rate " + short_number(settings.rate_reference) +
            " or below a 1024th of it, the first " + plot_name(result.first_runaway, result.first_runaway_id) +
            ": such a plot never approaches an asymptote (or reached it before it was measured), its locals run away "
-           "and hold up the whole fit. The plots are listed in " + list +
-           "; drop them, or choose a model whose locals they can fix (a local asymptote: models 1 to 5, 14)");
+           "and hold up the whole fit. The plots are listed in " +
+           list + "; drop them, or choose a model whose locals they can fix (a local asymptote: models 1 to 5, 14)");
   }
   write_start_locals(files, spill.get(), settings.roles.nl);
   return result;
@@ -139,8 +140,10 @@ int run_starter(int argc, char** argv) {
   const ProfileSettings settings{roles, esde, shape.b};
   const SampleFit fit = fit_sample_from_splits(data.sample, settings, first);
   if (!fit.usable)
-    refuse("model " + std::to_string(roles.model) + ": the likelihood of the sample is not finite at the first "
-           "estimates (" + names_of(roles, &first) + ")");
+    refuse("model " + std::to_string(roles.model) +
+           ": the likelihood of the sample is not finite at the first "
+           "estimates (" +
+           names_of(roles, &first) + ")");
   estimator::Globals globals = fit.globals;
   settle_deviations(roles, globals);
   const ProfilePoint at_start = evaluate_profile(data.sample, settings, globals, true);

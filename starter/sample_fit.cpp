@@ -53,8 +53,7 @@ class ScaledProfile final : public ceres::FirstOrderFunction {
 // size of the value (at least 0.01) elsewhere.
 GlobalMatrix search_scales(const ProfilePoint& point, const estimator::Globals& first, int ng) {
   const Eigen::LLT<GlobalMatrix> llt(point.hessian);
-  if (llt.info() == Eigen::Success)
-    return llt.matrixU().solve(GlobalMatrix::Identity(ng, ng));
+  if (llt.info() == Eigen::Success) return llt.matrixU().solve(GlobalMatrix::Identity(ng, ng));
   GlobalMatrix m = GlobalMatrix::Zero(ng, ng);
   for (int i = 0; i < ng; ++i) {
     const double h = point.hessian(i, i);

@@ -5,18 +5,30 @@ namespace {
 
 double value_of(Role role, const CurveStart& s) {
   switch (role) {
-    case Role::a: return s.a;
-    case Role::b: return s.b;
-    case Role::c: return s.c;
-    case Role::sigma0: return s.sigma0;
-    case Role::sigma_p: return s.sigma_p;
-    case Role::sigma_e: return s.sigma_e;
-    case Role::t0: return s.t0;
-    case Role::y0: return s.y0;
-    case Role::a_intercept: return s.a;
-    case Role::a_scale: return s.a;
-    case Role::a_slope: return 0.0;
-    case Role::a_exponent: return 0.0;
+    case Role::a:
+      return s.a;
+    case Role::b:
+      return s.b;
+    case Role::c:
+      return s.c;
+    case Role::sigma0:
+      return s.sigma0;
+    case Role::sigma_p:
+      return s.sigma_p;
+    case Role::sigma_e:
+      return s.sigma_e;
+    case Role::t0:
+      return s.t0;
+    case Role::y0:
+      return s.y0;
+    case Role::a_intercept:
+      return s.a;
+    case Role::a_scale:
+      return s.a;
+    case Role::a_slope:
+      return 0.0;
+    case Role::a_exponent:
+      return 0.0;
   }
   return 0.0;
 }

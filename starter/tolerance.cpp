@@ -18,8 +18,6 @@ double gradient_floor(const ToleranceInputs& in) {
   return std::sqrt(2.0 * noise * std::max(in.largest_curvature, 0.0));
 }
 
-double meetable_tolerance(const ToleranceInputs& in) {
-  return std::max(kSmallestTolerance, gradient_floor(in));
-}
+double meetable_tolerance(const ToleranceInputs& in) { return std::max(kSmallestTolerance, gradient_floor(in)); }
 
 }  // namespace starter

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "io/byte_order.hpp"
 #include "common/limits.hpp"
 #include "common/plot_file_writers.hpp"
+#include "io/byte_order.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
 
@@ -64,17 +64,28 @@ const std::vector<Case>& cases() {
          return run_estimator({f.control, f.data});
        },
        2, "estimator: missing argument 3: the local-parameter file"},
-      {"E2", [](const TempDir& d) { return run_estimator({d / "x.ctl", d / "b", d / "c", d / "r"}); }, 2,
-       "cannot open the control file '"},
-      {"E3", [](const TempDir& d) { return estimator_with(d, [&](FitFiles&, ControlSettings&) { rewrite_control(d, ""); }); },
+      {"E2",
+       [](const TempDir& d) {
+         return run_estimator({d / "x.ctl", d / "b", d / "c", d / "r"});
+       },
+       2, "cannot open the control file '"},
+      {"E3",
+       [](const TempDir& d) { return estimator_with(d, [&](FitFiles&, ControlSettings&) { rewrite_control(d, ""); }); },
        2, "' is empty: its first line must be the title"},
-      {"E4", [](const TempDir& d) { return estimator_with(d, [&](FitFiles&, ControlSettings&) { rewrite_control(d, "T\nfour 1 6\n"); }); },
+      {"E4",
+       [](const TempDir& d) {
+         return estimator_with(d, [&](FitFiles&, ControlSettings&) { rewrite_control(d, "T\nfour 1 6\n"); });
+       },
        2, "line 2: expected an integer for NG, the number of globals, found \"four\""},
-      {"E5", [](const TempDir& d) { return estimator_with(d, [&](FitFiles&, ControlSettings&) { rewrite_control(d, "T\n4 1.0 6\n"); }); },
+      {"E5",
+       [](const TempDir& d) {
+         return estimator_with(d, [&](FitFiles&, ControlSettings&) { rewrite_control(d, "T\n4 1.0 6\n"); });
+       },
        2, "line 2: expected an integer for NL, the number of locals, found \"1.0\""},
       {"E6",
        [](const TempDir& d) {
-         return estimator_with(d, [&](FitFiles&, ControlSettings&) { rewrite_control(d, "T\n4 1 6\n1 1 1 1\n0 3 1e-8\n0.1 0.2 0.3\n"); });
+         return estimator_with(
+             d, [&](FitFiles&, ControlSettings&) { rewrite_control(d, "T\n4 1 6\n1 1 1 1\n0 3 1e-8\n0.1 0.2 0.3\n"); });
        },
        2, "ends (after line 5) where a number for the starting value of global 4 was expected"},
       {"E7",
@@ -109,17 +120,28 @@ const std::vector<Case>& cases() {
            rewrite_control(d, control_text(s, 6));
          });
        },
-       1, "MONITOR OUTPUT\n\n ALPHA =  0.0000    \n     PLOT   N      FUNCTION                LOCAL PARAMETERS\n  Model number error! \n"},
-      {"E11", [](const TempDir& d) { return estimator_with(d, [&](FitFiles& f, ControlSettings&) { f.data = d / "none.dat"; }); }, 2,
-       "cannot open the data file '"},
-      {"E12", [](const TempDir& d) { return estimator_with(d, [&](FitFiles& f, ControlSettings&) { f.report = d / "no/such/x.rep"; }); },
+       1,
+       "MONITOR OUTPUT\n\n ALPHA =  0.0000    \n     PLOT   N      FUNCTION                LOCAL PARAMETERS\n  Model "
+       "number error! \n"},
+      {"E11",
+       [](const TempDir& d) {
+         return estimator_with(d, [&](FitFiles& f, ControlSettings&) { f.data = d / "none.dat"; });
+       },
+       2, "cannot open the data file '"},
+      {"E12",
+       [](const TempDir& d) {
+         return estimator_with(d, [&](FitFiles& f, ControlSettings&) { f.report = d / "no/such/x.rep"; });
+       },
        2, "cannot create the report file '"},
       {"E13",
-       [](const TempDir& d) { return estimator_with(d, [&](FitFiles& f, ControlSettings&) { d.write_bytes("fit.dat", cut(f.data, 180)); }); },
+       [](const TempDir& d) {
+         return estimator_with(d, [&](FitFiles& f, ControlSettings&) { d.write_bytes("fit.dat", cut(f.data, 180)); });
+       },
        2, "ends in the middle of the record that starts at byte 136 (in its payload)"},
       {"E14",
        [](const TempDir& d) {
-         return estimator_with(d, [&](FitFiles&, ControlSettings&) { d.write_bytes("fit.dat", std::vector<unsigned char>(64, 0xff)); });
+         return estimator_with(
+             d, [&](FitFiles&, ControlSettings&) { d.write_bytes("fit.dat", std::vector<unsigned char>(64, 0xff)); });
        },
        2, "the record at byte 0 has a negative length -1"},
       {"E15",
@@ -167,7 +189,8 @@ const std::vector<Case>& cases() {
        [](const TempDir& d) {
          std::vector<TestPlot> p = plots();
          p[4].heights[2] = -1.0;
-         return estimator_with(d, [&](FitFiles&, ControlSettings&) {}, p);
+         return estimator_with(
+             d, [&](FitFiles&, ControlSettings&) {}, p);
        },
        1, "estimator: the objective at the starting values is not finite: plot 5 (ID 1004) gives nan."},
       {"E21",
@@ -182,13 +205,17 @@ const std::vector<Case>& cases() {
          return estimator_with(d, [&](FitFiles&, ControlSettings& s) { rewrite_control(d, control_text(s, 4)); });
        },
        0, " NUMBER OF PLOTS:   4"},
-      {"P1", [](const TempDir& d) { return run_preparer({d / "raw.txt", d / "o.dat", d / "o.loc"}, kAnswers); }, 2,
-       "preparer: cannot open the raw data file '"},
+      {"P1",
+       [](const TempDir& d) {
+         return run_preparer({d / "raw.txt", d / "o.dat", d / "o.loc"}, kAnswers);
+       },
+       2, "preparer: cannot open the raw data file '"},
       {"P2", [](const TempDir& d) { return preparer_with(d, "1 1 1\n", "one 1 1 1 0 0 0\n"); }, 2,
        "preparer: standard input, line 1: expected an integer for the number of locals, found \"one\""},
       {"P3", [](const TempDir& d) { return preparer_with(d, "1 1 1\n", "1 1 1\n"); }, 2,
        "preparer: standard input ends (after line 1) where a number for the height scale was expected"},
-      {"P4", [](const TempDir& d) { return preparer_with(d, "1 1 1\n", "9 1 1 1 0 0 0\n"); }, 1, " *** ERROR:  Too many locals\n"},
+      {"P4", [](const TempDir& d) { return preparer_with(d, "1 1 1\n", "9 1 1 1 0 0 0\n"); }, 1,
+       " *** ERROR:  Too many locals\n"},
       {"P5", [](const TempDir& d) { return preparer_with(d, "1 1 1\n", "1 1 0 1 0 0 0\n"); }, 1,
        "preparer: the age scale must be greater than 0; the answer was 0\n"},
       {"P6", [](const TempDir& d) { return preparer_with(d, "1 1 1\n", "1 1 1 1 3 0 4\n"); }, 1,
@@ -209,14 +236,19 @@ const std::vector<Case>& cases() {
       {"P11", [](const TempDir& d) { return preparer_with(d, "1 1 1\n", "1 1 1 1 3 0 2\n3\n0\n", {d / "p.txt"}); }, 2,
        "preparer: cannot open the parameter text file '"},
       {"P12",
-       [](const TempDir& d) { return preparer_with(d, "21 1 1\n22 1 1\n", "1 1 1 1 3 0 2\n3\n0\n", {d.write("p.txt", "1 21 1\n")}); },
+       [](const TempDir& d) {
+         return preparer_with(d, "21 1 1\n22 1 1\n", "1 1 1 1 3 0 2\n3\n0\n", {d.write("p.txt", "1 21 1\n")});
+       },
        1, " *** ERROR reading local parameters file for       22\n"},
       {"P13",
        [](const TempDir& d) {
          return preparer_with(d, "21 1 1\n22 1 1\n", "1 1 1 1 3 0 2\n3\n0\n", {d.write("p.txt", "1 21 1\n1 25 1\n")});
        },
        1, " *** ERROR:  Plot ID mistmatch between data and local parameters files:        22        25\n"},
-      {"P14", [](const TempDir& d) { return run_preparer({d.write("raw.txt", "1 1 1\n"), d / "no/such/x.dat", d / "x.loc"}, kAnswers); },
+      {"P14",
+       [](const TempDir& d) {
+         return run_preparer({d.write("raw.txt", "1 1 1\n"), d / "no/such/x.dat", d / "x.loc"}, kAnswers);
+       },
        2, "preparer: cannot open the data file '"},
       {"P15", [](const TempDir& d) { return preparer_with(d, "", kAnswers); }, 0, " Using        0 plots\n"},
   };
@@ -248,7 +280,9 @@ TEST_P(BadInput, GetsItsStatusAndMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::Range<std::size_t>(0, 37),
-                         [](const ::testing::TestParamInfo<std::size_t>& info) { return std::string(cases()[info.param].row); });
+                         [](const ::testing::TestParamInfo<std::size_t>& info) {
+                           return std::string(cases()[info.param].row);
+                         });
 
 TEST(BadInputTable, EveryRowHasACase) { EXPECT_EQ(cases().size(), 37u); }
 

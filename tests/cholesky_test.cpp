@@ -33,7 +33,8 @@ Factored factor(std::vector<double> a, int n) {
 
 void expect_values(const std::vector<double>& got, const std::vector<double>& want) {
   ASSERT_EQ(got.size(), want.size());
-  for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-14 * std::max(1.0, std::fabs(want[i]))) << i;
+  for (std::size_t i = 0; i < got.size(); ++i)
+    EXPECT_NEAR(got[i], want[i], 1e-14 * std::max(1.0, std::fabs(want[i]))) << i;
 }
 
 TEST(Cholesky, SmallExamples) {
@@ -105,7 +106,8 @@ TEST(Cholesky, SolvesAndInvertsPositiveDefiniteSystems) {
     for (int i = 0; i < n; ++i)
       for (int j = 0; j < n; ++j) {
         double s = i == j ? n : 0.0;
-        for (int k = 0; k < n; ++k) s += m[static_cast<std::size_t>(i * n + k)] * m[static_cast<std::size_t>(j * n + k)];
+        for (int k = 0; k < n; ++k)
+          s += m[static_cast<std::size_t>(i * n + k)] * m[static_cast<std::size_t>(j * n + k)];
         full[static_cast<std::size_t>(i * n + j)] = s;
       }
     std::vector<double> packed;
@@ -129,7 +131,8 @@ TEST(Cholesky, SolvesAndInvertsPositiveDefiniteSystems) {
     for (int c = 0; c < m_cols; ++c)
       for (int i = 0; i < n; ++i) {
         double s = 0.0;
-        for (int j = 0; j < n; ++j) s += full[static_cast<std::size_t>(i * n + j)] * b[static_cast<std::size_t>(c * n + j)];
+        for (int j = 0; j < n; ++j)
+          s += full[static_cast<std::size_t>(i * n + j)] * b[static_cast<std::size_t>(c * n + j)];
         EXPECT_NEAR(s, b0[static_cast<std::size_t>(c * n + i)], 1e-12) << "n " << n;
       }
     estimator::InverseMatrix inv{};
@@ -138,7 +141,8 @@ TEST(Cholesky, SolvesAndInvertsPositiveDefiniteSystems) {
       for (int j = 0; j < n; ++j) {
         double s = 0.0;
         for (int k = 0; k < n; ++k) {
-          const double v = k >= j ? inv[static_cast<std::size_t>(k + 10 * j)] : inv[static_cast<std::size_t>(j + 10 * k)];
+          const double v =
+              k >= j ? inv[static_cast<std::size_t>(k + 10 * j)] : inv[static_cast<std::size_t>(j + 10 * k)];
           s += full[static_cast<std::size_t>(i * n + k)] * v;
         }
         EXPECT_NEAR(s, i == j ? 1.0 : 0.0, 1e-12) << "n " << n;

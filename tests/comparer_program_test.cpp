@@ -86,7 +86,7 @@ TEST(ComparerProgram, SameFilesWhateverTheJobsAndATableSortedByAic) {
   const std::vector<Row>& table = tables[0];
   ASSERT_EQ(table.size(), 4u);
   EXPECT_EQ(table[0].fields, (std::vector<std::string>{"model", "globals", "locals", "log_likelihood", "parameters",
-                                                        "aic", "bic", "outcome", "iterations", "seconds", "flag"}));
+                                                       "aic", "bic", "outcome", "iterations", "seconds", "flag"}));
   double previous = -INFINITY;
   for (std::size_t k = 1; k < table.size(); ++k) {
     const std::vector<std::string>& f = table[k].fields;

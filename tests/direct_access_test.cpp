@@ -9,8 +9,8 @@
 
 #include <unistd.h>
 
-#include "io/byte_order.hpp"
 #include "io/binary_file.hpp"
+#include "io/byte_order.hpp"
 #include "io/errors.hpp"
 #include "support/temp_dir.hpp"
 
@@ -81,8 +81,9 @@ TEST(DirectAccessFile, SecondWriterIsRefusedWhileTheFirstHoldsTheFile) {
     // Readers share the file; a writer waits for none of them and is refused.
     io::DirectAccessFile reader(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_only);
     io::DirectAccessFile other_reader(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_only);
-    EXPECT_THROW(io::DirectAccessFile(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_write_existing),
-                 io::IoError);
+    EXPECT_THROW(
+        io::DirectAccessFile(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_write_existing),
+        io::IoError);
   }
   io::DirectAccessFile again(path, "local-parameter file", 748, io::DirectAccessFile::Mode::read_write_existing);
 }

@@ -88,7 +88,8 @@ TEST(EstimatorProgram, ControlValuesMayBeSpreadOverLinesAndUnitValuesDoNothing) 
 
   // The same values, one per line, with other unit values.
   write_fit_problem(dir, small_plots(), s, "b");
-  dir.write("b.ctl", "TEST RUN\n4\n1\n6\n-7\n99\n0\n123456\n100\n3\n1e-8\n0.16\n0.68\n0.06\n0.04 1 1.0 1.0\n1 1.0 1.0 junk\n");
+  dir.write("b.ctl",
+            "TEST RUN\n4\n1\n6\n-7\n99\n0\n123456\n100\n3\n1e-8\n0.16\n0.68\n0.06\n0.04 1 1.0 1.0\n1 1.0 1.0 junk\n");
   const ProgramResult b = run_estimator({dir / "b.ctl", dir / "b.dat", dir / "b.loc", dir / "b.rep"});
   ASSERT_EQ(b.status, 0) << b.err;
   EXPECT_EQ(a.out, b.out);
@@ -134,7 +135,8 @@ TEST(EstimatorProgram, PlotCountSmallerOrLargerThanTheFiles) {
   const FitFiles g = write_fit_problem(dir, small_plots(), s, "more");
   r = run_estimator(g.args());
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("estimator: local-parameter file '" + g.locals + "': record 7 was asked for, but the file holds only 6"),
+  EXPECT_NE(r.err.find("estimator: local-parameter file '" + g.locals +
+                       "': record 7 was asked for, but the file holds only 6"),
             std::string::npos)
       << r.err;
   EXPECT_FALSE(std::filesystem::exists(g.report));

@@ -44,8 +44,8 @@ std::string f2c_g(double value, int w, int d) {
 // Our text with the leading 0 taken out the way libf2c leaves it out.
 std::string without_lead_zero(std::string s) {
   const std::size_t p = s.find_first_not_of(" -");
-  if (p != std::string::npos && p + 2 < s.size() && s[p] == '0' && s[p + 1] == '.' &&
-      s[p + 2] >= '0' && s[p + 2] <= '9') {
+  if (p != std::string::npos && p + 2 < s.size() && s[p] == '0' && s[p + 1] == '.' && s[p + 2] >= '0' &&
+      s[p + 2] <= '9') {
     s.erase(p, 1);
     s.insert(0, 1, ' ');
   }
@@ -61,11 +61,40 @@ void expect_same(double v, int w, int d) {
 const int kFields[][2] = {{9, 1}, {11, 5}, {13, 6}, {14, 7}, {15, 7}, {18, 11}, {20, 11}};
 
 TEST(GAgainstLibf2c, BoundaryValues) {
-  const double values[] = {0.0,      0.1,      0.09999999999999999, 0.1000000000000001, 1.0,     9.5,     9.99999,
-                           99999.5,  999999.5, 1e5,                 1e6,                1e7,     1e11,    99999999999.5,
-                           0.099995, 0.0999995, 0.05,               1e-5,               1e-99,   1e-100,  1e99,
-                           1e100,    9.9999e99, 1e300,              1e-300,             5e-324,  1.7e308, 0.5,
-                           0.25,     0.125,    2.5,                 1234567.0,          0.123456789, 12.345678901234};
+  const double values[] = {0.0,
+                           0.1,
+                           0.09999999999999999,
+                           0.1000000000000001,
+                           1.0,
+                           9.5,
+                           9.99999,
+                           99999.5,
+                           999999.5,
+                           1e5,
+                           1e6,
+                           1e7,
+                           1e11,
+                           99999999999.5,
+                           0.099995,
+                           0.0999995,
+                           0.05,
+                           1e-5,
+                           1e-99,
+                           1e-100,
+                           1e99,
+                           1e100,
+                           9.9999e99,
+                           1e300,
+                           1e-300,
+                           5e-324,
+                           1.7e308,
+                           0.5,
+                           0.25,
+                           0.125,
+                           2.5,
+                           1234567.0,
+                           0.123456789,
+                           12.345678901234};
   for (const auto& f : kFields) {
     for (double v : values) {
       expect_same(v, f[0], f[1]);

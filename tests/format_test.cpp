@@ -72,7 +72,7 @@ TEST(GEdit, TooWideNonFiniteAndNegativeZero) {
 TEST(GEdit, WideFieldsAndManyDigits) {
   const std::string wide = g(1.5e-300, 402, 202);
   EXPECT_EQ(wide.size(), 402u);
-  EXPECT_EQ(wide.substr(wide.size() - 4), "-299");  // three-digit exponent, no E
+  EXPECT_EQ(wide.substr(wide.size() - 4), "-299");                         // three-digit exponent, no E
   EXPECT_NE(wide.find(" 0.150000000000000012047909"), std::string::npos);  // the exact binary value
   std::string f;
   io::edit_f(f, 1e300, 2000, 1500);
@@ -94,10 +94,10 @@ TEST(FormatInterpreter, RunHeaderTenLines) {
   std::string padded = title + std::string(80 - title.size(), ' ');
   io::Items items;
   items.chunks(padded, 4).i(4).i(1).i(14).i(1).i(50).r(1e-5);
-  const std::string out = run(
-      "(1H1,20A4,/,/,19H GLOBAL PARAMETERS:,I2,/,18H LOCAL PARAMETERS:,I2,/,17H NUMBER OF PLOTS:,I4,/,"
-      "22H MONITORING FREQUENCY:,I3,/,17H ITERATION LIMIT:,I3,/,11H TOLERANCE:,G9.1,/,/,20X,14HMONITOR OUTPUT)",
-      items);
+  const std::string out =
+      run("(1H1,20A4,/,/,19H GLOBAL PARAMETERS:,I2,/,18H LOCAL PARAMETERS:,I2,/,17H NUMBER OF PLOTS:,I4,/,"
+          "22H MONITORING FREQUENCY:,I3,/,17H ITERATION LIMIT:,I3,/,11H TOLERANCE:,G9.1,/,/,20X,14HMONITOR OUTPUT)",
+          items);
   const std::string expected = "1" + padded + "\n" + "\n" + " GLOBAL PARAMETERS: 4\n" + " LOCAL PARAMETERS: 1\n" +
                                " NUMBER OF PLOTS:  14\n" + " MONITORING FREQUENCY:  1\n" + " ITERATION LIMIT: 50\n" +
                                " TOLERANCE:  0.1E-04\n" + "\n" + std::string(20, ' ') + "MONITOR OUTPUT\n";
@@ -168,9 +168,10 @@ TEST(FormatInterpreter, MonitorLinesAndSlashes) {
   io::Items full;
   full.i(1).r(1.0).i(0).i(0).r(0.0).r(0.0).r(1.0);
   for (int k = 0; k < 10; ++k) full.r(1.0);
-  const std::string ten = run("(/,1H ,6H ITER.,I3,10H   FUNCT.=,G18.11,7H   NPD=,I3,8H   NPD0=,I1,8H   DMAX=,G11.5,"
-                              "7H  GMAX=,G11.5,9H   ALPHA=,G11.5,/,13X,14HGLOBAL PARMS.:,10G18.11,/,/)",
-                              full);
+  const std::string ten =
+      run("(/,1H ,6H ITER.,I3,10H   FUNCT.=,G18.11,7H   NPD=,I3,8H   NPD0=,I1,8H   DMAX=,G11.5,"
+          "7H  GMAX=,G11.5,9H   ALPHA=,G11.5,/,13X,14HGLOBAL PARMS.:,10G18.11,/,/)",
+          full);
   EXPECT_EQ(ten.substr(ten.size() - 7), "    \n\n\n");
   EXPECT_EQ(run("(1H ,20A4,/)", io::Items().chunks(std::string(80, 'x'), 4)), " " + std::string(80, 'x') + "\n\n");
 }

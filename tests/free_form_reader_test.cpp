@@ -13,7 +13,8 @@ using Status = FreeFormReader::Status;
 
 TEST(FreeFormReader, SeparatorsAndLinesGiveTheSameValues) {
   TempDir dir;
-  for (const char* text : {"1 2.5 -3\n", "1,2.5,-3\n", "1\t2.5 , -3\n", "1\n\n2.5\n-3 rest ignored\n", "  1 ,2.5\r\n-3\r\n"}) {
+  for (const char* text :
+       {"1 2.5 -3\n", "1,2.5,-3\n", "1\t2.5 , -3\n", "1\n\n2.5\n-3 rest ignored\n", "  1 ,2.5\r\n-3\r\n"}) {
     FreeFormReader in(dir.write("a.txt", text), "test file");
     int i = 0, k = 0;
     double x = 0;
@@ -83,14 +84,16 @@ TEST(FreeFormReader, DiagnosticsNameFileLineAndValue) {
     in.require("NG, NL and NP", a, b, c);
     FAIL() << "no error";
   } catch (const io::IoError& e) {
-    EXPECT_EQ(std::string(e.what()), "control file '" + path + "', line 3: expected an integer for NG, NL and NP, found \"2.5\"");
+    EXPECT_EQ(std::string(e.what()),
+              "control file '" + path + "', line 3: expected an integer for NG, NL and NP, found \"2.5\"");
   }
   FreeFormReader short_file(dir.write("s.txt", "1\n"), "control file");
   try {
     short_file.require("two values", a, b);
     FAIL() << "no error";
   } catch (const io::IoError& e) {
-    EXPECT_NE(std::string(e.what()).find("ends (after line 1) where an integer for two values was expected"), std::string::npos)
+    EXPECT_NE(std::string(e.what()).find("ends (after line 1) where an integer for two values was expected"),
+              std::string::npos)
         << e.what();
   }
   EXPECT_THROW(FreeFormReader(dir / "missing.txt", "control file"), io::IoError);

@@ -66,13 +66,37 @@ MathCase math_arguments() {
   std::mt19937 rng(17);
   auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
   MathCase c;
-  const std::vector<double> special = {0.0, -0.0, 1.0, -1.0, 2.0, -2.0, 0.5, kInf, -kInf, kNaN, 1e-310, -1e-310,
-                                       4.9e-324, 2.2250738585072014e-308, 1.7976931348623157e308, 709.78, 709.79,
-                                       -745.13, -745.14, 710.0, -746.0, 1e300, -1e300, 3.0, -3.0};
+  const std::vector<double> special = {0.0,
+                                       -0.0,
+                                       1.0,
+                                       -1.0,
+                                       2.0,
+                                       -2.0,
+                                       0.5,
+                                       kInf,
+                                       -kInf,
+                                       kNaN,
+                                       1e-310,
+                                       -1e-310,
+                                       4.9e-324,
+                                       2.2250738585072014e-308,
+                                       1.7976931348623157e308,
+                                       709.78,
+                                       709.79,
+                                       -745.13,
+                                       -745.14,
+                                       710.0,
+                                       -746.0,
+                                       1e300,
+                                       -1e300,
+                                       3.0,
+                                       -3.0};
   for (double x : special)
     for (double y : special) c.x.push_back(x), c.y.push_back(y);
   for (int i = 0; i < 20000; ++i) {
-    c.x.push_back(i % 4 == 0 ? uniform(-750.0, 712.0) : i % 4 == 1 ? uniform(-1.0, 1.0) : std::exp(uniform(-700.0, 700.0)));
+    c.x.push_back(i % 4 == 0   ? uniform(-750.0, 712.0)
+                  : i % 4 == 1 ? uniform(-1.0, 1.0)
+                               : std::exp(uniform(-700.0, 700.0)));
     c.y.push_back(i % 2 == 0 ? uniform(-3.0, 3.0) : std::round(uniform(-9.0, 9.0)));
   }
   for (int i = 0; i < 2000; ++i) c.x.push_back(std::ldexp(uniform(1.0, 2.0), -1040)), c.y.push_back(0.7);
@@ -95,7 +119,8 @@ Values in_every_lane(LanePath path, const MathCase& c, F f) {
       continue;
     }
     for (std::size_t i = 0; i < out.size(); ++i)
-      EXPECT_TRUE(same_bits(out[i], first[i + static_cast<std::size_t>(shift)])) << "value " << i + shift << " shift " << shift;
+      EXPECT_TRUE(same_bits(out[i], first[i + static_cast<std::size_t>(shift)]))
+          << "value " << i + shift << " shift " << shift;
   }
   return first;
 }
@@ -107,8 +132,9 @@ TEST(LaneMath, SameBitsOnEveryPathAndLaneAndCloseToTheCLibrary) {
   const auto pow = [](const LaneMath& m, const Values& x, const Values& y, Values& out) { m.pow(x, y, out); };
   std::map<std::string, Values> plain;
   for (LanePath path : available_paths()) {
-    const std::map<std::string, Values> r = {
-        {"exp", in_every_lane(path, c, exp)}, {"log", in_every_lane(path, c, log)}, {"pow", in_every_lane(path, c, pow)}};
+    const std::map<std::string, Values> r = {{"exp", in_every_lane(path, c, exp)},
+                                             {"log", in_every_lane(path, c, log)},
+                                             {"pow", in_every_lane(path, c, pow)}};
     if (path == LanePath::plain) plain = r;
     for (const auto& [name, values] : r)
       for (std::size_t i = 0; i < values.size(); ++i)
@@ -156,7 +182,7 @@ Plots random_plots(int count, unsigned seed) {
   p.ages.resize(p.curves.size());
   p.heights.resize(p.curves.size());
   for (std::size_t i = 0; i < p.curves.size(); ++i) {
-    p.curves[i] = {uniform(1.5, 3.0), uniform(0.05, 0.5), uniform(0.2, 1.5), uniform(-0.5, 0.5),
+    p.curves[i] = {uniform(1.5, 3.0),  uniform(0.05, 0.5),   uniform(0.2, 1.5),  uniform(-0.5, 0.5),
                    uniform(0.05, 0.5), uniform(-0.5, -0.05), uniform(-1.0, 1.0), uniform(0.0, 1.0)};
     const bool huge = i % 40 == 0, tiny = i % 40 == 1;
     const int n = huge || tiny ? 99 : 1 + static_cast<int>(rng() % 12);
@@ -181,8 +207,8 @@ struct Results {
 };
 
 // Evaluates the plots in the given order, in calls of `per_call` plots.
-Results evaluate(const LikelihoodKernels& k, const std::vector<KernelPlot>& plots, const std::vector<std::size_t>& order,
-                 std::size_t per_call) {
+Results evaluate(const LikelihoodKernels& k, const std::vector<KernelPlot>& plots,
+                 const std::vector<std::size_t>& order, std::size_t per_call) {
   std::vector<KernelPlot> arranged;
   for (std::size_t i : order) arranged.push_back(plots[i]);
   Results shuffled{std::vector<double>(plots.size()), std::vector<CurveGradient>(plots.size()),
@@ -267,9 +293,9 @@ TEST(LaneKernels, EachSetGivesTheFullSetsBitsAndMarksTheRest) {
 // Plausible values of each model's parameters, by name.
 double parameter_value(std::string_view name, std::mt19937& rng) {
   static const std::map<std::string_view, std::pair<double, double>> ranges = {
-      {"a", {2.0, 3.0}},          {"b", {0.1, 0.4}},         {"c", {0.5, 1.2}},        {"sigma0", {0.05, 0.3}},
-      {"sigma_p", {0.05, 0.3}},   {"sigma_e", {0.05, 0.3}},  {"t0", {-1.0, 0.0}},      {"y0", {0.1, 0.5}},
-      {"a_intercept", {1.5, 2.5}}, {"a_slope", {1.0, 3.0}}, {"a_scale", {2.0, 4.0}}, {"a_exponent", {0.1, 0.5}}};
+      {"a", {2.0, 3.0}},           {"b", {0.1, 0.4}},        {"c", {0.5, 1.2}},       {"sigma0", {0.05, 0.3}},
+      {"sigma_p", {0.05, 0.3}},    {"sigma_e", {0.05, 0.3}}, {"t0", {-1.0, 0.0}},     {"y0", {0.1, 0.5}},
+      {"a_intercept", {1.5, 2.5}}, {"a_slope", {1.0, 3.0}},  {"a_scale", {2.0, 4.0}}, {"a_exponent", {0.1, 0.5}}};
   const auto [lo, hi] = ranges.at(name);
   return std::uniform_real_distribution<double>(lo, hi)(rng);
 }
@@ -305,8 +331,10 @@ TEST(LaneKernels, EachModelReadsOnlyTheDerivativesOfTheParametersItMoves) {
     for (const KernelPlot& plot : p.view) {
       Globals g{};
       Locals l{};
-      for (std::size_t i = 0; i < static_cast<std::size_t>(counts.ng); ++i) g[i] = parameter_value(names.globals[i], rng);
-      for (std::size_t i = 0; i < static_cast<std::size_t>(counts.nl); ++i) l[i] = parameter_value(names.locals[i], rng);
+      for (std::size_t i = 0; i < static_cast<std::size_t>(counts.ng); ++i)
+        g[i] = parameter_value(names.globals[i], rng);
+      for (std::size_t i = 0; i < static_cast<std::size_t>(counts.nl); ++i)
+        l[i] = parameter_value(names.locals[i], rng);
       Curve curve{};
       trpars(record, g, l, curve);
       const KernelPlot at_curve{&curve, plot.n, plot.ages, plot.heights};

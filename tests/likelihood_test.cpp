@@ -69,7 +69,7 @@ class Generator {
   double sign() { return count(0, 1) ? 1.0 : -1.0; }
 
   Curve curve() {
-    return {uniform(1.5, 3.0),         uniform(0.05, 0.5),  uniform(0.2, 1.5), sign() * uniform(0.05, 0.5),
+    return {uniform(1.5, 3.0),           uniform(0.05, 0.5),          uniform(0.2, 1.5),  sign() * uniform(0.05, 0.5),
             sign() * uniform(0.05, 0.5), sign() * uniform(0.05, 0.5), uniform(-1.0, 1.0), uniform(0.0, 1.0)};
   }
   Plot plot(int n, double t0, bool ties) {

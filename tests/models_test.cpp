@@ -24,7 +24,8 @@ struct Outputs {
   }
 };
 
-Outputs derivatives(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh) {
+Outputs derivatives(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg,
+                    const CurveHessian& fh) {
   Outputs o;
   Curve curve{};
   trpars(esde, g, l, curve);
@@ -49,7 +50,8 @@ struct ChainRule {
   std::vector<double> hess;  // by parameter pair, full square
 };
 
-ChainRule expected(const Esde& esde, const std::vector<double>& u, int ng, int nl, const CurveGradient& fg, const CurveHessian& fh) {
+ChainRule expected(const Esde& esde, const std::vector<double>& u, int ng, int nl, const CurveGradient& fg,
+                   const CurveHessian& fh) {
   const int np = ng + nl;
   const double h = 1e-4;
   auto shifted = [&](int p, double dp, int q, double dq) {
@@ -61,13 +63,17 @@ ChainRule expected(const Esde& esde, const std::vector<double>& u, int ng, int n
   std::vector<std::array<double, 8>> J(static_cast<std::size_t>(np));
   for (int p = 0; p < np; ++p) {
     const Curve up = shifted(p, h, p, 0.0), down = shifted(p, -h, p, 0.0);
-    for (int k = 0; k < 8; ++k) J[static_cast<std::size_t>(p)][static_cast<std::size_t>(k)] = (up[static_cast<std::size_t>(k)] - down[static_cast<std::size_t>(k)]) / (2 * h);
+    for (int k = 0; k < 8; ++k)
+      J[static_cast<std::size_t>(p)][static_cast<std::size_t>(k)] =
+          (up[static_cast<std::size_t>(k)] - down[static_cast<std::size_t>(k)]) / (2 * h);
   }
   auto H = [&fh](int k, int m) { return fh[static_cast<std::size_t>(std::min(k, m) + 8 * std::max(k, m))]; };
-  ChainRule r{std::vector<double>(static_cast<std::size_t>(np)), std::vector<double>(static_cast<std::size_t>(np * np))};
+  ChainRule r{std::vector<double>(static_cast<std::size_t>(np)),
+              std::vector<double>(static_cast<std::size_t>(np * np))};
   for (int p = 0; p < np; ++p) {
     double s = 0.0;
-    for (int k = 0; k < 8; ++k) s += fg[static_cast<std::size_t>(k)] * J[static_cast<std::size_t>(p)][static_cast<std::size_t>(k)];
+    for (int k = 0; k < 8; ++k)
+      s += fg[static_cast<std::size_t>(k)] * J[static_cast<std::size_t>(p)][static_cast<std::size_t>(k)];
     r.grad[static_cast<std::size_t>(p)] = s;
     for (int q = 0; q < np; ++q) {
       const Curve pp = shifted(p, h, q, h), pm = shifted(p, h, q, -h), mp = shifted(p, -h, q, h),
@@ -75,10 +81,15 @@ ChainRule expected(const Esde& esde, const std::vector<double>& u, int ng, int n
       double t = 0.0;
       for (int k = 0; k < 8; ++k) {
         const auto kk = static_cast<std::size_t>(k);
-        const double second = p == q ? (shifted(p, 2 * h, p, 0.0)[kk] - 2 * curve_at(esde, u, ng, nl)[kk] + shifted(p, -2 * h, p, 0.0)[kk]) / (4 * h * h)
-                                     : (pp[kk] - pm[kk] - mp[kk] + mm[kk]) / (4 * h * h);
+        const double second =
+            p == q
+                ? (shifted(p, 2 * h, p, 0.0)[kk] - 2 * curve_at(esde, u, ng, nl)[kk] + shifted(p, -2 * h, p, 0.0)[kk]) /
+                      (4 * h * h)
+                : (pp[kk] - pm[kk] - mp[kk] + mm[kk]) / (4 * h * h);
         t += fg[kk] * second;
-        for (int m = 0; m < 8; ++m) t += H(k, m) * J[static_cast<std::size_t>(p)][kk] * J[static_cast<std::size_t>(q)][static_cast<std::size_t>(m)];
+        for (int m = 0; m < 8; ++m)
+          t += H(k, m) * J[static_cast<std::size_t>(p)][kk] *
+               J[static_cast<std::size_t>(q)][static_cast<std::size_t>(m)];
       }
       r.hess[static_cast<std::size_t>(p * np + q)] = t;
     }
@@ -100,7 +111,8 @@ class ModelHarness : public ::testing::Test {
     CurveHessian fh{};
     for (double& x : fg) x = uniform(-1.0, 1.0);
     for (int m = 0; m < 8; ++m)
-      for (int k = 0; k < 8; ++k) fh[static_cast<std::size_t>(k + 8 * m)] = k <= m ? uniform(-1.0, 1.0) : 1e6 * uniform(-1, 1);
+      for (int k = 0; k < 8; ++k)
+        fh[static_cast<std::size_t>(k + 8 * m)] = k <= m ? uniform(-1.0, 1.0) : 1e6 * uniform(-1, 1);
     Globals g{};
     Locals l{};
     for (int i = 0; i < ng; ++i) g[static_cast<std::size_t>(i)] = u[static_cast<std::size_t>(i)];
@@ -113,7 +125,8 @@ class ModelHarness : public ::testing::Test {
     for (int i = 0; i < ng; ++i)
       EXPECT_PRED2(near, at(o.ggrad, i), want.grad[static_cast<std::size_t>(i)]) << "model " << model << " ggrad " << i;
     for (int l1 = 0; l1 < nl; ++l1)
-      EXPECT_PRED2(near, at(o.lgrad, l1), want.grad[static_cast<std::size_t>(ng + l1)]) << "model " << model << " lgrad";
+      EXPECT_PRED2(near, at(o.lgrad, l1), want.grad[static_cast<std::size_t>(ng + l1)])
+          << "model " << model << " lgrad";
     for (int i = 0; i < ng; ++i)
       for (int j = 0; j <= i; ++j)
         EXPECT_PRED2(near, at(o.hgg, i * (i + 1) / 2 + j), want.hess[static_cast<std::size_t>(i * np + j)])
@@ -151,9 +164,11 @@ TEST(Models, Model1GathersCurveGradient) {
   EXPECT_EQ((std::vector<double>(o.ggrad.begin(), o.ggrad.begin() + 4)), (std::vector<double>{2, 3, 5, 6}));
   EXPECT_EQ(o.lgrad[0], 1.0);
   auto H = [](int k, int m) { return static_cast<double>((k - 1) + 8 * (m - 1)); };
-  EXPECT_EQ((std::vector<double>(o.hgg.begin(), o.hgg.begin() + 10)),
-            (std::vector<double>{H(2, 2), H(2, 3), H(3, 3), H(2, 5), H(3, 5), H(5, 5), H(2, 6), H(3, 6), H(5, 6), H(6, 6)}));
-  EXPECT_EQ((std::vector<double>(o.hlg.begin(), o.hlg.begin() + 4)), (std::vector<double>{H(1, 2), H(1, 3), H(1, 5), H(1, 6)}));
+  EXPECT_EQ(
+      (std::vector<double>(o.hgg.begin(), o.hgg.begin() + 10)),
+      (std::vector<double>{H(2, 2), H(2, 3), H(3, 3), H(2, 5), H(3, 5), H(5, 5), H(2, 6), H(3, 6), H(5, 6), H(6, 6)}));
+  EXPECT_EQ((std::vector<double>(o.hlg.begin(), o.hlg.begin() + 4)),
+            (std::vector<double>{H(1, 2), H(1, 3), H(1, 5), H(1, 6)}));
   EXPECT_EQ(o.hll[0], H(1, 1));
 }
 

@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "io/byte_order.hpp"
 #include "common/limits.hpp"
 #include "estimator/likelihood.hpp"
 #include "estimator/models/models.hpp"
+#include "io/byte_order.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
 #include "support/trace.hpp"
@@ -33,7 +33,8 @@ struct Fit {
   FitFiles files;
 };
 
-Fit fit(const TempDir& dir, const std::vector<TestPlot>& plots, const ControlSettings& s, const std::string& prefix = "fit") {
+Fit fit(const TempDir& dir, const std::vector<TestPlot>& plots, const ControlSettings& s,
+        const std::string& prefix = "fit") {
   const FitFiles f = write_fit_problem(dir, plots, s, prefix);
   Fit r{run_estimator(f.args()), {}, {}, f};
   r.trace = parse_trace(r.result.out);
@@ -111,7 +112,8 @@ TEST(Newton, MonitoringFrequency) {
   EXPECT_EQ(line.size(), 17u + 2u * 20u);
   // Positions that are multiples of the frequency, also of a negative one;
   // 0 asks for no plot lines.
-  for (auto [mfreq, lines] : {std::pair{2, 2u}, std::pair{-2, 2u}, std::pair{-1, 4u}, std::pair{5, 0u}, std::pair{0, 0u}}) {
+  for (auto [mfreq, lines] :
+       {std::pair{2, 2u}, std::pair{-2, 2u}, std::pair{-1, 4u}, std::pair{5, 0u}, std::pair{0, 0u}}) {
     const Fit f = fit(dir, plots, model1({0.16, 0.68, 0.06, 0.04}, 2, mfreq), "freq");
     ASSERT_EQ(f.result.status, 0);
     for (const TrialPass& t : f.trace.trials) EXPECT_EQ(t.plot_lines.size(), lines) << mfreq;
@@ -253,7 +255,8 @@ TEST(Newton, StepsEqualTheDenseNewtonSolution) {
   ASSERT_GE(two.trace.summaries.size(), 2u);
   ASSERT_EQ(two.trace.summaries[1].alpha, 1.0);
   for (int i = 0; i < 4; ++i)
-    EXPECT_NEAR(two.trace.summaries[1].globals[static_cast<std::size_t>(i)], start[static_cast<std::size_t>(i)] + step[static_cast<std::size_t>(i)],
+    EXPECT_NEAR(two.trace.summaries[1].globals[static_cast<std::size_t>(i)],
+                start[static_cast<std::size_t>(i)] + step[static_cast<std::size_t>(i)],
                 1e-9 * std::fabs(start[static_cast<std::size_t>(i)]))
         << "global " << i;
 }
@@ -275,8 +278,10 @@ TEST(Newton, SimulatedModel1FitRecoversTheTruth) {
   std::vector<double> estimates, errors;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (lines[i] == "0GLOBAL PARAMETERS:") {
-      for (int k = 0; k < 4; ++k) estimates.push_back(std::strtod(lines[i + 1].substr(static_cast<std::size_t>(15 * k), 15).c_str(), nullptr));
-      for (int k = 0; k < 4; ++k) errors.push_back(std::strtod(lines[i + 3].substr(static_cast<std::size_t>(15 * k), 15).c_str(), nullptr));
+      for (int k = 0; k < 4; ++k)
+        estimates.push_back(std::strtod(lines[i + 1].substr(static_cast<std::size_t>(15 * k), 15).c_str(), nullptr));
+      for (int k = 0; k < 4; ++k)
+        errors.push_back(std::strtod(lines[i + 3].substr(static_cast<std::size_t>(15 * k), 15).c_str(), nullptr));
       break;
     }
   }

@@ -4,12 +4,12 @@
 
 #include <cmath>
 
-#include "io/byte_order.hpp"
 #include "common/plot_file_layout.hpp"
 #include "common/plot_file_writers.hpp"
 #include "console_capture.hpp"
 #include "estimator/pass_pipeline.hpp"
 #include "estimator/plot_files.hpp"
+#include "io/byte_order.hpp"
 #include "io/errors.hpp"
 #include "support/temp_dir.hpp"
 
@@ -24,7 +24,8 @@ class PlotFiles : public ::testing::Test {
     const std::string path = dir / "plots.dat";
     {
       io::SequentialWriter out(path, "data file");
-      for (const auto& [id, t, h] : plots) common::write_data_plot(out, id, static_cast<int>(t.size()), t.data(), h.data());
+      for (const auto& [id, t, h] : plots)
+        common::write_data_plot(out, id, static_cast<int>(t.size()), t.data(), h.data());
       out.finish();
     }
     return path;
@@ -36,10 +37,10 @@ class PlotFiles : public ::testing::Test {
 TEST_F(PlotFiles, DataFileOfPlot17ByteForByte) {
   const std::string path = data_file({{17, {5.0, 10.0}, {1.5, 3.0}}});
   const std::vector<unsigned char> expected = {
-      0x08, 0, 0, 0, 0x11, 0, 0, 0, 0x02, 0, 0, 0, 0x08, 0, 0, 0,  // header record
-      0x20, 0, 0, 0,                                               // measurement record, L = 32
-      0, 0, 0, 0, 0, 0, 0x14, 0x40, 0, 0, 0, 0, 0, 0, 0xf8, 0x3f,  // 5.0, 1.5
-      0, 0, 0, 0, 0, 0, 0x24, 0x40, 0, 0, 0, 0, 0, 0, 0x08, 0x40,  // 10.0, 3.0
+      0x08, 0, 0, 0, 0x11, 0, 0,    0,    0x02, 0, 0, 0, 0x08, 0, 0,    0,     // header record
+      0x20, 0, 0, 0,                                                           // measurement record, L = 32
+      0,    0, 0, 0, 0,    0, 0x14, 0x40, 0,    0, 0, 0, 0,    0, 0xf8, 0x3f,  // 5.0, 1.5
+      0,    0, 0, 0, 0,    0, 0x24, 0x40, 0,    0, 0, 0, 0,    0, 0x08, 0x40,  // 10.0, 3.0
       0x20, 0, 0, 0};
   EXPECT_EQ(read_bytes(path), expected);
   EXPECT_EQ(common::data_plot_bytes(2), 56);
@@ -80,7 +81,8 @@ TEST_F(PlotFiles, StartRecordsAreFullAndPutTouchesOnlyTheUsedBytes) {
   }
   const std::vector<unsigned char> after = read_bytes(path);
   EXPECT_TRUE(std::equal(before.begin(), before.begin() + 748, after.begin())) << "record 1 untouched";
-  EXPECT_TRUE(std::equal(before.begin() + 748 + 92, before.end(), after.begin() + 748 + 92)) << "bytes 92..747 untouched";
+  EXPECT_TRUE(std::equal(before.begin() + 748 + 92, before.end(), after.begin() + 748 + 92))
+      << "bytes 92..747 untouched";
   EXPECT_EQ(io::load_i32(&after[748]), -5);
   EXPECT_EQ(io::load_f64(&after[748 + 4]), -1.0);
   EXPECT_EQ(io::load_f64(&after[748 + 4 + 8 * 2]), -2.0);

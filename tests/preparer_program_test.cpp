@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "io/byte_order.hpp"
 #include "common/limits.hpp"
 #include "estimator/plot_files.hpp"
+#include "io/byte_order.hpp"
 #include "support/program.hpp"
 #include "support/temp_dir.hpp"
 
@@ -39,7 +39,8 @@ class Preparer : public ::testing::Test {
   }
   // The console after the dialogue.
   static std::string messages(const ProgramResult& r) {
-    return r.out.compare(0, kDialogue.size(), kDialogue) == 0 ? r.out.substr(kDialogue.size()) : "<dialogue differs>\n" + r.out;
+    return r.out.compare(0, kDialogue.size(), kDialogue) == 0 ? r.out.substr(kDialogue.size())
+                                                              : "<dialogue differs>\n" + r.out;
   }
   TempDir dir;
 };
@@ -64,10 +65,12 @@ TEST_F(Preparer, DialogueWarningAndUsingLines) {
 TEST_F(Preparer, DataAndLocalFilesByteForByte) {
   const Prepared p = prepare("17 5 1.5\n17 10 3.0\n4 2 1\n", "2 2 1 1 0 0 0\n0 0\n7.5 -0.25\n");
   ASSERT_EQ(p.result.status, 0) << p.result.err;
-  EXPECT_EQ(messages(p.result), " *** WARNING:  plot         4 has less than 2 measurements. Ignored.\n Using        1 plots\n");
-  const std::vector<unsigned char> expected = {
-      0x08, 0, 0, 0, 0x11, 0, 0, 0, 0x02, 0, 0, 0, 0x08, 0, 0, 0, 0x20, 0, 0, 0,   0, 0, 0, 0, 0, 0, 0x14, 0x40,
-      0,    0, 0, 0, 0,    0, 0xf8, 0x3f, 0, 0, 0, 0, 0, 0, 0x24, 0x40, 0, 0, 0, 0, 0, 0, 0x08, 0x40, 0x20, 0, 0, 0};
+  EXPECT_EQ(messages(p.result),
+            " *** WARNING:  plot         4 has less than 2 measurements. Ignored.\n Using        1 plots\n");
+  const std::vector<unsigned char> expected = {0x08, 0, 0,    0,    0x11, 0, 0, 0, 0x02, 0, 0,    0,    0x08, 0, 0, 0,
+                                               0x20, 0, 0,    0,    0,    0, 0, 0, 0,    0, 0x14, 0x40, 0,    0, 0, 0,
+                                               0,    0, 0xf8, 0x3f, 0,    0, 0, 0, 0,    0, 0x24, 0x40, 0,    0, 0, 0,
+                                               0,    0, 0x08, 0x40, 0x20, 0, 0, 0};
   EXPECT_EQ(read_bytes(p.data), expected);
   const std::vector<unsigned char> record = read_bytes(p.locals);
   ASSERT_EQ(record.size(), 748u);
@@ -143,9 +146,11 @@ TEST_F(Preparer, DialogueLimits) {
   EXPECT_EQ(p.result.status, 1);
   EXPECT_EQ(p.result.out.substr(p.result.out.rfind(" ***")), " *** ERROR:  Too many locals\n");
   p = prepare("1 1 1\n", "9 1 1 1 51 0 1\n");
-  EXPECT_EQ(p.result.out.substr(p.result.out.rfind(" ***")), " *** ERROR:  Too many locals\n") << "locals checked first";
+  EXPECT_EQ(p.result.out.substr(p.result.out.rfind(" ***")), " *** ERROR:  Too many locals\n")
+      << "locals checked first";
   p = prepare("1 1 1\n", "1 1 1 1 51 0 1\n");
-  EXPECT_EQ(p.result.out.substr(p.result.out.rfind(" ***")), " *** ERROR:  More than 50 columns in local parameters file\n");
+  EXPECT_EQ(p.result.out.substr(p.result.out.rfind(" ***")),
+            " *** ERROR:  More than 50 columns in local parameters file\n");
   std::string params;
   for (int c = 1; c <= 50; ++c) params += std::to_string(c == 50 ? 1 : c) + " ";
   EXPECT_EQ(prepare("1 1 1\n", "1 1 1 1 50 0 50\n0\n1\n", params + "\n").result.status, 0);
@@ -160,7 +165,8 @@ TEST_F(Preparer, ParameterFileWithSkippedLinesPositionsAndMismatch) {
   const std::string params = "header line\nsecond header, with 1 2 3\n9.5 21 0.25\n9.6 22 0.5\n9.7 23 0.75\n";
   const Prepared p = prepare(raw, "2 2 1 1 3 2 2\n3 0\n0 -4.5\n", params);
   ASSERT_EQ(p.result.status, 0) << p.result.err;
-  EXPECT_EQ(messages(p.result), " *** WARNING:  plot        22 has less than 2 measurements. Ignored.\n Using        2 plots\n");
+  EXPECT_EQ(messages(p.result),
+            " *** WARNING:  plot        22 has less than 2 measurements. Ignored.\n Using        2 plots\n");
   const std::vector<unsigned char> loc = read_bytes(p.locals);
   ASSERT_EQ(loc.size(), 2u * 748u);
   EXPECT_EQ(io::load_f64(&loc[4]), 0.25);
@@ -170,11 +176,13 @@ TEST_F(Preparer, ParameterFileWithSkippedLinesPositionsAndMismatch) {
 
   const Prepared m = prepare(raw, "1 1 1 1 3 0 2\n3\n0\n", "1 21 1\n1 25 1\n1 23 1\n");
   EXPECT_EQ(m.result.status, 1);
-  EXPECT_EQ(messages(m.result), " *** ERROR:  Plot ID mistmatch between data and local parameters files:        22        25\n");
+  EXPECT_EQ(messages(m.result),
+            " *** ERROR:  Plot ID mistmatch between data and local parameters files:        22        25\n");
   EXPECT_EQ(m.plots_in_locals(), 1u);
 
   const Prepared f = prepare(raw, "1 1 1 1 3 0 2\n3\n0\n", "1 21.5 1\n");
-  EXPECT_EQ(messages(f.result), " *** ERROR:  Plot ID mistmatch between data and local parameters files:        21        21\n");
+  EXPECT_EQ(messages(f.result),
+            " *** ERROR:  Plot ID mistmatch between data and local parameters files:        21        21\n");
   EXPECT_EQ(f.result.err, "preparer: the plot ID column holds 21.5\n");
 
   const Prepared s = prepare(raw, "1 1 1 1 3 1 2\n3\n0\n", "only one line\n1 21 1\n");
@@ -229,11 +237,13 @@ TEST_F(Preparer, OutputFilesHoldExactlyThisRunsPlots) {
 TEST_F(Preparer, MissingInputsEndWithADiagnostic) {
   ProgramResult r = run_preparer({dir / "absent.txt", dir / "o.dat", dir / "o.loc"}, "1 1 1 1 0 0 0\n0\n1\n");
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("preparer: cannot open the raw data file '" + dir / "absent.txt" + "'"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("preparer: cannot open the raw data file '" + dir / "absent.txt" + "'"), std::string::npos)
+      << r.err;
   const std::string raw = dir.write("raw.txt", "1 1 1\n");
   r = run_preparer({raw, dir / "o.dat", dir / "o.loc"}, "1 1 1\n");
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("standard input ends (after line 1) where a number for the height scale was expected"), std::string::npos)
+  EXPECT_NE(r.err.find("standard input ends (after line 1) where a number for the height scale was expected"),
+            std::string::npos)
       << r.err;
   r = run_preparer({raw, dir / "o.dat", dir / "o.loc"}, "1 1 1 1 3 0 1\n0\n1\n");
   EXPECT_EQ(r.status, 2);
@@ -257,7 +267,8 @@ TEST_F(Preparer, LongFileNamesAreTakenWhole) {
 // A plot written by the preparer reads back unchanged through the
 // estimator's own routines.
 TEST_F(Preparer, PlotsReadBackThroughTheEstimator) {
-  const Prepared p = prepare("301 3 4.51\n301 5 10.89\n301 10 28.72\n303 3 4.55\n303 5 10.92\n", "2 1 10 10 0 0 0\n0 0\n8 0.5\n");
+  const Prepared p =
+      prepare("301 3 4.51\n301 5 10.89\n301 10 28.72\n303 3 4.55\n303 5 10.92\n", "2 1 10 10 0 0 0\n0 0\n8 0.5\n");
   ASSERT_EQ(p.result.status, 0);
   using namespace estimator;
   const Sizes sizes = make_sizes(3, 2, 2);

@@ -20,7 +20,8 @@ struct Image {
   int width = 0, height = 0;
   std::vector<unsigned char> rgb;
   std::array<int, 3> at(double x, double y) const {
-    const std::size_t k = 3 * (static_cast<std::size_t>(std::lround(y)) * width + static_cast<std::size_t>(std::lround(x)));
+    const std::size_t k =
+        3 * (static_cast<std::size_t>(std::lround(y)) * width + static_cast<std::size_t>(std::lround(x)));
     return {rgb[k], rgb[k + 1], rgb[k + 2]};
   }
 };
@@ -63,15 +64,15 @@ TEST(ProjectorFigures, RenderedPointsLandOnTheirAxes) {
   TempDir dir;
   const std::vector<double> ages = {2.0, 5.0, 9.0}, heights = {1.0, 2.5, 3.5};
   const FitFiles f = write_fit_problem(dir, {{7, ages, heights, {4.0}}}, ControlSettings{});
-  dir.write("run.json", results_json({.model = 1, .globals = {0.2, 0.8, 0.1, 0.05}, .local_averages = {4.0}}, f.data,
-                                     f.locals));
-  const ProgramResult r = run_program(PROJECTOR_PATH, {dir / "run.json", f.data, f.locals, "--plot-figure",
-                                                       dir / "plots.svg", "--curve-figure", dir / "curves.svg",
-                                                       "--residual-figure", dir / "res.svg", "--ages", "12"});
+  dir.write("run.json",
+            results_json({.model = 1, .globals = {0.2, 0.8, 0.1, 0.05}, .local_averages = {4.0}}, f.data, f.locals));
+  const ProgramResult r = run_program(
+      PROJECTOR_PATH, {dir / "run.json", f.data, f.locals, "--plot-figure", dir / "plots.svg", "--curve-figure",
+                       dir / "curves.svg", "--residual-figure", dir / "res.svg", "--ages", "12"});
   ASSERT_EQ(r.status, 0) << r.err;
   for (const char* name : {"plots", "curves", "res"}) {
-    const ProgramResult render = run_program(RSVG_CONVERT_PATH, {dir / (std::string(name) + ".svg"), "-o",
-                                                                 dir / (std::string(name) + ".png")});
+    const ProgramResult render =
+        run_program(RSVG_CONVERT_PATH, {dir / (std::string(name) + ".svg"), "-o", dir / (std::string(name) + ".png")});
     ASSERT_EQ(render.status, 0) << name << ": " << render.err;
     const Image image = read_png(dir / (std::string(name) + ".png"));
     EXPECT_EQ(image.width, 800) << name;

@@ -94,8 +94,8 @@ TEST(ProjectorMath, SmoothedMomentsEqualDenseConditioning) {
       y.push_back(scale.state(h.back()));
     }
     // Before, between, at and after the measurements, and far beyond.
-    std::vector<double> s = {curve[6] + 0.1, t[0] - 0.2, t[0], (t[0] + t.back()) / 2 + 0.01, t.back(),
-                             t.back() + 1.5, t.back() + 40};
+    std::vector<double> s = {curve[6] + 0.1, t[0] - 0.2,     t[0],         (t[0] + t.back()) / 2 + 0.01,
+                             t.back(),       t.back() + 1.5, t.back() + 40};
     std::sort(s.begin(), s.end());
     s.erase(std::unique(s.begin(), s.end()), s.end());
     projector::SmoothedState out;

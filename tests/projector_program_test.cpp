@@ -43,8 +43,8 @@ class SimulatedTruth : public ::testing::Test {
       bench::write_raw_data(s, raw.get(), {heights.get(), locals.get()});
     }
     // One local read from column 2 of the parameter file, identifiers in column 1.
-    const ProgramResult prep =
-        run_preparer({*dir / "sim.txt", *dir / "sim.dat", *dir / "sim.loc", *dir / "sim.locals"}, "1 1 1 1 2 0 1\n2\n3.0\n");
+    const ProgramResult prep = run_preparer({*dir / "sim.txt", *dir / "sim.dat", *dir / "sim.loc", *dir / "sim.locals"},
+                                            "1 1 1 1 2 0 1\n2\n3.0\n");
     ASSERT_EQ(prep.status, 0) << prep.out << prep.err;
     // A fit of the same data by the estimator, from the truth.
     std::filesystem::copy_file(*dir / "sim.loc", *dir / "fit.loc");
@@ -135,10 +135,10 @@ TEST_F(SimulatedTruth, StandardisedInnovationsAreStandardNormal) {
 // projection at the base age; --ids selects plots.
 TEST_F(SimulatedTruth, UnitsSiteIndexAndSelectionAgree) {
   auto scaled = files(), raw = files();
-  scaled.insert(scaled.end(), {"--projections", *dir / "s.csv", "--ages", "5,12", "--ids", "3,17",
-                               "--site-index", *dir / "si.csv", "--base-age", "12"});
-  raw.insert(raw.end(), {"--projections", *dir / "raw.csv", "--ages", "50:120:70", "--ids", "3,17",
-                         "--age-scale", "10", "--height-scale", "0.3048"});
+  scaled.insert(scaled.end(), {"--projections", *dir / "s.csv", "--ages", "5,12", "--ids", "3,17", "--site-index",
+                               *dir / "si.csv", "--base-age", "12"});
+  raw.insert(raw.end(), {"--projections", *dir / "raw.csv", "--ages", "50:120:70", "--ids", "3,17", "--age-scale", "10",
+                         "--height-scale", "0.3048"});
   ASSERT_EQ(run_projector(scaled).status, 0);
   ASSERT_EQ(run_projector(raw).status, 0);
   const CsvTable s = read_csv(*dir / "s.csv"), r = read_csv(*dir / "raw.csv"), si = read_csv(*dir / "si.csv");
@@ -170,7 +170,8 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
     std::fclose(f);
   }
   std::string json = read_text(*dir / "sim.json");
-  const std::string model13 = dir->write("m13.json", std::string(json).replace(json.find("\"number\": 4"), 11, "\"number\": 13"));
+  const std::string model13 =
+      dir->write("m13.json", std::string(json).replace(json.find("\"number\": 4"), 11, "\"number\": 13"));
   const std::string out = *dir / "bad.csv";
   struct Case {
     std::vector<std::string> args;

@@ -5,10 +5,10 @@
 
 #include <cmath>
 
-#include "io/byte_order.hpp"
 #include "common/limits.hpp"
 #include "estimator/likelihood.hpp"
 #include "estimator/models/models.hpp"
+#include "io/byte_order.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
 #include "support/trace.hpp"
@@ -81,7 +81,8 @@ std::vector<LineShape> report_shape(std::size_t ng, std::size_t nl, int np, cons
   s.push_back({"", ng, 15});
   s.push_back({"0CORRELATIONS:"});
   for (std::size_t i = 1; i <= ng; ++i) s.push_back({"", i, 15});
-  for (const char* title : {"0LOCAL PARAMETERS (WEIGHTED AVERAGES): ", "0ABS. VALUE OF LOCAL PARAMETERS (WEIGHTED AVERAGES): "}) {
+  for (const char* title :
+       {"0LOCAL PARAMETERS (WEIGHTED AVERAGES): ", "0ABS. VALUE OF LOCAL PARAMETERS (WEIGHTED AVERAGES): "}) {
     s.push_back({"0"});
     s.push_back({title});
     s.push_back({"", nl, 15});
@@ -191,8 +192,9 @@ TEST(Report, SameShapeWhateverTheOutcome) {
   const Fit saddle = fit(dir, wide, s, "saddle");
   ASSERT_EQ(saddle.trace.summaries.size(), 1u);
   EXPECT_EQ(saddle.trace.summaries[0].npd0, 1);
-  expect_shape(saddle.report, 4, 1, 5,
-               {"0HESSIAN MATRIX NOT POSITIVE-DEFINITE. SADDLE POINT? ", " IGNORE STANDARD ERRORS AND CORRELATIONS BELOW"});
+  expect_shape(
+      saddle.report, 4, 1, 5,
+      {"0HESSIAN MATRIX NOT POSITIVE-DEFINITE. SADDLE POINT? ", " IGNORE STANDARD ERRORS AND CORRELATIONS BELOW"});
 }
 
 // Standard errors against 2 x the inverse of a Hessian of the total objective

@@ -66,7 +66,8 @@ void expect_block(const std::vector<std::string>& lines, std::size_t at, const J
   for (std::size_t i = 0; i < row.size(); ++i) expect_printed(values[i].get<double>(), row[i], 7, what);
 }
 
-void expect_rectangle(const std::vector<std::string>& lines, std::size_t at, const Json& values, const std::string& what) {
+void expect_rectangle(const std::vector<std::string>& lines, std::size_t at, const Json& values,
+                      const std::string& what) {
   for (std::size_t i = 0; i < values.size(); ++i) {
     const std::vector<double> row = fields(lines[at + 1 + i], 0, 15);
     ASSERT_EQ(row.size(), values[i].size()) << what;
@@ -102,9 +103,13 @@ TEST(ResultsFiles, ChangeNothingElseAndAgreeWithTheReport) {
     SCOPED_TRACE(name);
     const fs::path dir = fs::path(GOLDEN_DIR) / name;
     TempDir work;
-    ASSERT_EQ(run_preparer({(dir / "raw.txt").string(), work / "data", work / "locals"}, read_text((dir / "answers").string())).status, 0);
-    const ProgramResult run = run_estimator({(dir / "control").string(), work / "data", work / "locals", work / "report",
-                                             "--json", work / "results.json", "--plots", work / "plots.csv"});
+    ASSERT_EQ(run_preparer({(dir / "raw.txt").string(), work / "data", work / "locals"},
+                           read_text((dir / "answers").string()))
+                  .status,
+              0);
+    const ProgramResult run =
+        run_estimator({(dir / "control").string(), work / "data", work / "locals", work / "report", "--json",
+                       work / "results.json", "--plots", work / "plots.csv"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, read_text((dir / "expected-trace").string()));
     const std::string report = read_text(work / "report");
@@ -113,15 +118,16 @@ TEST(ResultsFiles, ChangeNothingElseAndAgreeWithTheReport) {
 
     const Json j = Json::parse(read_text(work / "results.json"));
     const std::vector<std::string> lines = lines_of(report);
-    const std::string outcome = j["outcome"] == "converged" ? "0CONVERGED"
+    const std::string outcome = j["outcome"] == "converged"                  ? "0CONVERGED"
                                 : j["outcome"] == "iteration limit exceeded" ? "0ITERATION LIMIT EXCEEDED"
-                                                                              : "0HESSIAN MATRIX NOT POSITIVE";
+                                                                             : "0HESSIAN MATRIX NOT POSITIVE";
     EXPECT_EQ(lines[2].rfind(outcome, 0), 0u) << lines[2];
     const int np = j["plots"], ng = static_cast<int>(j["globals"]["names"].size());
     const int nl = static_cast<int>(j["model"]["locals"].size());
     EXPECT_EQ(std::stoi(lines[find_line(lines, " NUMBER OF PLOTS:")].substr(17)), np);
     EXPECT_EQ(std::stol(lines[find_line(lines, "0NUMBER OF MEASUREMENTS:")].substr(24)), j["measurements"].get<long>());
-    expect_printed(j["log_likelihood"], fields(lines[find_line(lines, "0LOG-LIKELIHOOD:")], 16, 14)[0], 7, "log-likelihood");
+    expect_printed(j["log_likelihood"], fields(lines[find_line(lines, "0LOG-LIKELIHOOD:")], 16, 14)[0], 7,
+                   "log-likelihood");
     const double objective = j["objective"], k = j["parameters"];
     EXPECT_EQ(k, ng + nl * np);
     EXPECT_EQ(j["aic"].get<double>(), objective + 2 * k);
@@ -152,7 +158,8 @@ TEST(ResultsFiles, ChangeNothingElseAndAgreeWithTheReport) {
       expect_printed(csv[3], printed[0], 6, "plot objective");
       for (int l = 0; l < nl; ++l) {
         expect_printed(csv[static_cast<std::size_t>(4 + 2 * l)], printed[static_cast<std::size_t>(1 + l)], 6, "local");
-        expect_printed(csv[static_cast<std::size_t>(5 + 2 * l)], printed[static_cast<std::size_t>(1 + nl + l)], 6, "se");
+        expect_printed(csv[static_cast<std::size_t>(5 + 2 * l)], printed[static_cast<std::size_t>(1 + nl + l)], 6,
+                       "se");
       }
     }
   }
@@ -161,7 +168,10 @@ TEST(ResultsFiles, ChangeNothingElseAndAgreeWithTheReport) {
 TEST(ResultsFiles, UnwritableResultsFileStopsBeforeTheRun) {
   const fs::path dir = fs::path(GOLDEN_DIR) / "model1";
   TempDir work;
-  ASSERT_EQ(run_preparer({(dir / "raw.txt").string(), work / "data", work / "locals"}, read_text((dir / "answers").string())).status, 0);
+  ASSERT_EQ(
+      run_preparer({(dir / "raw.txt").string(), work / "data", work / "locals"}, read_text((dir / "answers").string()))
+          .status,
+      0);
   const std::string before = read_text(work / "locals");
   const ProgramResult r = run_estimator({(dir / "control").string(), work / "data", work / "locals", work / "report",
                                          "--json", work / "no-such-dir/results.json"});

@@ -4,13 +4,13 @@
 
 #include <chrono>
 #include <climits>
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <random>
 
-#include "io/byte_order.hpp"
 #include "common/limits.hpp"
+#include "io/byte_order.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
 #include "support/trace.hpp"
@@ -54,10 +54,12 @@ TEST(Robustness, KilledRunsLeaveAUsableLocalParameterFile) {
     const Trace t = parse_trace(again.out);
     ASSERT_EQ(split_lines(read_text(f.report)).at(2), "0CONVERGED") << "killed after " << at << " s";
     for (std::size_t i = 0; i < 4; ++i)
-      EXPECT_NEAR(t.summaries.back().globals[i], ref.summaries.back().globals[i], 1e-8 * std::fabs(ref.summaries.back().globals[i]))
+      EXPECT_NEAR(t.summaries.back().globals[i], ref.summaries.back().globals[i],
+                  1e-8 * std::fabs(ref.summaries.back().globals[i]))
           << "global " << i << ", killed after " << at << " s";
     const std::vector<double> l = locals_of(f.locals, plots.size());
-    for (std::size_t p = 0; p < plots.size(); ++p) ASSERT_NEAR(l[p], ref_locals[p], 1e-7 * std::fabs(ref_locals[p])) << "plot " << p;
+    for (std::size_t p = 0; p < plots.size(); ++p)
+      ASSERT_NEAR(l[p], ref_locals[p], 1e-7 * std::fabs(ref_locals[p])) << "plot " << p;
   }
 }
 
@@ -82,7 +84,8 @@ TEST(Robustness, ReplacedFilesFollowLinksKeepPermissionsAndVanishOnInterrupt) {
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
   // Large enough that no run ends within the 0.05 s before the signal.
-  const FitFiles big = write_fit_problem(dir, simulate_model1(53, 30000, 10, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.4, 2.9), s, "big");
+  const FitFiles big =
+      write_fit_problem(dir, simulate_model1(53, 30000, 10, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.4, 2.9), s, "big");
   for (const int signal_number : {SIGTERM, SIGINT}) {
     std::vector<std::string> args = big.args();
     args.insert(args.end(), {"--json", dir / "big.json"});
@@ -101,7 +104,8 @@ TEST(Robustness, IdentifiersAnywhereInTheThirtyTwoBitRangeAndFullPlots) {
   for (std::size_t p = 0; p < plots.size(); ++p) {
     const int id = ids[p % 4] + (p < 4 ? 0 : static_cast<int>(p) * (p % 2 ? -1 : 1));
     for (std::size_t i = 0; i < plots[p].ages.size(); ++i)
-      raw += std::to_string(id) + " " + std::to_string(plots[p].ages[i]) + " " + std::to_string(plots[p].heights[i]) + "\n";
+      raw += std::to_string(id) + " " + std::to_string(plots[p].ages[i]) + " " + std::to_string(plots[p].heights[i]) +
+             "\n";
   }
   const std::string raw_path = dir.write("raw.txt", raw);
   const ProgramResult prep = run_preparer({raw_path, dir / "p.dat", dir / "p.loc"}, "1 99 1 1 0 0 0\n0\n2.9\n");

@@ -203,13 +203,22 @@ std::vector<std::string> starter_on(const TempDir& d, const std::vector<TestPlot
 
 const std::vector<BadCase>& bad_cases() {
   static const std::vector<BadCase> all = {
-      {"S1", [](const TempDir& d) { return starter_on(d, good_plots(), {"--model", "19"}); }, 1,
-       "starter: model number 19: the models are numbered 1 to 18"},
-      {"S2", [](const TempDir& d) { return starter_on(d, good_plots(), {"--model", "one"}); }, 2,
-       "starter: --model takes a model number, 1 to 18, not \"one\""},
+      {"S1",
+       [](const TempDir& d) {
+         return starter_on(d, good_plots(), {"--model", "19"});
+       },
+       1, "starter: model number 19: the models are numbered 1 to 18"},
+      {"S2",
+       [](const TempDir& d) {
+         return starter_on(d, good_plots(), {"--model", "one"});
+       },
+       2, "starter: --model takes a model number, 1 to 18, not \"one\""},
       {"S3", [](const TempDir& d) { return starter_on(d, good_plots(), {}); }, 2, "starter: --model is required"},
-      {"S4", [](const TempDir& d) { return starter_on(d, good_plots(), {"--model", "14"}); }, 2,
-       "fixes the start of the curve through the two model constants: give --k1 and --k2"},
+      {"S4",
+       [](const TempDir& d) {
+         return starter_on(d, good_plots(), {"--model", "14"});
+       },
+       2, "fixes the start of the curve through the two model constants: give --k1 and --k2"},
       {"S5",
        [](const TempDir& d) {
          std::vector<TestPlot> p = good_plots();
@@ -245,8 +254,9 @@ const std::vector<BadCase>& bad_cases() {
          const FitFiles b = write_fit_problem(d, other, ControlSettings{}, "b");
          return std::vector<std::string>{a.data, b.locals, d / "start", "--model", "1"};
        },
-       1, "are not from the same preparer run: plot 6 of the data file has ID 1005, record 6 of the local-parameter "
-          "file has ID 5555"},
+       1,
+       "are not from the same preparer run: plot 6 of the data file has ID 1005, record 6 of the local-parameter "
+       "file has ID 5555"},
       {"S10",
        [](const TempDir& d) {
          const FitFiles a = write_fit_problem(d, good_plots(), ControlSettings{}, "a");
@@ -256,7 +266,10 @@ const std::vector<BadCase>& bad_cases() {
          return std::vector<std::string>{a.data, b.locals, d / "start", "--model", "1"};
        },
        1, "the data file has more plots than the 11 records of the local-parameter file"},
-      {"S11", [](const TempDir& d) { return std::vector<std::string>{d / "no.dat", d / "no.loc", d / "start", "--model", "1"}; },
+      {"S11",
+       [](const TempDir& d) {
+         return std::vector<std::string>{d / "no.dat", d / "no.loc", d / "start", "--model", "1"};
+       },
        2, "starter: cannot open the data file"},
       {"S12",
        [](const TempDir& d) {
@@ -275,8 +288,9 @@ const std::vector<BadCase>& bad_cases() {
          p.push_back(plot(999, {1.0, 5.0, 9.0, 13.0, 17.0}, {0.05, 0.497, 1.15, 1.95, 2.86}));
          return starter_on(d, p, {"--model", "13"});
        },
-       1, "model 13 cannot be started from these data: the best rate of 1 plot lies beyond 1024 times the typical "
-          "rate"},
+       1,
+       "model 13 cannot be started from these data: the best rate of 1 plot lies beyond 1024 times the typical "
+       "rate"},
   };
   return all;
 }
@@ -291,7 +305,8 @@ TEST_P(StarterBadInput, GetsItsStatusAndMessageAndWritesNothing) {
   const std::vector<std::string> args = c.args(dir);
   std::vector<std::pair<std::string, std::vector<unsigned char>>> locals;
   for (const auto& entry : fs::directory_iterator(dir / ""))
-    if (entry.path().extension() == ".loc") locals.emplace_back(entry.path().string(), read_bytes(entry.path().string()));
+    if (entry.path().extension() == ".loc")
+      locals.emplace_back(entry.path().string(), read_bytes(entry.path().string()));
   const ProgramResult r = run_starter(args);
   EXPECT_EQ(r.status, c.status) << r.out << r.err;
   EXPECT_NE(r.err.find(c.message), std::string::npos) << "[" << r.err << "]";

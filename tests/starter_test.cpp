@@ -51,8 +51,13 @@ TEST(StarterAsymptote, ClosedFormIsTheMinimumOfTheObjective) {
   for (int trial = 0; trial < 50; ++trial) {
     SCOPED_TRACE(trial);
     const double c = 0.2 + 1.2 * u(rng);
-    const Curve truth = {2.0 + 2.0 * u(rng), 0.05 + 0.3 * u(rng), c, 0.3 * u(rng), 0.05 + 0.3 * u(rng),
-                         0.01 + 0.1 * u(rng), trial % 3 == 0 ? 0.5 * u(rng) : 0.0,
+    const Curve truth = {2.0 + 2.0 * u(rng),
+                         0.05 + 0.3 * u(rng),
+                         c,
+                         0.3 * u(rng),
+                         0.05 + 0.3 * u(rng),
+                         0.01 + 0.1 * u(rng),
+                         trial % 3 == 0 ? 0.5 * u(rng) : 0.0,
                          trial % 2 == 0 ? std::pow(0.2 * u(rng), c) : 0.0};
     Plot p = curve_plot(truth, {1.0, 3.0, 3.0, 6.0, 9.5, 14.0});
     for (int i = 0; i < p.n; ++i) p.heights[static_cast<std::size_t>(i)] *= 1.0 + 0.05 * (u(rng) - 0.5);
@@ -78,8 +83,8 @@ struct Case {
 // asymptote (6), the rate with a tied asymptote (11, 12), both (13), and a
 // fixed start (18, constants 1 and 10).
 const Case kCases[] = {
-    {1, {0.15, 0.7, 0.2, 0.05}},  {6, {3.0, 0.7, 0.2, 0.05}},         {11, {2.0, 6.0, 0.7, 0.2, 0.05}},
-    {12, {6.0, 0.4, 0.7, 0.2, 0.05}}, {13, {0.7, 0.2, 0.05}}, {18, {0.7, 0.2, 0.05}},
+    {1, {0.15, 0.7, 0.2, 0.05}},      {6, {3.0, 0.7, 0.2, 0.05}}, {11, {2.0, 6.0, 0.7, 0.2, 0.05}},
+    {12, {6.0, 0.4, 0.7, 0.2, 0.05}}, {13, {0.7, 0.2, 0.05}},     {18, {0.7, 0.2, 0.05}},
 };
 
 estimator::Esde esde_of(int model) { return estimator::Esde{.k1 = 1.0, .k2 = 10.0, .model = model}; }
@@ -118,14 +123,18 @@ TEST(StarterLocals, NoWorseThanABruteForceGridForEveryKindOfLocal) {
     const double lowest = grid_minimum(c, p, grid_best);
     EXPECT_FALSE(fit.at_bound);
     EXPECT_LE(fit.objective, lowest + 1e-9);
-    EXPECT_NEAR(fit.objective, f_at([&] {
-                  Curve curve{};
-                  estimator::trpars(esde_of(c.model), c.globals, fit.locals, curve);
-                  return curve;
-                }(), p),
+    EXPECT_NEAR(fit.objective,
+                f_at(
+                    [&] {
+                      Curve curve{};
+                      estimator::trpars(esde_of(c.model), c.globals, fit.locals, curve);
+                      return curve;
+                    }(),
+                    p),
                 1e-12 * (1.0 + std::fabs(fit.objective)));
     for (int l = 0; l < roles.nl; ++l)
-      EXPECT_NEAR(std::log(fit.locals[static_cast<std::size_t>(l)]), std::log(grid_best[static_cast<std::size_t>(l)]), 0.05);
+      EXPECT_NEAR(std::log(fit.locals[static_cast<std::size_t>(l)]), std::log(grid_best[static_cast<std::size_t>(l)]),
+                  0.05);
   }
 }
 

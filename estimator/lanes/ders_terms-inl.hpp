@@ -14,9 +14,9 @@
 #endif
 #pragma once
 
+#include "estimator/lanes/c_library_lanes-inl.hpp"
 #include "estimator/lanes/group-inl.hpp"
 #include "estimator/lanes/jet-inl.hpp"
-#include "estimator/lanes/c_library_lanes-inl.hpp"
 
 namespace estimator::lanes::GROWTH_LANES {
 
@@ -25,8 +25,8 @@ inline constexpr CurveMask kStartDeps = kPowerDeps | curve_bit(kCurveY0);
 inline constexpr CurveMask kFirstDecayDeps = curve_bit(kCurveB) | curve_bit(kCurveT0);
 inline constexpr CurveMask kDecayDeps = curve_bit(kCurveB);
 inline constexpr CurveMask kCovarianceDeps = curve_bit(kCurveB) | curve_bit(kCurveSe);
-inline constexpr CurveMask kVarianceDeps = curve_bit(kCurveB) | curve_bit(kCurveS0) | curve_bit(kCurveSp) |
-                                           curve_bit(kCurveSe) | curve_bit(kCurveT0);
+inline constexpr CurveMask kVarianceDeps =
+    curve_bit(kCurveB) | curve_bit(kCurveS0) | curve_bit(kCurveSp) | curve_bit(kCurveSe) | curve_bit(kCurveT0);
 
 template <CurveMask P>
 struct Recursion {
@@ -103,9 +103,13 @@ struct Lone {
   const Jet<MX>& x;
   void add_value(Sum& s) const { s.add(x.v); }
   template <int K>
-  void add_first(Sum& s) const { add_d<K>(s, x); }
+  void add_first(Sum& s) const {
+    add_d<K>(s, x);
+  }
   template <int K, int L>
-  void add_second(Sum& s) const { add_dd<K, L>(s, x); }
+  void add_second(Sum& s) const {
+    add_dd<K, L>(s, x);
+  }
 };
 
 template <bool Minus, CurveMask MX, CurveMask MY>
@@ -114,14 +118,22 @@ struct Product {
   const Jet<MY>& y;
   void add_value(Sum& s) const { s.put<Minus>(x.v * y.v); }
   template <int K>
-  void add_first(Sum& s) const { product_d<K, Minus>(s, x, y); }
+  void add_first(Sum& s) const {
+    product_d<K, Minus>(s, x, y);
+  }
   template <int K, int L>
-  void add_second(Sum& s) const { product_dd<K, L, Minus>(s, x, y); }
+  void add_second(Sum& s) const {
+    product_dd<K, L, Minus>(s, x, y);
+  }
 };
 template <CurveMask MX, CurveMask MY>
-Product<false, MX, MY> plus(const Jet<MX>& x, const Jet<MY>& y) { return {x, y}; }
+Product<false, MX, MY> plus(const Jet<MX>& x, const Jet<MY>& y) {
+  return {x, y};
+}
 template <CurveMask MX, CurveMask MY>
-Product<true, MX, MY> minus(const Jet<MX>& x, const Jet<MY>& y) { return {x, y}; }
+Product<true, MX, MY> minus(const Jet<MX>& x, const Jet<MY>& y) {
+  return {x, y};
+}
 
 template <CurveMask M, class... Terms>
 inline Jet<M> combine(const Terms&... terms) {

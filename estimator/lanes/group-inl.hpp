@@ -60,9 +60,7 @@ inline Lane measurement(const Group& g, const std::array<const double*, kLanes>&
   return make(v);
 }
 
-inline bool some_plot_ends(const Group& g, int i) {
-  return std::find(g.last.begin(), g.last.end(), i) != g.last.end();
-}
+inline bool some_plot_ends(const Group& g, int i) { return std::find(g.last.begin(), g.last.end(), i) != g.last.end(); }
 inline Mask ends_at(const Group& g, int i) { return g.last_step == static_cast<double>(i); }
 
 // Lane j of x for each plot of the group.

@@ -92,9 +92,7 @@ inline Jet<kCovarianceDeps> covariance(const Jet<kDecayDeps>& E, const Lane& se,
 }
 
 // 1 - G and 1 + G.
-inline Jet<kDecayDeps> one_minus(const Jet<kDecayDeps>& G) {
-  return {1.0 - G.v, {-G.g[0]}, {-G.h[0]}};
-}
+inline Jet<kDecayDeps> one_minus(const Jet<kDecayDeps>& G) { return {1.0 - G.v, {-G.g[0]}, {-G.h[0]}}; }
 inline Jet<kDecayDeps> one_plus(const Jet<kDecayDeps>& G) { return {1.0 + G.v, G.g, G.h}; }
 
 // Later measurements, each linked to the one before it (primes):
@@ -135,9 +133,8 @@ inline void write_derivatives(const Group& g, const Jet<P>& x, CurveGradient* fg
     });
   }
   each<P>([&](auto k) { for_each_plot(g, d<k>(x), [&](int j, double v) { fgrad[j][k] = v; }); });
-  each_pair<P>([&](auto k, auto l) {
-    for_each_plot(g, dd<k, l>(x), [&](int j, double v) { fhess[j][k + 8 * l] = v; });
-  });
+  each_pair<P>(
+      [&](auto k, auto l) { for_each_plot(g, dd<k, l>(x), [&](int j, double v) { fhess[j][k + 8 * l] = v; }); });
 }
 
 template <CurveMask P>

@@ -20,9 +20,9 @@
 #endif
 #pragma once
 
+#include <limits>
 #include "estimator/lanes/group-inl.hpp"
 #include "estimator/lanes/lane_math-inl.hpp"
-#include <limits>
 
 #include "estimator/likelihood.hpp"
 
@@ -54,8 +54,8 @@ inline void read_stretch(const Group& g, int first, int end, FunctState& s, Stre
     w.a[k] = (i == 0 ? g.curve[kCurveT0] : s.t) - t;
     w.b[k] = h;
     s.P = i == 0 ? h : s.P * h;
-    const Mask normal = math::abs(s.P) >= std::numeric_limits<double>::min() &&
-                        math::abs(s.P) <= std::numeric_limits<double>::max();
+    const Mask normal =
+        math::abs(s.P) >= std::numeric_limits<double>::min() && math::abs(s.P) <= std::numeric_limits<double>::max();
     s.in_range = i == 0 ? normal : s.in_range && normal;
     if (some_plot_ends(g, i)) {
       const Mask ends = ends_at(g, i);

@@ -76,13 +76,14 @@ inline void each(F&& f) {
           if constexpr (in(M, K)) f(std::integral_constant<int, K>{});
         }(),
         ...);
-  }(std::make_integer_sequence<int, 8>{});
+  }
+  (std::make_integer_sequence<int, 8>{});
 }
 template <CurveMask M, class F>
 inline void each_pair(F&& f) {
   each<M>([&](auto l) {
     constexpr int L = decltype(l)::value;
-    each<M & ((curve_bit(L) << 1) - 1u)>([&](auto k) { f(k, l); });
+    each<M&((curve_bit(L) << 1) - 1u)>([&](auto k) { f(k, l); });
   });
 }
 

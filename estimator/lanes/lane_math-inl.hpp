@@ -54,10 +54,11 @@ inline Lane exp(Lane x) {
   const Lane lo = k * kLn2Lo;
   const Lane r = hi - lo;
   const Lane t = r * r;
-  const Lane c = r - t * (1.66666666666666019037e-01 +
-                          t * (-2.77777777770155933842e-03 +
-                               t * (6.61375632143793436117e-05 +
-                                    t * (-1.65339022054652515390e-06 + t * 4.13813679705723846039e-08))));
+  const Lane c =
+      r -
+      t * (1.66666666666666019037e-01 +
+           t * (-2.77777777770155933842e-03 +
+                t * (6.61375632143793436117e-05 + t * (-1.65339022054652515390e-06 + t * 4.13813679705723846039e-08))));
   const Lane y = 1.0 - ((lo - (r * c) / (2.0 - c)) - hi);
   const Lane k1 = (k * 0.5 + kShifter) - kShifter;
   return y * two_to(k1) * two_to(k - k1);
@@ -73,7 +74,8 @@ inline Lane log(const Lane& x) {
   const Bits hx = (bits >> 32) + Bits(0x3ff00000 - 0x3fe6a09e);
   const Bits exponent = hx >> 20;  // biased exponent of the reduced argument
   const Lane m = from_bits((((hx & Bits(0x000fffff)) + Bits(0x3fe6a09e)) << 32) | (bits & Bits(0xffffffff)));
-  const Lane k = (from_bits(exponent | Bits(0x4330000000000000)) - (0x1p52 + 1023.0)) - select(tiny, Lane(54.0), Lane(0.0));
+  const Lane k =
+      (from_bits(exponent | Bits(0x4330000000000000)) - (0x1p52 + 1023.0)) - select(tiny, Lane(54.0), Lane(0.0));
   const Lane f = m - 1.0;
   const Lane hfsq = 0.5 * f * f;
   const Lane s = f / (2.0 + f);
@@ -99,11 +101,11 @@ inline Mask is_integer(const Lane& v) {
 // plot, since every power of a plot has the exponent c.
 struct Exponent {
   Lane y;
-  Mask integer;    // y is integral (or infinite)
-  Mask odd;        // y is an odd integer
-  Mask zero;       // y = 0
-  Mask infinite;   // |y| = inf
-  bool ordinary;   // every lane finite and not 0
+  Mask integer;   // y is integral (or infinite)
+  Mask odd;       // y is an odd integer
+  Mask zero;      // y = 0
+  Mask infinite;  // |y| = inf
+  bool ordinary;  // every lane finite and not 0
 };
 
 inline Exponent exponent(const Lane& y) {

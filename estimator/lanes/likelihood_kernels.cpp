@@ -31,7 +31,8 @@ LanePath best_lane_path() { return lane_path_available(LanePath::avx2) ? LanePat
 LikelihoodKernels likelihood_kernels(CurveMask moved, LanePath path) {
   const lanes::PathKernels& k = kernels_of(path);
   const int set = derivative_set_index(moved);
-  return {path, k.width, kDerivativeSets[static_cast<std::size_t>(set)], k.funct, k.ders[static_cast<std::size_t>(set)]};
+  return {path, k.width, kDerivativeSets[static_cast<std::size_t>(set)], k.funct,
+          k.ders[static_cast<std::size_t>(set)]};
 }
 
 LaneMath lane_math(LanePath path) { return kernels_of(path).math; }

@@ -70,7 +70,8 @@ inline void pow_values(std::span<const double> x, std::span<const double> y, std
 const PathKernels& path_kernels() {
   static constexpr PathKernels kKernels = []<std::size_t... I>(std::index_sequence<I...>) {
     return PathKernels{kWidth, funct_plots, {ders_plots<kDerivativeSets[I]>...}, {exp_values, log_values, pow_values}};
-  }(std::make_index_sequence<kDerivativeSets.size()>{});
+  }
+  (std::make_index_sequence<kDerivativeSets.size()>{});
   return kKernels;
 }
 

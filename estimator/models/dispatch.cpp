@@ -13,9 +13,24 @@ struct ModelEntry {
 };
 
 constexpr std::array<ModelEntry, kModelCount> kModels = {{
-    {trp1, trd1},   {trp2, trd2},   {trp3, trd3},   {trp4, trd4},   {trp5, trd5},   {trp6, trd6},
-    {trp7, trd7},   {trp8, trd8},   {trp9, trd9},   {trp10, trd10}, {trp11, trd11}, {trp12, trd12},
-    {trp13, trd13}, {trp14, trd14}, {trp15, trd15}, {trp16, trd16}, {trp17, trd17}, {trp18, trd18},
+    {trp1, trd1},
+    {trp2, trd2},
+    {trp3, trd3},
+    {trp4, trd4},
+    {trp5, trd5},
+    {trp6, trd6},
+    {trp7, trd7},
+    {trp8, trd8},
+    {trp9, trd9},
+    {trp10, trd10},
+    {trp11, trd11},
+    {trp12, trd12},
+    {trp13, trd13},
+    {trp14, trd14},
+    {trp15, trd15},
+    {trp16, trd16},
+    {trp17, trd17},
+    {trp18, trd18},
 }};
 
 // Run control refuses an invalid model number before the optimiser starts;

@@ -28,9 +28,9 @@ void trpars(const Esde& esde, const Globals& globals, const Locals& locals, Curv
 void trders(const Esde& esde, const Globals& globals, const Locals& locals, const CurveGradient& fgrad,
             const CurveHessian& fhess, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll);
 
-#define GROWTH_DECLARE_MODEL(N)                                                                                   \
-  void trp##N(const Esde& esde, const Globals& globals, const Locals& locals, Curve& curve);                      \
-  void trd##N(const Esde& esde, const Globals& globals, const Locals& locals, const CurveGradient& fgrad,          \
+#define GROWTH_DECLARE_MODEL(N)                                                                           \
+  void trp##N(const Esde& esde, const Globals& globals, const Locals& locals, Curve& curve);              \
+  void trd##N(const Esde& esde, const Globals& globals, const Locals& locals, const CurveGradient& fgrad, \
               const CurveHessian& fhess, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll);
 GROWTH_DECLARE_MODEL(1)
 GROWTH_DECLARE_MODEL(2)

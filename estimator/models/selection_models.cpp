@@ -21,13 +21,13 @@ constexpr Selection<3, 2> kModel13{{3, 5, 6}, {1, 2}};
 
 }  // namespace
 
-#define GROWTH_SELECTION_MODEL(N)                                                                                  \
-  void trp##N(const Esde&, const Globals& globals, const Locals& locals, Curve& curve) {                           \
-    select_curve(kModel##N, globals, locals, curve);                                                               \
-  }                                                                                                                \
-  void trd##N(const Esde&, const Globals&, const Locals&, const CurveGradient& fgrad, const CurveHessian& fhess,   \
-              ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {                          \
-    gather_derivatives(kModel##N, fgrad, fhess, ggrad, lgrad, hgg, hlg, hll);                                      \
+#define GROWTH_SELECTION_MODEL(N)                                                                                \
+  void trp##N(const Esde&, const Globals& globals, const Locals& locals, Curve& curve) {                         \
+    select_curve(kModel##N, globals, locals, curve);                                                             \
+  }                                                                                                              \
+  void trd##N(const Esde&, const Globals&, const Locals&, const CurveGradient& fgrad, const CurveHessian& fhess, \
+              ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {                        \
+    gather_derivatives(kModel##N, fgrad, fhess, ggrad, lgrad, hgg, hlg, hll);                                    \
   }
 
 GROWTH_SELECTION_MODEL(1)

@@ -18,7 +18,8 @@ void trp11(const Esde&, const Globals& g, const Locals& l, Curve& curve) {
   curve = {g[0] + g[1] * l[0], l[0], g[2], 0.0, g[3], g[4], 0.0, 0.0};
 }
 
-void trd11(const Esde&, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
+void trd11(const Esde&, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
+           ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
   const double g2 = g[1];
   const double l1 = l[0];
   ggrad[0] = F(fg, 1);
@@ -58,7 +59,8 @@ void trp12(const Esde&, const Globals& g, const Locals& l, Curve& curve) {
   curve = {g[0] * std::pow(l[0], g[1]), l[0], g[2], 0.0, g[3], g[4], 0.0, 0.0};
 }
 
-void trd12(const Esde&, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh, ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
+void trd12(const Esde&, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
+           ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
   const double g1 = g[0];
   const double g2 = g[1];
   const PowerAsymptote t = power_asymptote(g, l);
