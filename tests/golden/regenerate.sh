@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Regenerates the stored expected outputs of the golden runs: for every case,
-# the preparer's console, the estimator's console trace, the report and the
-# local-parameter file after the run. The raw data of the simulated cases was
+# the preparer's console, the estimator's console trace, the report, the
+# local-parameter file after the run, the JSON and CSV results, the
+# projector's tables and figures (with the case's projector-settings), and the
+# starter's control file and locals. The raw data of the simulated cases was
 # drawn once by bench/simulate (the commands are kept below) and is stored,
 # so these files change only when the programs' output changes.
 #
@@ -32,10 +34,26 @@ for dir in "$here"/*/; do
   [ -f "$dir/control" ] || continue
   work=$(mktemp -d)
   "$build/preparer" "$dir/raw.txt" "$work/data" "$work/locals" < "$dir/answers" > "$dir/expected-preparer"
-  ESTIMATOR_THREADS=1 "$build/estimator" "$dir/control" "$work/data" "$work/locals" "$work/report" \
-    > "$dir/expected-trace"
+  cp "$work/locals" "$work/starter-locals"
+  cp "$dir/control" "$work/control"
+  # The results files name the files as given: relative names, from the work directory.
+  (cd "$work" && ESTIMATOR_THREADS=1 "$build/estimator" control data locals report \
+    --json results.json --plots plots.csv > "$dir/expected-trace")
   cp "$work/report" "$dir/expected-report"
   cp "$work/locals" "$dir/expected-locals"
+  cp "$work/results.json" "$dir/expected-results.json"
+  cp "$work/plots.csv" "$dir/expected-plots.csv"
+  (cd "$work" && "$build/projector" results.json data locals $(cat "$dir/projector-settings") \
+    --projections projections.csv --residuals residuals.csv --site-index site-index.csv \
+    --plot-figure plots.svg --curve-figure curves.svg --residual-figure residuals.svg)
+  for f in projections.csv residuals.csv site-index.csv plots.svg curves.svg residuals.svg; do
+    cp "$work/$f" "$dir/expected-$f"
+  done
+  read -r model k1 k2 _ < <(tail -n 1 "$dir/control")
+  "$build/starter" "$work/data" "$work/starter-locals" "$work/starter-control" --model "$model" --k1 "$k1" --k2 "$k2" \
+    > /dev/null
+  cp "$work/starter-control" "$dir/expected-starter-control"
+  cp "$work/starter-locals" "$dir/expected-starter-locals"
   rm -rf "$work"
   echo "$(basename "$dir"): $(sed -n 3p "$dir/expected-report")"
 done

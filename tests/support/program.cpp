@@ -25,7 +25,8 @@ namespace {
 
 }  // namespace
 
-ProgramResult run_program(const std::string& path, const std::vector<std::string>& args, const std::string& input) {
+ProgramResult run_program(const std::string& path, const std::vector<std::string>& args, const std::string& input,
+                          const std::string& cwd) {
   TempDir io_dir;
   const std::string in_path = io_dir.write("stdin", input);
   const std::string out_path = io_dir / "stdout";
@@ -39,6 +40,7 @@ ProgramResult run_program(const std::string& path, const std::vector<std::string
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
+    if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
     exec_program(path, args);
   }
   int wstatus = 0;

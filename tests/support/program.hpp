@@ -11,7 +11,9 @@ struct ProgramResult {
   std::string err;
 };
 
-ProgramResult run_program(const std::string& path, const std::vector<std::string>& args, const std::string& input = "");
+// The program runs in the directory `cwd` when one is given, else in the test's.
+ProgramResult run_program(const std::string& path, const std::vector<std::string>& args, const std::string& input = "",
+                          const std::string& cwd = "");
 
 // Starts the program, sends it `signal_number` (SIGKILL by default) after
 // `seconds`, and returns its exit status (128 + the signal when it died of it).
