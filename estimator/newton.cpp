@@ -12,14 +12,11 @@
 #include "estimator/newton.hpp"
 
 #include <cmath>
-#include <string>
 
 #include "estimator/cholesky.hpp"
 #include "estimator/models/moved_parameters.hpp"
 #include "estimator/pass_pipeline.hpp"
 #include "estimator/plot_kernels.hpp"
-#include "io/errors.hpp"
-#include "io/text_writer.hpp"
 
 namespace estimator {
 namespace {
@@ -29,167 +26,179 @@ constexpr double kSlack = 1e-10;
 
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
-std::string number_text(double v) {
-  if (std::isnan(v)) return "nan";  // the same on every machine, whatever its sign bit
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.6g", v);
-  return buf;
-}
-
-// The first plot whose objective is not finite in a trial pass.
-struct BadPlot {
-  int iplot = 0;
-  int id = 0;
-  double f = 0.0;
-};
-
-// The first trial at the starting values failed: no step length can help.
-[[noreturn]] void stop_at_start(double total, const BadPlot& bad) {
-  if (bad.iplot > 0)
-    io::stop_with_diagnostic("the objective at the starting values is not finite: plot " + std::to_string(bad.iplot) +
-                             " (ID " + std::to_string(bad.id) + ") gives " + number_text(bad.f) +
-                             ". Check the starting values of the globals and of that plot's locals");
-  io::stop_with_diagnostic("the objective at the starting values is " + number_text(total) +
-                           ", above 1e75. Check the starting values");
-}
-
 class Newton {
  public:
-  Newton(const RunContext& run, int mfreq, GlobalFactor& hfactor)
-      : run_(run),
-        mfreq_(mfreq),
+  Newton(const Sizes& sizes, const Files& files, const Esde& esde, const NewtonOptions& options, GlobalFactor& hfactor,
+         NewtonMonitor& monitor)
+      : sizes_(sizes),
+        esde_(esde),
+        options_(options),
         hfactor_(hfactor),
-        kernels_(likelihood_kernels(moved_parameters(run.esde.model))),
-        pipeline_(run.files, run.sizes, run.threads) {}
+        monitor_(monitor),
+        kernels_(likelihood_kernels(moved_parameters(esde.model))),
+        pipeline_(files, sizes, options.threads) {}
 
   double trial_pass(const Globals& globals, double alpha, BadPlot& bad);
-  void derivative_pass(const Globals& globals, double alpha, int& npd);
+  void derivative_pass(const Globals& globals, double alpha);
   void global_step();
   void step_pass();
   void clear_pending_steps();
 
   Globals dx{};
   Globals trial_globals{};
+  int k = 0;  // the iteration
   double dmax = 0.0;
   double gmax = 0.0;
+  int npd = 0;
   int npd0 = 0;
 
  private:
-  const RunContext& run_;
-  const int mfreq_;
+  // Progress after each block of plots taken in order.
+  void report_progress(Pass pass, int iplot) const {
+    if (iplot % PassPipeline::kBlockPlots == 0 || iplot == sizes_.np) monitor_.progress(pass, k, iplot, sizes_.np);
+  }
+
+  const Sizes& sizes_;
+  const Esde& esde_;
+  const NewtonOptions& options_;
   GlobalFactor& hfactor_;
+  NewtonMonitor& monitor_;
   const LikelihoodKernels kernels_;  // for the model's moved parameters, on this processor's best path
   PassPipeline pipeline_;
   Globals summed_gradient_{};
 };
 
 double Newton::trial_pass(const Globals& globals, double alpha, BadPlot& bad) {
-  io::TextWriter& console = io::console();
-  write_trial_header(console, alpha);
-  for (int i = 0; i < run_.sizes.ng; ++i) trial_globals[at(i)] = globals[at(i)] + alpha * dx[at(i)];
+  monitor_.trial(alpha);
+  monitor_.progress(Pass::trial, k, 0, sizes_.np);
+  for (int i = 0; i < sizes_.ng; ++i) trial_globals[at(i)] = globals[at(i)] + alpha * dx[at(i)];
+  const int mfreq = options_.monitor_every;
   double fnew = 0.0;
   bad = BadPlot{};
   pipeline_.run(
       true, false,
-      [&](std::span<PlotSlot> group) { trial_group(run_.esde, run_.sizes, kernels_, trial_globals, alpha, group); },
+      [&](std::span<PlotSlot> group) { trial_group(esde_, sizes_, kernels_, trial_globals, alpha, group); },
       [&](const PlotSlot& s, int iplot) {
         fnew += s.f;
         if (bad.iplot == 0 && !std::isfinite(s.f)) bad = {iplot, s.data.id, s.f};
-        if (mfreq_ != 0 && iplot % mfreq_ == 0)
-          write_plot_line(console, s.data.id, s.data.n, s.f, {s.trial_locals.data(), at(run_.sizes.nl)});
+        if (mfreq != 0 && iplot % mfreq == 0)
+          monitor_.plot(s.data.id, s.data.n, s.f, {s.trial_locals.data(), at(sizes_.nl)});
+        report_progress(Pass::trial, iplot);
       });
   return fnew;
 }
 
-void Newton::derivative_pass(const Globals& globals, double alpha, int& npd) {
-  const Sizes& sizes = run_.sizes;
+void Newton::derivative_pass(const Globals& globals, double alpha) {
+  const Sizes& sizes = sizes_;
+  monitor_.progress(Pass::derivative, k, 0, sizes.np);
   summed_gradient_.fill(0.0);
   dx.fill(0.0);
   std::fill_n(hfactor_.begin(), sizes.ngg, 0.0);
   gmax = 0.0;
   npd = 0;
   pipeline_.run(
-      true, true,
-      [&](std::span<PlotSlot> group) { derivative_group(run_.esde, sizes, kernels_, globals, alpha, group); },
-      [&](const PlotSlot& s, int) {
+      true, true, [&](std::span<PlotSlot> group) { derivative_group(esde_, sizes, kernels_, globals, alpha, group); },
+      [&](const PlotSlot& s, int iplot) {
         gmax = max_abs(gmax, s.largest);
         npd += s.ierr;
-        write_warnings(io::console(), s.warnings);
+        if (s.warnings > 0) monitor_.warnings(s.warnings);
         add_to_global_system(sizes, s, summed_gradient_, dx, hfactor_);
+        report_progress(Pass::derivative, iplot);
       });
 }
 
 // The globals' step from the reduced system.
 void Newton::global_step() {
-  const int ng = run_.sizes.ng;
+  const int ng = sizes_.ng;
   for (int i = 0; i < ng; ++i) {
     gmax = max_abs(gmax, summed_gradient_[at(i)]);
     dx[at(i)] -= summed_gradient_[at(i)];
   }
-  write_warnings(io::console(), chol1(ng, run_.sizes.ngg, 1, ng, hfactor_, dx, npd0));
-  chol2(ng, run_.sizes.ngg, 1, ng, hfactor_, dx);
+  const int warnings = chol1(ng, sizes_.ngg, 1, ng, hfactor_, dx, npd0);
+  if (warnings > 0) monitor_.warnings(warnings);
+  chol2(ng, sizes_.ngg, 1, ng, hfactor_, dx);
   dmax = 0.0;
   for (int i = 0; i < ng; ++i) dmax = max_abs(dmax, dx[at(i)]);
 }
 
 // Each plot's local step by back-substitution.
 void Newton::step_pass() {
-  dmax = max_abs(dmax, pipeline_.rewrite_records([&](PlotSlot& s) { step_group(run_.sizes, dx, {&s, 1}); }));
+  monitor_.progress(Pass::step, k, 0, sizes_.np);
+  dmax = max_abs(dmax, pipeline_.rewrite_records([&](PlotSlot& s) { step_group(sizes_, dx, {&s, 1}); }));
 }
 
 // Leaves every record at its accepted locals with no pending step, so that a
 // new run can start from the file.
 void Newton::clear_pending_steps() {
-  pipeline_.rewrite_records([&](PlotSlot& s) { std::fill_n(s.work.begin(), run_.sizes.nl, 0.0); });
+  pipeline_.rewrite_records([&](PlotSlot& s) { std::fill_n(s.work.begin(), sizes_.nl, 0.0); });
+}
+
+// The step length of an iteration after the first: a full step unless a
+// component exceeds 0.5.
+double step_length_after(double dmax) {
+  const double alpha = 0.5 / dmax;
+  return 1.0 < alpha || std::isnan(alpha) ? 1.0 : alpha;
+}
+
+// The summary of a run that ended after `state.k` iterations: the limit
+// counts the iterations after the first.
+NewtonSummary ended(const Newton& state, const NewtonOptions& options, const IterationSummary& last) {
+  NewtonSummary summary;
+  summary.iterations = state.k;
+  summary.last = last;
+  summary.npd = state.npd + state.npd0;
+  if (state.k > options.iteration_limit)
+    summary.outcome = NewtonOutcome::iteration_limit_exceeded;
+  else
+    summary.outcome = summary.npd > 0 ? NewtonOutcome::not_positive_definite : NewtonOutcome::converged;
+  return summary;
 }
 
 }  // namespace
 
-void newton(const RunContext& run, Globals& globals, const int& mfreq, int& itlim, const double& tol,
-            GlobalFactor& hfactor, int& npd, IterationSummary& last) {
-  Newton state(run, mfreq, hfactor);
+NewtonSummary newton(const Sizes& sizes, const Files& files, const Esde& esde, const NewtonOptions& options,
+                     Globals& globals, GlobalFactor& hfactor, NewtonMonitor& monitor) {
+  Newton state(sizes, files, esde, options, hfactor, monitor);
   double fold = kStartObjective;
   double alpha = 0.0;
-  int k = 0;
-  for (bool first = true;; first = false) {
-    if (!first) {
-      // A full step unless a component exceeds 0.5.
-      alpha = 0.5 / state.dmax;
-      if (1.0 < alpha || std::isnan(alpha)) alpha = 1.0;
-    }
+  IterationSummary last;
+  for (;; ++state.k) {
+    if (state.k > 0) alpha = step_length_after(state.dmax);
     // Trial passes, halving the step until the objective does not rise.
     BadPlot bad;
     double fnew = state.trial_pass(globals, alpha, bad);
     while (!(fnew <= fold + kSlack)) {
-      if (k == 0 && alpha == 0.0) stop_at_start(fnew, bad);
+      if (state.k == 0 && alpha == 0.0) {
+        NewtonSummary failed;
+        failed.outcome = NewtonOutcome::start_not_finite;
+        failed.objective = fnew;
+        failed.bad = bad;
+        return failed;
+      }
       alpha *= 0.5;
       if (alpha == 0.0) {
         state.clear_pending_steps();
-        io::stop_with_diagnostic(
-            "the step length fell to 0 without lowering the objective: the Newton step of iteration " +
-            std::to_string(k - 1) +
-            " is not finite. The local-parameter file holds the locals of the last accepted "
-            "point with no pending step; to go on from there, put the globals of the last iteration summary "
-            "into the control file, or try other starting values or another model");
+        NewtonSummary failed = ended(state, options, last);
+        failed.outcome = NewtonOutcome::step_vanished;
+        return failed;
       }
       fnew = state.trial_pass(globals, alpha, bad);
     }
     fold = fnew;
     globals = state.trial_globals;
-    state.derivative_pass(globals, alpha, npd);
+    state.derivative_pass(globals, alpha);
     state.global_step();
     state.step_pass();
-    last = {k, fold, npd, state.npd0, state.dmax, state.gmax, alpha};
-    write_summary(io::console(), last, {globals.data(), at(run.sizes.ng)});
-    io::console().flush();
-    ++k;
+    last = {state.k, fold, state.npd, state.npd0, state.dmax, state.gmax, alpha};
+    monitor.iteration(last, {globals.data(), at(sizes.ng)});
     // Stop when both the step and the gradient are within the tolerance (a
     // value that is not a number counts as within), or past the limit.
-    if (!(state.dmax > tol) && !(state.gmax > tol)) break;
-    if (k > itlim) break;
+    const bool within = !(state.dmax > options.tolerance) && !(state.gmax > options.tolerance);
+    if (within || state.k + 1 > options.iteration_limit) {
+      ++state.k;
+      return ended(state, options, last);
+    }
   }
-  itlim -= k;
-  npd += state.npd0;
 }
 
 }  // namespace estimator

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 
 #include "estimator/models/model_table.hpp"
 #include "io/command_line.hpp"
@@ -48,16 +49,20 @@ Json local_summary(const LocalSummary& s, int model, int nl, int ng) {
   return j;
 }
 
-const char* outcome_text(Outcome o) {
+// The outcomes of a run that reaches the results; the others end it before.
+const char* outcome_text(NewtonOutcome o) {
   switch (o) {
-    case Outcome::converged:
+    case NewtonOutcome::converged:
       return "converged";
-    case Outcome::iteration_limit:
+    case NewtonOutcome::iteration_limit_exceeded:
       return "iteration limit exceeded";
-    case Outcome::not_positive_definite:
+    case NewtonOutcome::not_positive_definite:
       return "not positive definite";
+    case NewtonOutcome::start_not_finite:
+    case NewtonOutcome::step_vanished:
+      break;
   }
-  return "";
+  throw std::logic_error("no results are written after a failed run");
 }
 
 std::string trimmed(std::string s) {
@@ -79,13 +84,13 @@ void write_results_json(io::TextWriter& out, const RunResults& run) {
                 {"constants", {number(c.k1), number(c.k2)}},
                 {"globals", names_of(c.model, true)},
                 {"locals", names_of(c.model, false)}};
-  j["outcome"] = outcome_text(run.outcome);
-  j["iterations"] = run.iterations;
+  j["outcome"] = outcome_text(run.fit.outcome);
+  j["iterations"] = run.fit.iterations;
   j["iteration_limit"] = c.itlim;
   j["tolerance"] = number(c.tol);
-  j["dmax"] = number(run.last.dmax);
-  j["gmax"] = number(run.last.gmax);
-  j["npd"] = run.npd;
+  j["dmax"] = number(run.fit.last.dmax);
+  j["gmax"] = number(run.fit.last.gmax);
+  j["npd"] = run.fit.npd;
   j["plots"] = s.plots;
   j["measurements"] = s.measurements;
   j["objective"] = number(s.objective);

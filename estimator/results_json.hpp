@@ -6,13 +6,11 @@
 #include <string>
 
 #include "estimator/control_file.hpp"
+#include "estimator/newton.hpp"
 #include "estimator/report.hpp"
-#include "estimator/trace.hpp"
 #include "io/text_writer.hpp"
 
 namespace estimator {
-
-enum class Outcome { converged, iteration_limit, not_positive_definite };
 
 struct RunFiles {
   std::string control, data, locals, report;
@@ -22,10 +20,7 @@ struct RunResults {
   const ControlFile& control;
   const RunFiles& files;
   const Globals& globals;
-  Outcome outcome;
-  int iterations;
-  int npd;
-  const IterationSummary& last;
+  const NewtonSummary& fit;
   const ReportSummary& summary;
 };
 

@@ -1,5 +1,7 @@
 #include "estimator/run_control.hpp"
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -11,6 +13,7 @@
 #include "estimator/newton.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/plot_table.hpp"
+#include "estimator/progress_display.hpp"
 #include "estimator/report.hpp"
 #include "estimator/results_json.hpp"
 #include "estimator/trace.hpp"
@@ -53,6 +56,10 @@ Options:
 
 Environment:
   ESTIMATOR_THREADS   number of threads when --threads is not given
+  ESTIMATOR_PROGRESS_AFTER
+                      when the error stream is a terminal, a line there shows the
+                      iteration and pass once the run has taken this many seconds
+                      (default 2); the trace on standard output is not changed
 
 Exit status:
   0  normal end, including a report that says the iteration limit was exceeded
@@ -112,16 +119,16 @@ void write_header(const ControlFile& c) {
   io::stop_with(" Model number error! ");
 }
 
-void write_outcome(io::TextWriter& out, int itlim, int npd) {
-  if (itlim < 0) {
+void write_outcome(io::TextWriter& out, NewtonOutcome outcome) {
+  if (outcome == NewtonOutcome::iteration_limit_exceeded) {
     static const io::Format f("(49H0ITERATION LIMIT EXCEEDED. IGNORE STANDARD ERRORS,23H AND CORRELATIONS BELOW)");
     out.write(f);
-  } else if (npd > 0) {
+  } else if (outcome == NewtonOutcome::not_positive_definite) {
     static const io::Format f(
         "(53H0HESSIAN MATRIX NOT POSITIVE-DEFINITE. SADDLE POINT? ,/,46H IGNORE STANDARD ERRORS AND CORRELATIONS "
         "BELOW)");
     out.write(f);
-  } else if (npd == 0) {
+  } else {
     static const io::Format f("(10H0CONVERGED)");
     out.write(f);
   }
@@ -143,9 +150,51 @@ int thread_count(const io::CommandLine& command) {
   return cores > 0 ? static_cast<int>(cores) : 1;
 }
 
-Outcome outcome_of(int itlim, int npd) {
-  if (itlim < 0) return Outcome::iteration_limit;
-  return npd > 0 ? Outcome::not_positive_definite : Outcome::converged;
+std::string number_text(double v) {
+  if (std::isnan(v)) return "nan";  // the same on every machine, whatever its sign bit
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.6g", v);
+  return buf;
+}
+
+// The optimiser's failures end the run with a diagnostic that says how to go on.
+void stop_on_failure(const NewtonSummary& fit) {
+  if (fit.outcome == NewtonOutcome::start_not_finite) {
+    if (fit.bad.iplot > 0)
+      io::stop_with_diagnostic("the objective at the starting values is not finite: plot " +
+                               std::to_string(fit.bad.iplot) + " (ID " + std::to_string(fit.bad.id) + ") gives " +
+                               number_text(fit.bad.f) +
+                               ". Check the starting values of the globals and of that plot's locals");
+    io::stop_with_diagnostic("the objective at the starting values is " + number_text(fit.objective) +
+                             ", above 1e75. Check the starting values");
+  }
+  if (fit.outcome == NewtonOutcome::step_vanished)
+    io::stop_with_diagnostic(
+        "the step length fell to 0 without lowering the objective: the Newton step of iteration " +
+        std::to_string(fit.iterations - 1) +
+        " is not finite. The local-parameter file holds the locals of the last accepted "
+        "point with no pending step; to go on from there, put the globals of the last iteration summary "
+        "into the control file, or try other starting values or another model");
+}
+
+// Seconds before the progress line appears on a terminal: ESTIMATOR_PROGRESS_AFTER, else 2.
+double progress_delay(const io::CommandLine& command) {
+  const char* text = std::getenv("ESTIMATOR_PROGRESS_AFTER");
+  if (text == nullptr) return 2.0;
+  char* end = nullptr;
+  const double seconds = std::strtod(text, &end);
+  if (*text == '\0' || *end != '\0' || !(seconds >= 0.0))
+    command.wrong_call("ESTIMATOR_PROGRESS_AFTER must be a number of seconds, not " + io::quoted(text));
+  return seconds;
+}
+
+NewtonOptions newton_options(const ControlFile& control, int threads) {
+  NewtonOptions options;
+  options.iteration_limit = control.itlim;
+  options.tolerance = control.tol;
+  options.monitor_every = control.mfreq;
+  options.threads = threads;
+  return options;
 }
 
 ControlFile read_control(const std::string& path) {
@@ -157,6 +206,25 @@ ControlFile read_control(const std::string& path) {
   read_model(in, control);
   check_model_counts(control, path);
   return control;
+}
+
+// The report, and the results files that were asked for, at the estimates.
+void write_results(const RunContext& run, const ControlFile& control, const RunFiles& names, const Globals& globals,
+                   const GlobalFactor& hfactor, const NewtonSummary& fit, io::TextWriter& report_out,
+                   std::optional<io::TextWriter>& json_out, std::optional<io::TextWriter>& plots_out) {
+  static const io::Format title("(1H ,20A4,/)");
+  report_out.write(title, io::Items().chunks(control.title, 4));
+  write_outcome(report_out, fit.outcome);
+  std::optional<PlotTable> table;
+  if (plots_out) table.emplace(*plots_out, control.model, control.nl);
+  const ReportSummary summary =
+      report(run, report_out, globals, hfactor, table ? &*table : nullptr, json_out.has_value());
+  report_out.commit();
+  if (plots_out) plots_out->commit();
+  if (json_out) {
+    write_results_json(*json_out, {control, names, globals, fit, summary});
+    json_out->commit();
+  }
 }
 
 }  // namespace
@@ -181,28 +249,15 @@ int run_estimator(int argc, char** argv) {
   write_header(control);
   if (!valid_model(control.model)) refuse_invalid_model(files, sizes);
 
-  const RunContext run{sizes, files, esde, threads};
   Globals globals = control.globals;
   GlobalFactor hfactor{};
-  int itlim = control.itlim;
-  int npd = 0;
-  IterationSummary last{};
-  newton(run, globals, control.mfreq, itlim, control.tol, hfactor, npd, last);
+  ProgressDisplay progress(stderr, progress_delay(command));
+  ConsoleTrace trace(io::console(), &progress);
+  const NewtonSummary fit = newton(sizes, files, esde, newton_options(control, threads), globals, hfactor, trace);
+  stop_on_failure(fit);
 
-  static const io::Format title("(1H ,20A4,/)");
-  report_out.write(title, io::Items().chunks(control.title, 4));
-  write_outcome(report_out, itlim, npd);
-  std::optional<PlotTable> table;
-  if (plots_out) table.emplace(*plots_out, control.model, control.nl);
-  const ReportSummary summary =
-      report(run, report_out, globals, hfactor, table ? &*table : nullptr, json_out.has_value());
-  report_out.commit();
-  if (plots_out) plots_out->commit();
-  if (json_out) {
-    write_results_json(*json_out,
-                       {control, names, globals, outcome_of(itlim, npd), control.itlim - itlim, npd, last, summary});
-    json_out->commit();
-  }
+  const RunContext run{sizes, files, esde, threads};
+  write_results(run, control, names, globals, hfactor, fit, report_out, json_out, plots_out);
   return 0;
 }
 

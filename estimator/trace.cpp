@@ -30,4 +30,29 @@ void write_warnings(io::TextWriter& console, int count) {
   for (int i = 0; i < count; ++i) console.write(format);
 }
 
+void ConsoleTrace::trial(double alpha) {
+  if (progress_) progress_->trial(alpha);
+  write_trial_header(console_, alpha);
+}
+
+void ConsoleTrace::plot(int id, int n, double f, std::span<const double> trial_locals) {
+  if (progress_) progress_->plot(id, n, f, trial_locals);
+  write_plot_line(console_, id, n, f, trial_locals);
+}
+
+void ConsoleTrace::warnings(int count) {
+  if (progress_ && count > 0) progress_->warnings(count);
+  write_warnings(console_, count);
+}
+
+void ConsoleTrace::iteration(const IterationSummary& summary, std::span<const double> globals) {
+  if (progress_) progress_->iteration(summary, globals);
+  write_summary(console_, summary, globals);
+  console_.flush();
+}
+
+void ConsoleTrace::progress(Pass pass, int iteration, int plots_done, int plots) {
+  if (progress_) progress_->progress(pass, iteration, plots_done, plots);
+}
+
 }  // namespace estimator

@@ -1,7 +1,12 @@
 // The estimator program: control file, limits, run header, outcome and the
 // failures it reports.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "support/fit_problem.hpp"
@@ -154,6 +159,45 @@ TEST(EstimatorProgram, FailedRunKeepsThePreviousReport) {
   EXPECT_EQ(read_text(f.report), "previous report\n");
   for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(f.report).parent_path()))
     EXPECT_EQ(entry.path().string().find(".partial-"), std::string::npos) << "temporary left behind";
+}
+
+// Runs the estimator with its error stream on a pseudo-terminal and its
+// standard output in a file; returns what the terminal showed.
+std::string run_with_terminal_errors(const std::vector<std::string>& args, const std::string& out_path) {
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::setenv("ESTIMATOR_PROGRESS_AFTER", "0", 1);
+    std::vector<char*> argv{const_cast<char*>(ESTIMATOR_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(ESTIMATOR_PATH, argv.data());
+    ::_exit(127);
+  }
+  std::string shown;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;) shown.append(buf, static_cast<std::size_t>(n));
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(master);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+  return shown;
+}
+
+TEST(EstimatorProgram, ProgressOnATerminalLeavesTheTraceUnchanged) {
+  TempDir dir;
+  const FitFiles f = write_fit_problem(dir, small_plots(), model1());
+  const ProgramResult plain = run_estimator(f.args());
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(plain.err, "") << "no progress line when the error stream is not a terminal";
+  const FitFiles g = write_fit_problem(dir, small_plots(), model1(), "again");
+  const std::string shown = run_with_terminal_errors(g.args(), dir / "trace");
+  EXPECT_EQ(read_text(dir / "trace"), plain.out);
+  EXPECT_NE(shown.find("estimator: iteration 0, trial pass"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("derivative pass"), std::string::npos) << shown;
+  EXPECT_EQ(shown.substr(shown.size() - 4), "\r\033[K") << "the line is cleared at the end";
 }
 
 }  // namespace
