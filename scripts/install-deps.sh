@@ -6,7 +6,7 @@ set -euo pipefail
 # libceres-dev, libeigen3-dev and libboost-dev (Boost.Math): the starter's fits.
 want=(cmake g++ make nlohmann-json3-dev libboost-dev help2man libceres-dev libeigen3-dev libxsimd-dev)
 if [ "${1:-build}" = test ]; then
-  want+=(libgtest-dev libbenchmark-dev libf2c2-dev clang libclang-rt-14-dev libeigen3-dev librsvg2-bin libpng-dev)
+  want+=(libgtest-dev libbenchmark-dev clang-tidy libf2c2-dev clang libclang-rt-14-dev libeigen3-dev librsvg2-bin libpng-dev)
 fi
 
 missing=()
