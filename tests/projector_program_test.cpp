@@ -205,6 +205,11 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--bogus", "1"},
        "unknown option \"--bogus\""},
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc"}, "no output asked for"},
+      {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--summary-page", *dir / "p.html",
+        "--comparison", *dir / "sim.json"},
+       "comparison table '" + *dir / "sim.json" + "', line 1: not the header of the comparer's comparison.csv"},
+      {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--comparison", *dir / "sim.json"},
+       "--comparison needs --summary-page"},
   };
   for (const Case& c : cases) {
     const ProgramResult r = run_projector(c.args);
