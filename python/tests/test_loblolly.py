@@ -77,6 +77,10 @@ def test_the_comparison_the_summary_page_and_a_fit_saved_and_opened_again(loblol
     with open(best.summary_page(tmp_path / "best.html"), encoding="utf-8") as f:
         page = f.read()
     assert "Models compared" in page and "<svg" in page
+    # A folder used again starts afresh: no residuals of the earlier fit.
+    first = growthfit.fit(loblolly, id="Seed", model=1, directory=tmp_path / "reused").residuals()
+    assert growthfit.fit(loblolly, id="Seed", model=7, directory=tmp_path / "reused").residuals().tolist() \
+        != first.tolist()
     again = growthfit.load(best.save(tmp_path / "saved"))
     pd.testing.assert_frame_equal(again.predict(ages=[20]), best.predict(ages=[20]), check_exact=True)
     with pytest.raises(growthfit.GrowthfitError, match="this fit is of one model"):

@@ -12,6 +12,7 @@ growth_fit <- function(data, id = "id", age = "age", height = "height", model = 
   dir <- if (is.null(dir)) tempfile("growthfit-") else dir
   dir.create(dir, recursive = TRUE, showWarnings = FALSE)
   dir <- normalizePath(dir)
+  unlink(file.path(dir, c("projector", "models")), recursive = TRUE)  # outputs of an earlier fit there
   raw <- write_raw_data(data, id, age, height, file.path(dir, "raw.txt"), min_measurements)
   if (length(raw$dropped))
     warning(length(raw$dropped), " plots have fewer than ", min_measurements, " measurements and are left out: ",

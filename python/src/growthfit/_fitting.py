@@ -2,6 +2,7 @@
 
 import os
 import re
+import shutil
 import tempfile
 import warnings
 
@@ -143,6 +144,8 @@ def fit(data, id="id", age="age", height="height", model=1, age_scale=1.0, heigh
     temporary = directory is None
     directory = os.path.abspath(tempfile.mkdtemp(prefix="growthfit-") if temporary else directory)
     os.makedirs(directory, exist_ok=True)
+    for earlier in ("projector", "models"):  # outputs of an earlier fit there
+        shutil.rmtree(os.path.join(directory, earlier), ignore_errors=True)
     ids, dropped = write_raw_data(data, id, age, height, os.path.join(directory, "raw.txt"), min_measurements)
     if dropped:
         warnings.warn(f"{len(dropped)} plots have fewer than {min_measurements} measurements and are left out: "

@@ -64,6 +64,11 @@ test_that("the comparison, the summary page, and a fit saved and opened again", 
   expect_true(any(grepl("Models compared", page)))
   expect_true(any(grepl("<svg", page)))
 
+  # A folder used again starts afresh: no residuals of the earlier fit.
+  reused <- tempfile("reused-")
+  first <- residuals(growth_fit(Loblolly, id = "Seed", model = 1, age_scale = 10, height_scale = 10, dir = reused))
+  expect_false(identical(residuals(growth_fit(Loblolly, id = "Seed", model = 7, dir = reused)), first))
+
   saved <- save_fit(best, file.path(tempfile("saved-")))
   again <- load_fit(saved)
   expect_identical(predict(again, ages = 20), predict(best, ages = 20))
