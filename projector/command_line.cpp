@@ -58,7 +58,8 @@ const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     "projector",
         "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
-        "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [settings]",
+        "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [--summary-page FILE "
+        "[--comparison FILE]] [settings]",
         kHelp, {"results file", "data file", "local-parameter file"}, 3,
         {{"--projections"},     {"--residuals"}, {"--site-index"},   {"--plot-figure"}, {"--curve-figure"},
          {"--residual-figure"}, {"--ages"},      {"--level"},        {"--ids"},         {"--base-age"},
