@@ -107,6 +107,13 @@ TEST(SummaryPage, ChromiumShowsThePageWithTheEstimatesOfTheResultsFile) {
   EXPECT_NE(dom.out.find("<tr><td>1</td>"), std::string::npos) << "model 1 in the comparison";
   EXPECT_EQ(row_cells(dom.out, "residuals", "innovations").at(1), "84");
   EXPECT_EQ(dom.out.find("id=\"clip1\""), std::string::npos) << "the drawings' identifiers are not made unique";
+  std::size_t references = 0;
+  for (std::size_t at = dom.out.find("url(#"); at != std::string::npos;
+       at = dom.out.find("url(#", at + 1), ++references) {
+    const std::string id = dom.out.substr(at + 5, dom.out.find(')', at) - at - 5);
+    EXPECT_EQ(dom.out.find("id=\"" + id + "\"") != std::string::npos, true) << "clip path " << id << " is not defined";
+  }
+  EXPECT_GT(references, 16u);
 }
 
 }  // namespace
