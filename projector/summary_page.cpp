@@ -1,7 +1,9 @@
 #include "projector/summary_page.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "io/text_writer.hpp"
 #include "projector/raw_units.hpp"
