@@ -99,7 +99,9 @@ void parameters(io::TextWriter& out, const PageInput& p) {
 void comparison(io::TextWriter& out, const PageInput& p) {
   if (p.comparison == nullptr) return;
   out.put("<h2>Models compared (sorted by AIC)</h2>\n<div class=\"wide\"><table id=\"comparison\">\n<tr>");
-  for (const std::string& h : p.comparison->header) out.put("<th>" + html_text(h) + "</th>");
+  for (std::size_t k = 0; k < p.comparison->header.size(); ++k)
+    out.put(std::string(k == 1 || k == 2 || k >= 7 ? "<th class=\"name\">" : "<th>") +
+            html_text(p.comparison->header[k]) + "</th>");
   out.put("</tr>\n");
   for (const auto& row : p.comparison->rows) {
     const bool chosen = row[0] == std::to_string(p.results->model);
