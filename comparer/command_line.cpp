@@ -27,7 +27,9 @@ it as OUTDIR/comparison.csv, with the columns
 The flag tells of a deviation that ended at 0 (a boundary optimum), of plots
 whose locals ran away (an unbounded optimum), or why a model could not be
 started (the data do not identify it). The files of every model are the same
-whatever the number of jobs; only the seconds change.
+whatever the number of jobs; only the seconds change. While the models run, the
+error stream tells which models are running and, after each, how many are done
+and an estimate of the time left.
 
 Arguments:
   DATA                 data file written by preparer (only read)

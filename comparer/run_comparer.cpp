@@ -12,6 +12,7 @@
 #include "comparer/command_line.hpp"
 #include "comparer/comparison_table.hpp"
 #include "comparer/model_run.hpp"
+#include "comparer/progress.hpp"
 #include "io/errors.hpp"
 #include "io/text_writer.hpp"
 
@@ -24,20 +25,20 @@ namespace {
 std::vector<ModelRow> run_models(const std::vector<int>& models, const RunSettings& settings, int jobs) {
   std::vector<ModelRow> rows(models.size());
   std::atomic<std::size_t> next{0};
-  std::mutex progress;
+  std::mutex failing;
   std::exception_ptr failure;
+  Progress progress(models.size(), stderr);
   const auto work = [&] {
     for (std::size_t k = next++; k < models.size(); k = next++) {
       try {
+        progress.started(models[k]);
         rows[k] = run_model(models[k], settings);
       } catch (...) {
-        const std::lock_guard<std::mutex> lock(progress);
+        const std::lock_guard<std::mutex> lock(failing);
         if (!failure) failure = std::current_exception();
         return;
       }
-      const std::lock_guard<std::mutex> lock(progress);
-      std::fprintf(stderr, "comparer: model %d: %s, %d iterations, %.2f s\n", rows[k].model, rows[k].outcome.c_str(),
-                   rows[k].iterations, rows[k].seconds);
+      progress.finished(rows[k]);
     }
   };
   std::vector<std::thread> threads;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the bundled examples: preparer on the raw data with the answers file,
-# then estimator with the control file.
+# then estimator with the control file, projector on the first fit; then the
+# starter and the comparer on the same data ("Fitting your own data").
 # Usage: examples/run.sh BUILD_DIR OUTPUT_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,3 +30,18 @@ echo "== projector: $m1.{projections,residuals,site-index}.csv and $m1.{plots,cu
 echo
 echo "== report of the first example ($out/loblolly-model1.report):"
 cat "$out/loblolly-model1.report"
+
+# "Fitting your own data": one local-parameter file for every model, the
+# starter's values for one model, and all eighteen models compared.
+own=$out/own-data
+mkdir -p "$own"
+printf '1 3 10 10 0 0 0\n0\n0\n' | "$build/preparer" "$here/loblolly/loblolly.txt" "$own/lob.dat" "$own/lob.loc" \
+  > "$own/lob.preparer.txt"
+cp "$own/lob.loc" "$own/lob7.loc"
+"$build/starter" "$own/lob.dat" "$own/lob7.loc" "$own/lob7.ctl" --model 7 > "$own/lob7.starter.txt"
+echo
+echo "== starter, model 7 ($own/lob7.ctl):"
+cat "$own/lob7.starter.txt"
+echo
+echo "== comparer, all models ($own/lob-models/comparison.csv):"
+(cd "$own" && "$build/comparer" lob.dat lob.loc lob-models --k1 10 --k2 10)

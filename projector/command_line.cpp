@@ -31,6 +31,10 @@ and none of them when the plot files are not the run's):
   --plot-figure FILE      SVG: measured heights, median curve and band of up to 16 plots
   --curve-figure FILE     SVG: guide curves at the average locals and at quantiles of the locals
   --residual-figure FILE  SVG: standardised innovations against age and fitted height, normal Q-Q
+  --summary-page FILE     HTML, self-contained (no network): title, model and outcome, the
+                          globals in raw units where exact (with --age-scale and --height-scale)
+                          with standard errors and correlations, the averages of the locals,
+                          the residual summary and the three figures inline
 
 Settings:
   --ages LIST             ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10
@@ -42,6 +46,7 @@ Settings:
   --height-scale S        the height scale given to preparer: heights written in raw units
   --age-unit TEXT         unit of age named on the figures' axes (default "scaled units")
   --height-unit TEXT      unit of height named on the figures' axes (default "scaled units")
+  --comparison FILE       the comparer's comparison.csv, shown on the summary page
   -h, --help              show this help and exit
   --version               show the version and exit
 
@@ -53,11 +58,13 @@ const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     "projector",
         "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
-        "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [settings]",
+        "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [--summary-page FILE "
+        "[--comparison FILE]] [settings]",
         kHelp, {"results file", "data file", "local-parameter file"}, 3,
         {{"--projections"},     {"--residuals"}, {"--site-index"},   {"--plot-figure"}, {"--curve-figure"},
          {"--residual-figure"}, {"--ages"},      {"--level"},        {"--ids"},         {"--base-age"},
-         {"--quantiles"},       {"--age-scale"}, {"--height-scale"}, {"--age-unit"},    {"--height-unit"}},
+         {"--quantiles"},       {"--age-scale"}, {"--height-scale"}, {"--age-unit"},    {"--height-unit"},
+         {"--summary-page"},    {"--comparison"}},
   };
   return interface;
 }
@@ -72,12 +79,14 @@ void read_settings(const io::CommandLine& c, Options& o) {
   if (auto v = c.option("--height-scale")) o.units.height_scale = parse_number("--height-scale", *v);
   if (auto v = c.option("--age-unit")) o.age_unit = *v;
   if (auto v = c.option("--height-unit")) o.height_unit = *v;
+  if (auto v = c.option("--comparison")) o.comparison = *v;
 }
 
 void check(const io::CommandLine& c, const Options& o) {
   if (o.tables.projections.empty() && o.tables.residuals.empty() && o.tables.site_index.empty() &&
-      o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty())
-    c.wrong_call("no output asked for (--projections, --residuals, --site-index or a figure)");
+      o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty() && o.summary_page.empty())
+    c.wrong_call("no output asked for (--projections, --residuals, --site-index, a figure or --summary-page)");
+  if (!o.comparison.empty() && o.summary_page.empty()) c.wrong_call("--comparison needs --summary-page");
   if (!o.tables.projections.empty() && o.ages.empty()) c.wrong_call("--projections needs --ages");
   if (!o.tables.site_index.empty() && !o.base_age) c.wrong_call("--site-index needs --base-age");
   if (!(o.units.age_scale > 0) || !(o.units.height_scale > 0)) c.wrong_call("the scales must be positive");
@@ -95,6 +104,7 @@ Options parse_command_line(int argc, char** argv) {
               c.option("--site-index").value_or("")};
   o.figures = {c.option("--plot-figure").value_or(""), c.option("--curve-figure").value_or(""),
                c.option("--residual-figure").value_or("")};
+  o.summary_page = c.option("--summary-page").value_or("");
   read_settings(c, o);
   check(c, o);
   return o;

@@ -31,6 +31,8 @@ struct Options {
   Units units;
   std::string age_unit = "scaled units";
   std::string height_unit = "scaled units";
+  std::string summary_page;  // empty: none
+  std::string comparison;    // the comparer's table shown on the summary page
 };
 
 Options parse_command_line(int argc, char** argv);

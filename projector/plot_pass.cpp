@@ -26,10 +26,18 @@ void read_plot(io::SequentialReader& data, const RunResults& run, PlotData& plot
     io::fail(data.role() + where + ": the file ends before the measurements");
 }
 
-void check_fingerprint(const std::string& role, const common::Fingerprint& got, const std::string& expected) {
-  if (got.hex() != expected)
-    io::fail("the " + role + " is not the one the results file's run left (fingerprint " + got.hex() +
-             ", the results file has " + expected + ")");
+// `given`: the file as it was named to the run, `run_file`: as the results
+// file names it (empty: unknown).
+void check_fingerprint(const std::string& role, const std::string& given, const common::Fingerprint& got,
+                       const std::string& expected, const std::string& run_file) {
+  if (got.hex() == expected) return;
+  std::string hint;
+  if (run_file == given)
+    hint = "; the run was given a file of that name, which has changed since (a later run or the starter rewrote it)";
+  else if (!run_file.empty())
+    hint = "; the run was given the " + role + " '" + run_file + "'";
+  io::fail("the " + role + " '" + given + "' is not the one the results file's run left (fingerprint " + got.hex() +
+           ", the results file has " + expected + ")" + hint);
 }
 
 }  // namespace
@@ -62,8 +70,8 @@ void for_each_plot(const RunResults& run, const PlotFiles& files, bool progress,
   int n = 0;
   if (common::read_data_header(data, id, n))
     io::fail(data.role() + " holds more than the run's " + std::to_string(run.plots) + " plots");
-  check_fingerprint("data file '" + files.data + "'", data_print, run.data_fingerprint);
-  check_fingerprint("local-parameter file '" + files.locals + "'", locals_print, run.locals_fingerprint);
+  check_fingerprint("data file", files.data, data_print, run.data_fingerprint, run.data_file);
+  check_fingerprint("local-parameter file", files.locals, locals_print, run.locals_fingerprint, run.locals_file);
 }
 
 }  // namespace projector

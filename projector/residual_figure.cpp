@@ -42,6 +42,14 @@ void ResidualFigure::add(const PlotData& plot, const PlotProjection& projection)
   }
 }
 
+ResidualSummary ResidualFigure::summary() const {
+  const double n = static_cast<double>(histogram_.count()), mean = sum_ / n;
+  return {histogram_.count(),         mean,
+          squares_ / n - mean * mean, beyond_two_ / n,
+          histogram_.quantile(0.025), histogram_.quantile(0.5),
+          histogram_.quantile(0.975)};
+}
+
 void ResidualFigure::write(const std::string& path, const Units& units, const FigureText& text) const {
   double extreme = 0, age_hi = 0, fitted_hi = 0, age_lo = std::numeric_limits<double>::infinity();
   for (const Point& p : points_) {

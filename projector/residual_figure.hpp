@@ -15,6 +15,14 @@
 
 namespace projector {
 
+// The standardised innovations in numbers: their count, mean, variance,
+// share beyond +-2 and quantiles (2.5%, 50%, 97.5%, to the histogram's 0.001).
+struct ResidualSummary {
+  std::int64_t count = 0;
+  double mean = 0, variance = 0, beyond_two = 0;
+  double low = 0, median = 0, high = 0;
+};
+
 class ResidualFigure {
  public:
   static constexpr std::int64_t kPoints = 3000;
@@ -22,6 +30,7 @@ class ResidualFigure {
   explicit ResidualFigure(std::int64_t measurements);
   void add(const PlotData& plot, const PlotProjection& projection);
   void write(const std::string& path, const Units& units, const FigureText& text) const;
+  ResidualSummary summary() const;
 
  private:
   struct Point {

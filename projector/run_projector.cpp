@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "projector/command_line.hpp"
 #include "projector/curve_figure.hpp"
@@ -12,6 +15,7 @@
 #include "projector/projection_tables.hpp"
 #include "projector/residual_figure.hpp"
 #include "projector/run_results.hpp"
+#include "projector/summary_page.hpp"
 
 namespace projector {
 namespace {
@@ -22,11 +26,52 @@ bool selected(const Options& options, std::int32_t id) {
   return options.ids.empty() || std::find(options.ids.begin(), options.ids.end(), id) != options.ids.end();
 }
 
+// The figures the summary page needs and the call did not ask for go to
+// scratch files beside the page, removed when the run ends.
+struct PageFigureFiles {
+  FigureFiles files;
+  std::vector<std::string> scratch;
+  explicit PageFigureFiles(const Options& options) : files(options.figures) {
+    if (options.summary_page.empty()) return;
+    for (auto [path, name] : {std::pair{&files.plots, ".plots"}, std::pair{&files.curves, ".curves"},
+                              std::pair{&files.residuals, ".residuals"}})
+      if (path->empty()) scratch.push_back(*path = options.summary_page + name + ".svg.part");
+  }
+  ~PageFigureFiles() {
+    std::error_code ignored;
+    for (const std::string& path : scratch) std::filesystem::remove(path, ignored);
+  }
+};
+
+std::string file_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void write_page(const Options& options, const FigureFiles& figures, const ResidualSummary& residuals) {
+  const PageResults results = read_page_results(options.results);
+  ComparisonTable comparison;
+  if (!options.comparison.empty()) comparison = read_comparison(options.comparison);
+  const PageInput page{options.results,
+                       &results,
+                       options.comparison.empty() ? nullptr : &comparison,
+                       residuals,
+                       {file_text(figures.plots), file_text(figures.curves), file_text(figures.residuals)},
+                       options.units,
+                       options.age_unit,
+                       options.height_unit,
+                       options.level};
+  write_summary_page(options.summary_page, page);
+}
+
 }  // namespace
 
 int run_projector(int argc, char** argv) {
   const Options options = parse_command_line(argc, argv);
   const RunResults run = read_run_results(options.results);
+  if (!options.comparison.empty()) read_comparison(options.comparison);  // refused before the pass
+  const PageFigureFiles page_figures(options);
+  const FigureFiles& figures = page_figures.files;
   if (run.outcome != "converged")
     std::fprintf(stderr,
                  "projector: note: the run's outcome was \"%s\": its estimates may not maximise the likelihood\n",
@@ -42,20 +87,21 @@ int run_projector(int argc, char** argv) {
   for_each_plot(run, options.plot_files, run.plots >= kProgressPlots, [&](const PlotData& plot) {
     locals_summary.add(plot, run.nl);
     const bool chosen = selected(options, plot.id);
-    if (!chosen && options.figures.residuals.empty()) return;
+    if (!chosen && figures.residuals.empty()) return;
     project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), static_cast<int>(grid.ages.size()),
                  grid.ages.data(), z, projection);
-    if (!options.figures.residuals.empty()) residual_figure.add(plot, projection);
+    if (!figures.residuals.empty()) residual_figure.add(plot, projection);
     if (!chosen) return;
     tables.add(plot, grid, projection);
-    if (!options.figures.plots.empty() && plot_figure.wants_more()) plot_figure.add(plot);
+    if (!figures.plots.empty() && plot_figure.wants_more()) plot_figure.add(plot);
   });
-  if (!options.figures.plots.empty()) plot_figure.write(options.figures.plots, options.units, text);
-  if (!options.figures.residuals.empty()) residual_figure.write(options.figures.residuals, options.units, text);
-  if (!options.figures.curves.empty())
-    write_curve_figure(options.figures.curves, run, options.plot_files.locals, locals_summary, options.quantiles,
-                       options.units, text);
+  if (!figures.plots.empty()) plot_figure.write(figures.plots, options.units, text);
+  if (!figures.residuals.empty()) residual_figure.write(figures.residuals, options.units, text);
+  if (!figures.curves.empty())
+    write_curve_figure(figures.curves, run, options.plot_files.locals, locals_summary, options.quantiles, options.units,
+                       text);
   tables.commit();
+  if (!options.summary_page.empty()) write_page(options, figures, residual_figure.summary());
   return 0;
 }
 

@@ -82,6 +82,12 @@ std::string fingerprint(const Reader& r, const std::string& pointer) {
   return s;
 }
 
+// A name the results file gives, or empty: the names only help messages.
+std::string optional_text(const json& root, const std::string& pointer) {
+  const json::json_pointer p(pointer);
+  return root.contains(p) && root.at(p).is_string() ? root.at(p).get<std::string>() : std::string();
+}
+
 }  // namespace
 
 RunResults read_run_results(const std::string& path) {
@@ -111,6 +117,8 @@ RunResults read_run_results(const std::string& path) {
   if (run.plots < 1) r.bad("/plots", "should be at least 1");
   run.data_fingerprint = fingerprint(r, "/fingerprints/data");
   run.locals_fingerprint = fingerprint(r, "/fingerprints/locals");
+  run.data_file = optional_text(root, "/files/data");
+  run.locals_file = optional_text(root, "/files/locals");
   return run;
 }
 

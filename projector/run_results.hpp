@@ -24,6 +24,10 @@ struct RunResults {
   estimator::Locals local_averages{};
   std::string data_fingerprint;
   std::string locals_fingerprint;
+  // The plot files as they were named to the run ("/files"; empty when the
+  // results file does not say).
+  std::string data_file;
+  std::string locals_file;
 };
 
 RunResults read_run_results(const std::string& path);

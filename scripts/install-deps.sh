@@ -7,6 +7,8 @@ set -euo pipefail
 want=(cmake g++ make nlohmann-json3-dev libboost-dev help2man libceres-dev libeigen3-dev libxsimd-dev)
 if [ "${1:-build}" = test ]; then
   want+=(libgtest-dev libbenchmark-dev clang-tidy libf2c2-dev clang libclang-rt-14-dev libeigen3-dev librsvg2-bin libpng-dev)
+  # The R and Python packages' tests, and the summary page rendered by Chromium.
+  want+=(r-base-core r-cran-jsonlite r-cran-testthat python3-pandas python3-pytest python3-venv python3-pip chromium)
 fi
 
 missing=()

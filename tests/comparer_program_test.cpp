@@ -69,6 +69,15 @@ TEST(ComparerProgram, SameFilesWhateverTheJobsAndATableSortedByAic) {
     const ProgramResult r = compare(p, dir / "out", o);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("best converged model by AIC: model 13"), std::string::npos) << r.out;
+    // Progress on the error stream: every model's start and end, the time left until the last.
+    for (const char* model : {"1", "13", "18"})
+      EXPECT_NE(r.err.find("comparer: running model " + std::string(model) + " (running: "), std::string::npos)
+          << r.err;
+    if (std::string(jobs) == "1") {
+      EXPECT_NE(r.err.find("comparer: running model 13 (running: 13; 1 of 3 done)"), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("comparer: 2 of 3 done; running: none; about "), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(r.err.find("3 of 3 done"), std::string::npos) << r.err;
     tables.push_back(read_csv(dir / "out/comparison.csv"));
     for (const auto& entry : fs::recursive_directory_iterator(dir / "out")) {
       if (!entry.is_regular_file() || entry.path().filename() == "comparison.csv") continue;

@@ -2,7 +2,6 @@
 // rsvg-convert, and for a tiny case the measured heights land where the
 // drawn axes say they should.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
 #include <map>
@@ -10,34 +9,12 @@
 #include <vector>
 
 #include "support/fit_problem.hpp"
+#include "support/png_image.hpp"
 #include "support/program.hpp"
 #include "support/results_file.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
-
-struct Image {
-  int width = 0, height = 0;
-  std::vector<unsigned char> rgb;
-  std::array<int, 3> at(double x, double y) const {
-    const std::size_t k =
-        3 * (static_cast<std::size_t>(std::lround(y)) * width + static_cast<std::size_t>(std::lround(x)));
-    return {rgb[k], rgb[k + 1], rgb[k + 2]};
-  }
-};
-
-Image read_png(const std::string& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  Image out;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return out;
-  image.format = PNG_FORMAT_RGB;
-  out.rgb.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr)) return {};
-  out.width = static_cast<int>(image.width);
-  out.height = static_cast<int>(image.height);
-  return out;
-}
 
 // The ticks a figure draws: value -> pixel position (x of the first panel's
 // x ticks, y of its y ticks), read from the tick groups of the drawing.

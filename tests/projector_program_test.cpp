@@ -172,6 +172,12 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
   std::string json = read_text(*dir / "sim.json");
   const std::string model13 =
       dir->write("m13.json", std::string(json).replace(json.find("\"number\": 4"), 11, "\"number\": 13"));
+  // The results file names the plot files the run was given: the message names the one expected.
+  const auto naming = [&](const std::string& name, const std::string& locals) {
+    return dir->write(name, "{\"files\": {\"data\": \"" + *dir / "sim.dat" + "\", \"locals\": \"" + locals + "\"}," +
+                                json.substr(json.find('{') + 1));
+  };
+  const std::string named = naming("named.json", *dir / "sim.loc"), same = naming("same.json", *dir / "other.loc");
   const std::string out = *dir / "bad.csv";
   struct Case {
     std::vector<std::string> args;
@@ -180,6 +186,10 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
   const std::vector<Case> cases = {
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "other.loc", "--residuals", out},
        "local-parameter file '" + *dir / "other.loc" + "' is not the one the results file's run left"},
+      {{named, *dir / "sim.dat", *dir / "other.loc", "--residuals", out},
+       "); the run was given the local-parameter file '" + *dir / "sim.loc" + "'"},
+      {{same, *dir / "sim.dat", *dir / "other.loc", "--residuals", out},
+       "; the run was given a file of that name, which has changed since"},
       {{model13, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "does not name the parameters of model 13"},
       {{*dir / "sim.dat", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "is not JSON"},
       {{*dir / "none.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "cannot open the results file"},
@@ -195,6 +205,11 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--bogus", "1"},
        "unknown option \"--bogus\""},
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc"}, "no output asked for"},
+      {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--summary-page", *dir / "p.html",
+        "--comparison", *dir / "sim.json"},
+       "comparison table '" + *dir / "sim.json" + "', line 1: not the header of the comparer's comparison.csv"},
+      {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--comparison", *dir / "sim.json"},
+       "--comparison needs --summary-page"},
   };
   for (const Case& c : cases) {
     const ProgramResult r = run_projector(c.args);

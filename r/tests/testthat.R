@@ -1,0 +1,3 @@
+library(testthat)
+library(growthfit)
+test_check("growthfit")
