@@ -23,7 +23,7 @@ namespace projector {
 
 struct RawUnit {
   double factor = 1.0;
-  std::string unit;  // "ft", "per years", ...; "scaled units" or "none" where not converted
+  std::string unit;  // "ft", "1/years", ...; "scaled units" or "none" where not converted
   bool converted = false;
 };
 
