@@ -4,10 +4,10 @@
 #include <cmath>
 #include <sstream>
 
-#include "estimator/models/model_table.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/option_values.hpp"
+#include "model/model_table.hpp"
 
 namespace comparer {
 namespace {
@@ -67,7 +67,7 @@ Exit status:
 std::vector<int> parse_model_list(const std::string& text) {
   std::vector<int> models;
   if (text == "all") {
-    for (int m = 1; m <= estimator::kModelCount; ++m) models.push_back(m);
+    for (int m = 1; m <= model::kModelCount; ++m) models.push_back(m);
     return models;
   }
   std::stringstream items(text);
@@ -79,7 +79,7 @@ std::vector<int> parse_model_list(const std::string& text) {
     if (!from || !to) return {};
     first = *from;
     last = *to;
-    if (!estimator::valid_model(first) || !estimator::valid_model(last) || last < first) return {};
+    if (!model::valid_model(first) || !model::valid_model(last) || last < first) return {};
     for (int m = first; m <= last; ++m) models.push_back(m);
   }
   std::sort(models.begin(), models.end());

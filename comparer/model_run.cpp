@@ -10,7 +10,7 @@
 
 #include "comparer/child_process.hpp"
 #include "comparer/runaway_locals.hpp"
-#include "estimator/models/model_table.hpp"
+#include "model/model_table.hpp"
 
 namespace comparer {
 namespace {
@@ -129,7 +129,7 @@ ModelRow run_model(int model, const RunSettings& s) {
   }
   row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (row.parameters == 0) {
-    const estimator::ModelCounts counts = estimator::model_counts(model);
+    const model::ModelCounts counts = model::model_counts(model);
     row.parameters = counts.ng + static_cast<std::int64_t>(counts.nl) *
                                      static_cast<std::int64_t>(fs::file_size(s.locals) / common::kRecordLength);
   }

@@ -15,11 +15,11 @@
 #include <string>
 
 #include "estimator/cholesky.hpp"
-#include "estimator/models/moved_parameters.hpp"
 #include "estimator/pass_pipeline.hpp"
 #include "estimator/plot_kernels.hpp"
 #include "io/errors.hpp"
 #include "io/text_writer.hpp"
+#include "model/moved_parameters.hpp"
 
 namespace estimator {
 namespace {
@@ -59,17 +59,17 @@ class Newton {
       : run_(run),
         mfreq_(mfreq),
         hfactor_(hfactor),
-        kernels_(likelihood_kernels(moved_parameters(run.esde.model))),
+        kernels_(model::likelihood_kernels(model::moved_parameters(run.esde.model))),
         pipeline_(run.files, run.sizes, run.threads) {}
 
-  double trial_pass(const Globals& globals, double alpha, BadPlot& bad);
-  void derivative_pass(const Globals& globals, double alpha, int& npd);
+  double trial_pass(const model::Globals& globals, double alpha, BadPlot& bad);
+  void derivative_pass(const model::Globals& globals, double alpha, int& npd);
   void global_step();
   void step_pass();
   void clear_pending_steps();
 
-  Globals dx{};
-  Globals trial_globals{};
+  model::Globals dx{};
+  model::Globals trial_globals{};
   double dmax = 0.0;
   double gmax = 0.0;
   int npd0 = 0;
@@ -78,12 +78,12 @@ class Newton {
   const RunContext& run_;
   const int mfreq_;
   GlobalFactor& hfactor_;
-  const LikelihoodKernels kernels_;  // for the model's moved parameters, on this processor's best path
+  const model::LikelihoodKernels kernels_;  // for the model's moved parameters, on this processor's best path
   PassPipeline pipeline_;
-  Globals summed_gradient_{};
+  model::Globals summed_gradient_{};
 };
 
-double Newton::trial_pass(const Globals& globals, double alpha, BadPlot& bad) {
+double Newton::trial_pass(const model::Globals& globals, double alpha, BadPlot& bad) {
   io::TextWriter& console = io::console();
   write_trial_header(console, alpha);
   for (int i = 0; i < run_.sizes.ng; ++i) trial_globals[at(i)] = globals[at(i)] + alpha * dx[at(i)];
@@ -101,7 +101,7 @@ double Newton::trial_pass(const Globals& globals, double alpha, BadPlot& bad) {
   return fnew;
 }
 
-void Newton::derivative_pass(const Globals& globals, double alpha, int& npd) {
+void Newton::derivative_pass(const model::Globals& globals, double alpha, int& npd) {
   const Sizes& sizes = run_.sizes;
   summed_gradient_.fill(0.0);
   dx.fill(0.0);
@@ -145,7 +145,7 @@ void Newton::clear_pending_steps() {
 
 }  // namespace
 
-void newton(const RunContext& run, Globals& globals, const int& mfreq, int& itlim, const double& tol,
+void newton(const RunContext& run, model::Globals& globals, const int& mfreq, int& itlim, const double& tol,
             GlobalFactor& hfactor, int& npd, IterationSummary& last) {
   Newton state(run, mfreq, hfactor);
   double fold = kStartObjective;

@@ -15,7 +15,7 @@ namespace estimator {
 // factor of the reduced global Hessian. npd: out the number of
 // factorisations of the last iteration that were not positive definite.
 // last: out the summary of the last iteration.
-void newton(const RunContext& run, Globals& globals, const int& mfreq, int& itlim, const double& tol,
+void newton(const RunContext& run, model::Globals& globals, const int& mfreq, int& itlim, const double& tol,
             GlobalFactor& hfactor, int& npd, IterationSummary& last);
 
 }  // namespace estimator

@@ -21,7 +21,7 @@ struct RunFiles {
 struct RunResults {
   const ControlFile& control;
   const RunFiles& files;
-  const Globals& globals;
+  const model::Globals& globals;
   Outcome outcome;
   int iterations;
   int npd;

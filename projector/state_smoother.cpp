@@ -38,8 +38,8 @@ int merge_grid(int n, const double* ages, int m, const double* requested, double
 
 }  // namespace
 
-void smooth_state(const estimator::Curve& curve, int n, const double* ages, const double* y, int m,
-                  const double* requested, SmoothedState& out) {
+void smooth_state(const model::Curve& curve, int n, const double* ages, const double* y, int m, const double* requested,
+                  SmoothedState& out) {
   const double b = curve[1], c = curve[2];
   const double vs = curve[3] * curve[3], vp = curve[4] * curve[4], ve = curve[5] * curve[5];
   const double t0 = curve[6];

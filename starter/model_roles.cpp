@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "estimator/models/model_table.hpp"
+#include "model/model_table.hpp"
 
 namespace starter {
 namespace {
@@ -38,8 +38,8 @@ int ModelRoles::global_index(Role role) const {
 }
 
 ModelRoles model_roles(int model) {
-  const estimator::ModelCounts counts = estimator::model_counts(model);
-  const estimator::ModelNames& names = estimator::model_names(model);
+  const model::ModelCounts counts = model::model_counts(model);
+  const model::ModelNames& names = model::model_names(model);
   ModelRoles roles;
   roles.model = model;
   roles.ng = counts.ng;

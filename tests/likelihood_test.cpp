@@ -7,13 +7,13 @@
 #include <random>
 #include <vector>
 
-#include "estimator/likelihood.hpp"
+#include "model/likelihood.hpp"
 
 namespace {
 
-using estimator::Curve;
-using estimator::CurveGradient;
-using estimator::CurveHessian;
+using model::Curve;
+using model::CurveGradient;
+using model::CurveHessian;
 
 struct Plot {
   std::vector<double> t, h;
@@ -58,7 +58,7 @@ double dense_objective(const Curve& p, const Plot& plot) {
   }
   double jac = 0.0;
   for (double h : plot.h) jac += std::log(h);
-  return static_cast<double>(n) * estimator::kLog2Pi + logdet + quad + 2.0 * (1.0 - c) * jac;
+  return static_cast<double>(n) * model::kLog2Pi + logdet + quad + 2.0 * (1.0 - c) * jac;
 }
 
 class Generator {
@@ -88,11 +88,11 @@ class Generator {
 };
 
 double objective(const Curve& c, const Plot& p) {
-  return estimator::funct(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data());
+  return model::funct(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data());
 }
 
 void derivatives(const Curve& c, const Plot& p, CurveGradient& g, CurveHessian& h) {
-  estimator::ders(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data(), g, h);
+  model::ders(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data(), g, h);
 }
 
 TEST(PlotObjective, EqualsDenseGaussianLikelihood) {
@@ -130,7 +130,7 @@ TEST(PlotObjective, OneMeasurementClosedForm) {
   const double E = std::exp((0.5 - 3.0) * 0.3);
   const double V = (0.2 * 0.2) * (E * E) + ((1.0 - E * E) * (0.4 * 0.4) + 0.1 * 0.1);
   const double R = (std::pow(1.4, 0.7) - A) / 0.7 - ((0.6 - A) / 0.7) * E;
-  EXPECT_EQ(objective(c, p), 1 * estimator::kLog2Pi + R * R / V + std::log(V) + std::log(1.4) * (2.0 * (1.0 - 0.7)));
+  EXPECT_EQ(objective(c, p), 1 * model::kLog2Pi + R * R / V + std::log(V) + std::log(1.4) * (2.0 * (1.0 - 0.7)));
 }
 
 TEST(PlotObjective, SignsOfDeviationsDoNotMatterAndPowerOneDropsJacobian) {

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "console_capture.hpp"
-#include "estimator/models/model_table.hpp"
-#include "estimator/models/models.hpp"
 #include "io/errors.hpp"
+#include "model/model_table.hpp"
+#include "model/models.hpp"
 
 namespace {
 
-using namespace estimator;
+using namespace model;
 
 constexpr double kMarker = -987654.0;
 

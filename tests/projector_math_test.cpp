@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "estimator/lanes/objective_math.hpp"
-#include "estimator/likelihood.hpp"
+#include "model/lanes/objective_math.hpp"
+#include "model/likelihood.hpp"
 #include "projector/histogram.hpp"
 #include "projector/innovations.hpp"
 #include "projector/power_scale.hpp"
@@ -19,7 +19,7 @@
 
 namespace {
 
-using estimator::Curve;
+using model::Curve;
 using Matrix = Eigen::Matrix<long double, Eigen::Dynamic, Eigen::Dynamic>;
 using Vector = Eigen::Matrix<long double, Eigen::Dynamic, 1>;
 
@@ -137,13 +137,13 @@ TEST(ProjectorMath, InnovationsAreThoseOfThePlotObjective) {
     }
     std::vector<projector::Innovation> in(n);
     projector::innovations(curve, n, t.data(), h.data(), in.data());
-    double f = n * estimator::kLog2Pi, p = h[0];
+    double f = n * model::kLog2Pi, p = h[0];
     for (int i = 0; i < n; ++i) {
-      f = f + in[i].r * in[i].r / in[i].v + estimator::objective_log(in[i].v);
+      f = f + in[i].r * in[i].r / in[i].v + model::objective_log(in[i].v);
       if (i > 0) p = p * h[i];
     }
-    f = f + estimator::objective_log(p) * (2.0 * (1.0 - curve[2]));
-    EXPECT_EQ(f, estimator::funct(curve, n, t.data(), h.data())) << "trial " << trial;
+    f = f + model::objective_log(p) * (2.0 * (1.0 - curve[2]));
+    EXPECT_EQ(f, model::funct(curve, n, t.data(), h.data())) << "trial " << trial;
   }
 }
 
