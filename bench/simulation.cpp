@@ -57,7 +57,8 @@ void write_truth(const TruthFiles& truth, long long id, const std::vector<double
 }  // namespace
 
 void write_raw_data(const SimulationSettings& settings, std::FILE* out, const TruthFiles& truth) {
-  if (!model::valid_model(settings.model)) throw std::invalid_argument("model number must be 1 to 18");
+  if (!model::valid_model(settings.model))
+    throw std::invalid_argument("model number must be 1 to " + std::to_string(model::kModelCount));
   const auto counts = model::model_counts(settings.model);
   if (static_cast<int>(settings.globals.size()) != counts.ng || static_cast<int>(settings.locals.size()) != counts.nl)
     throw std::invalid_argument("model " + std::to_string(settings.model) + " takes " + std::to_string(counts.ng) +
@@ -90,9 +91,11 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out, const Tr
       if (!positive_locals) continue;
       model::Curve curve{};
       model::trpars(esde, globals, locals, curve);
-      const double a = curve[0], b = curve[1], c = curve[2];
-      const double vs = curve[3] * curve[3], vp = curve[4] * curve[4], ve = curve[5] * curve[5];
-      const double t0 = curve[6], y0 = curve[7];
+      const double a = curve[model::kCurveA], b = curve[model::kCurveB], c = curve[model::kCurveC];
+      const double vs = curve[model::kCurveS0] * curve[model::kCurveS0],
+                   vp = curve[model::kCurveSp] * curve[model::kCurveSp],
+                   ve = curve[model::kCurveSe] * curve[model::kCurveSe];
+      const double t0 = curve[model::kCurveT0], y0 = curve[model::kCurveY0];
       const double ac = std::pow(a, c);
       double state = (y0 - ac) / c + std::sqrt(vs) * random.normal();
       double t_prev = t0;

@@ -20,11 +20,11 @@ namespace model {
 // Calls visit(R_i, V_i) for i = 1 .. n in order.
 template <class Visit>
 inline void innovations(const Curve& curve, int n, const double* t, const double* h, Visit&& visit) {
-  const double a = curve[0], b = curve[1], c = curve[2];
-  const double t0 = curve[6], y0 = curve[7];
-  const double vs = curve[3] * curve[3];
-  const double vp = curve[4] * curve[4];
-  const double ve = curve[5] * curve[5];
+  const double a = curve[kCurveA], b = curve[kCurveB], c = curve[kCurveC];
+  const double t0 = curve[kCurveT0], y0 = curve[kCurveY0];
+  const double vs = curve[kCurveS0] * curve[kCurveS0];
+  const double vp = curve[kCurveSp] * curve[kCurveSp];
+  const double ve = curve[kCurveSe] * curve[kCurveSe];
   const double A = objective_pow(a, c);
 
   // First measurement, linked to the start of the curve.

@@ -49,9 +49,11 @@ void guide_heights(const RunResults& run, const model::Locals& locals, const std
   model::Curve curve{};
   model::trpars(run.esde, run.globals, locals, curve);
   const PowerScale scale = power_scale(curve);
-  const double start = (curve[7] - scale.ac) / curve[2];
+  const double start = (curve[model::kCurveY0] - scale.ac) / curve[model::kCurveC];
   for (std::size_t k = 0; k < ages.size(); ++k)
-    heights[k] = ages[k] < curve[6] ? std::nan("") : scale.height(start * std::exp(-curve[1] * (ages[k] - curve[6])));
+    heights[k] = ages[k] < curve[model::kCurveT0]
+                     ? std::nan("")
+                     : scale.height(start * std::exp(-curve[model::kCurveB] * (ages[k] - curve[model::kCurveT0])));
 }
 
 std::string quantile_label(const RunResults& run, double q) {

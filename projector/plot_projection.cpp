@@ -24,7 +24,7 @@ double interval_z(double level) {
 void project_plot(const model::Curve& curve, int n, const double* ages, const double* heights, int m,
                   const double* requested, double z, PlotProjection& out) {
   const PowerScale scale = power_scale(curve);
-  const double ve = curve[5] * curve[5];
+  const double ve = curve[model::kCurveSe] * curve[model::kCurveSe];
   model::Measurements y{};
   for (int i = 0; i < n; ++i) y[static_cast<std::size_t>(i)] = scale.state(heights[i]);
   SmoothedState smoothed;

@@ -34,7 +34,7 @@ struct AsymptoteProfile {
   double objective;  // the plot objective there
 };
 
-// `heights` holds the plot's heights at the power of the curve (curve[2]).
+// `heights` holds the plot's heights at the power of the curve (curve[model::kCurveC]).
 AsymptoteProfile best_asymptote_power(const model::Curve& curve, const Plot& plot, const PoweredHeights& heights);
 
 }  // namespace starter

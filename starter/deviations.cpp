@@ -22,8 +22,9 @@ struct MomentSums {
 };
 
 void MomentSums::add_plot(const model::Curve& curve, const Plot& plot) {
-  const double A = std::pow(curve[0], curve[2]);
-  const double b = curve[1], c = curve[2], t0 = curve[6], y0 = curve[7];
+  const double A = std::pow(curve[model::kCurveA], curve[model::kCurveC]);
+  const double b = curve[model::kCurveB], c = curve[model::kCurveC], t0 = curve[model::kCurveT0],
+               y0 = curve[model::kCurveY0];
   const double* t = plot.ages.data();
   const double* h = plot.heights.data();
   const auto residual = [&](int i) {

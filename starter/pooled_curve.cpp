@@ -33,7 +33,7 @@ Start model_start(const ModelRoles& roles, const model::Esde& esde) {
   locals.fill(1.0);
   model::Curve curve{};
   model::trpars(esde, globals, locals, curve);
-  return {true, curve[6], curve[7]};
+  return {true, curve[model::kCurveT0], curve[model::kCurveY0]};
 }
 
 struct GridPoint {

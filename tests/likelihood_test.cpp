@@ -99,7 +99,7 @@ TEST(PlotObjective, EqualsDenseGaussianLikelihood) {
   Generator gen(11);
   for (int trial = 0; trial < 500; ++trial) {
     const Curve c = gen.curve();
-    const Plot p = gen.plot(gen.count(1, 12), c[6], trial % 3 == 0);
+    const Plot p = gen.plot(gen.count(1, 12), c[model::kCurveT0], trial % 3 == 0);
     const double dense = dense_objective(c, p);
     ASSERT_NEAR(objective(c, p), dense, 1e-10 * std::max(1.0, std::fabs(dense))) << "trial " << trial;
   }
@@ -136,11 +136,11 @@ TEST(PlotObjective, OneMeasurementClosedForm) {
 TEST(PlotObjective, SignsOfDeviationsDoNotMatterAndPowerOneDropsJacobian) {
   Generator gen(5);
   const Curve c = gen.curve();
-  const Plot p = gen.plot(6, c[6], false);
+  const Plot p = gen.plot(6, c[model::kCurveT0], false);
   Curve flipped = c;
-  flipped[3] = -c[3];
-  flipped[4] = -c[4];
-  flipped[5] = -c[5];
+  flipped[model::kCurveS0] = -c[model::kCurveS0];
+  flipped[model::kCurveSp] = -c[model::kCurveSp];
+  flipped[model::kCurveSe] = -c[model::kCurveSe];
   EXPECT_EQ(objective(c, p), objective(flipped, p));
   Curve linear = c;
   linear[2] = 1.0;
@@ -192,7 +192,7 @@ TEST(PlotDerivatives, MatchCentralDifferences) {
   Generator gen(7);
   for (int trial = 0; trial < 200; ++trial) {
     const Curve c = gen.curve();
-    const Plot p = gen.plot(gen.count(1, 10), c[6], trial % 2 == 0);
+    const Plot p = gen.plot(gen.count(1, 10), c[model::kCurveT0], trial % 2 == 0);
     expect_matches_differences(c, p, "random");
     if (HasFatalFailure()) return;
   }
@@ -201,22 +201,22 @@ TEST(PlotDerivatives, MatchCentralDifferences) {
 TEST(PlotDerivatives, SpecialCases) {
   Generator gen(3);
   Curve c = gen.curve();
-  expect_matches_differences(c, gen.plot(1, c[6], false), "one measurement");
+  expect_matches_differences(c, gen.plot(1, c[model::kCurveT0], false), "one measurement");
   expect_matches_differences(c, Plot{{2.0, 2.0, 2.0, 5.0}, {1.0, 1.1, 1.2, 1.8}}, "equal ages");
   Curve no_error = c;
   no_error[5] = 0.0;
-  expect_matches_differences(no_error, gen.plot(5, c[6], false), "sigma_e = 0");
+  expect_matches_differences(no_error, gen.plot(5, c[model::kCurveT0], false), "sigma_e = 0");
   Curve exact_start = c;
   exact_start[3] = 0.0;
-  expect_matches_differences(exact_start, gen.plot(5, c[6], false), "sigma_0 = 0");
+  expect_matches_differences(exact_start, gen.plot(5, c[model::kCurveT0], false), "sigma_0 = 0");
   Curve linear = c;
   linear[2] = 1.0;
-  expect_matches_differences(linear, gen.plot(5, c[6], false), "c = 1");
+  expect_matches_differences(linear, gen.plot(5, c[model::kCurveT0], false), "c = 1");
   Curve negative = c;
   negative[3] = -0.3;
   negative[4] = -0.2;
   negative[5] = -0.15;
-  expect_matches_differences(negative, gen.plot(6, c[6], true), "negative deviations");
+  expect_matches_differences(negative, gen.plot(6, c[model::kCurveT0], true), "negative deviations");
 }
 
 }  // namespace

@@ -33,10 +33,11 @@ Plot make_plot(std::initializer_list<double> ages, std::initializer_list<double>
 // Heights on the noise-free curve of `curve` at the given ages.
 Plot curve_plot(const Curve& curve, std::initializer_list<double> ages) {
   Plot p = make_plot(ages, {});
-  const double A = std::pow(curve[0], curve[2]);
+  const double A = std::pow(curve[model::kCurveA], curve[model::kCurveC]);
   for (int i = 0; i < p.n; ++i) {
-    const double e = std::exp(-curve[1] * (p.ages[static_cast<std::size_t>(i)] - curve[6]));
-    p.heights[static_cast<std::size_t>(i)] = std::pow(A + (curve[7] - A) * e, 1.0 / curve[2]);
+    const double e = std::exp(-curve[model::kCurveB] * (p.ages[static_cast<std::size_t>(i)] - curve[model::kCurveT0]));
+    p.heights[static_cast<std::size_t>(i)] =
+        std::pow(A + (curve[model::kCurveY0] - A) * e, 1.0 / curve[model::kCurveC]);
   }
   return p;
 }
