@@ -8,19 +8,17 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 
 namespace model {
 
 enum CurvePosition : int { kCurveA, kCurveB, kCurveC, kCurveS0, kCurveSp, kCurveSe, kCurveT0, kCurveY0 };
 inline constexpr int kCurveSize = 8;
 
-using Curve = std::array<double, kCurveSize>;
+template <class T>
+using CurveOf = std::array<T, kCurveSize>;
+using Curve = CurveOf<double>;
 using CurveGradient = std::array<double, kCurveSize>;
 using CurveHessian = std::array<double, kCurveSize * kCurveSize>;  // 8 x 8, column by column
-
-// fhess(k, m) at its place in the upper triangle (k <= m) of a CurveHessian.
-constexpr std::size_t hessian_at(int k, int m) { return static_cast<std::size_t>(k + kCurveSize * m); }
 
 // A set of curve parameters: bit k stands for curve position k.
 using CurveMask = unsigned;

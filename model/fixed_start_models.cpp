@@ -1,7 +1,8 @@
-// Models 14 to 18: models 1, 6, 11, 12 and 13 with the start of the growth
-// curve fixed at age 0.5 / K1 and height 1.3 / K2 (K1, K2: the two model
-// constants). The start level is y0 = r^c with r = 1.3 / K2, so the power c
-// gains the terms of dy0/dc = L w and d2y0/dc2 = L L w (w = r^c, L = log r):
+// The derivative transformations of models 14 to 18: models 1, 6, 11, 12
+// and 13 with the start of the growth curve fixed at age 0.5 / K1 and height
+// 1.3 / K2 (K1, K2: the two model constants; curve maps in
+// curve_maps.cpp). The start level is y0 = r^c with r = 1.3 / K2, so the
+// power c gains the terms of dy0/dc = L w and d2y0/dc2 = L L w (w = r^c, L = log r):
 //   df/dc       += L w F(8)
 //   d2f/du dc   += L w sum_k J(k, u) H(k, 8)   for every other parameter u
 //   d2f/dc2     += 2 L w H(3, 8) + (L w)^2 H(8, 8) + L L w F(8)
@@ -20,11 +21,6 @@ using terms::H;
 using terms::packed;
 
 namespace {
-
-void fix_start(const Esde& esde, Curve& curve) {
-  curve[6] = 0.5 / esde.k1;
-  curve[7] = std::pow(1.3 / esde.k2, curve[2]);
-}
 
 // The base model's dcurve/du for one parameter u other than the power: a
 // coefficient on the asymptote (curve position 1), and a coefficient 1 on one
@@ -70,11 +66,6 @@ constexpr Column kPower{};  // the entry of the power itself, never read
 
 }  // namespace
 
-void trp14(const Esde& esde, const Globals& g, const Locals& l, Curve& curve) {
-  trp1(esde, g, l, curve);
-  fix_start(esde, curve);
-}
-
 void trd14(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
            ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
   trd1(esde, g, l, fg, fh, ggrad, lgrad, hgg, hlg, hll);
@@ -82,21 +73,11 @@ void trd14(const Esde& esde, const Globals& g, const Locals& l, const CurveGradi
   add_start_terms(esde, 2, globals, std::array<Column, 1>{at_position(1)}, g[1], fg, fh, ggrad, hgg, hlg);
 }
 
-void trp15(const Esde& esde, const Globals& g, const Locals& l, Curve& curve) {
-  trp6(esde, g, l, curve);
-  fix_start(esde, curve);
-}
-
 void trd15(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
            ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
   trd6(esde, g, l, fg, fh, ggrad, lgrad, hgg, hlg, hll);
   const std::array<Column, 4> globals{at_position(1), kPower, at_position(5), at_position(6)};
   add_start_terms(esde, 2, globals, std::array<Column, 1>{at_position(2)}, g[1], fg, fh, ggrad, hgg, hlg);
-}
-
-void trp16(const Esde& esde, const Globals& g, const Locals& l, Curve& curve) {
-  trp11(esde, g, l, curve);
-  fix_start(esde, curve);
 }
 
 void trd16(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
@@ -107,22 +88,12 @@ void trd16(const Esde& esde, const Globals& g, const Locals& l, const CurveGradi
   add_start_terms(esde, 3, globals, std::array<Column, 1>{tied(g[1], 2)}, g[2], fg, fh, ggrad, hgg, hlg);
 }
 
-void trp17(const Esde& esde, const Globals& g, const Locals& l, Curve& curve) {
-  trp12(esde, g, l, curve);
-  fix_start(esde, curve);
-}
-
 void trd17(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
            ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
   trd12(esde, g, l, fg, fh, ggrad, lgrad, hgg, hlg, hll);
   const PowerAsymptote t = power_asymptote(g, l);
   const std::array<Column, 5> globals{on_asymptote(t.a1), on_asymptote(t.a2), kPower, at_position(5), at_position(6)};
   add_start_terms(esde, 3, globals, std::array<Column, 1>{tied(t.al, 2)}, g[2], fg, fh, ggrad, hgg, hlg);
-}
-
-void trp18(const Esde& esde, const Globals& g, const Locals& l, Curve& curve) {
-  trp13(esde, g, l, curve);
-  fix_start(esde, curve);
 }
 
 void trd18(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,

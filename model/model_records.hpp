@@ -16,8 +16,13 @@ struct Esde {
   int model = 0;    // model number, 1 to kModelCount
 };
 
-using Globals = std::array<double, common::kMaxGlobals>;
-using Locals = std::array<double, common::kMaxLocals>;
+// T: double for values, CurveJet for values with derivatives (curve_jet.hpp).
+template <class T>
+using GlobalsOf = std::array<T, common::kMaxGlobals>;
+template <class T>
+using LocalsOf = std::array<T, common::kMaxLocals>;
+using Globals = GlobalsOf<double>;
+using Locals = LocalsOf<double>;
 using Measurements = std::array<double, common::kMaxMeasurements>;
 
 }  // namespace model

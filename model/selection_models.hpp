@@ -1,10 +1,12 @@
 // Selection models: every curve parameter is one global, one local or zero.
 // Such a model is described by the curve position of each global and of each
-// local; its derivative transformation is a gather of curve derivatives.
+// local, read off its row of the catalogue; its derivative transformation is
+// a gather of curve derivatives.
 #pragma once
 
 #include <array>
 
+#include "model/catalogue.hpp"
 #include "model/model_terms.hpp"
 #include "model/models.hpp"
 
@@ -12,15 +14,28 @@ namespace model {
 
 template <int NG, int NL>
 struct Selection {
-  std::array<int, NG> kg;  // curve position of each global (increasing)
-  std::array<int, NL> kl;  // curve position of each local (increasing)
+  std::array<int, NG> kg;  // curve position of each global, from 1 (increasing)
+  std::array<int, NL> kl;  // curve position of each local, from 1 (increasing)
 };
 
+// The selection of a row whose parameters are all curve parameters.
 template <int NG, int NL>
-inline void select_curve(const Selection<NG, NL>& s, const Globals& globals, const Locals& locals, Curve& curve) {
-  curve.fill(0.0);
-  for (int i = 0; i < NG; ++i) curve[static_cast<std::size_t>(s.kg[i] - 1)] = globals[static_cast<std::size_t>(i)];
-  for (int l = 0; l < NL; ++l) curve[static_cast<std::size_t>(s.kl[l] - 1)] = locals[static_cast<std::size_t>(l)];
+constexpr Selection<NG, NL> selection_of(const ModelEntry& m) {
+  Selection<NG, NL> s{};
+  for (int i = 0; i < NG; ++i)
+    s.kg[static_cast<std::size_t>(i)] = curve_position(m.globals[static_cast<std::size_t>(i)]) + 1;
+  for (int l = 0; l < NL; ++l)
+    s.kl[static_cast<std::size_t>(l)] = curve_position(m.locals[static_cast<std::size_t>(l)]) + 1;
+  return s;
+}
+
+template <int NG, int NL>
+constexpr bool is_selection(const Selection<NG, NL>& s) {
+  for (std::size_t i = 0; i < s.kg.size(); ++i)
+    if (s.kg[i] < 1 || (i > 0 && s.kg[i] <= s.kg[i - 1])) return false;
+  for (std::size_t l = 0; l < s.kl.size(); ++l)
+    if (s.kl[l] < 1 || (l > 0 && s.kl[l] <= s.kl[l - 1])) return false;
+  return true;
 }
 
 template <int NG, int NL>

@@ -1,6 +1,7 @@
-// Models 11 and 12: the local is the plot's rate b, and the plot's asymptote
-// is a function of it: a = g1 + g2 l1 (model 11) or a = g1 l1^g2 (model 12).
-// Power c = g3, process deviation g4, error deviation g5; the rest is zero.
+// The derivative transformations of models 11 and 12: the local is the
+// plot's rate b, and the plot's asymptote is a function of it: a = g1 + g2 l1
+// (model 11) or a = g1 l1^g2 (model 12). Power c = g3, process deviation g4,
+// error deviation g5; the rest is zero (curve maps in curve_maps.cpp).
 #include <cmath>
 
 #include "model/model_terms.hpp"
@@ -13,10 +14,6 @@ using terms::cross;
 using terms::F;
 using terms::H;
 using terms::packed;
-
-void trp11(const Esde&, const Globals& g, const Locals& l, Curve& curve) {
-  curve = {g[0] + g[1] * l[0], l[0], g[2], 0.0, g[3], g[4], 0.0, 0.0};
-}
 
 void trd11(const Esde&, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,
            ModelOut ggrad, ModelOut lgrad, ModelOut hgg, ModelOut hlg, ModelOut hll) {
@@ -53,10 +50,6 @@ void trd11(const Esde&, const Globals& g, const Locals& l, const CurveGradient& 
   hlg[cross(1, 5, 1)] = g2 * H(fh, 1, 6) + H(fh, 2, 6);
 
   hll[0] = g2 * g2 * H(fh, 1, 1) + 2.0 * g2 * H(fh, 1, 2) + H(fh, 2, 2);
-}
-
-void trp12(const Esde&, const Globals& g, const Locals& l, Curve& curve) {
-  curve = {g[0] * std::pow(l[0], g[1]), l[0], g[2], 0.0, g[3], g[4], 0.0, 0.0};
 }
 
 void trd12(const Esde&, const Globals& g, const Locals& l, const CurveGradient& fg, const CurveHessian& fh,

@@ -93,7 +93,8 @@ RunResults read_run_results(const std::string& path) {
   run.title = r.text("/title");
   run.outcome = r.text("/outcome");
   const std::int64_t model = r.integer("/model/number");
-  if (!model::valid_model(static_cast<int>(model))) r.bad("/model/number", "should be 1 to 18");
+  if (!model::valid_model(static_cast<int>(model)))
+    r.bad("/model/number", "should be 1 to " + std::to_string(model::kModelCount));
   std::array<double, 2> constants{};
   r.numbers("/model/constants", 2, constants);
   run.esde = model::Esde{.k1 = constants[0], .k2 = constants[1], .model = static_cast<int>(model)};

@@ -5,7 +5,7 @@
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/option_values.hpp"
-#include "model/model_table.hpp"
+#include "model/catalogue.hpp"
 #include "starter/refusal.hpp"
 
 namespace starter {
@@ -89,7 +89,7 @@ StarterCall read_command_line(int argc, char** argv) {
   if (!model::valid_model(call.model))
     refuse("model number " + std::to_string(call.model) + ": the models are numbered 1 to " +
            std::to_string(model::kModelCount));
-  if (call.model >= 14 && (!line.option("--k1") || !line.option("--k2")))
+  if (model::fixed_start(call.model) && (!line.option("--k1") || !line.option("--k2")))
     line.wrong_call("model " + std::to_string(call.model) +
                     " fixes the start of the curve through the two model constants: give --k1 and --k2 (the age "
                     "and height scales given to the preparer)");

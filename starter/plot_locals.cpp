@@ -36,21 +36,22 @@ Candidate candidate_at_rate(const ModelRoles& roles, const model::Esde& esde, co
                             const Plot& plot, const PoweredHeights& heights, double rate) {
   Candidate candidate;
   if (roles.kind == LocalKind::rate || roles.kind == LocalKind::tied_rate) {
-    candidate.locals[0] = rate;
+    candidate.locals[static_cast<std::size_t>(roles.rate_local)] = rate;
     candidate.objective = plot_objective(esde, globals, candidate.locals, plot);
     return candidate;
   }
-  candidate.locals[0] = 1.0;
-  if (roles.kind == LocalKind::asymptote_and_rate) candidate.locals[1] = rate;
+  const auto asymptote = static_cast<std::size_t>(roles.asymptote_local);
+  candidate.locals[asymptote] = 1.0;
+  if (roles.kind == LocalKind::asymptote_and_rate) candidate.locals[static_cast<std::size_t>(roles.rate_local)] = rate;
   model::Curve curve{};
   model::trpars(esde, globals, candidate.locals, curve);
   const AsymptoteProfile profile = best_asymptote_power(curve, plot, heights);
-  const double a = profile.power > 0.0 ? std::pow(profile.power, 1.0 / curve[2]) : NAN;
+  const double a = profile.power > 0.0 ? std::pow(profile.power, 1.0 / curve[model::kCurveC]) : NAN;
   if (std::isfinite(a) && a > 0.0 && std::isfinite(profile.objective)) {
-    candidate.locals[0] = a;
+    candidate.locals[asymptote] = a;
     candidate.objective = profile.objective;
   } else {
-    candidate.locals[0] = largest_height(plot);
+    candidate.locals[asymptote] = largest_height(plot);
     candidate.objective = plot_objective(esde, globals, candidate.locals, plot);
   }
   return candidate;
@@ -75,7 +76,7 @@ LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const mode
   unit.fill(1.0);
   model::trpars(esde, globals, unit, curve);
   const PoweredHeights heights = roles.kind == LocalKind::asymptote || roles.kind == LocalKind::asymptote_and_rate
-                                     ? power_heights(plot, curve[2])
+                                     ? power_heights(plot, curve[model::kCurveC])
                                      : PoweredHeights{};
   if (roles.kind == LocalKind::asymptote) {
     fit.locals = candidate_at_rate(roles, esde, globals, plot, heights, 0.0).locals;

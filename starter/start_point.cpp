@@ -29,6 +29,8 @@ double value_of(Role role, const CurveStart& s) {
       return 0.0;
     case Role::a_exponent:
       return 0.0;
+    case Role::none:
+      return 0.0;
   }
   return 0.0;
 }
