@@ -6,15 +6,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 
+# The presets (CMakePresets.json) build in build-tests/release and build-tests/sanitize.
 for kind in release sanitize; do
-  dir=build-tests/$kind
-  flags=(-DCMAKE_BUILD_TYPE=Release -DGROWTH_TESTS=ON)
-  [ "$kind" = sanitize ] && flags+=(-DGROWTH_SANITIZE=ON)
   echo "== $kind build"
-  cmake -S . -B "$dir" "${flags[@]}" >/dev/null
-  cmake --build "$dir" --parallel 2
+  cmake --preset "$kind" >/dev/null
+  cmake --build --preset "$kind"
   echo "== $kind tests"
-  (cd "$dir" && ctest --output-on-failure --parallel 2 --timeout 600)
+  ctest --preset "$kind"
 done
 echo "== fuzzing (each target briefly; scripts/run-fuzzers.sh runs longer)"
 scripts/run-fuzzers.sh "${FUZZ_SECONDS:-10}"
