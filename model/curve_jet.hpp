@@ -9,7 +9,8 @@
 //   h_ij = f_x x_ij + f_y y_ij + f_xx x_i x_j + f_xy (x_i y_j + x_j y_i) + f_yy y_i y_j,
 // the terms of an operand without derivatives left out. The second
 // derivatives are held as a packed triangle: (i, j), j <= i, counted from 0,
-// at jet_pair(i, j) = i (i + 1) / 2 + j.
+// at jet_pair(i, j) = i (i + 1) / 2 + j; only the first n derivatives and
+// n (n + 1) / 2 second derivatives are computed, the others stay 0.
 #pragma once
 
 #include <algorithm>
@@ -17,11 +18,16 @@
 #include <cmath>
 #include <cstddef>
 
-#include "common/limits.hpp"
+#include "model/catalogue.hpp"
 
 namespace model {
 
-inline constexpr int kMaxJetParameters = common::kMaxGlobals + common::kMaxLocals;
+// The most parameters a model of the catalogue estimates.
+inline constexpr int kMaxJetParameters = [] {
+  int most = 0;
+  for (const ModelEntry& m : kCatalogue) most = std::max(most, m.ng() + m.nl());
+  return most;
+}();
 
 constexpr std::size_t jet_pair(int i, int j) { return static_cast<std::size_t>(i * (i + 1) / 2 + j); }
 
