@@ -205,14 +205,16 @@ const std::vector<BadCase>& bad_cases() {
   static const std::vector<BadCase> all = {
       {"S1",
        [](const TempDir& d) {
-         return starter_on(d, good_plots(), {"--model", "19"});
+         return starter_on(d, good_plots(), {"--model", std::to_string(model::kModelCount + 1)});
        },
-       1, "starter: model number 19: the models are numbered 1 to 18"},
+       1,
+       "starter: model number " + std::to_string(model::kModelCount + 1) + ": the models are numbered 1 to " +
+           std::to_string(model::kModelCount)},
       {"S2",
        [](const TempDir& d) {
          return starter_on(d, good_plots(), {"--model", "one"});
        },
-       2, "starter: --model takes a model number, 1 to 18, not \"one\""},
+       2, "starter: --model takes a model number, 1 to " + std::to_string(model::kModelCount) + ", not \"one\""},
       {"S3", [](const TempDir& d) { return starter_on(d, good_plots(), {}); }, 2, "starter: --model is required"},
       {"S4",
        [](const TempDir& d) {
