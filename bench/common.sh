@@ -4,8 +4,8 @@
 #   bench_setup NAME    sets B (the build) and work (the scratch directory)
 bench_setup() {
   scripts/install-deps.sh test
-  cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DGROWTH_BENCH=ON -DGROWTH_TESTS=OFF >/dev/null
-  cmake --build build-bench --parallel 2 >/dev/null
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench >/dev/null
   B=$PWD/build-bench
   work=$(mktemp -d "${TMPDIR:-/tmp}/growthfit-$1-XXXXXX")
   trap 'rm -rf "$work"' EXIT

@@ -15,12 +15,13 @@
 #include "common/limits.hpp"
 #include "estimator/cholesky.hpp"
 #include "estimator/control_file.hpp"
-#include "estimator/models/moved_parameters.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/plot_kernels.hpp"
 #include "io/errors.hpp"
+#include "model/moved_parameters.hpp"
 
 using namespace estimator;
+using namespace model;
 
 namespace {
 

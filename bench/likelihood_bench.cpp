@@ -17,14 +17,15 @@
 #include <string>
 #include <vector>
 
-#include "estimator/lanes/likelihood_kernels.hpp"
-#include "estimator/likelihood.hpp"
-#include "estimator/models/model_table.hpp"
 #include "estimator/plot_kernels.hpp"
+#include "model/lanes/likelihood_kernels.hpp"
+#include "model/likelihood.hpp"
+#include "model/model_table.hpp"
 
 namespace {
 
 using namespace estimator;
+using namespace model;
 
 struct Plot {
   std::vector<double> t, h;

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "estimator/models/model_table.hpp"
-#include "estimator/models/models.hpp"
+#include "model/model_table.hpp"
+#include "model/models.hpp"
 
 namespace bench {
 namespace {
@@ -45,7 +45,7 @@ class Random {
 };
 
 void write_truth(const TruthFiles& truth, long long id, const std::vector<double>& ages,
-                 const std::vector<double>& heights, const estimator::Locals& locals, std::size_t nl) {
+                 const std::vector<double>& heights, const model::Locals& locals, std::size_t nl) {
   for (std::size_t k = 0; truth.heights && k < ages.size(); ++k)
     std::fprintf(truth.heights, "%lld %.17g %.17g\n", id, ages[k], heights[k]);
   if (!truth.locals) return;
@@ -57,13 +57,14 @@ void write_truth(const TruthFiles& truth, long long id, const std::vector<double
 }  // namespace
 
 void write_raw_data(const SimulationSettings& settings, std::FILE* out, const TruthFiles& truth) {
-  if (!estimator::valid_model(settings.model)) throw std::invalid_argument("model number must be 1 to 18");
-  const auto counts = estimator::model_counts(settings.model);
+  if (!model::valid_model(settings.model))
+    throw std::invalid_argument("model number must be 1 to " + std::to_string(model::kModelCount));
+  const auto counts = model::model_counts(settings.model);
   if (static_cast<int>(settings.globals.size()) != counts.ng || static_cast<int>(settings.locals.size()) != counts.nl)
     throw std::invalid_argument("model " + std::to_string(settings.model) + " takes " + std::to_string(counts.ng) +
                                 " globals and " + std::to_string(counts.nl) + " locals");
-  const estimator::Esde esde{settings.k1, settings.k2, settings.model};
-  estimator::Globals globals{};
+  const model::Esde esde{settings.k1, settings.k2, settings.model};
+  model::Globals globals{};
   for (std::size_t i = 0; i < settings.globals.size(); ++i) globals[i] = settings.globals[i];
 
   if (!std::is_sorted(settings.truth_ages.begin(), settings.truth_ages.end()))
@@ -81,18 +82,20 @@ void write_raw_data(const SimulationSettings& settings, std::FILE* out, const Tr
             : settings.measurements;
     for (int attempt = 0;; ++attempt) {
       if (attempt == 1000) throw std::runtime_error("cannot draw positive heights; check the parameters");
-      estimator::Locals locals{};
+      model::Locals locals{};
       bool positive_locals = true;
       for (std::size_t l = 0; l < settings.locals.size(); ++l) {
         locals[l] = settings.locals[l].first + settings.locals[l].second * random.normal();
         positive_locals &= locals[l] > 0.0;
       }
       if (!positive_locals) continue;
-      estimator::Curve curve{};
-      estimator::trpars(esde, globals, locals, curve);
-      const double a = curve[0], b = curve[1], c = curve[2];
-      const double vs = curve[3] * curve[3], vp = curve[4] * curve[4], ve = curve[5] * curve[5];
-      const double t0 = curve[6], y0 = curve[7];
+      model::Curve curve{};
+      model::trpars(esde, globals, locals, curve);
+      const double a = curve[model::kCurveA], b = curve[model::kCurveB], c = curve[model::kCurveC];
+      const double vs = curve[model::kCurveS0] * curve[model::kCurveS0],
+                   vp = curve[model::kCurveSp] * curve[model::kCurveSp],
+                   ve = curve[model::kCurveSe] * curve[model::kCurveSe];
+      const double t0 = curve[model::kCurveT0], y0 = curve[model::kCurveY0];
       const double ac = std::pow(a, c);
       double state = (y0 - ac) / c + std::sqrt(vs) * random.normal();
       double t_prev = t0;

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <sstream>
 
-#include "estimator/models/model_table.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/option_values.hpp"
+#include "model/catalogue.hpp"
 
 namespace comparer {
 namespace {
@@ -64,12 +64,24 @@ Exit status:
   return interface;
 }
 
+// The models with a fixed start as runs of numbers: "14 to 18".
+std::string fixed_start_models() {
+  std::string text;
+  for (int m = 1; m <= model::kModelCount; ++m) {
+    if (!model::fixed_start(m) || (m > 1 && model::fixed_start(m - 1))) continue;
+    int last = m;
+    while (last < model::kModelCount && model::fixed_start(last + 1)) ++last;
+    text += (text.empty() ? "" : ", ") + std::to_string(m) + (last > m ? " to " + std::to_string(last) : "");
+  }
+  return text;
+}
+
 }  // namespace
 
 std::vector<int> parse_model_list(const std::string& text) {
   std::vector<int> models;
   if (text == "all") {
-    for (int m = 1; m <= estimator::kModelCount; ++m) models.push_back(m);
+    for (int m = 1; m <= model::kModelCount; ++m) models.push_back(m);
     return models;
   }
   std::stringstream items(text);
@@ -81,7 +93,7 @@ std::vector<int> parse_model_list(const std::string& text) {
     if (!from || !to) return {};
     first = *from;
     last = *to;
-    if (!estimator::valid_model(first) || !estimator::valid_model(last) || last < first) return {};
+    if (!model::valid_model(first) || !model::valid_model(last) || last < first) return {};
     for (int m = first; m <= last; ++m) models.push_back(m);
   }
   std::sort(models.begin(), models.end());
@@ -98,12 +110,12 @@ ComparerCall read_command_line(int argc, char** argv) {
   const std::string list = line.option("--models").value_or("all");
   call.models = parse_model_list(list);
   if (call.models.empty())
-    line.wrong_call("--models takes model numbers 1 to 18 and ranges such as 1,4,13-18, or all; not " +
-                    io::quoted(list));
-  if (call.models.back() >= 14 && (!line.option("--k1") || !line.option("--k2")))
-    line.wrong_call(
-        "models 14 to 18 fix the start of the curve through the two model constants: give --k1 and "
-        "--k2 (the age and height scales given to the preparer), or leave those models out with --models");
+    line.wrong_call("--models takes model numbers 1 to " + std::to_string(model::kModelCount) +
+                    " and ranges such as 1,4,13-18, or all; not " + io::quoted(list));
+  if (std::ranges::any_of(call.models, model::fixed_start) && (!line.option("--k1") || !line.option("--k2")))
+    line.wrong_call("models " + fixed_start_models() +
+                    " fix the start of the curve through the two model constants: give --k1 and "
+                    "--k2 (the age and height scales given to the preparer), or leave those models out with --models");
   call.k1 = io::positive_option(line, "--k1", 1.0);
   call.k2 = io::positive_option(line, "--k2", 1.0);
   call.iteration_limit = io::integer_option(line, "--iteration-limit", 100, 0);

@@ -4,15 +4,15 @@
 #include <cmath>
 #include <cstdio>
 
-#include "estimator/models/model_table.hpp"
 #include "io/csv_writer.hpp"
+#include "model/model_table.hpp"
 
 namespace comparer {
 namespace {
 
 std::string names(int model, bool globals) {
-  const estimator::ModelNames& n = estimator::model_names(model);
-  const estimator::ModelCounts counts = estimator::model_counts(model);
+  const model::ModelNames& n = model::model_names(model);
+  const model::ModelCounts counts = model::model_counts(model);
   std::string text;
   for (int i = 0; i < (globals ? counts.ng : counts.nl); ++i)
     text += (i > 0 ? " " : "") +

@@ -10,7 +10,8 @@
 
 #include "comparer/child_process.hpp"
 #include "comparer/runaway_locals.hpp"
-#include "estimator/models/model_table.hpp"
+#include "model/catalogue.hpp"
+#include "model/model_table.hpp"
 
 namespace comparer {
 namespace {
@@ -41,17 +42,21 @@ std::string stop_message(const fs::path& err, const fs::path& console, const std
 
 void add_flag(std::string& flag, const std::string& text) { flag += (flag.empty() ? "" : "; ") + text; }
 
-// Deviations that ended at 0: a boundary optimum of the variance.
-void flag_zero_deviations(const nlohmann::json& globals, std::string& flag) {
+// Deviations (as the model's row says which globals are) that ended at 0: a
+// boundary optimum of the variance.
+void flag_zero_deviations(int model, const nlohmann::json& estimates, std::string& flag) {
+  const model::ModelEntry& m = model::catalogue_entry(model);
+  const auto deviation = [&](int i) {
+    return model::is_deviation(m.globals[static_cast<std::size_t>(i)]) &&
+           estimates[static_cast<std::size_t>(i)].is_number();
+  };
+  const auto magnitude = [&](int i) { return std::fabs(estimates[static_cast<std::size_t>(i)].get<double>()); };
   double largest = 0.0;
-  for (std::size_t i = 0; i < globals["names"].size(); ++i)
-    if (globals["names"][i].get<std::string>().rfind("sigma", 0) == 0 && globals["estimates"][i].is_number())
-      largest = std::max(largest, std::fabs(globals["estimates"][i].get<double>()));
-  for (std::size_t i = 0; i < globals["names"].size(); ++i) {
-    const std::string name = globals["names"][i];
-    if (name.rfind("sigma", 0) != 0 || !globals["estimates"][i].is_number()) continue;
-    if (std::fabs(globals["estimates"][i].get<double>()) <= kZeroShare * largest) add_flag(flag, name + " at 0");
-  }
+  for (int i = 0; i < m.ng(); ++i)
+    if (deviation(i)) largest = std::max(largest, magnitude(i));
+  for (int i = 0; i < m.ng(); ++i)
+    if (deviation(i) && magnitude(i) <= kZeroShare * largest)
+      add_flag(flag, std::string(model::role_name(m.globals[static_cast<std::size_t>(i)])) + " at 0");
 }
 
 void flag_runaways(const nlohmann::json& results, const std::string& locals_path, std::string& flag) {
@@ -80,7 +85,7 @@ void read_results(const std::string& path, const std::string& locals_path, Model
   row.aic = number(results["aic"]);
   row.bic = number(results["bic"]);
   row.iterations = results["iterations"];
-  flag_zero_deviations(results["globals"], row.flag);
+  flag_zero_deviations(row.model, results["globals"]["estimates"], row.flag);
   flag_runaways(results, locals_path, row.flag);
 }
 
@@ -129,7 +134,7 @@ ModelRow run_model(int model, const RunSettings& s) {
   }
   row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (row.parameters == 0) {
-    const estimator::ModelCounts counts = estimator::model_counts(model);
+    const model::ModelCounts counts = model::model_counts(model);
     row.parameters = counts.ng + static_cast<std::int64_t>(counts.nl) *
                                      static_cast<std::int64_t>(fs::file_size(s.locals) / common::kRecordLength);
   }

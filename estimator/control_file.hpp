@@ -20,7 +20,7 @@ struct ControlFile {
   int mfreq = 0;
   int itlim = 0;
   double tol = 0.0;
-  Globals globals{};
+  model::Globals globals{};
   int model = 0;
   double k1 = 0.0;
   double k2 = 0.0;

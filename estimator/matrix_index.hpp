@@ -1,28 +1,18 @@
-// Index arithmetic of the matrices of the optimiser and the report.
-//
-// Packed triangle: a symmetric matrix of order n held as its lower triangle
-// row by row, element (i, j), j <= i, counted from 1, at position
-// i(i-1)/2 + j. Column by column: element (i, j), counted from 0, of a
-// matrix with leading dimension ld at position i + ld j.
+// Index arithmetic of the matrices of the optimiser and the report: the
+// packed and column-by-column layouts of the model library, and the square
+// array the inverses are written into.
 #pragma once
 
 #include <array>
 #include <cstddef>
 
 #include "common/limits.hpp"
+#include "model/matrix_index.hpp"
 
 namespace estimator {
 
-// 0-based position of element (i, j) of a packed triangle, i and j from 1, in
-// either order.
-constexpr std::size_t packed(int i, int j) {
-  const int hi = i > j ? i : j;
-  const int lo = i > j ? j : i;
-  return static_cast<std::size_t>(hi * (hi - 1) / 2 + lo - 1);
-}
-
-// 0-based position of element (i, j), both from 0, stored column by column.
-constexpr std::size_t column_major(int i, int j, int ld) { return static_cast<std::size_t>(i + ld * j); }
+using model::column_major;
+using model::packed;
 
 // Inverses are written into a square array of the largest order, the number
 // of globals at its limit, column by column.

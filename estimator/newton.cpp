@@ -14,9 +14,9 @@
 #include <cmath>
 
 #include "estimator/cholesky.hpp"
-#include "estimator/models/moved_parameters.hpp"
 #include "estimator/pass_pipeline.hpp"
 #include "estimator/plot_kernels.hpp"
+#include "model/moved_parameters.hpp"
 
 namespace estimator {
 namespace {
@@ -28,24 +28,24 @@ std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
 class Newton {
  public:
-  Newton(const Sizes& sizes, const Files& files, const Esde& esde, const NewtonOptions& options, GlobalFactor& hfactor,
-         NewtonMonitor& monitor)
+  Newton(const Sizes& sizes, const Files& files, const model::Esde& esde, const NewtonOptions& options,
+         GlobalFactor& hfactor, NewtonMonitor& monitor)
       : sizes_(sizes),
         esde_(esde),
         options_(options),
         hfactor_(hfactor),
         monitor_(monitor),
-        kernels_(likelihood_kernels(moved_parameters(esde.model))),
+        kernels_(model::likelihood_kernels(model::moved_parameters(esde.model))),
         pipeline_(files, sizes, options.threads) {}
 
-  double trial_pass(const Globals& globals, double alpha, BadPlot& bad);
-  void derivative_pass(const Globals& globals, double alpha);
+  double trial_pass(const model::Globals& globals, double alpha, BadPlot& bad);
+  void derivative_pass(const model::Globals& globals, double alpha);
   void global_step();
   void step_pass();
   void clear_pending_steps();
 
-  Globals dx{};
-  Globals trial_globals{};
+  model::Globals dx{};
+  model::Globals trial_globals{};
   int k = 0;  // the iteration
   double dmax = 0.0;
   double gmax = 0.0;
@@ -59,16 +59,16 @@ class Newton {
   }
 
   const Sizes& sizes_;
-  const Esde& esde_;
+  const model::Esde& esde_;
   const NewtonOptions& options_;
   GlobalFactor& hfactor_;
   NewtonMonitor& monitor_;
-  const LikelihoodKernels kernels_;  // for the model's moved parameters, on this processor's best path
+  const model::LikelihoodKernels kernels_;  // for the model's moved parameters, on this processor's best path
   PassPipeline pipeline_;
-  Globals summed_gradient_{};
+  model::Globals summed_gradient_{};
 };
 
-double Newton::trial_pass(const Globals& globals, double alpha, BadPlot& bad) {
+double Newton::trial_pass(const model::Globals& globals, double alpha, BadPlot& bad) {
   monitor_.trial(alpha);
   monitor_.progress(Pass::trial, k, 0, sizes_.np);
   for (int i = 0; i < sizes_.ng; ++i) trial_globals[at(i)] = globals[at(i)] + alpha * dx[at(i)];
@@ -88,7 +88,7 @@ double Newton::trial_pass(const Globals& globals, double alpha, BadPlot& bad) {
   return fnew;
 }
 
-void Newton::derivative_pass(const Globals& globals, double alpha) {
+void Newton::derivative_pass(const model::Globals& globals, double alpha) {
   const Sizes& sizes = sizes_;
   monitor_.progress(Pass::derivative, k, 0, sizes.np);
   summed_gradient_.fill(0.0);
@@ -156,8 +156,8 @@ NewtonSummary ended(const Newton& state, const NewtonOptions& options, const Ite
 
 }  // namespace
 
-NewtonSummary newton(const Sizes& sizes, const Files& files, const Esde& esde, const NewtonOptions& options,
-                     Globals& globals, GlobalFactor& hfactor, NewtonMonitor& monitor) {
+NewtonSummary newton(const Sizes& sizes, const Files& files, const model::Esde& esde, const NewtonOptions& options,
+                     model::Globals& globals, GlobalFactor& hfactor, NewtonMonitor& monitor) {
   Newton state(sizes, files, esde, options, hfactor, monitor);
   double fold = kStartObjective;
   double alpha = 0.0;

@@ -51,7 +51,7 @@ struct NewtonSummary {
 // hfactor: out the packed factor of the reduced global Hessian. After
 // step_vanished every record holds its last accepted locals with no pending
 // step, so that a new run can start from the file.
-NewtonSummary newton(const Sizes& sizes, const Files& files, const Esde& esde, const NewtonOptions& options,
-                     Globals& globals, GlobalFactor& hfactor, NewtonMonitor& monitor);
+NewtonSummary newton(const Sizes& sizes, const Files& files, const model::Esde& esde, const NewtonOptions& options,
+                     model::Globals& globals, GlobalFactor& hfactor, NewtonMonitor& monitor);
 
 }  // namespace estimator

@@ -36,7 +36,7 @@ void rdata(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotDa
   if (check != PlotCheck::ok) refuse_plot(check, iplot, plot);
 }
 
-std::int32_t decode_record(const Sizes& sizes, const unsigned char* record, Locals& locals, WorkBlock& block,
+std::int32_t decode_record(const Sizes& sizes, const unsigned char* record, model::Locals& locals, WorkBlock& block,
                            LocalFactor& lfactor) {
   const unsigned char* p = record + common::RecordLayout{sizes.ng, sizes.nl}.locals_offset();
   for (int i = 0; i < sizes.nl; ++i, p += 8) locals[static_cast<std::size_t>(i)] = io::load_f64(p);
@@ -45,7 +45,7 @@ std::int32_t decode_record(const Sizes& sizes, const unsigned char* record, Loca
   return io::load_i32(record);
 }
 
-void encode_record(const Sizes& sizes, std::int32_t id, const Locals& locals, const WorkBlock& block,
+void encode_record(const Sizes& sizes, std::int32_t id, const model::Locals& locals, const WorkBlock& block,
                    const LocalFactor& lfactor, unsigned char* record) {
   const common::RecordLayout layout{sizes.ng, sizes.nl};
   std::memset(record, 0, static_cast<std::size_t>(layout.used_bytes()));
@@ -56,12 +56,12 @@ void encode_record(const Sizes& sizes, std::int32_t id, const Locals& locals, co
   for (int i = 0; i < sizes.nll; ++i, p += 8) io::store_f64(p, lfactor[static_cast<std::size_t>(i)]);
 }
 
-std::int32_t get(const Files& files, const Sizes& sizes, int iplot, Locals& locals, WorkBlock& block,
+std::int32_t get(const Files& files, const Sizes& sizes, int iplot, model::Locals& locals, WorkBlock& block,
                  LocalFactor& lfactor) {
   return decode_record(sizes, files.locals.view(iplot), locals, block, lfactor);
 }
 
-void put(const Files& files, const Sizes& sizes, int iplot, std::int32_t id, const Locals& locals,
+void put(const Files& files, const Sizes& sizes, int iplot, std::int32_t id, const model::Locals& locals,
          const WorkBlock& block, const LocalFactor& lfactor) {
   std::array<unsigned char, common::kRecordLength> bytes;
   encode_record(sizes, id, locals, block, lfactor, bytes.data());

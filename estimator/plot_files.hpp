@@ -15,8 +15,8 @@ namespace estimator {
 struct PlotData {
   std::int32_t id = 0;
   int n = 0;
-  Measurements ages;
-  Measurements heights;
+  model::Measurements ages;
+  model::Measurements heights;
 };
 
 // What is wrong with a plot of the data file, if anything; refuse_plot writes
@@ -29,15 +29,15 @@ PlotCheck read_plot(io::SequentialReader& data, int iplot, std::int32_t record_i
 void rdata(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotData& plot);
 
 // Returns the record's plot identifier.
-std::int32_t get(const Files& files, const Sizes& sizes, int iplot, Locals& locals, WorkBlock& block,
+std::int32_t get(const Files& files, const Sizes& sizes, int iplot, model::Locals& locals, WorkBlock& block,
                  LocalFactor& lfactor);
-void put(const Files& files, const Sizes& sizes, int iplot, std::int32_t id, const Locals& locals,
+void put(const Files& files, const Sizes& sizes, int iplot, std::int32_t id, const model::Locals& locals,
          const WorkBlock& block, const LocalFactor& lfactor);
 // A record's fields from its bytes (returns the plot identifier), and into
 // them: the used part of the record is rewritten whole, the rest stays.
-std::int32_t decode_record(const Sizes& sizes, const unsigned char* record, Locals& locals, WorkBlock& block,
+std::int32_t decode_record(const Sizes& sizes, const unsigned char* record, model::Locals& locals, WorkBlock& block,
                            LocalFactor& lfactor);
-void encode_record(const Sizes& sizes, std::int32_t id, const Locals& locals, const WorkBlock& block,
+void encode_record(const Sizes& sizes, std::int32_t id, const model::Locals& locals, const WorkBlock& block,
                    const LocalFactor& lfactor, unsigned char* record);
 
 }  // namespace estimator

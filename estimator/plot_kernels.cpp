@@ -6,7 +6,7 @@
 
 #include "estimator/cholesky.hpp"
 #include "estimator/matrix_index.hpp"
-#include "estimator/models/models.hpp"
+#include "model/models.hpp"
 
 namespace estimator {
 namespace {
@@ -18,22 +18,23 @@ std::size_t at(int i) { return static_cast<std::size_t>(i); }
 // take it.
 class GroupCurves {
  public:
-  GroupCurves(const Esde& esde, const Globals& globals, std::span<const PlotSlot> group, Locals PlotSlot::*locals)
+  GroupCurves(const model::Esde& esde, const model::Globals& globals, std::span<const PlotSlot> group,
+              model::Locals PlotSlot::*locals)
       : count_(group.size()) {
     for (std::size_t j = 0; j < count_; ++j) {
       const PlotSlot& s = group[j];
-      trpars(esde, globals, s.*locals, curves_[j]);
+      model::trpars(esde, globals, s.*locals, curves_[j]);
       plots_[j] = {&curves_[j], s.data.n, s.data.ages.data(), s.data.heights.data()};
     }
   }
   GroupCurves(const GroupCurves&) = delete;
   GroupCurves& operator=(const GroupCurves&) = delete;
-  std::span<const KernelPlot> plots() const { return {plots_.data(), count_}; }
+  std::span<const model::KernelPlot> plots() const { return {plots_.data(), count_}; }
 
  private:
   std::size_t count_;
-  std::array<Curve, kGroupPlots> curves_{};
-  std::array<KernelPlot, kGroupPlots> plots_{};
+  std::array<model::Curve, kGroupPlots> curves_{};
+  std::array<model::KernelPlot, kGroupPlots> plots_{};
 };
 
 // Calls f on the group in parts of at most kGroupPlots plots.
@@ -46,11 +47,11 @@ void in_parts(std::span<PlotSlot> group, F f) {
 // From the curve derivatives of a plot: g_l into work column 1, B into
 // columns 2 .. ng+1 and C into the factor's place (trders); C factored and
 // eliminated; the plot's share of the reduced global system.
-void eliminate_locals(const Esde& esde, const Sizes& sizes, const Globals& globals, const CurveGradient& fgrad,
-                      const CurveHessian& fhess, PlotSlot& s) {
+void eliminate_locals(const model::Esde& esde, const Sizes& sizes, const model::Globals& globals,
+                      const model::CurveGradient& fgrad, const model::CurveHessian& fhess, PlotSlot& s) {
   const int ng = sizes.ng, nl = sizes.nl;
-  trders(esde, globals, s.locals, fgrad, fhess, {s.ggrad.data(), at(ng)}, {s.work.data(), at(nl)},
-         {s.hgg.data(), at(sizes.ngg)}, {s.work.data() + nl, at(sizes.ngnl)}, {s.lfactor.data(), at(sizes.nll)});
+  model::trders(esde, globals, s.locals, fgrad, fhess, {s.ggrad.data(), at(ng)}, {s.work.data(), at(nl)},
+                {s.hgg.data(), at(sizes.ngg)}, {s.work.data() + nl, at(sizes.ngnl)}, {s.lfactor.data(), at(sizes.nll)});
   s.largest = 0.0;
   for (int j = 0; j < nl; ++j) s.largest = max_abs(s.largest, s.work[at(j)]);
   s.warnings = chol1(nl, sizes.nll, ng + 1, sizes.nwork, s.lfactor, s.work, s.ierr);
@@ -68,7 +69,7 @@ void eliminate_locals(const Esde& esde, const Sizes& sizes, const Globals& globa
 }
 
 // lstep = -C^-1 (g_l + B dx).
-void step_kernel(const Sizes& sizes, const Globals& dx, PlotSlot& s) {
+void step_kernel(const Sizes& sizes, const model::Globals& dx, PlotSlot& s) {
   const int ng = sizes.ng, nl = sizes.nl;
   for (int j = 0; j < nl; ++j) {
     double sum = 0.0;
@@ -91,7 +92,7 @@ double max_abs(double so_far, double v) {
   return m > so_far ? m : so_far;
 }
 
-void add_to_global_system(const Sizes& sizes, const PlotSlot& s, Globals& gradient, Globals& rhs,
+void add_to_global_system(const Sizes& sizes, const PlotSlot& s, model::Globals& gradient, model::Globals& rhs,
                           GlobalFactor& system) {
   for (int i = 0; i < sizes.ng; ++i) {
     gradient[at(i)] += s.ggrad[at(i)];
@@ -103,8 +104,8 @@ void add_to_global_system(const Sizes& sizes, const PlotSlot& s, Globals& gradie
   }
 }
 
-void trial_group(const Esde& esde, const Sizes& sizes, const LikelihoodKernels& kernels, const Globals& trial_globals,
-                 double alpha, std::span<PlotSlot> group) {
+void trial_group(const model::Esde& esde, const Sizes& sizes, const model::LikelihoodKernels& kernels,
+                 const model::Globals& trial_globals, double alpha, std::span<PlotSlot> group) {
   in_parts(group, [&](std::span<PlotSlot> part) {
     for (PlotSlot& s : part)
       for (int j = 0; j < sizes.nl; ++j) s.trial_locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
@@ -115,21 +116,21 @@ void trial_group(const Esde& esde, const Sizes& sizes, const LikelihoodKernels& 
   });
 }
 
-void derivative_group(const Esde& esde, const Sizes& sizes, const LikelihoodKernels& kernels, const Globals& globals,
-                      double alpha, std::span<PlotSlot> group) {
+void derivative_group(const model::Esde& esde, const Sizes& sizes, const model::LikelihoodKernels& kernels,
+                      const model::Globals& globals, double alpha, std::span<PlotSlot> group) {
   in_parts(group, [&](std::span<PlotSlot> part) {
     // The accepted trial locals, with the same arithmetic as the trial pass.
     for (PlotSlot& s : part)
       for (int j = 0; j < sizes.nl; ++j) s.locals[at(j)] = s.locals[at(j)] + alpha * s.work[at(j)];
     const GroupCurves curves(esde, globals, part, &PlotSlot::locals);
-    std::array<CurveGradient, kGroupPlots> fgrad{};
-    std::array<CurveHessian, kGroupPlots> fhess{};
+    std::array<model::CurveGradient, kGroupPlots> fgrad{};
+    std::array<model::CurveHessian, kGroupPlots> fhess{};
     kernels.ders(curves.plots(), {fgrad.data(), part.size()}, {fhess.data(), part.size()});
     for (std::size_t j = 0; j < part.size(); ++j) eliminate_locals(esde, sizes, globals, fgrad[j], fhess[j], part[j]);
   });
 }
 
-void step_group(const Sizes& sizes, const Globals& dx, std::span<PlotSlot> group) {
+void step_group(const Sizes& sizes, const model::Globals& dx, std::span<PlotSlot> group) {
   for (PlotSlot& s : group) step_kernel(sizes, dx, s);
 }
 

@@ -18,9 +18,9 @@
 #include <cstdint>
 #include <span>
 
-#include "estimator/lanes/likelihood_kernels.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/shared_records.hpp"
+#include "model/lanes/likelihood_kernels.hpp"
 
 namespace estimator {
 
@@ -29,32 +29,33 @@ inline constexpr int kGroupPlots = 4;
 struct PlotSlot {
   // The record of the local-parameter file.
   std::int32_t record_id;
-  Locals locals;
+  model::Locals locals;
   WorkBlock work;
   LocalFactor lfactor;
   // The measurements (not read for the step pass).
   PlotData data;
   // Results.
   double f;
-  Locals trial_locals;
-  Globals ggrad;
-  Globals dx_part;       // (B^T C^-1 g_l)(i)
-  GlobalFactor hgg;      // A
-  GlobalFactor reduced;  // (B^T C^-1 B)(i, j), packed
-  double largest;        // largest |lgrad| (derivative pass) or |lstep| (step pass)
-  int ierr;              // the local block was not positive definite
-  int warnings;          // near-singularity warnings of its factorisation
+  model::Locals trial_locals;
+  model::Globals ggrad;
+  model::Globals dx_part;  // (B^T C^-1 g_l)(i)
+  GlobalFactor hgg;        // A
+  GlobalFactor reduced;    // (B^T C^-1 B)(i, j), packed
+  double largest;          // largest |lgrad| (derivative pass) or |lstep| (step pass)
+  int ierr;                // the local block was not positive definite
+  int warnings;            // near-singularity warnings of its factorisation
 };
 
-void trial_group(const Esde& esde, const Sizes& sizes, const LikelihoodKernels& kernels, const Globals& trial_globals,
-                 double alpha, std::span<PlotSlot> group);
-void derivative_group(const Esde& esde, const Sizes& sizes, const LikelihoodKernels& kernels, const Globals& globals,
-                      double alpha, std::span<PlotSlot> group);
-void step_group(const Sizes& sizes, const Globals& dx, std::span<PlotSlot> group);
+void trial_group(const model::Esde& esde, const Sizes& sizes, const model::LikelihoodKernels& kernels,
+                 const model::Globals& trial_globals, double alpha, std::span<PlotSlot> group);
+void derivative_group(const model::Esde& esde, const Sizes& sizes, const model::LikelihoodKernels& kernels,
+                      const model::Globals& globals, double alpha, std::span<PlotSlot> group);
+void step_group(const Sizes& sizes, const model::Globals& dx, std::span<PlotSlot> group);
 
 // Adds a plot's contributions of the derivative pass to the reduced global
 // system: gradient += g_x, rhs += B^T C^-1 g_l, system += A - B^T C^-1 B.
-void add_to_global_system(const Sizes& sizes, const PlotSlot& s, Globals& gradient, Globals& rhs, GlobalFactor& system);
+void add_to_global_system(const Sizes& sizes, const PlotSlot& s, model::Globals& gradient, model::Globals& rhs,
+                          GlobalFactor& system);
 
 // Largest magnitude so far; a value that is not a number stays so. The
 // result does not depend on the order of the values.

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "estimator/models/model_table.hpp"
+#include "model/model_table.hpp"
 
 namespace estimator {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 std::vector<std::string> header(int model, int nl) {
   std::vector<std::string> h = {"position", "id", "measurements", "objective"};
   for (int l = 0; l < nl; ++l) {
-    const std::string name(model_names(model).locals[static_cast<std::size_t>(l)]);
+    const std::string name(model::model_names(model).locals[static_cast<std::size_t>(l)]);
     h.push_back(name);
     h.push_back("se_" + name);
   }

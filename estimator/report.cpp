@@ -9,11 +9,11 @@
 
 #include "common/fingerprint.hpp"
 #include "estimator/cholesky.hpp"
-#include "estimator/likelihood.hpp"
 #include "estimator/matrix_index.hpp"
-#include "estimator/models/models.hpp"
 #include "estimator/plot_files.hpp"
 #include "io/format.hpp"
+#include "model/likelihood.hpp"
+#include "model/models.hpp"
 
 namespace estimator {
 namespace {
@@ -86,7 +86,7 @@ void write_local_summary(io::TextWriter& out, const Sizes& sizes, const io::Form
 
 // Totals, globals with standard errors and correlations, and both summaries
 // of the locals.
-void write_totals(io::TextWriter& out, const Sizes& sizes, const ReportSummary& s, const Globals& globals) {
+void write_totals(io::TextWriter& out, const Sizes& sizes, const ReportSummary& s, const model::Globals& globals) {
   const int ng = sizes.ng;
   static const io::Format totals(
       "(1H0,/,17H NUMBER OF PLOTS:,I4,/,24H0NUMBER OF MEASUREMENTS:,I5,/,16H0LOG-LIKELIHOOD:,G14.7,/,/,/,"
@@ -117,7 +117,7 @@ struct LocalSums {
   LocalsByLocals m1{}, m2{};
   LocalsByGlobals m3{}, m4{};
 
-  void add(const Sizes& sizes, int n, const Locals& locals, const std::span<const double> w_block,
+  void add(const Sizes& sizes, int n, const model::Locals& locals, const std::span<const double> w_block,
            const LocalsByLocals& k_block) {
     const int nl = sizes.nl;
     const auto W = [&w_block, nl](int i, int k) { return w_block[static_cast<std::size_t>(i + nl * k)]; };
@@ -174,8 +174,8 @@ void summarise_globals(const Sizes& sizes, const InverseMatrix& v, ReportSummary
 
 }  // namespace
 
-ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& globals, const GlobalFactor& hfactor,
-                     PlotRows* rows, bool fingerprints) {
+ReportSummary report(const RunContext& run, io::TextWriter& out, const model::Globals& globals,
+                     const GlobalFactor& hfactor, PlotRows* rows, bool fingerprints) {
   const Sizes& sizes = run.sizes;
   const int nl = sizes.nl;
   static const io::Format heading("(9H0    PLOT,5X,1HN,4X,8HFUNCTION,6X,36HLOCAL PARAMETERS AND STANDARD ERRORS)");
@@ -188,18 +188,18 @@ ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& 
   double ftot = 0.0;
   int ntot = 0;
   common::Fingerprint data_print, locals_print;
-  Locals locals{};
+  model::Locals locals{};
   WorkBlock work{};
   LocalFactor lfactor{};
   PlotData plot;
   for (int iplot = 1; iplot <= sizes.np; ++iplot) {
     const std::int32_t record_id = get(run.files, sizes, iplot, locals, work, lfactor);
     if (fingerprints) locals_print.add_record(record_id, nl, locals.data());
-    Curve curve{};
-    trpars(run.esde, globals, locals, curve);
+    model::Curve curve{};
+    model::trpars(run.esde, globals, locals, curve);
     rdata(run.files.data, iplot, record_id, plot);
     if (fingerprints) data_print.add_plot(plot.id, plot.n, plot.ages.data(), plot.heights.data());
-    const double f = funct(curve, plot.n, plot.ages.data(), plot.heights.data());
+    const double f = model::funct(curve, plot.n, plot.ages.data(), plot.heights.data());
     ftot += f;
     ntot += plot.n;
 

@@ -49,7 +49,7 @@ class PlotRows {
 // Writes the report's sections after the title and the outcome message.
 // rows: receives the plot lines as numbers (none when null); fingerprints:
 // also fingerprint the plot files (for a results file).
-ReportSummary report(const RunContext& run, io::TextWriter& out, const Globals& globals, const GlobalFactor& hfactor,
-                     PlotRows* rows = nullptr, bool fingerprints = false);
+ReportSummary report(const RunContext& run, io::TextWriter& out, const model::Globals& globals,
+                     const GlobalFactor& hfactor, PlotRows* rows = nullptr, bool fingerprints = false);
 
 }  // namespace estimator

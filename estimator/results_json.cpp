@@ -4,8 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
-#include "estimator/models/model_table.hpp"
 #include "io/command_line.hpp"
+#include "model/model_table.hpp"
 
 namespace estimator {
 namespace {
@@ -29,8 +29,8 @@ Json matrix_of(const double* m, int rows, int columns, int leading) {
 }
 
 Json names_of(int model, bool globals) {
-  const ModelNames& names = model_names(model);
-  const ModelCounts counts = model_counts(model);
+  const model::ModelNames& names = model::model_names(model);
+  const model::ModelCounts counts = model::model_counts(model);
   Json a = Json::array();
   const int count = globals ? counts.ng : counts.nl;
   for (int i = 0; i < count; ++i)

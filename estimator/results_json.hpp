@@ -19,7 +19,7 @@ struct RunFiles {
 struct RunResults {
   const ControlFile& control;
   const RunFiles& files;
-  const Globals& globals;
+  const model::Globals& globals;
   const NewtonSummary& fit;
   const ReportSummary& summary;
 };

@@ -9,7 +9,6 @@
 
 #include "common/limits.hpp"
 #include "estimator/control_file.hpp"
-#include "estimator/models/model_table.hpp"
 #include "estimator/newton.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/plot_table.hpp"
@@ -20,6 +19,7 @@
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/format.hpp"
+#include "model/model_table.hpp"
 
 namespace estimator {
 namespace {
@@ -89,8 +89,8 @@ void check_sizes(const ControlFile& c, const std::string& control_name) {
 }
 
 void check_model_counts(const ControlFile& c, const std::string& control_name) {
-  if (!valid_model(c.model)) return;  // refused after the header (refuse_invalid_model)
-  const ModelCounts counts = model_counts(c.model);
+  if (!model::valid_model(c.model)) return;  // refused after the header (refuse_invalid_model)
+  const model::ModelCounts counts = model::model_counts(c.model);
   if (counts.ng != c.ng || counts.nl != c.nl)
     io::stop_with_diagnostic("model " + std::to_string(c.model) + " takes " + std::to_string(counts.ng) +
                              " globals and " + std::to_string(counts.nl) + (counts.nl == 1 ? " local" : " locals") +
@@ -112,7 +112,7 @@ void write_header(const ControlFile& c) {
 // record has been read.
 [[noreturn]] void refuse_invalid_model(const Files& files, const Sizes& sizes) {
   write_trial_header(io::console(), 0.0);
-  Locals locals{};
+  model::Locals locals{};
   WorkBlock work{};
   LocalFactor lfactor{};
   get(files, sizes, 1, locals, work, lfactor);
@@ -209,9 +209,10 @@ ControlFile read_control(const std::string& path) {
 }
 
 // The report, and the results files that were asked for, at the estimates.
-void write_results(const RunContext& run, const ControlFile& control, const RunFiles& names, const Globals& globals,
-                   const GlobalFactor& hfactor, const NewtonSummary& fit, io::TextWriter& report_out,
-                   std::optional<io::TextWriter>& json_out, std::optional<io::TextWriter>& plots_out) {
+void write_results(const RunContext& run, const ControlFile& control, const RunFiles& names,
+                   const model::Globals& globals, const GlobalFactor& hfactor, const NewtonSummary& fit,
+                   io::TextWriter& report_out, std::optional<io::TextWriter>& json_out,
+                   std::optional<io::TextWriter>& plots_out) {
   static const io::Format title("(1H ,20A4,/)");
   report_out.write(title, io::Items().chunks(control.title, 4));
   write_outcome(report_out, fit.outcome);
@@ -235,7 +236,7 @@ int run_estimator(int argc, char** argv) {
   const int threads = thread_count(command);
   const ControlFile control = read_control(names.control);
   const Sizes sizes = make_sizes(control.ng, control.nl, control.np);
-  const Esde esde{control.k1, control.k2, control.model};
+  const model::Esde esde{control.k1, control.k2, control.model};
 
   io::SequentialReader data(names.data, "data file");
   io::DirectAccessFile locals(names.locals, "local-parameter file", common::kRecordLength,
@@ -247,9 +248,9 @@ int run_estimator(int argc, char** argv) {
   if (const auto path = command.option("--plots")) plots_out.emplace(*path, "plot results file");
 
   write_header(control);
-  if (!valid_model(control.model)) refuse_invalid_model(files, sizes);
+  if (!model::valid_model(control.model)) refuse_invalid_model(files, sizes);
 
-  Globals globals = control.globals;
+  model::Globals globals = control.globals;
   GlobalFactor hfactor{};
   ProgressDisplay progress(stderr, progress_delay(command));
   ConsoleTrace trace(io::console(), &progress);

@@ -2,7 +2,7 @@
 // either starts; none of it changes afterwards.
 //   sizes: the numbers of globals, locals and plots and the counts derived from them;
 //   files: the two plot files, open for the whole run;
-//   esde:  the model number and the two model constants.
+//   esde:  the model number and the two model constants (model/model_records.hpp).
 #pragma once
 
 #include <array>
@@ -10,6 +10,7 @@
 
 #include "common/limits.hpp"
 #include "io/binary_file.hpp"
+#include "model/model_records.hpp"
 
 namespace estimator {
 
@@ -31,29 +32,17 @@ struct Files {
   io::DirectAccessFile& locals;  // one record per plot, rewritten in place
 };
 
-struct Esde {
-  double k1 = 0.0;  // first model constant
-  double k2 = 0.0;  // second model constant
-  int model = 0;    // model number, 1 to 18
-};
-
 // Everything run control hands down to the optimiser and the report.
 struct RunContext {
   const Sizes& sizes;
   const Files& files;
-  const Esde& esde;
+  const model::Esde& esde;
   int threads;  // threads that evaluate the plots; the results do not depend on it
 };
 
-// Fixed-size arrays of one plot and of the globals.
-using Globals = std::array<double, common::kMaxGlobals>;
-using Locals = std::array<double, common::kMaxLocals>;
+// The optimiser's fixed-size arrays of one plot's record and of the globals.
 using WorkBlock = std::array<double, common::kMaxWorkBlock>;
 using LocalFactor = std::array<double, common::kMaxLocalTriangle>;
 using GlobalFactor = std::array<double, common::kMaxGlobalTriangle>;
-using Measurements = std::array<double, common::kMaxMeasurements>;
-using Curve = std::array<double, 8>;
-using CurveGradient = std::array<double, 8>;
-using CurveHessian = std::array<double, 64>;  // 8 x 8, column by column
 
 }  // namespace estimator

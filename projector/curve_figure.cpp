@@ -5,10 +5,10 @@
 #include <cstdio>
 
 #include "common/plot_file_readers.hpp"
-#include "estimator/models/model_table.hpp"
-#include "estimator/models/models.hpp"
 #include "io/binary_file.hpp"
 #include "io/svg_writer.hpp"
+#include "model/model_table.hpp"
+#include "model/models.hpp"
 #include "projector/figure_axes.hpp"
 #include "projector/histogram.hpp"
 #include "projector/power_scale.hpp"
@@ -26,17 +26,17 @@ struct GuideCurve {
 };
 
 // Every local at each of the quantiles, from a histogram pass over the file.
-std::vector<estimator::Locals> local_quantiles(const RunResults& run, const std::string& path,
-                                               const LocalsSummary& summary, const std::vector<double>& quantiles) {
+std::vector<model::Locals> local_quantiles(const RunResults& run, const std::string& path, const LocalsSummary& summary,
+                                           const std::vector<double>& quantiles) {
   std::vector<Histogram> histograms;
   for (int l = 0; l < run.nl; ++l) histograms.emplace_back(summary.lo[l], summary.hi[l], kBins);
   io::DirectAccessFile file(path, "local-parameter file", common::kRecordLength, io::DirectAccessFile::Mode::read_only);
-  estimator::Locals locals{};
+  model::Locals locals{};
   for (std::int64_t p = 1; p <= run.plots; ++p) {
     common::read_record_start(file, p, run.nl, locals.data());
     for (int l = 0; l < run.nl; ++l) histograms[static_cast<std::size_t>(l)].add(locals[static_cast<std::size_t>(l)]);
   }
-  std::vector<estimator::Locals> out(quantiles.size(), estimator::Locals{});
+  std::vector<model::Locals> out(quantiles.size(), model::Locals{});
   for (std::size_t q = 0; q < quantiles.size(); ++q)
     for (int l = 0; l < run.nl; ++l)
       out[q][static_cast<std::size_t>(l)] = histograms[static_cast<std::size_t>(l)].quantile(quantiles[q]);
@@ -44,18 +44,20 @@ std::vector<estimator::Locals> local_quantiles(const RunResults& run, const std:
 }
 
 // The noiseless curve: the state's mean (y0 - a^c)/c decays by exp(-b (t - t0)).
-void guide_heights(const RunResults& run, const estimator::Locals& locals, const std::array<double, kCurveAges>& ages,
+void guide_heights(const RunResults& run, const model::Locals& locals, const std::array<double, kCurveAges>& ages,
                    std::array<double, kCurveAges>& heights) {
-  estimator::Curve curve{};
-  estimator::trpars(run.esde, run.globals, locals, curve);
+  model::Curve curve{};
+  model::trpars(run.esde, run.globals, locals, curve);
   const PowerScale scale = power_scale(curve);
-  const double start = (curve[7] - scale.ac) / curve[2];
+  const double start = (curve[model::kCurveY0] - scale.ac) / curve[model::kCurveC];
   for (std::size_t k = 0; k < ages.size(); ++k)
-    heights[k] = ages[k] < curve[6] ? std::nan("") : scale.height(start * std::exp(-curve[1] * (ages[k] - curve[6])));
+    heights[k] = ages[k] < curve[model::kCurveT0]
+                     ? std::nan("")
+                     : scale.height(start * std::exp(-curve[model::kCurveB] * (ages[k] - curve[model::kCurveT0])));
 }
 
 std::string quantile_label(const RunResults& run, double q) {
-  const auto& names = estimator::model_names(run.esde.model);
+  const auto& names = model::model_names(run.esde.model);
   std::string locals;
   for (int l = 0; l < run.nl; ++l) locals += (l ? ", " : "") + std::string(names.locals[static_cast<std::size_t>(l)]);
   char b[96];
@@ -85,7 +87,7 @@ void write_curve_figure(const std::string& path, const RunResults& run, const st
     ages[static_cast<std::size_t>(k)] = x.hi / units.age_scale * k / (kCurveAges - 1);
   std::vector<GuideCurve> curves(1, GuideCurve{"average locals (weighted by measurements)", {}});
   guide_heights(run, run.local_averages, ages, curves[0].heights);
-  const std::vector<estimator::Locals> at = local_quantiles(run, locals_path, summary, quantiles);
+  const std::vector<model::Locals> at = local_quantiles(run, locals_path, summary, quantiles);
   for (std::size_t q = 0; q < quantiles.size(); ++q) {
     curves.push_back({quantile_label(run, quantiles[q]), {}});
     guide_heights(run, at[q], ages, curves.back().heights);

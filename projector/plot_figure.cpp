@@ -35,7 +35,7 @@ void PlotFigure::add(const PlotData& plot) {
   e.n = plot.n;
   e.ages = plot.ages;
   e.heights = plot.heights;
-  const double from = std::max(plot.curve[6], 0.0);
+  const double from = std::max(plot.curve[model::kCurveT0], 0.0);
   double to = plot.ages[static_cast<std::size_t>(plot.n - 1)];
   if (std::isfinite(last_age_)) to = std::max(to, last_age_);
   for (int k = 0; k < kCurveAges; ++k)

@@ -35,7 +35,7 @@ class PlotFigure {
   struct Entry {
     std::int32_t id;
     int n;
-    estimator::Measurements ages, heights;
+    model::Measurements ages, heights;
     std::array<double, kCurveAges> curve_ages;
     std::array<HeightInterval, kCurveAges> curve;
   };

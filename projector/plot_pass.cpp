@@ -5,9 +5,9 @@
 #include "common/fingerprint.hpp"
 #include "common/limits.hpp"
 #include "common/plot_file_readers.hpp"
-#include "estimator/models/models.hpp"
 #include "io/binary_file.hpp"
 #include "io/errors.hpp"
+#include "model/models.hpp"
 
 namespace projector {
 namespace {
@@ -60,7 +60,7 @@ void for_each_plot(const RunResults& run, const PlotFiles& files, bool progress,
                ", but the data file's plot there is " + std::to_string(plot.id));
     data_print.add_plot(plot.id, plot.n, plot.ages.data(), plot.heights.data());
     locals_print.add_record(id, run.nl, plot.locals.data());
-    estimator::trpars(run.esde, run.globals, plot.locals, plot.curve);
+    model::trpars(run.esde, run.globals, plot.locals, plot.curve);
     visit(plot);
     if (progress && plot.position % kProgressEvery == 0)
       std::fprintf(stderr, "projector: %lld of %lld plots\n", static_cast<long long>(plot.position),

@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 #include "projector/run_results.hpp"
 
 namespace projector {
@@ -20,10 +20,10 @@ struct PlotData {
   std::int64_t position = 0;  // from 1
   std::int32_t id = 0;
   int n = 0;
-  estimator::Measurements ages{};
-  estimator::Measurements heights{};
-  estimator::Locals locals{};
-  estimator::Curve curve{};
+  model::Measurements ages{};
+  model::Measurements heights{};
+  model::Locals locals{};
+  model::Curve curve{};
 };
 
 struct PlotFiles {

@@ -21,11 +21,11 @@ double interval_z(double level) {
   return boost::math::quantile(boost::math::normal_distribution<double>(), 0.5 + 0.5 * level);
 }
 
-void project_plot(const estimator::Curve& curve, int n, const double* ages, const double* heights, int m,
+void project_plot(const model::Curve& curve, int n, const double* ages, const double* heights, int m,
                   const double* requested, double z, PlotProjection& out) {
   const PowerScale scale = power_scale(curve);
-  const double ve = curve[5] * curve[5];
-  estimator::Measurements y{};
+  const double ve = curve[model::kCurveSe] * curve[model::kCurveSe];
+  model::Measurements y{};
   for (int i = 0; i < n; ++i) y[static_cast<std::size_t>(i)] = scale.state(heights[i]);
   SmoothedState smoothed;
   smooth_state(curve, n, ages, y.data(), m, requested, smoothed);

@@ -12,7 +12,7 @@
 #include <array>
 
 #include "common/limits.hpp"
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 #include "projector/innovations.hpp"
 #include "projector/state_smoother.hpp"
 
@@ -41,7 +41,7 @@ struct PlotProjection {
 };
 
 // z: the standard normal quantile of (1 + level) / 2. Ages in increasing order.
-void project_plot(const estimator::Curve& curve, int n, const double* ages, const double* heights, int m,
+void project_plot(const model::Curve& curve, int n, const double* ages, const double* heights, int m,
                   const double* requested, double z, PlotProjection& out);
 
 // The standard normal quantile of (1 + level) / 2, 0 < level < 1.

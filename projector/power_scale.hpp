@@ -8,6 +8,8 @@
 #include <cmath>
 #include <limits>
 
+#include "model/curve.hpp"
+
 namespace projector {
 
 struct PowerScale {
@@ -28,7 +30,7 @@ struct PowerScale {
 // The scale of a plot's curve parameters (a, b, c, ...).
 template <class Curve>
 PowerScale power_scale(const Curve& curve) {
-  return PowerScale{std::pow(curve[0], curve[2]), curve[2]};
+  return PowerScale{std::pow(curve[model::kCurveA], curve[model::kCurveC]), curve[model::kCurveC]};
 }
 
 }  // namespace projector

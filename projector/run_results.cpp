@@ -6,8 +6,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "estimator/models/model_table.hpp"
 #include "io/errors.hpp"
+#include "model/model_table.hpp"
 
 namespace projector {
 namespace {
@@ -99,12 +99,13 @@ RunResults read_run_results(const std::string& path) {
   run.title = r.text("/title");
   run.outcome = r.text("/outcome");
   const std::int64_t model = r.integer("/model/number");
-  if (!estimator::valid_model(static_cast<int>(model))) r.bad("/model/number", "should be 1 to 18");
+  if (!model::valid_model(static_cast<int>(model)))
+    r.bad("/model/number", "should be 1 to " + std::to_string(model::kModelCount));
   std::array<double, 2> constants{};
   r.numbers("/model/constants", 2, constants);
-  run.esde = estimator::Esde{.k1 = constants[0], .k2 = constants[1], .model = static_cast<int>(model)};
-  const auto counts = estimator::model_counts(run.esde.model);
-  const auto& names = estimator::model_names(run.esde.model);
+  run.esde = model::Esde{.k1 = constants[0], .k2 = constants[1], .model = static_cast<int>(model)};
+  const auto counts = model::model_counts(run.esde.model);
+  const auto& names = model::model_names(run.esde.model);
   run.ng = counts.ng;
   run.nl = counts.nl;
   r.names("/model/globals", run.ng, names.globals, run.esde.model);

@@ -8,20 +8,20 @@
 #include <cstdint>
 #include <string>
 
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 
 namespace projector {
 
 struct RunResults {
   std::string title;
   std::string outcome;
-  estimator::Esde esde;  // model number and constants
+  model::Esde esde;  // model number and constants
   int ng = 0;
   int nl = 0;
   std::int64_t plots = 0;
   std::int64_t measurements = 0;
-  estimator::Globals globals{};
-  estimator::Locals local_averages{};
+  model::Globals globals{};
+  model::Locals local_averages{};
   std::string data_fingerprint;
   std::string locals_fingerprint;
   // The plot files as they were named to the run ("/files"; empty when the

@@ -38,18 +38,20 @@ int merge_grid(int n, const double* ages, int m, const double* requested, double
 
 }  // namespace
 
-void smooth_state(const estimator::Curve& curve, int n, const double* ages, const double* y, int m,
-                  const double* requested, SmoothedState& out) {
-  const double b = curve[1], c = curve[2];
-  const double vs = curve[3] * curve[3], vp = curve[4] * curve[4], ve = curve[5] * curve[5];
-  const double t0 = curve[6];
+void smooth_state(const model::Curve& curve, int n, const double* ages, const double* y, int m, const double* requested,
+                  SmoothedState& out) {
+  const double b = curve[model::kCurveB], c = curve[model::kCurveC];
+  const double vs = curve[model::kCurveS0] * curve[model::kCurveS0],
+               vp = curve[model::kCurveSp] * curve[model::kCurveSp],
+               ve = curve[model::kCurveSe] * curve[model::kCurveSe];
+  const double t0 = curve[model::kCurveT0];
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (int j = 0; j < m; ++j) out.at_ages[static_cast<std::size_t>(j)] = {nan, nan};
 
   std::array<GridPoint, kMaxGridPoints> grid;
   const int points = merge_grid(n, ages, m, requested, t0, grid);
   std::array<FilterStep, kMaxGridPoints> steps;
-  Moments state{(curve[7] - std::pow(curve[0], c)) / c, vs};
+  Moments state{(curve[model::kCurveY0] - std::pow(curve[model::kCurveA], c)) / c, vs};
   double t_prev = t0;
   for (int k = 0; k < points; ++k) {
     const GridPoint& g = grid[static_cast<std::size_t>(k)];

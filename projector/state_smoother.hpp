@@ -12,7 +12,7 @@
 #include <array>
 
 #include "common/limits.hpp"
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 
 namespace projector {
 
@@ -31,7 +31,7 @@ struct SmoothedState {
 
 // n measurements (ages not decreasing, power-scale values y); m requested
 // ages in increasing order (m <= kMaxRequestedAges).
-void smooth_state(const estimator::Curve& curve, int n, const double* ages, const double* y, int m,
-                  const double* requested, SmoothedState& out);
+void smooth_state(const model::Curve& curve, int n, const double* ages, const double* y, int m, const double* requested,
+                  SmoothedState& out);
 
 }  // namespace projector

@@ -5,6 +5,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DGROWTH_TESTS=OFF >/dev/null
-cmake --build build --parallel 2 --target preparer estimator projector starter comparer >/dev/null
+cmake --preset example >/dev/null  # in build, without the tests
+cmake --build --preset example >/dev/null
 examples/run.sh build build/examples

@@ -13,10 +13,11 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 scripts/install-deps.sh test
 targets=(free_form_reader format estimator_control plot_files preparer)
-CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DGROWTH_FUZZ=ON -DGROWTH_TESTS=OFF >/dev/null
-# Only the fuzz targets and what they link: the other programs are built and
-# tested by the two test builds.
-cmake --build build-fuzz --parallel 2 --target "${targets[@]/%/_fuzz}" >/dev/null
+cmake --preset fuzz >/dev/null  # clang, in build-fuzz
+# Only the fuzz targets and what they link (the preset's targets, those of
+# the list above): the other programs are built and tested by the two test
+# builds.
+cmake --build --preset fuzz >/dev/null
 mkdir -p build-fuzz/findings
 status=0
 for target in "${targets[@]}"; do

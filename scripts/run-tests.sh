@@ -7,24 +7,22 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 
+# The presets (CMakePresets.json) build in build-tests/release and build-tests/sanitize.
 for kind in release sanitize; do
-  dir=build-tests/$kind
-  flags=(-DCMAKE_BUILD_TYPE=Release -DGROWTH_TESTS=ON)
-  [ "$kind" = sanitize ] && flags+=(-DGROWTH_SANITIZE=ON)
   echo "== $kind build"
-  cmake -S . -B "$dir" "${flags[@]}" >/dev/null
-  cmake --build "$dir" --parallel 2
+  cmake --preset "$kind" >/dev/null
+  cmake --build --preset "$kind"
   echo "== $kind tests"
-  (cd "$dir" && ctest --output-on-failure --parallel 2 --timeout 600)
+  ctest --preset "$kind"
 done
 
 # The worker pool, the passes over the plots and every program run with
 # several threads; a race reported by the sanitizer fails the test.
 echo "== thread-sanitizer build"
-cmake -S . -B build-tests/thread -DCMAKE_BUILD_TYPE=Release -DGROWTH_TESTS=ON -DGROWTH_THREAD_SANITIZE=ON >/dev/null
-cmake --build build-tests/thread --parallel 2 --target unit_tests program_tests
+cmake --preset thread >/dev/null
+cmake --build --preset thread
 echo "== thread-sanitizer tests"
-(cd build-tests/thread && ctest --output-on-failure --parallel 2 --timeout 600 -R 'WorkerPool|Threads|Golden|PlotFiles|Newton')
+ctest --preset thread
 
 echo "== fuzzing (each target briefly; scripts/run-fuzzers.sh runs longer)"
 scripts/run-fuzzers.sh "${FUZZ_SECONDS:-10}"

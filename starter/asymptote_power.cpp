@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "estimator/likelihood.hpp"
+#include "model/likelihood.hpp"
 
 namespace starter {
 
@@ -19,10 +19,12 @@ PoweredHeights power_heights(const Plot& plot, double c) {
   return p;
 }
 
-AsymptoteProfile best_asymptote_power(const estimator::Curve& curve, const Plot& plot, const PoweredHeights& heights) {
-  const double b = curve[1], c = curve[2];
-  const double vs = curve[3] * curve[3], vp = curve[4] * curve[4], ve = curve[5] * curve[5];
-  const double t0 = curve[6], y0 = curve[7];
+AsymptoteProfile best_asymptote_power(const model::Curve& curve, const Plot& plot, const PoweredHeights& heights) {
+  const double b = curve[model::kCurveB], c = curve[model::kCurveC];
+  const double vs = curve[model::kCurveS0] * curve[model::kCurveS0],
+               vp = curve[model::kCurveSp] * curve[model::kCurveSp],
+               ve = curve[model::kCurveSe] * curve[model::kCurveSe];
+  const double t0 = curve[model::kCurveT0], y0 = curve[model::kCurveY0];
   const double* t = plot.ages.data();
   const double* hc_all = heights.powered.data();
 
@@ -52,7 +54,7 @@ AsymptoteProfile best_asymptote_power(const estimator::Curve& curve, const Plot&
   }
   if (!(ww > 0.0)) return {NAN, NAN};
   const double objective =
-      plot.n * estimator::kLog2Pi + log_v + (uu - uw * uw / ww) + heights.log_product * (2.0 * (1.0 - c));
+      plot.n * model::kLog2Pi + log_v + (uu - uw * uw / ww) + heights.log_product * (2.0 * (1.0 - c));
   return {uw / ww, objective};
 }
 

@@ -13,7 +13,7 @@
 //   + 2 (1 - c) ln P.
 #pragma once
 
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 #include "starter/plot_data.hpp"
 
 namespace starter {
@@ -21,7 +21,7 @@ namespace starter {
 // The heights on the power scale, h_i^c, and ln of their product: the same for
 // every trial of a search that holds c.
 struct PoweredHeights {
-  estimator::Measurements powered{};
+  model::Measurements powered{};
   double log_product = 0.0;
   double c = 0.0;
 };
@@ -34,7 +34,7 @@ struct AsymptoteProfile {
   double objective;  // the plot objective there
 };
 
-// `heights` holds the plot's heights at the power of the curve (curve[2]).
-AsymptoteProfile best_asymptote_power(const estimator::Curve& curve, const Plot& plot, const PoweredHeights& heights);
+// `heights` holds the plot's heights at the power of the curve (curve[model::kCurveC]).
+AsymptoteProfile best_asymptote_power(const model::Curve& curve, const Plot& plot, const PoweredHeights& heights);
 
 }  // namespace starter

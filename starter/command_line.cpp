@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "estimator/models/model_table.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/option_values.hpp"
+#include "model/catalogue.hpp"
 #include "starter/refusal.hpp"
 
 namespace starter {
@@ -83,13 +83,13 @@ StarterCall read_command_line(int argc, char** argv) {
   if (!model) line.wrong_call("--model is required");
   const std::optional<int> number = io::whole_integer(*model);
   if (!number)
-    line.wrong_call("--model takes a model number, 1 to " + std::to_string(estimator::kModelCount) + ", not " +
+    line.wrong_call("--model takes a model number, 1 to " + std::to_string(model::kModelCount) + ", not " +
                     io::quoted(*model));
   call.model = *number;
-  if (!estimator::valid_model(call.model))
+  if (!model::valid_model(call.model))
     refuse("model number " + std::to_string(call.model) + ": the models are numbered 1 to " +
-           std::to_string(estimator::kModelCount));
-  if (call.model >= 14 && (!line.option("--k1") || !line.option("--k2")))
+           std::to_string(model::kModelCount));
+  if (model::fixed_start(call.model) && (!line.option("--k1") || !line.option("--k2")))
     line.wrong_call("model " + std::to_string(call.model) +
                     " fixes the start of the curve through the two model constants: give --k1 and --k2 (the age "
                     "and height scales given to the preparer)");

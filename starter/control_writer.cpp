@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "estimator/models/model_table.hpp"
 #include "io/text_writer.hpp"
+#include "model/model_table.hpp"
 
 namespace starter {
 
@@ -14,8 +14,8 @@ std::string control_number(double v) {
 }
 
 void write_control_file(const std::string& path, const ControlContents& c) {
-  const estimator::ModelCounts counts = estimator::model_counts(c.model);
-  const estimator::ModelNames& names = estimator::model_names(c.model);
+  const model::ModelCounts counts = model::model_counts(c.model);
+  const model::ModelNames& names = model::model_names(c.model);
   io::TextWriter out(path, "control file");
   out.put(c.title.substr(0, 80) + "\n");
   out.put(std::to_string(counts.ng) + " " + std::to_string(counts.nl) + " " + std::to_string(c.plots) + "\n");

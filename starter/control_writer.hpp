@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 
 namespace starter {
 
@@ -19,7 +19,7 @@ struct ControlContents {
   int mfreq = 0;
   int iteration_limit = 100;
   double tolerance = 1e-5;
-  estimator::Globals globals{};
+  model::Globals globals{};
 };
 
 void write_control_file(const std::string& path, const ControlContents& contents);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "estimator/models/models.hpp"
+#include "model/models.hpp"
 #include "starter/plot_locals.hpp"
 #include "starter/start_point.hpp"
 
@@ -18,12 +18,13 @@ struct MomentSums {
   double lag = 0.0, lag_weight = 0.0;                // sum -d_i d_{i-1} E_i, sum E_i^2
   double r2_g = 0.0, q_g = 0.0, g = 0.0, g_g = 0.0;  // first residuals: sum r^2 G, (1 - G) G, G, G^2
 
-  void add_plot(const estimator::Curve& curve, const Plot& plot);
+  void add_plot(const model::Curve& curve, const Plot& plot);
 };
 
-void MomentSums::add_plot(const estimator::Curve& curve, const Plot& plot) {
-  const double A = std::pow(curve[0], curve[2]);
-  const double b = curve[1], c = curve[2], t0 = curve[6], y0 = curve[7];
+void MomentSums::add_plot(const model::Curve& curve, const Plot& plot) {
+  const double A = std::pow(curve[model::kCurveA], curve[model::kCurveC]);
+  const double b = curve[model::kCurveB], c = curve[model::kCurveC], t0 = curve[model::kCurveT0],
+               y0 = curve[model::kCurveY0];
   const double* t = plot.ages.data();
   const double* h = plot.heights.data();
   const auto residual = [&](int i) {
@@ -58,16 +59,16 @@ void MomentSums::add_plot(const estimator::Curve& curve, const Plot& plot) {
 
 }  // namespace
 
-Deviations estimate_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const estimator::Esde& esde,
-                               estimator::Globals globals, double rate_reference) {
+Deviations estimate_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const model::Esde& esde,
+                               model::Globals globals, double rate_reference) {
   // With no start or process deviation and a unit error deviation the plot
   // objective is a sum of squares: its locals are least-squares fits.
   set_deviations(roles, 0.0, 0.0, 1.0, globals);
   MomentSums s;
   for (const Plot& plot : plots) {
     const LocalFit fit = fit_locals(roles, esde, globals, plot, rate_reference);
-    estimator::Curve curve{};
-    estimator::trpars(esde, globals, fit.locals, curve);
+    model::Curve curve{};
+    model::trpars(esde, globals, fit.locals, curve);
     s.add_plot(curve, plot);
   }
   // The scale of the innovations; plots of one measurement only have first residuals.

@@ -14,7 +14,7 @@
 
 #include <vector>
 
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 #include "starter/model_roles.hpp"
 #include "starter/plot_data.hpp"
 
@@ -27,7 +27,7 @@ struct Deviations {
 };
 
 // `globals` holds the curve's shape; its deviations are ignored.
-Deviations estimate_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const estimator::Esde& esde,
-                               estimator::Globals globals, double rate_reference);
+Deviations estimate_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const model::Esde& esde,
+                               model::Globals globals, double rate_reference);
 
 }  // namespace starter

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "estimator/models/model_table.hpp"
+#include "model/model_table.hpp"
 #include "starter/refusal.hpp"
 
 namespace starter {
@@ -15,7 +15,7 @@ constexpr double kNamedShare = 0.1;          // globals with at least this share
 constexpr double kLargestDeviation = 100.0;  // times the spread of the heights on the power scale
 
 std::string weak_globals(const Eigen::VectorXd& direction, const ModelRoles& roles) {
-  const estimator::ModelNames& names = estimator::model_names(roles.model);
+  const model::ModelNames& names = model::model_names(roles.model);
   std::string text;
   for (int i = 0; i < roles.ng; ++i) {
     if (direction(i) * direction(i) < kNamedShare) continue;
@@ -53,7 +53,7 @@ void check_identified(const ProfilePoint& point, const ModelRoles& roles) {
          "or choose a model with fewer globals");
 }
 
-void check_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const estimator::Globals& globals) {
+void check_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const model::Globals& globals) {
   const double c = globals[static_cast<std::size_t>(roles.global_index(Role::c))];
   double sum = 0.0, sum2 = 0.0, count = 0.0;
   for (const Plot& p : plots)
@@ -64,7 +64,7 @@ void check_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, c
       count += 1.0;
     }
   const double spread = std::sqrt(std::max(sum2 / count - (sum / count) * (sum / count), 0.0));
-  const estimator::ModelNames& names = estimator::model_names(roles.model);
+  const model::ModelNames& names = model::model_names(roles.model);
   for (const Role role : {Role::sigma0, Role::sigma_p, Role::sigma_e}) {
     const int i = roles.global_index(role);
     if (i < 0) continue;

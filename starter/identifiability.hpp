@@ -14,7 +14,7 @@
 
 #include <vector>
 
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 #include "starter/model_roles.hpp"
 #include "starter/plot_data.hpp"
 #include "starter/profile.hpp"
@@ -22,6 +22,6 @@
 namespace starter {
 
 void check_identified(const ProfilePoint& point, const ModelRoles& roles);
-void check_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const estimator::Globals& globals);
+void check_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const model::Globals& globals);
 
 }  // namespace starter

@@ -19,8 +19,8 @@ Spill open_spill() {
   return spill;
 }
 
-LocalsPassResult compute_start_locals(PlotFiles& files, const ProfileSettings& settings,
-                                      const estimator::Globals& globals, std::FILE* spill, io::CsvWriter& runaways) {
+LocalsPassResult compute_start_locals(PlotFiles& files, const ProfileSettings& settings, const model::Globals& globals,
+                                      std::FILE* spill, io::CsvWriter& runaways) {
   const int nl = settings.roles.nl;
   LocalsPassResult result;
   Progress progress("computing the starting locals", files.plots());

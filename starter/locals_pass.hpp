@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "estimator/shared_records.hpp"
 #include "io/csv_writer.hpp"
+#include "model/model_records.hpp"
 #include "starter/plot_files_in.hpp"
 #include "starter/profile.hpp"
 
@@ -29,8 +29,8 @@ struct LocalsPassResult {
 };
 
 // Each runaway plot also gets a row (position, id, its locals) in `runaways`.
-LocalsPassResult compute_start_locals(PlotFiles& files, const ProfileSettings& settings,
-                                      const estimator::Globals& globals, std::FILE* spill, io::CsvWriter& runaways);
+LocalsPassResult compute_start_locals(PlotFiles& files, const ProfileSettings& settings, const model::Globals& globals,
+                                      std::FILE* spill, io::CsvWriter& runaways);
 
 void write_start_locals(PlotFiles& files, std::FILE* spill, int nl);
 

@@ -1,32 +1,21 @@
 #include "starter/model_roles.hpp"
 
-#include <stdexcept>
 #include <string>
-#include <string_view>
 
-#include "estimator/models/model_table.hpp"
+#include "model/catalogue.hpp"
+#include "starter/refusal.hpp"
 
 namespace starter {
 namespace {
 
-Role role_of(std::string_view name) {
-  static constexpr std::array<std::pair<std::string_view, Role>, 12> kNames = {{
-      {"a", Role::a},
-      {"b", Role::b},
-      {"c", Role::c},
-      {"sigma0", Role::sigma0},
-      {"sigma_p", Role::sigma_p},
-      {"sigma_e", Role::sigma_e},
-      {"t0", Role::t0},
-      {"y0", Role::y0},
-      {"a_intercept", Role::a_intercept},
-      {"a_slope", Role::a_slope},
-      {"a_scale", Role::a_scale},
-      {"a_exponent", Role::a_exponent},
-  }};
-  for (const auto& [text, role] : kNames)
-    if (text == name) return role;
-  throw std::logic_error("no role for the parameter name " + std::string(name));
+LocalKind local_kind(const model::ModelEntry& m) {
+  if (m.nl() == 2 && m.local_index(Role::a) >= 0 && m.local_index(Role::b) >= 0) return LocalKind::asymptote_and_rate;
+  if (m.nl() == 1 && m.local_index(Role::a) == 0) return LocalKind::asymptote;
+  if (m.nl() == 1 && m.local_index(Role::b) == 0)
+    return m.tied == model::TiedAsymptote::none ? LocalKind::rate : LocalKind::tied_rate;
+  refuse("model " + std::to_string(m.number) +
+         " cannot be started: the starter finds the locals of a plot when they are its asymptote, its rate, or "
+         "both");
 }
 
 }  // namespace
@@ -37,22 +26,18 @@ int ModelRoles::global_index(Role role) const {
   return -1;
 }
 
+bool ModelRoles::fixed_start() const { return model::fixed_start(model); }
+
 ModelRoles model_roles(int model) {
-  const estimator::ModelCounts counts = estimator::model_counts(model);
-  const estimator::ModelNames& names = estimator::model_names(model);
+  const model::ModelEntry& m = model::catalogue_entry(model);
   ModelRoles roles;
   roles.model = model;
-  roles.ng = counts.ng;
-  roles.nl = counts.nl;
-  for (int i = 0; i < counts.ng; ++i)
-    roles.globals[static_cast<std::size_t>(i)] = role_of(names.globals[static_cast<std::size_t>(i)]);
-  if (counts.nl == 2) {
-    roles.kind = LocalKind::asymptote_and_rate;
-  } else if (names.locals[0] == "a") {
-    roles.kind = LocalKind::asymptote;
-  } else {
-    roles.kind = roles.estimates(Role::a) ? LocalKind::rate : LocalKind::tied_rate;
-  }
+  roles.ng = m.ng();
+  roles.nl = m.nl();
+  roles.globals = m.globals;
+  roles.kind = local_kind(m);
+  roles.asymptote_local = m.local_index(Role::a);
+  roles.rate_local = m.local_index(Role::b);
   return roles;
 }
 

@@ -1,14 +1,17 @@
-// What each estimated parameter of a model is, read from the catalogue's
-// parameter names: the curve parameter it stands for, or a coefficient of a
-// tied asymptote. The starter proposes curve parameters and this table puts
-// them where the model keeps them.
+// What each estimated parameter of a model is, as the catalogue's row says
+// (model/catalogue.hpp): the curve parameter it stands for, or a coefficient
+// of a tied asymptote. The starter proposes curve parameters and this table
+// puts them where the model keeps them.
 #pragma once
 
 #include <array>
 
+#include "common/limits.hpp"
+#include "model/roles.hpp"
+
 namespace starter {
 
-enum class Role { a, b, c, sigma0, sigma_p, sigma_e, t0, y0, a_intercept, a_slope, a_scale, a_exponent };
+using model::Role;
 
 // How a plot's locals enter its curve.
 enum class LocalKind {
@@ -22,17 +25,20 @@ struct ModelRoles {
   int model = 0;
   int ng = 0;
   int nl = 0;
-  std::array<Role, 6> globals{};
+  std::array<Role, common::kMaxGlobals> globals{};
   LocalKind kind = LocalKind::asymptote;
+  int asymptote_local = -1;  // position of a among the locals, or -1
+  int rate_local = -1;       // position of b among the locals, or -1
 
   // Position of a role among the globals, or -1.
   int global_index(Role role) const;
   bool estimates(Role role) const { return global_index(role) >= 0; }
-  // Models 14 to 18 fix the start of the curve through the model constants.
-  bool fixed_start() const { return model >= 14; }
+  // The model fixes the start of the curve through the model constants.
+  bool fixed_start() const;
 };
 
-// The roles of model 1 to 18 (the caller has checked the number).
+// The roles of a model of the catalogue (the caller has checked the number);
+// a model whose locals are none of the kinds above is refused.
 ModelRoles model_roles(int model);
 
 }  // namespace starter

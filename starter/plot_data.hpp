@@ -4,15 +4,15 @@
 
 #include <cstdint>
 
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 
 namespace starter {
 
 struct Plot {
   std::int32_t id = 0;
   int n = 0;
-  estimator::Measurements ages{};
-  estimator::Measurements heights{};
+  model::Measurements ages{};
+  model::Measurements heights{};
 };
 
 }  // namespace starter

@@ -6,8 +6,8 @@
 
 #include <boost/math/tools/minima.hpp>
 
-#include "estimator/likelihood.hpp"
-#include "estimator/models/models.hpp"
+#include "model/likelihood.hpp"
+#include "model/models.hpp"
 #include "starter/asymptote_power.hpp"
 
 namespace starter {
@@ -24,7 +24,7 @@ double largest_height(const Plot& plot) {
 }
 
 struct Candidate {
-  estimator::Locals locals{};
+  model::Locals locals{};
   double objective = kUnusable;
 };
 
@@ -32,25 +32,26 @@ struct Candidate {
 // candidate): the rate where it is local, the best asymptote where that is.
 // An asymptote power that the data cannot give (not positive or not finite)
 // falls back to the plot's largest height.
-Candidate candidate_at_rate(const ModelRoles& roles, const estimator::Esde& esde, const estimator::Globals& globals,
+Candidate candidate_at_rate(const ModelRoles& roles, const model::Esde& esde, const model::Globals& globals,
                             const Plot& plot, const PoweredHeights& heights, double rate) {
   Candidate candidate;
   if (roles.kind == LocalKind::rate || roles.kind == LocalKind::tied_rate) {
-    candidate.locals[0] = rate;
+    candidate.locals[static_cast<std::size_t>(roles.rate_local)] = rate;
     candidate.objective = plot_objective(esde, globals, candidate.locals, plot);
     return candidate;
   }
-  candidate.locals[0] = 1.0;
-  if (roles.kind == LocalKind::asymptote_and_rate) candidate.locals[1] = rate;
-  estimator::Curve curve{};
-  estimator::trpars(esde, globals, candidate.locals, curve);
+  const auto asymptote = static_cast<std::size_t>(roles.asymptote_local);
+  candidate.locals[asymptote] = 1.0;
+  if (roles.kind == LocalKind::asymptote_and_rate) candidate.locals[static_cast<std::size_t>(roles.rate_local)] = rate;
+  model::Curve curve{};
+  model::trpars(esde, globals, candidate.locals, curve);
   const AsymptoteProfile profile = best_asymptote_power(curve, plot, heights);
-  const double a = profile.power > 0.0 ? std::pow(profile.power, 1.0 / curve[2]) : NAN;
+  const double a = profile.power > 0.0 ? std::pow(profile.power, 1.0 / curve[model::kCurveC]) : NAN;
   if (std::isfinite(a) && a > 0.0 && std::isfinite(profile.objective)) {
-    candidate.locals[0] = a;
+    candidate.locals[asymptote] = a;
     candidate.objective = profile.objective;
   } else {
-    candidate.locals[0] = largest_height(plot);
+    candidate.locals[asymptote] = largest_height(plot);
     candidate.objective = plot_objective(esde, globals, candidate.locals, plot);
   }
   return candidate;
@@ -58,24 +59,24 @@ Candidate candidate_at_rate(const ModelRoles& roles, const estimator::Esde& esde
 
 }  // namespace
 
-double plot_objective(const estimator::Esde& esde, const estimator::Globals& globals, const estimator::Locals& locals,
+double plot_objective(const model::Esde& esde, const model::Globals& globals, const model::Locals& locals,
                       const Plot& plot) {
-  estimator::Curve curve{};
-  estimator::trpars(esde, globals, locals, curve);
-  const double f = estimator::funct(curve, plot.n, plot.ages.data(), plot.heights.data());
+  model::Curve curve{};
+  model::trpars(esde, globals, locals, curve);
+  const double f = model::funct(curve, plot.n, plot.ages.data(), plot.heights.data());
   return std::isfinite(f) ? f : kUnusable;
 }
 
-LocalFit fit_locals(const ModelRoles& roles, const estimator::Esde& esde, const estimator::Globals& globals,
-                    const Plot& plot, double rate_reference) {
+LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const model::Globals& globals, const Plot& plot,
+                    double rate_reference) {
   LocalFit fit;
   // The power c is a global: the heights take it once for the whole search.
-  estimator::Curve curve{};
-  estimator::Locals unit{};
+  model::Curve curve{};
+  model::Locals unit{};
   unit.fill(1.0);
-  estimator::trpars(esde, globals, unit, curve);
+  model::trpars(esde, globals, unit, curve);
   const PoweredHeights heights = roles.kind == LocalKind::asymptote || roles.kind == LocalKind::asymptote_and_rate
-                                     ? power_heights(plot, curve[2])
+                                     ? power_heights(plot, curve[model::kCurveC])
                                      : PoweredHeights{};
   if (roles.kind == LocalKind::asymptote) {
     fit.locals = candidate_at_rate(roles, esde, globals, plot, heights, 0.0).locals;

@@ -10,24 +10,24 @@
 // plot's optimum runs away, and its start is the grid's end.
 #pragma once
 
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 #include "starter/model_roles.hpp"
 #include "starter/plot_data.hpp"
 
 namespace starter {
 
 struct LocalFit {
-  estimator::Locals locals{};
+  model::Locals locals{};
   double objective = 0.0;  // the plot objective at the locals
   bool at_bound = false;   // the rate ran to an end of its range
 };
 
-LocalFit fit_locals(const ModelRoles& roles, const estimator::Esde& esde, const estimator::Globals& globals,
-                    const Plot& plot, double rate_reference);
+LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const model::Globals& globals, const Plot& plot,
+                    double rate_reference);
 
 // The plot objective at given locals; non-finite values are replaced by a
 // large number so that searches move away from them.
-double plot_objective(const estimator::Esde& esde, const estimator::Globals& globals, const estimator::Locals& locals,
+double plot_objective(const model::Esde& esde, const model::Globals& globals, const model::Locals& locals,
                       const Plot& plot);
 
 }  // namespace starter

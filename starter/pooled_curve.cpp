@@ -6,7 +6,7 @@
 
 #include <ceres/ceres.h>
 
-#include "estimator/models/models.hpp"
+#include "model/models.hpp"
 
 namespace starter {
 namespace {
@@ -24,16 +24,16 @@ struct Start {
   double y0(double c) const { return fixed ? std::pow(r, c) : 0.0; }
 };
 
-Start model_start(const ModelRoles& roles, const estimator::Esde& esde) {
+Start model_start(const ModelRoles& roles, const model::Esde& esde) {
   if (!roles.fixed_start()) return {};
   // The fixed start as the model computes it: t0, and y0 at power 1 (r).
-  estimator::Globals globals{};
-  estimator::Locals locals{};
+  model::Globals globals{};
+  model::Locals locals{};
   globals.fill(1.0);
   locals.fill(1.0);
-  estimator::Curve curve{};
-  estimator::trpars(esde, globals, locals, curve);
-  return {true, curve[6], curve[7]};
+  model::Curve curve{};
+  model::trpars(esde, globals, locals, curve);
+  return {true, curve[model::kCurveT0], curve[model::kCurveY0]};
 }
 
 struct GridPoint {
@@ -131,7 +131,7 @@ void refine_by_least_squares(const std::vector<Plot>& plots, const ModelRoles& r
 
 }  // namespace
 
-CurveShape fit_pooled_curve(const std::vector<Plot>& plots, const ModelRoles& roles, const estimator::Esde& esde) {
+CurveShape fit_pooled_curve(const std::vector<Plot>& plots, const ModelRoles& roles, const model::Esde& esde) {
   const Start start = model_start(roles, esde);
   const GridPoint grid = best_grid_point(plots, start);
   std::array<double, 3> shape = {grid.a, grid.b, grid.c};

@@ -1,10 +1,12 @@
 #include "starter/profile.hpp"
 
+#include <array>
 #include <cmath>
 #include <span>
 
-#include "estimator/likelihood.hpp"
-#include "estimator/models/models.hpp"
+#include "common/limits.hpp"
+#include "model/likelihood.hpp"
+#include "model/models.hpp"
 #include "starter/plot_locals.hpp"
 
 namespace starter {
@@ -16,22 +18,21 @@ constexpr std::size_t at(int i) { return static_cast<std::size_t>(i); }
 int packed(int i, int j) { return i >= j ? i * (i + 1) / 2 + j : j * (j + 1) / 2 + i; }
 
 // Adds one plot's reduced block hgg - hlg^T hll^-1 hlg and its gradient.
-void add_derivatives(const ProfileSettings& s, const estimator::Globals& globals, const estimator::Locals& locals,
+void add_derivatives(const ProfileSettings& s, const model::Globals& globals, const model::Locals& locals,
                      const Plot& plot, ProfilePoint& point) {
   const int ng = s.roles.ng, nl = s.roles.nl;
-  estimator::Curve curve{};
-  estimator::CurveGradient fgrad{};
-  estimator::CurveHessian fhess{};
-  estimator::trpars(s.esde, globals, locals, curve);
-  estimator::ders(curve, plot.n, plot.ages.data(), plot.heights.data(), fgrad, fhess);
-  estimator::Globals ggrad{};
-  estimator::Locals lgrad{};
-  estimator::GlobalFactor hgg{};
-  estimator::WorkBlock hlg{};
-  estimator::LocalFactor hll{};
-  estimator::trders(s.esde, globals, locals, fgrad, fhess, {ggrad.data(), at(ng)}, {lgrad.data(), at(nl)},
-                    {hgg.data(), at(ng * (ng + 1) / 2)}, {hlg.data(), at(ng * nl)},
-                    {hll.data(), at(nl * (nl + 1) / 2)});
+  model::Curve curve{};
+  model::CurveGradient fgrad{};
+  model::CurveHessian fhess{};
+  model::trpars(s.esde, globals, locals, curve);
+  model::ders(curve, plot.n, plot.ages.data(), plot.heights.data(), fgrad, fhess);
+  model::Globals ggrad{};
+  model::Locals lgrad{};
+  std::array<double, common::kMaxGlobalTriangle> hgg{};
+  std::array<double, common::kMaxGlobals * common::kMaxLocals> hlg{};
+  std::array<double, common::kMaxLocalTriangle> hll{};
+  model::trders(s.esde, globals, locals, fgrad, fhess, {ggrad.data(), at(ng)}, {lgrad.data(), at(nl)},
+                {hgg.data(), at(ng * (ng + 1) / 2)}, {hlg.data(), at(ng * nl)}, {hll.data(), at(nl * (nl + 1) / 2)});
   LocalMatrix C(nl, nl);
   CrossMatrix B(nl, ng);
   for (int l = 0; l < nl; ++l)
@@ -53,7 +54,7 @@ void add_derivatives(const ProfileSettings& s, const estimator::Globals& globals
 }  // namespace
 
 ProfilePoint evaluate_profile(const std::vector<Plot>& plots, const ProfileSettings& settings,
-                              const estimator::Globals& globals, bool derivatives) {
+                              const model::Globals& globals, bool derivatives) {
   const int ng = settings.roles.ng;
   ProfilePoint point;
   point.gradient = GlobalVector::Zero(ng);

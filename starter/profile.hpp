@@ -12,7 +12,7 @@
 #include <Eigen/Dense>
 
 #include "common/limits.hpp"
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 #include "starter/model_roles.hpp"
 #include "starter/plot_data.hpp"
 
@@ -27,7 +27,7 @@ using CrossMatrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, com
 
 struct ProfileSettings {
   ModelRoles roles;
-  estimator::Esde esde;
+  model::Esde esde;
   double rate_reference = 1.0;
 };
 
@@ -43,6 +43,6 @@ struct ProfilePoint {
 
 // The objective only, or with gradient and Hessian when `derivatives`.
 ProfilePoint evaluate_profile(const std::vector<Plot>& plots, const ProfileSettings& settings,
-                              const estimator::Globals& globals, bool derivatives);
+                              const model::Globals& globals, bool derivatives);
 
 }  // namespace starter

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "estimator/models/model_table.hpp"
 #include "io/csv_writer.hpp"
 #include "io/text_writer.hpp"
+#include "model/model_table.hpp"
 #include "starter/command_line.hpp"
 #include "starter/control_writer.hpp"
 #include "starter/deviations.hpp"
@@ -26,8 +26,8 @@ namespace {
 
 constexpr double kSmallestDeviationShare = 1e-3;  // of the process and error deviations together
 
-std::string names_of(const ModelRoles& roles, const estimator::Globals* values) {
-  const estimator::ModelNames& names = estimator::model_names(roles.model);
+std::string names_of(const ModelRoles& roles, const model::Globals* values) {
+  const model::ModelNames& names = model::model_names(roles.model);
   std::string text;
   for (int i = 0; i < roles.ng; ++i) {
     text += (i > 0 ? ", " : "") + std::string(names.globals[static_cast<std::size_t>(i)]);
@@ -39,7 +39,7 @@ std::string names_of(const ModelRoles& roles, const estimator::Globals* values) 
 // "Model 16 self-start: locals b / globals a_intercept a_slope c sigma_p sigma_e"
 // (at most 80 characters for every model).
 std::string default_title(const ModelRoles& roles) {
-  const estimator::ModelNames& names = estimator::model_names(roles.model);
+  const model::ModelNames& names = model::model_names(roles.model);
   std::string title = "Model " + std::to_string(roles.model) + " self-start: locals";
   for (int l = 0; l < roles.nl; ++l) title += " " + std::string(names.locals[static_cast<std::size_t>(l)]);
   title += " / globals";
@@ -48,15 +48,15 @@ std::string default_title(const ModelRoles& roles) {
 }
 
 // The curve's shape, then the deviations from its residuals.
-estimator::Globals first_globals(const DataSummary& data, const ModelRoles& roles, const estimator::Esde& esde,
-                                 CurveShape& shape) {
+model::Globals first_globals(const DataSummary& data, const ModelRoles& roles, const model::Esde& esde,
+                             CurveShape& shape) {
   shape = fit_pooled_curve(data.sample, roles, esde);
   if (!(std::isfinite(shape.a) && shape.a > 0.0 && std::isfinite(shape.b) && shape.b > 0.0 && std::isfinite(shape.c)))
     refuse("cannot fit model " + std::to_string(roles.model) +
            "'s growth curve to the plots: no rate and power "
            "give a finite fit (are the heights growing with age?)");
   CurveStart start{shape.a, shape.b, shape.c, 0.0, 0.0, 0.0, shape.t0, shape.y0};
-  estimator::Globals globals = globals_from(roles, start);
+  model::Globals globals = globals_from(roles, start);
   const Deviations d = estimate_deviations(data.sample, roles, esde, globals, shape.b);
   set_deviations(roles, d.sigma0, d.sigma_p, d.sigma_e, globals);
   return globals;
@@ -64,7 +64,7 @@ estimator::Globals first_globals(const DataSummary& data, const ModelRoles& role
 
 // Deviations enter as squares: their sign is dropped, and none starts at 0,
 // where the objective is stationary in it.
-void settle_deviations(const ModelRoles& roles, estimator::Globals& globals) {
+void settle_deviations(const ModelRoles& roles, model::Globals& globals) {
   const auto value = [&](Role role) {
     const int i = roles.global_index(role);
     return i >= 0 ? std::fabs(globals[static_cast<std::size_t>(i)]) : 0.0;
@@ -89,12 +89,12 @@ double choose_tolerance(const StarterCall& call, const DataSummary& data, const 
 // (its locals could not converge, and hold up every other parameter in the
 // estimator), with the list of those plots beside the control file's name;
 // otherwise written into the records.
-LocalsPassResult start_every_plot(PlotFiles& files, const ProfileSettings& settings, const estimator::Globals& globals,
+LocalsPassResult start_every_plot(PlotFiles& files, const ProfileSettings& settings, const model::Globals& globals,
                                   const std::string& control) {
   const Spill spill = open_spill();
   const std::string list = control + ".runaway.csv";
   io::TextWriter out(list, "list of runaway plots");
-  const estimator::ModelNames& names = estimator::model_names(settings.roles.model);
+  const model::ModelNames& names = model::model_names(settings.roles.model);
   std::vector<std::string> header = {"position", "id"};
   for (int l = 0; l < settings.roles.nl; ++l) header.emplace_back(names.locals[static_cast<std::size_t>(l)]);
   io::CsvWriter runaways(out, header);
@@ -114,7 +114,7 @@ LocalsPassResult start_every_plot(PlotFiles& files, const ProfileSettings& setti
 }
 
 void print_summary(const StarterCall& call, const DataSummary& data, const SampleFit& fit,
-                   const estimator::Globals& globals, double objective, double tolerance) {
+                   const model::Globals& globals, double objective, double tolerance) {
   std::printf("model %d: %lld plots, %lld measurements; globals fitted on %zu plots in %d BFGS iterations\n",
               call.model, static_cast<long long>(data.plots), static_cast<long long>(data.measurements),
               data.sample.size(), fit.iterations);
@@ -129,14 +129,14 @@ void print_summary(const StarterCall& call, const DataSummary& data, const Sampl
 int run_starter(int argc, char** argv) {
   const StarterCall call = read_command_line(argc, argv);
   const ModelRoles roles = model_roles(call.model);
-  const estimator::Esde esde{.k1 = call.k1, .k2 = call.k2, .model = call.model};
+  const model::Esde esde{.k1 = call.k1, .k2 = call.k2, .model = call.model};
   PlotFiles files(call.data, call.locals);
   const DataSummary data = scan_plots(files, roles, call.sample);
 
   if (Progress::reports(data.plots))
     std::fprintf(stderr, "starter: fitting the globals on %zu plots\n", data.sample.size());
   CurveShape shape;
-  const estimator::Globals first = first_globals(data, roles, esde, shape);
+  const model::Globals first = first_globals(data, roles, esde, shape);
   const ProfileSettings settings{roles, esde, shape.b};
   const SampleFit fit = fit_sample_from_splits(data.sample, settings, first);
   if (!fit.usable)
@@ -144,7 +144,7 @@ int run_starter(int argc, char** argv) {
            ": the likelihood of the sample is not finite at the first "
            "estimates (" +
            names_of(roles, &first) + ")");
-  estimator::Globals globals = fit.globals;
+  model::Globals globals = fit.globals;
   settle_deviations(roles, globals);
   const ProfilePoint at_start = evaluate_profile(data.sample, settings, globals, true);
   check_identified(at_start, roles);

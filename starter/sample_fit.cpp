@@ -16,14 +16,14 @@ constexpr std::size_t kChoicePlots = 500;
 // the search then starts on a problem as well scaled as it can be.
 class ScaledProfile final : public ceres::FirstOrderFunction {
  public:
-  ScaledProfile(const std::vector<Plot>& plots, const ProfileSettings& settings, const estimator::Globals& first,
+  ScaledProfile(const std::vector<Plot>& plots, const ProfileSettings& settings, const model::Globals& first,
                 const GlobalMatrix& m)
       : plots_(plots), settings_(settings), first_(first), m_(m) {}
 
-  estimator::Globals globals(const double* x) const {
+  model::Globals globals(const double* x) const {
     const int ng = settings_.roles.ng;
     const GlobalVector step = m_ * Eigen::Map<const GlobalVector>(x, ng);
-    estimator::Globals g = first_;
+    model::Globals g = first_;
     for (int i = 0; i < ng; ++i) g[at(i)] += step(i);
     return g;
   }
@@ -44,14 +44,14 @@ class ScaledProfile final : public ceres::FirstOrderFunction {
  private:
   const std::vector<Plot>& plots_;
   const ProfileSettings& settings_;
-  estimator::Globals first_;
+  model::Globals first_;
   GlobalMatrix m_;
 };
 
 // M = L^-T where the profile's Hessian H = L L^T is positive definite;
 // otherwise diagonal: 1 / sqrt(H_ii) where the profile curves upwards, the
 // size of the value (at least 0.01) elsewhere.
-GlobalMatrix search_scales(const ProfilePoint& point, const estimator::Globals& first, int ng) {
+GlobalMatrix search_scales(const ProfilePoint& point, const model::Globals& first, int ng) {
   const Eigen::LLT<GlobalMatrix> llt(point.hessian);
   if (llt.info() == Eigen::Success) return llt.matrixU().solve(GlobalMatrix::Identity(ng, ng));
   GlobalMatrix m = GlobalMatrix::Zero(ng, ng);
@@ -64,7 +64,7 @@ GlobalMatrix search_scales(const ProfilePoint& point, const estimator::Globals& 
 
 }  // namespace
 
-SampleFit fit_sample(const std::vector<Plot>& plots, const ProfileSettings& settings, const estimator::Globals& first) {
+SampleFit fit_sample(const std::vector<Plot>& plots, const ProfileSettings& settings, const model::Globals& first) {
   const int ng = settings.roles.ng;
   SampleFit fit;
   fit.globals = first;
@@ -90,7 +90,7 @@ SampleFit fit_sample(const std::vector<Plot>& plots, const ProfileSettings& sett
 }
 
 SampleFit fit_sample_from_splits(const std::vector<Plot>& plots, const ProfileSettings& settings,
-                                 const estimator::Globals& first) {
+                                 const model::Globals& first) {
   // The maximum is chosen on at most kChoicePlots plots taken evenly from the
   // sample, then refined on the whole sample.
   std::vector<Plot> choice;
@@ -102,7 +102,7 @@ SampleFit fit_sample_from_splits(const std::vector<Plot>& plots, const ProfileSe
   const int ip = settings.roles.global_index(Role::sigma_p), ie = settings.roles.global_index(Role::sigma_e);
   const double vp = first[at(ip)] * first[at(ip)], ve = first[at(ie)] * first[at(ie)];
   for (const double process_share : {0.95, 0.05}) {
-    estimator::Globals split = first;
+    model::Globals split = first;
     split[at(ip)] = std::sqrt(process_share * (vp + ve));
     split[at(ie)] = std::sqrt((1.0 - process_share) * (vp + ve));
     const SampleFit fit = fit_sample(choice, settings, split);

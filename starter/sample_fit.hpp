@@ -6,20 +6,20 @@
 
 #include <vector>
 
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 #include "starter/plot_data.hpp"
 #include "starter/profile.hpp"
 
 namespace starter {
 
 struct SampleFit {
-  estimator::Globals globals{};
+  model::Globals globals{};
   bool usable = false;  // the objective was finite at the first point
   double objective = 0.0;
   int iterations = 0;
 };
 
-SampleFit fit_sample(const std::vector<Plot>& plots, const ProfileSettings& settings, const estimator::Globals& first);
+SampleFit fit_sample(const std::vector<Plot>& plots, const ProfileSettings& settings, const model::Globals& first);
 
 // The likelihood of the deviations can have more than one maximum (the
 // noise all process noise, or all measurement error): the sample is fitted
@@ -28,6 +28,6 @@ SampleFit fit_sample(const std::vector<Plot>& plots, const ProfileSettings& sett
 // the best of the three (the first of equal ones) is chosen on at most 500
 // plots taken evenly from the sample, and refined on the whole sample.
 SampleFit fit_sample_from_splits(const std::vector<Plot>& plots, const ProfileSettings& settings,
-                                 const estimator::Globals& first);
+                                 const model::Globals& first);
 
 }  // namespace starter

@@ -29,21 +29,22 @@ double value_of(Role role, const CurveStart& s) {
       return 0.0;
     case Role::a_exponent:
       return 0.0;
+    case Role::none:
+      return 0.0;
   }
   return 0.0;
 }
 
 }  // namespace
 
-estimator::Globals globals_from(const ModelRoles& roles, const CurveStart& start) {
-  estimator::Globals globals{};
+model::Globals globals_from(const ModelRoles& roles, const CurveStart& start) {
+  model::Globals globals{};
   for (int i = 0; i < roles.ng; ++i)
     globals[static_cast<std::size_t>(i)] = value_of(roles.globals[static_cast<std::size_t>(i)], start);
   return globals;
 }
 
-void set_deviations(const ModelRoles& roles, double sigma0, double sigma_p, double sigma_e,
-                    estimator::Globals& globals) {
+void set_deviations(const ModelRoles& roles, double sigma0, double sigma_p, double sigma_e, model::Globals& globals) {
   const auto set = [&](Role role, double value) {
     const int i = roles.global_index(role);
     if (i >= 0) globals[static_cast<std::size_t>(i)] = value;

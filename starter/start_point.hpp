@@ -1,7 +1,7 @@
 // Starting values in curve terms, and the model's globals made from them.
 #pragma once
 
-#include "estimator/shared_records.hpp"
+#include "model/model_records.hpp"
 #include "starter/model_roles.hpp"
 
 namespace starter {
@@ -14,10 +14,9 @@ struct CurveStart {
 
 // The globals of the model: each global takes the value of its curve
 // parameter; a tied asymptote starts untied (slope 0, or exponent 0) at a.
-estimator::Globals globals_from(const ModelRoles& roles, const CurveStart& start);
+model::Globals globals_from(const ModelRoles& roles, const CurveStart& start);
 
 // The same globals with the three deviations replaced.
-void set_deviations(const ModelRoles& roles, double sigma0, double sigma_p, double sigma_e,
-                    estimator::Globals& globals);
+void set_deviations(const ModelRoles& roles, double sigma0, double sigma_p, double sigma_e, model::Globals& globals);
 
 }  // namespace starter

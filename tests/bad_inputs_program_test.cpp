@@ -8,6 +8,7 @@
 #include "common/limits.hpp"
 #include "common/plot_file_writers.hpp"
 #include "io/byte_order.hpp"
+#include "model/catalogue.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
 
@@ -116,7 +117,7 @@ const std::vector<Case>& cases() {
       {"E10",
        [](const TempDir& d) {
          return estimator_with(d, [&](FitFiles&, ControlSettings& s) {
-           s.model = 19;
+           s.model = model::kModelCount + 1;  // the first number after the catalogue's
            rewrite_control(d, control_text(s, 6));
          });
        },

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "model/catalogue.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
 #include "support/trace.hpp"
@@ -71,7 +72,7 @@ TEST(EstimatorProgram, LimitsOnGlobalsAndLocals) {
   s.ng = 10;
   s.nl = 6;
   s.globals.assign(10, 0.5);
-  s.model = 19;
+  s.model = model::kModelCount + 1;
   std::vector<TestPlot> plots = small_plots();
   for (TestPlot& p : plots) p.locals.assign(6, 1.0);
   const FitFiles f = write_fit_problem(dir, plots, s);

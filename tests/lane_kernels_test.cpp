@@ -18,13 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "estimator/lanes/likelihood_kernels.hpp"
-#include "estimator/models/model_table.hpp"
-#include "estimator/models/models.hpp"
+#include "model/lanes/likelihood_kernels.hpp"
+#include "model/model_table.hpp"
+#include "model/models.hpp"
 
 namespace {
 
-using namespace estimator;
+using namespace model;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();

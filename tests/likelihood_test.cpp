@@ -7,13 +7,13 @@
 #include <random>
 #include <vector>
 
-#include "estimator/likelihood.hpp"
+#include "model/likelihood.hpp"
 
 namespace {
 
-using estimator::Curve;
-using estimator::CurveGradient;
-using estimator::CurveHessian;
+using model::Curve;
+using model::CurveGradient;
+using model::CurveHessian;
 
 struct Plot {
   std::vector<double> t, h;
@@ -58,7 +58,7 @@ double dense_objective(const Curve& p, const Plot& plot) {
   }
   double jac = 0.0;
   for (double h : plot.h) jac += std::log(h);
-  return static_cast<double>(n) * estimator::kLog2Pi + logdet + quad + 2.0 * (1.0 - c) * jac;
+  return static_cast<double>(n) * model::kLog2Pi + logdet + quad + 2.0 * (1.0 - c) * jac;
 }
 
 class Generator {
@@ -88,18 +88,18 @@ class Generator {
 };
 
 double objective(const Curve& c, const Plot& p) {
-  return estimator::funct(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data());
+  return model::funct(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data());
 }
 
 void derivatives(const Curve& c, const Plot& p, CurveGradient& g, CurveHessian& h) {
-  estimator::ders(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data(), g, h);
+  model::ders(c, static_cast<int>(p.t.size()), p.t.data(), p.h.data(), g, h);
 }
 
 TEST(PlotObjective, EqualsDenseGaussianLikelihood) {
   Generator gen(11);
   for (int trial = 0; trial < 500; ++trial) {
     const Curve c = gen.curve();
-    const Plot p = gen.plot(gen.count(1, 12), c[6], trial % 3 == 0);
+    const Plot p = gen.plot(gen.count(1, 12), c[model::kCurveT0], trial % 3 == 0);
     const double dense = dense_objective(c, p);
     ASSERT_NEAR(objective(c, p), dense, 1e-10 * std::max(1.0, std::fabs(dense))) << "trial " << trial;
   }
@@ -130,17 +130,17 @@ TEST(PlotObjective, OneMeasurementClosedForm) {
   const double E = std::exp((0.5 - 3.0) * 0.3);
   const double V = (0.2 * 0.2) * (E * E) + ((1.0 - E * E) * (0.4 * 0.4) + 0.1 * 0.1);
   const double R = (std::pow(1.4, 0.7) - A) / 0.7 - ((0.6 - A) / 0.7) * E;
-  EXPECT_EQ(objective(c, p), 1 * estimator::kLog2Pi + R * R / V + std::log(V) + std::log(1.4) * (2.0 * (1.0 - 0.7)));
+  EXPECT_EQ(objective(c, p), 1 * model::kLog2Pi + R * R / V + std::log(V) + std::log(1.4) * (2.0 * (1.0 - 0.7)));
 }
 
 TEST(PlotObjective, SignsOfDeviationsDoNotMatterAndPowerOneDropsJacobian) {
   Generator gen(5);
   const Curve c = gen.curve();
-  const Plot p = gen.plot(6, c[6], false);
+  const Plot p = gen.plot(6, c[model::kCurveT0], false);
   Curve flipped = c;
-  flipped[3] = -c[3];
-  flipped[4] = -c[4];
-  flipped[5] = -c[5];
+  flipped[model::kCurveS0] = -c[model::kCurveS0];
+  flipped[model::kCurveSp] = -c[model::kCurveSp];
+  flipped[model::kCurveSe] = -c[model::kCurveSe];
   EXPECT_EQ(objective(c, p), objective(flipped, p));
   Curve linear = c;
   linear[2] = 1.0;
@@ -192,7 +192,7 @@ TEST(PlotDerivatives, MatchCentralDifferences) {
   Generator gen(7);
   for (int trial = 0; trial < 200; ++trial) {
     const Curve c = gen.curve();
-    const Plot p = gen.plot(gen.count(1, 10), c[6], trial % 2 == 0);
+    const Plot p = gen.plot(gen.count(1, 10), c[model::kCurveT0], trial % 2 == 0);
     expect_matches_differences(c, p, "random");
     if (HasFatalFailure()) return;
   }
@@ -201,22 +201,22 @@ TEST(PlotDerivatives, MatchCentralDifferences) {
 TEST(PlotDerivatives, SpecialCases) {
   Generator gen(3);
   Curve c = gen.curve();
-  expect_matches_differences(c, gen.plot(1, c[6], false), "one measurement");
+  expect_matches_differences(c, gen.plot(1, c[model::kCurveT0], false), "one measurement");
   expect_matches_differences(c, Plot{{2.0, 2.0, 2.0, 5.0}, {1.0, 1.1, 1.2, 1.8}}, "equal ages");
   Curve no_error = c;
   no_error[5] = 0.0;
-  expect_matches_differences(no_error, gen.plot(5, c[6], false), "sigma_e = 0");
+  expect_matches_differences(no_error, gen.plot(5, c[model::kCurveT0], false), "sigma_e = 0");
   Curve exact_start = c;
   exact_start[3] = 0.0;
-  expect_matches_differences(exact_start, gen.plot(5, c[6], false), "sigma_0 = 0");
+  expect_matches_differences(exact_start, gen.plot(5, c[model::kCurveT0], false), "sigma_0 = 0");
   Curve linear = c;
   linear[2] = 1.0;
-  expect_matches_differences(linear, gen.plot(5, c[6], false), "c = 1");
+  expect_matches_differences(linear, gen.plot(5, c[model::kCurveT0], false), "c = 1");
   Curve negative = c;
   negative[3] = -0.3;
   negative[4] = -0.2;
   negative[5] = -0.15;
-  expect_matches_differences(negative, gen.plot(6, c[6], true), "negative deviations");
+  expect_matches_differences(negative, gen.plot(6, c[model::kCurveT0], true), "negative deviations");
 }
 
 }  // namespace

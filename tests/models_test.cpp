@@ -1,19 +1,27 @@
-// Every model's derivative transformation against the chain rule applied to
-// central differences of its parameter transformation.
+// Every model's derivative transformation, hand-written and taken through
+// jets, against the chain rule applied to central differences of its curve
+// map; and every row of the catalogue against what its curve map does.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <random>
+#include <string_view>
 #include <vector>
 
 #include "console_capture.hpp"
-#include "estimator/models/model_table.hpp"
-#include "estimator/models/models.hpp"
 #include "io/errors.hpp"
+#include "model/curve_jet.hpp"
+#include "model/jet_derivatives.hpp"
+#include "model/model_table.hpp"
+#include "model/models.hpp"
+#include "model/moved_parameters.hpp"
+#include "starter/model_roles.hpp"
+#include "starter/start_point.hpp"
 
 namespace {
 
-using namespace estimator;
+using namespace model;
 
 constexpr double kMarker = -987654.0;
 
@@ -24,12 +32,19 @@ struct Outputs {
   }
 };
 
+// trders, which takes a model's hand-written trdN where it has one, or the
+// derivatives of its curve map through jets.
+enum class Path { trders, jets };
+
 Outputs derivatives(const Esde& esde, const Globals& g, const Locals& l, const CurveGradient& fg,
-                    const CurveHessian& fh) {
+                    const CurveHessian& fh, Path path = Path::trders) {
   Outputs o;
   Curve curve{};
   trpars(esde, g, l, curve);
-  trders(esde, g, l, fg, fh, o.ggrad, o.lgrad, o.hgg, o.hlg, o.hll);
+  if (path == Path::trders)
+    trders(esde, g, l, fg, fh, o.ggrad, o.lgrad, o.hgg, o.hlg, o.hll);
+  else
+    jet_derivatives(catalogue_entry(esde.model), esde, g, l, fg, fh, o.ggrad, o.lgrad, o.hgg, o.hlg, o.hll);
   return o;
 }
 
@@ -102,7 +117,7 @@ class ModelHarness : public ::testing::Test {
   std::mt19937 rng{2026};
   double uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); }
 
-  void check_model(int model, double k1, double k2) {
+  void check_model(int model, double k1, double k2, Path path = Path::trders) {
     const Esde esde{k1, k2, model};
     const auto [ng, nl] = model_counts(model);
     std::vector<double> u;
@@ -117,7 +132,7 @@ class ModelHarness : public ::testing::Test {
     Locals l{};
     for (int i = 0; i < ng; ++i) g[static_cast<std::size_t>(i)] = u[static_cast<std::size_t>(i)];
     for (int i = 0; i < nl; ++i) l[static_cast<std::size_t>(i)] = u[static_cast<std::size_t>(ng + i)];
-    const Outputs o = derivatives(esde, g, l, fg, fh);
+    const Outputs o = derivatives(esde, g, l, fg, fh, path);
     const ChainRule want = expected(esde, u, ng, nl, fg, fh);
     const int np = ng + nl;
     auto near = [](double got, double w) { return std::fabs(got - w) <= 2e-6 * std::max(1.0, std::fabs(w)); };
@@ -155,6 +170,55 @@ TEST_F(ModelHarness, EveryModelIsTheChainRuleOfItsTransformation) {
   }
 }
 
+// The path a model without a hand-written trdN takes, on every curve map.
+TEST_F(ModelHarness, JetDerivativesAreTheChainRuleOfEveryCurveMap) {
+  for (int model = 1; model <= kModelCount; ++model) {
+    for (int trial = 0; trial < 3; ++trial) check_model(model, uniform(0.5, 2.0), uniform(0.5, 2.0), Path::jets);
+    check_model(model, 1.0, 1.3, Path::jets);
+  }
+}
+
+// Two independent exact computations agree to rounding: the hand-written
+// closed forms and forward differentiation of the curve maps. The curve
+// derivatives of the parameters a model does not move are not-a-number, as
+// the likelihood kernels leave them, and must not be read.
+TEST_F(ModelHarness, JetDerivativesAgreeWithTheHandWrittenOnesToRounding) {
+  for (int model = 1; model <= kModelCount; ++model) {
+    const auto [ng, nl] = model_counts(model);
+    const CurveMask moved = moved_parameters(model);
+    for (int trial = 0; trial < 20; ++trial) {
+      const Esde esde{uniform(0.5, 2.0), uniform(0.5, 2.0), model};
+      Globals g{};
+      Locals l{};
+      for (int i = 0; i < ng; ++i) g[static_cast<std::size_t>(i)] = uniform(0.2, 3.0);
+      for (int i = 0; i < nl; ++i) l[static_cast<std::size_t>(i)] = uniform(0.2, 3.0);
+      CurveGradient fg{};
+      CurveHessian fh{};
+      for (int m = 0; m < kCurveSize; ++m) {
+        const bool in_m = (moved & curve_bit(m)) != 0u;
+        fg[static_cast<std::size_t>(m)] = in_m ? uniform(-5.0, 5.0) : std::nan("");
+        for (int k = 0; k <= m; ++k)
+          fh[static_cast<std::size_t>(k + 8 * m)] =
+              in_m && (moved & curve_bit(k)) != 0u ? uniform(-5.0, 5.0) : std::nan("");
+      }
+      const Outputs hand = derivatives(esde, g, l, fg, fh, Path::trders);
+      const Outputs jets = derivatives(esde, g, l, fg, fh, Path::jets);
+      const auto same = [&](const std::array<double, 64>& x, const std::array<double, 64>& y, int count,
+                            const char* what) {
+        for (int i = 0; i < count; ++i) {
+          const double a = x[static_cast<std::size_t>(i)], b = y[static_cast<std::size_t>(i)];
+          EXPECT_NEAR(a, b, 1e-12 * std::max(1.0, std::fabs(b))) << "model " << model << " " << what << " " << i;
+        }
+      };
+      same(jets.ggrad, hand.ggrad, ng, "ggrad");
+      same(jets.lgrad, hand.lgrad, nl, "lgrad");
+      same(jets.hgg, hand.hgg, ng * (ng + 1) / 2, "hgg");
+      same(jets.hlg, hand.hlg, ng * nl, "hlg");
+      same(jets.hll, hand.hll, nl * (nl + 1) / 2, "hll");
+    }
+  }
+}
+
 TEST(Models, Model1GathersCurveGradient) {
   const Esde esde{0.0, 0.0, 1};
   CurveGradient fg = {1, 2, 3, 4, 5, 6, 7, 8};
@@ -186,10 +250,10 @@ TEST(Models, WorkedValuesOfModels11And12) {
   EXPECT_EQ(o12.ggrad[1], 0.0);  // l1 = 1: a does not move with g2
   Curve c{};
   trpars(esde, g, Locals{1.0}, c);
-  EXPECT_EQ(c[0], 1.0);
+  EXPECT_EQ(c[kCurveA], 1.0);
   g[1] = 1.0;  // g2 = 1: a = g1 l1, and hll has no second-derivative term
   trpars(esde, g, Locals{3.0}, c);
-  EXPECT_EQ(c[0], 3.0);
+  EXPECT_EQ(c[kCurveA], 3.0);
   const Outputs linear = derivatives(esde, g, Locals{3.0}, fg, fh);
   EXPECT_EQ(linear.hll[0], 0.0);
 }
@@ -213,8 +277,8 @@ TEST(Models, FixedStartWithK2Of1_3IsTheBaseModel) {
     esde.k2 = 1.3;
     Curve c{};
     trpars(esde, g, l, c);
-    EXPECT_EQ(c[6], 0.5 / esde.k1);
-    EXPECT_EQ(c[7], 1.0);
+    EXPECT_EQ(c[kCurveT0], 0.5 / esde.k1);
+    EXPECT_EQ(c[kCurveY0], 1.0);
     const Outputs fixed = derivatives(esde, g, l, fg, fh);
     // Row and column 7 are never read: changing them changes nothing, nor does K1.
     fg[6] = 1e9;
@@ -234,8 +298,8 @@ TEST(Models, FixedStartWithK2Of1_3IsTheBaseModel) {
   esde.k2 = 1.0;
   Curve c{};
   trpars(esde, Globals{0.1, 0.7, 0.2, 0.3}, Locals{2.0}, c);
-  EXPECT_EQ(c[6], 0.5);
-  EXPECT_EQ(c[7], std::pow(1.3, 0.7));
+  EXPECT_EQ(c[kCurveT0], 0.5);
+  EXPECT_EQ(c[kCurveY0], std::pow(1.3, 0.7));
 }
 
 TEST(Models, CurveElementsNotEstimatedAreZero) {
@@ -252,10 +316,154 @@ TEST(Models, CurveElementsNotEstimatedAreZero) {
     const bool start_dev = model == 4 || model == 5 || model == 9 || model == 10;
     const bool t0 = model == 2 || model == 5 || model == 7 || model == 10;
     const bool y0 = model == 3 || model == 8;
-    EXPECT_EQ(c[3] != 0.0, start_dev) << "model " << model;
-    EXPECT_EQ(c[6] != 0.0, t0) << "model " << model;
-    EXPECT_EQ(c[7] != 0.0, y0) << "model " << model;
+    EXPECT_EQ(c[kCurveS0] != 0.0, start_dev) << "model " << model;
+    EXPECT_EQ(c[kCurveT0] != 0.0, t0) << "model " << model;
+    EXPECT_EQ(c[kCurveY0] != 0.0, y0) << "model " << model;
     for (int k : {0, 1, 2, 4, 5}) EXPECT_NE(c[static_cast<std::size_t>(k)], 99.0);
+  }
+}
+
+// Curve positions by the names results files show, written out here on
+// their own.
+const std::map<std::string_view, int> kPositionOfName = {{"a", 0},       {"b", 1},       {"c", 2},  {"sigma0", 3},
+                                                         {"sigma_p", 4}, {"sigma_e", 5}, {"t0", 6}, {"y0", 7}};
+
+// The curve elements that change when parameter u (globals, then locals) moves.
+CurveMask moves(const Esde& esde, Globals g, Locals l, int ng, int u) {
+  Curve before{}, after{};
+  trpars(esde, g, l, before);
+  (u < ng ? g[static_cast<std::size_t>(u)] : l[static_cast<std::size_t>(u - ng)]) += 0.25;
+  trpars(esde, g, l, after);
+  CurveMask m = 0;
+  for (int k = 0; k < kCurveSize; ++k)
+    if (after[static_cast<std::size_t>(k)] != before[static_cast<std::size_t>(k)]) m |= curve_bit(k);
+  return m;
+}
+
+// What each row says (names, moved set, fixed start, tie, the starter's
+// roles) against what its curve map does when each parameter moves.
+TEST(Catalogue, EveryRowSaysWhatItsCurveMapDoes) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> uniform(0.5, 2.0);
+  for (int model = 1; model <= kModelCount; ++model) {
+    const auto [ng, nl] = model_counts(model);
+    const ModelNames& names = model_names(model);
+    const bool tied = catalogue_entry(model).tied != TiedAsymptote::none;
+    for (int trial = 0; trial < 3; ++trial) {
+      const Esde esde{uniform(rng), uniform(rng), model};
+      Globals g{};
+      Locals l{};
+      for (int i = 0; i < ng; ++i) g[static_cast<std::size_t>(i)] = uniform(rng);
+      for (int i = 0; i < nl; ++i) l[static_cast<std::size_t>(i)] = uniform(rng);
+      Curve c;
+      c.fill(99.0);
+      trpars(esde, g, l, c);
+      CurveMask moved = 0;
+      for (int u = 0; u < ng + nl; ++u) {
+        const std::string_view name =
+            u < ng ? names.globals[static_cast<std::size_t>(u)] : names.locals[static_cast<std::size_t>(u - ng)];
+        const CurveMask m = moves(esde, g, l, ng, u);
+        moved |= m;
+        const auto at = kPositionOfName.find(name);
+        if (at == kPositionOfName.end()) {
+          {  // a coefficient of the tied asymptote
+            EXPECT_TRUE(tied) << "model " << model << " " << name;
+          }
+          EXPECT_EQ(m, curve_bit(kCurveA)) << "model " << model << " " << name;
+          continue;
+        }
+        const double value = u < ng ? g[static_cast<std::size_t>(u)] : l[static_cast<std::size_t>(u - ng)];
+        EXPECT_EQ(c[static_cast<std::size_t>(at->second)], value) << "model " << model << " " << name;
+        CurveMask expect = curve_bit(at->second);
+        if (name == "b" && tied) expect |= curve_bit(kCurveA);
+        if (name == "c" && fixed_start(model)) {
+          expect |= curve_bit(kCurveY0);
+        }
+        EXPECT_EQ(m, expect) << "model " << model << " " << name;
+      }
+      EXPECT_EQ(moved, moved_parameters(model)) << "model " << model;
+      const bool asymptote_estimated =
+          std::find(names.globals.begin(), names.globals.end(), "a") != names.globals.end() ||
+          std::find(names.locals.begin(), names.locals.end(), "a") != names.locals.end();
+      EXPECT_NE(tied, asymptote_estimated) << "model " << model;
+      const bool at_fixed_point = c[kCurveT0] == 0.5 / esde.k1 && c[kCurveY0] == std::pow(1.3 / esde.k2, c[kCurveC]);
+      EXPECT_EQ(fixed_start(model), at_fixed_point) << "model " << model;
+      EXPECT_EQ(starter::model_roles(model).fixed_start(), at_fixed_point) << "model " << model;
+      if ((moved & curve_bit(kCurveS0)) == 0u) {
+        EXPECT_EQ(c[kCurveS0], 0.0) << "model " << model;
+      }
+      if (!at_fixed_point && (moved & curve_bit(kCurveT0)) == 0u) {
+        EXPECT_EQ(c[kCurveT0], 0.0) << "model " << model;
+      }
+      if (!at_fixed_point && (moved & curve_bit(kCurveY0)) == 0u) {
+        EXPECT_EQ(c[kCurveY0], 0.0) << "model " << model;
+      }
+    }
+  }
+}
+
+// The starter's roles: its globals made from starting values of the curve
+// parameters, with the locals at theirs, give those curve parameters back
+// through the curve map (a tied asymptote starts untied, at a); and there
+// its asymptote and rate locals are the ones the map puts there.
+TEST(Catalogue, TheStartersRolesPutStartingValuesWhereTheCurveMapReadsThem) {
+  const starter::CurveStart start{1.1, 1.2, 1.3, 1.4, 1.5, 1.6, 1.7, 1.8};
+  const Curve wanted = {1.1, 1.2, 1.3, 1.4, 1.5, 1.6, 1.7, 1.8};
+  for (int model = 1; model <= kModelCount; ++model) {
+    const starter::ModelRoles roles = starter::model_roles(model);
+    const Esde esde{0.9, 1.1, model};
+    const Globals g = starter::globals_from(roles, start);
+    Locals l{};
+    if (roles.asymptote_local >= 0) l[static_cast<std::size_t>(roles.asymptote_local)] = start.a;
+    if (roles.rate_local >= 0) l[static_cast<std::size_t>(roles.rate_local)] = start.b;
+    Curve c{};
+    trpars(esde, g, l, c);
+    const CurveMask moved = moved_parameters(model);
+    for (int k = 0; k < kCurveSize; ++k)
+      if ((moved & curve_bit(k)) != 0u && !(k == kCurveY0 && fixed_start(model))) {
+        EXPECT_EQ(c[static_cast<std::size_t>(k)], wanted[static_cast<std::size_t>(k)]) << "model " << model << " " << k;
+      }
+    if (roles.asymptote_local >= 0) {
+      EXPECT_EQ(moves(esde, g, l, roles.ng, roles.ng + roles.asymptote_local), curve_bit(kCurveA)) << model;
+    }
+    if (roles.rate_local >= 0) {  // where the asymptote is tied, it starts untied
+      EXPECT_EQ(moves(esde, g, l, roles.ng, roles.ng + roles.rate_local), curve_bit(kCurveB)) << model;
+    }
+    EXPECT_EQ(roles.asymptote_local >= 0,
+              roles.kind == starter::LocalKind::asymptote || roles.kind == starter::LocalKind::asymptote_and_rate);
+  }
+}
+
+// Every operation a curve map may use, composed, for values and for jets.
+template <class T>
+T composite(const std::array<T, 3>& x) {
+  using std::exp, std::log, std::pow, std::sqrt;
+  return exp(x[0] * x[1]) / x[2] + log(x[0] + x[2]) * pow(x[1], x[2]) - sqrt(x[0]) * pow(2.0, x[1]) + pow(x[2], 1.5) -
+         (3.0 - x[1]) / (x[0] * 2.0 + 1.0) + (-x[2]) / 4.0;
+}
+
+TEST(CurveJet, DerivativesOfEveryOperationMatchCentralDifferences) {
+  const std::array<double, 3> x = {0.7, 1.3, 0.9};
+  std::array<CurveJet, 3> jets;
+  for (int i = 0; i < 3; ++i)
+    jets[static_cast<std::size_t>(i)] = CurveJet::parameter(x[static_cast<std::size_t>(i)], i, 3);
+  const CurveJet f = composite(jets);
+  EXPECT_NEAR(f.v, composite(x), 1e-15 * std::fabs(f.v));
+  const auto at = [&x](int i, double di, int j, double dj) {
+    std::array<double, 3> y = x;
+    y[static_cast<std::size_t>(i)] += di;
+    y[static_cast<std::size_t>(j)] += dj;
+    return composite(y);
+  };
+  for (int i = 0; i < 3; ++i) {
+    const double h = 1e-5;
+    const double first = (at(i, h, i, 0.0) - at(i, -h, i, 0.0)) / (2 * h);
+    EXPECT_NEAR(f.d[static_cast<std::size_t>(i)], first, 1e-8 * std::max(1.0, std::fabs(first))) << i;
+    for (int j = 0; j <= i; ++j) {
+      const double k = 1e-4;
+      const double second = (at(i, k, j, k) - at(i, k, j, -k) - at(i, -k, j, k) + at(i, -k, j, -k)) / (4 * k * k);
+      EXPECT_NEAR(f.dd[jet_pair(i, j)], second, 1e-6 * std::max(1.0, std::fabs(second))) << i << ", " << j;
+    }
   }
 }
 

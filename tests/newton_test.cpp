@@ -8,18 +8,18 @@
 #include <vector>
 
 #include "common/limits.hpp"
-#include "estimator/likelihood.hpp"
-#include "estimator/models/models.hpp"
 #include "estimator/newton.hpp"
 #include "io/binary_file.hpp"
 #include "io/byte_order.hpp"
+#include "model/likelihood.hpp"
+#include "model/models.hpp"
 #include "support/fit_problem.hpp"
 
 namespace {
 
 using estimator::NewtonOutcome;
 
-const estimator::Esde kModel1{1.0, 1.0, 1};
+const model::Esde kModel1{1.0, 1.0, 1};
 const std::vector<double> kTruth = {0.15, 0.7, 0.05, 0.03};
 
 struct TrialPass {
@@ -57,7 +57,7 @@ Fit fit(const TempDir& dir, const std::vector<TestPlot>& plots, const std::vecto
                               io::DirectAccessFile::Mode::read_write_existing);
   const estimator::Files f{data, locals};
   const estimator::Sizes sizes = estimator::make_sizes(4, 1, static_cast<int>(plots.size()));
-  estimator::Globals globals{};
+  model::Globals globals{};
   std::copy(start.begin(), start.end(), globals.begin());
   estimator::GlobalFactor hfactor{};
   Fit r{{}, {}, files};
@@ -65,12 +65,12 @@ Fit fit(const TempDir& dir, const std::vector<TestPlot>& plots, const std::vecto
   return r;
 }
 
-double total_objective(const std::vector<TestPlot>& plots, const estimator::Globals& g) {
+double total_objective(const std::vector<TestPlot>& plots, const model::Globals& g) {
   double total = 0.0;
   for (const TestPlot& p : plots) {
-    estimator::Curve c{};
-    estimator::trpars(kModel1, g, {p.locals[0]}, c);
-    total += estimator::funct(c, static_cast<int>(p.ages.size()), p.ages.data(), p.heights.data());
+    model::Curve c{};
+    model::trpars(kModel1, g, {p.locals[0]}, c);
+    total += model::funct(c, static_cast<int>(p.ages.size()), p.ages.data(), p.heights.data());
   }
   return total;
 }
@@ -161,7 +161,7 @@ TEST(Newton, NonFiniteStartIsAnOutcomeNamingTheFirstPlotAtFault) {
 
 // Gradient and Hessian of the total objective over (globals, locals of plot
 // 1, locals of plot 2, ...) from the per-plot curve derivatives.
-void dense_system(const std::vector<TestPlot>& plots, const estimator::Globals& g, std::vector<double>& grad,
+void dense_system(const std::vector<TestPlot>& plots, const model::Globals& g, std::vector<double>& grad,
                   std::vector<double>& hess, int ng) {
   const int n = ng + static_cast<int>(plots.size());
   grad.assign(static_cast<std::size_t>(n), 0.0);
@@ -169,14 +169,14 @@ void dense_system(const std::vector<TestPlot>& plots, const estimator::Globals& 
   auto H = [&](int i, int j) -> double& { return hess[static_cast<std::size_t>(i * n + j)]; };
   for (std::size_t p = 0; p < plots.size(); ++p) {
     const TestPlot& plot = plots[p];
-    estimator::Locals l{plot.locals[0]};
-    estimator::Curve c{};
-    estimator::trpars(kModel1, g, l, c);
-    estimator::CurveGradient fg{};
-    estimator::CurveHessian fh{};
-    estimator::ders(c, static_cast<int>(plot.ages.size()), plot.ages.data(), plot.heights.data(), fg, fh);
+    model::Locals l{plot.locals[0]};
+    model::Curve c{};
+    model::trpars(kModel1, g, l, c);
+    model::CurveGradient fg{};
+    model::CurveHessian fh{};
+    model::ders(c, static_cast<int>(plot.ages.size()), plot.ages.data(), plot.heights.data(), fg, fh);
     std::array<double, 10> gg{}, lg{}, hgg{}, hlg{}, hll{};
-    estimator::trders(kModel1, g, l, fg, fh, gg, lg, hgg, hlg, hll);
+    model::trders(kModel1, g, l, fg, fh, gg, lg, hgg, hlg, hll);
     const int li = ng + static_cast<int>(p);
     for (int i = 0; i < ng; ++i) grad[static_cast<std::size_t>(i)] += gg[static_cast<std::size_t>(i)];
     grad[static_cast<std::size_t>(li)] = lg[0];
@@ -226,7 +226,7 @@ TEST(Newton, StepsEqualTheDenseNewtonSolution) {
   for (std::size_t p = 0; p < plots.size(); ++p)
     plots[p].locals[0] = io::load_f64(&fitted[p * common::kRecordLength + 4]) + 0.01;
   std::vector<double> grad, hess;
-  const estimator::Globals g0{start[0], start[1], start[2], start[3]};
+  const model::Globals g0{start[0], start[1], start[2], start[3]};
   dense_system(plots, g0, grad, hess, 4);
   std::vector<double> minus_grad(grad.size());
   for (std::size_t i = 0; i < grad.size(); ++i) minus_grad[i] = -grad[i];

@@ -16,6 +16,7 @@
 namespace {
 
 using namespace estimator;
+using namespace model;
 
 class PlotFiles : public ::testing::Test {
  protected:

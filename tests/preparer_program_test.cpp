@@ -271,6 +271,7 @@ TEST_F(Preparer, PlotsReadBackThroughTheEstimator) {
       prepare("301 3 4.51\n301 5 10.89\n301 10 28.72\n303 3 4.55\n303 5 10.92\n", "2 1 10 10 0 0 0\n0 0\n8 0.5\n");
   ASSERT_EQ(p.result.status, 0);
   using namespace estimator;
+  using namespace model;
   const Sizes sizes = make_sizes(3, 2, 2);
   io::SequentialReader data(p.data, "data file");
   io::DirectAccessFile records(p.locals, "local-parameter file", common::kRecordLength,

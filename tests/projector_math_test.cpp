@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "estimator/lanes/objective_math.hpp"
-#include "estimator/likelihood.hpp"
+#include "model/lanes/objective_math.hpp"
+#include "model/likelihood.hpp"
 #include "projector/histogram.hpp"
 #include "projector/innovations.hpp"
 #include "projector/power_scale.hpp"
@@ -19,7 +19,7 @@
 
 namespace {
 
-using estimator::Curve;
+using model::Curve;
 using Matrix = Eigen::Matrix<long double, Eigen::Dynamic, Eigen::Dynamic>;
 using Vector = Eigen::Matrix<long double, Eigen::Dynamic, 1>;
 
@@ -30,14 +30,17 @@ using Vector = Eigen::Matrix<long double, Eigen::Dynamic, 1>;
 struct DenseLaw {
   const Curve& c;
   long double mean(long double t) const {
-    const long double m0 = (c[7] - std::pow((long double)c[0], (long double)c[2])) / c[2];
-    return m0 * std::exp(-c[1] * (t - c[6]));
+    const long double m0 =
+        (c[model::kCurveY0] - std::pow((long double)c[model::kCurveA], (long double)c[model::kCurveC])) /
+        c[model::kCurveC];
+    return m0 * std::exp(-c[model::kCurveB] * (t - c[model::kCurveT0]));
   }
   long double cov(long double s, long double t) const {
     if (s > t) std::swap(s, t);
-    const long double g = std::exp(-2 * c[1] * (s - c[6]));
-    const long double var = c[3] * c[3] * g + c[4] * c[4] * (1 - g);
-    return std::exp(-c[1] * (t - s)) * var;
+    const long double g = std::exp(-2 * c[model::kCurveB] * (s - c[model::kCurveT0]));
+    const long double var =
+        c[model::kCurveS0] * c[model::kCurveS0] * g + c[model::kCurveSp] * c[model::kCurveSp] * (1 - g);
+    return std::exp(-c[model::kCurveB] * (t - s)) * var;
   }
 };
 
@@ -50,7 +53,8 @@ void condition(const Curve& curve, const std::vector<double>& t, const std::vect
   Vector r(n);
   for (int i = 0; i < n; ++i) {
     r(i) = y[i] - law.mean(t[i]);
-    for (int k = 0; k < n; ++k) syy(i, k) = law.cov(t[i], t[k]) + (i == k ? curve[5] * curve[5] : 0.0);
+    for (int k = 0; k < n; ++k)
+      syy(i, k) = law.cov(t[i], t[k]) + (i == k ? curve[model::kCurveSe] * curve[model::kCurveSe] : 0.0);
     for (int j = 0; j < m; ++j) ssy(j, i) = law.cov(s[j], t[i]);
   }
   const Eigen::LDLT<Matrix> f(syy);
@@ -67,14 +71,14 @@ void condition(const Curve& curve, const std::vector<double>& t, const std::vect
 Curve random_curve(std::mt19937_64& rng, bool negative_power) {
   std::uniform_real_distribution<double> u(0.0, 1.0);
   Curve c{};
-  c[0] = 2.0 + 3.0 * u(rng);                                   // a
-  c[1] = 0.05 + 0.3 * u(rng);                                  // b
-  c[2] = negative_power ? -0.3 - 0.4 * u(rng) : 0.3 + u(rng);  // c
-  c[3] = u(rng) < 0.3 ? 0.0 : 0.05 + 0.3 * u(rng);             // sigma0, sometimes exact
-  c[4] = 0.05 + 0.4 * u(rng);                                  // sigma_p
-  c[5] = 0.01 + 0.2 * u(rng);                                  // sigma_e
-  c[6] = u(rng);                                               // t0
-  c[7] = std::pow(0.1 + 0.5 * u(rng), c[2]);                   // y0
+  c[model::kCurveA] = 2.0 + 3.0 * u(rng);                                   // a
+  c[model::kCurveB] = 0.05 + 0.3 * u(rng);                                  // b
+  c[model::kCurveC] = negative_power ? -0.3 - 0.4 * u(rng) : 0.3 + u(rng);  // c
+  c[model::kCurveS0] = u(rng) < 0.3 ? 0.0 : 0.05 + 0.3 * u(rng);            // sigma0, sometimes exact
+  c[model::kCurveSp] = 0.05 + 0.4 * u(rng);                                 // sigma_p
+  c[model::kCurveSe] = 0.01 + 0.2 * u(rng);                                 // sigma_e
+  c[model::kCurveT0] = u(rng);                                              // t0
+  c[model::kCurveY0] = std::pow(0.1 + 0.5 * u(rng), c[model::kCurveC]);     // y0
   return c;
 }
 
@@ -86,7 +90,7 @@ TEST(ProjectorMath, SmoothedMomentsEqualDenseConditioning) {
     const projector::PowerScale scale = projector::power_scale(curve);
     const int n = 1 + trial % 12;
     std::vector<double> t, h, y;
-    double age = curve[6] + 0.5 + 2 * u(rng);
+    double age = curve[model::kCurveT0] + 0.5 + 2 * u(rng);
     for (int i = 0; i < n; ++i) {
       if (i == 0 || u(rng) > 0.15) age += 0.3 + 3 * u(rng);  // sometimes two measurements at one age
       t.push_back(age);
@@ -94,8 +98,13 @@ TEST(ProjectorMath, SmoothedMomentsEqualDenseConditioning) {
       y.push_back(scale.state(h.back()));
     }
     // Before, between, at and after the measurements, and far beyond.
-    std::vector<double> s = {curve[6] + 0.1, t[0] - 0.2,     t[0],         (t[0] + t.back()) / 2 + 0.01,
-                             t.back(),       t.back() + 1.5, t.back() + 40};
+    std::vector<double> s = {curve[model::kCurveT0] + 0.1,
+                             t[0] - 0.2,
+                             t[0],
+                             (t[0] + t.back()) / 2 + 0.01,
+                             t.back(),
+                             t.back() + 1.5,
+                             t.back() + 40};
     std::sort(s.begin(), s.end());
     s.erase(std::unique(s.begin(), s.end()), s.end());
     projector::SmoothedState out;
@@ -132,18 +141,18 @@ TEST(ProjectorMath, InnovationsAreThoseOfThePlotObjective) {
     const int n = 1 + trial % 15;
     std::vector<double> t(n), h(n);
     for (int i = 0; i < n; ++i) {
-      t[i] = curve[6] + 1 + 2 * i + (u(rng) < 0.1 ? 0 : u(rng));
+      t[i] = curve[model::kCurveT0] + 1 + 2 * i + (u(rng) < 0.1 ? 0 : u(rng));
       h[i] = 0.5 + 0.3 * i + 0.2 * u(rng);
     }
     std::vector<projector::Innovation> in(n);
     projector::innovations(curve, n, t.data(), h.data(), in.data());
-    double f = n * estimator::kLog2Pi, p = h[0];
+    double f = n * model::kLog2Pi, p = h[0];
     for (int i = 0; i < n; ++i) {
-      f = f + in[i].r * in[i].r / in[i].v + estimator::objective_log(in[i].v);
+      f = f + in[i].r * in[i].r / in[i].v + model::objective_log(in[i].v);
       if (i > 0) p = p * h[i];
     }
-    f = f + estimator::objective_log(p) * (2.0 * (1.0 - curve[2]));
-    EXPECT_EQ(f, estimator::funct(curve, n, t.data(), h.data())) << "trial " << trial;
+    f = f + model::objective_log(p) * (2.0 * (1.0 - curve[model::kCurveC]));
+    EXPECT_EQ(f, model::funct(curve, n, t.data(), h.data())) << "trial " << trial;
   }
 }
 

@@ -6,9 +6,9 @@
 #include <cmath>
 
 #include "common/limits.hpp"
-#include "estimator/likelihood.hpp"
-#include "estimator/models/models.hpp"
 #include "io/byte_order.hpp"
+#include "model/likelihood.hpp"
+#include "model/models.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
 #include "support/trace.hpp"
@@ -210,14 +210,14 @@ TEST(Report, StandardErrorsMatchAFiniteDifferenceHessian) {
   const std::vector<unsigned char> records = read_bytes(f.files.locals);
   for (std::size_t p = 0; p < plots.size(); ++p) x.push_back(io::load_f64(&records[p * common::kRecordLength + 4]));
 
-  const estimator::Esde model1{1.0, 1.0, 1};
+  const model::Esde model1{1.0, 1.0, 1};
   auto total = [&](const std::vector<double>& v) {
     double sum = 0.0;
-    const estimator::Globals g{v[0], v[1], v[2], v[3]};
+    const model::Globals g{v[0], v[1], v[2], v[3]};
     for (std::size_t p = 0; p < plots.size(); ++p) {
-      estimator::Curve c{};
-      estimator::trpars(model1, g, {v[static_cast<std::size_t>(ng) + p]}, c);
-      sum += estimator::funct(c, static_cast<int>(plots[p].ages.size()), plots[p].ages.data(), plots[p].heights.data());
+      model::Curve c{};
+      model::trpars(model1, g, {v[static_cast<std::size_t>(ng) + p]}, c);
+      sum += model::funct(c, static_cast<int>(plots[p].ages.size()), plots[p].ages.data(), plots[p].heights.data());
     }
     return sum;
   };

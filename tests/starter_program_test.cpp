@@ -13,7 +13,7 @@
 
 #include "bench/simulation.hpp"
 #include "common/limits.hpp"
-#include "estimator/models/model_table.hpp"
+#include "model/model_table.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
 
@@ -56,7 +56,7 @@ std::string line_of(const std::string& text, int k) {
 // converges; the records keep their identifiers and every byte after the
 // model's locals.
 TEST(StarterProgram, EveryModelsControlFileIsOneTheEstimatorRuns) {
-  for (int model = 1; model <= estimator::kModelCount; ++model) {
+  for (int model = 1; model <= model::kModelCount; ++model) {
     SCOPED_TRACE(model);
     TempDir dir;
     const Prepared p = prepare(dir, golden("loblolly-model1/raw.txt"), "1 3 10 10 0 0 0\n0\n0\n");
@@ -64,7 +64,7 @@ TEST(StarterProgram, EveryModelsControlFileIsOneTheEstimatorRuns) {
     const ProgramResult r =
         run_starter({p.data, p.locals, dir / "control", "--model", std::to_string(model), "--k1", "10", "--k2", "10"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto counts = estimator::model_counts(model);
+    const auto counts = model::model_counts(model);
     const std::string control = read_text(dir / "control");
     EXPECT_EQ(line_of(control, 2), std::to_string(counts.ng) + " " + std::to_string(counts.nl) + " 14");
     const std::string model_line = std::to_string(model) + " 10 10 ";
@@ -205,14 +205,16 @@ const std::vector<BadCase>& bad_cases() {
   static const std::vector<BadCase> all = {
       {"S1",
        [](const TempDir& d) {
-         return starter_on(d, good_plots(), {"--model", "19"});
+         return starter_on(d, good_plots(), {"--model", std::to_string(model::kModelCount + 1)});
        },
-       1, "starter: model number 19: the models are numbered 1 to 18"},
+       1,
+       "starter: model number " + std::to_string(model::kModelCount + 1) + ": the models are numbered 1 to " +
+           std::to_string(model::kModelCount)},
       {"S2",
        [](const TempDir& d) {
          return starter_on(d, good_plots(), {"--model", "one"});
        },
-       2, "starter: --model takes a model number, 1 to 18, not \"one\""},
+       2, "starter: --model takes a model number, 1 to " + std::to_string(model::kModelCount) + ", not \"one\""},
       {"S3", [](const TempDir& d) { return starter_on(d, good_plots(), {}); }, 2, "starter: --model is required"},
       {"S4",
        [](const TempDir& d) {

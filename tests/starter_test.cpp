@@ -7,8 +7,8 @@
 #include <initializer_list>
 #include <random>
 
-#include "estimator/likelihood.hpp"
-#include "estimator/models/models.hpp"
+#include "model/likelihood.hpp"
+#include "model/models.hpp"
 #include "starter/asymptote_power.hpp"
 #include "starter/model_roles.hpp"
 #include "starter/plot_locals.hpp"
@@ -16,9 +16,9 @@
 
 namespace {
 
-using estimator::Curve;
-using estimator::Globals;
-using estimator::Locals;
+using model::Curve;
+using model::Globals;
+using model::Locals;
 using starter::Plot;
 
 Plot make_plot(std::initializer_list<double> ages, std::initializer_list<double> heights) {
@@ -33,15 +33,16 @@ Plot make_plot(std::initializer_list<double> ages, std::initializer_list<double>
 // Heights on the noise-free curve of `curve` at the given ages.
 Plot curve_plot(const Curve& curve, std::initializer_list<double> ages) {
   Plot p = make_plot(ages, {});
-  const double A = std::pow(curve[0], curve[2]);
+  const double A = std::pow(curve[model::kCurveA], curve[model::kCurveC]);
   for (int i = 0; i < p.n; ++i) {
-    const double e = std::exp(-curve[1] * (p.ages[static_cast<std::size_t>(i)] - curve[6]));
-    p.heights[static_cast<std::size_t>(i)] = std::pow(A + (curve[7] - A) * e, 1.0 / curve[2]);
+    const double e = std::exp(-curve[model::kCurveB] * (p.ages[static_cast<std::size_t>(i)] - curve[model::kCurveT0]));
+    p.heights[static_cast<std::size_t>(i)] =
+        std::pow(A + (curve[model::kCurveY0] - A) * e, 1.0 / curve[model::kCurveC]);
   }
   return p;
 }
 
-double f_at(const Curve& curve, const Plot& p) { return estimator::funct(curve, p.n, p.ages.data(), p.heights.data()); }
+double f_at(const Curve& curve, const Plot& p) { return model::funct(curve, p.n, p.ages.data(), p.heights.data()); }
 
 // The closed form of the best asymptote power against funct itself: the
 // profile objective is funct at a = A^(1/c), and funct rises on both sides.
@@ -87,7 +88,7 @@ const Case kCases[] = {
     {12, {6.0, 0.4, 0.7, 0.2, 0.05}}, {13, {0.7, 0.2, 0.05}},     {18, {0.7, 0.2, 0.05}},
 };
 
-estimator::Esde esde_of(int model) { return estimator::Esde{.k1 = 1.0, .k2 = 10.0, .model = model}; }
+model::Esde esde_of(int model) { return model::Esde{.k1 = 1.0, .k2 = 10.0, .model = model}; }
 
 // The smallest plot objective on a grid of locals (log-spaced, 1.5% apart):
 // an independent search for the conditional optimum.
@@ -127,7 +128,7 @@ TEST(StarterLocals, NoWorseThanABruteForceGridForEveryKindOfLocal) {
                 f_at(
                     [&] {
                       Curve curve{};
-                      estimator::trpars(esde_of(c.model), c.globals, fit.locals, curve);
+                      model::trpars(esde_of(c.model), c.globals, fit.locals, curve);
                       return curve;
                     }(),
                     p),

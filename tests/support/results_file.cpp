@@ -5,12 +5,12 @@
 #include "common/fingerprint.hpp"
 #include "common/limits.hpp"
 #include "common/plot_file_readers.hpp"
-#include "estimator/models/model_table.hpp"
 #include "io/binary_file.hpp"
+#include "model/model_table.hpp"
 
 std::string results_json(const ResultsSettings& s, const std::string& data_path, const std::string& locals_path) {
-  const auto counts = estimator::model_counts(s.model);
-  const auto& names = estimator::model_names(s.model);
+  const auto counts = model::model_counts(s.model);
+  const auto& names = model::model_names(s.model);
   std::vector<std::string> gnames(names.globals.begin(), names.globals.begin() + counts.ng);
   std::vector<std::string> lnames(names.locals.begin(), names.locals.begin() + counts.nl);
 
