@@ -1,0 +1,160 @@
+// The mode of a plot's integrand: the minimum of G(u) by Newton's method with
+// a positive definite safeguard and a backtracking line search.
+//   step:    s = -Hm^-1 g, Hm = H where H is positive definite (its smallest
+//            eigenvalue above kDefinite times its largest), else H with its
+//            eigenvalues replaced by their absolute values, at least
+//            kDefinite times the largest;
+//   accept:  the full step once the Newton decrement g' Hm^-1 g is below
+//            kQuadratic (where Newton's method converges quadratically) and
+//            G did not rise beyond rounding; otherwise the longest of 1, 1/2,
+//            1/4, ... (at most kMaxHalvings halvings) with
+//            G(u + a s) <= G(u) - kArmijo a g' Hm^-1 g;
+//   stop:    at a full step with a decrement below kConverged and H positive
+//            definite (the mode is then known to about the square of the
+//            step), or at a point that no step improves while H is positive
+//            definite and the decrement below kStalled (1 + |G|), where the
+//            rounding of G hides any decrease.
+// A search that runs out of iterations while H is positive definite is still
+// descending (unbounded); one whose steps find no decrease otherwise is on a
+// plateau (flat), or where G is not finite (not_finite).
+// A start where G is not finite is replaced by mu. Statuses as in
+// marginal_term.hpp.
+#pragma once
+
+#include <cmath>
+
+#include "estimator/marginal/integrand_expansion.hpp"
+#include "estimator/marginal/marginal_term.hpp"
+
+namespace estimator::marginal {
+
+inline constexpr double kDefinite = 1e-14;
+inline constexpr double kQuadratic = 1e-6;
+inline constexpr double kConverged = 1e-20;
+inline constexpr double kStalled = 1e-8;
+inline constexpr double kArmijo = 1e-4;
+inline constexpr int kMaxHalvings = 60;
+
+template <int NL>
+bool all_finite(const Second<NL>& s) {
+  bool ok = std::isfinite(s.G);
+  for (double v : s.g) ok = ok && std::isfinite(v);
+  for (double v : s.H) ok = ok && std::isfinite(v);
+  return ok;
+}
+
+template <int NL>
+bool positive_definite(const Mat<NL>& h) {
+  const auto [lo, hi] = eigenvalue_range<NL>(h);
+  return hi > 0.0 && lo > kDefinite * hi;
+}
+
+// H with its eigenvalues replaced by max(|lambda|, floor).
+template <int NL>
+Mat<NL> absolute_part(const Mat<NL>& h, double floor) {
+  const auto [lo, hi] = eigenvalue_range<NL>(h);
+  const double mlo = std::fmax(std::fabs(lo), floor), mhi = std::fmax(std::fabs(hi), floor);
+  if constexpr (NL == 1) {
+    return {mhi};
+  } else {
+    // Eigenvector of hi from whichever row of H - hi I is the larger.
+    const double a = h[0], b = h[1], d = h[3];
+    double vx = b, vy = hi - a;
+    if ((hi - d) * (hi - d) + b * b > vx * vx + vy * vy) {
+      vx = hi - d;
+      vy = b;
+    }
+    const double norm = std::sqrt(vx * vx + vy * vy);
+    if (!(norm > 0.0)) return {mhi, 0.0, 0.0, mhi};  // a multiple of the identity
+    vx /= norm;
+    vy /= norm;
+    const double wx = -vy, wy = vx;
+    const double m11 = mhi * vx * vx + mlo * wx * wx, m12 = mhi * vx * vy + mlo * wx * wy;
+    return {m11, m12, m12, mhi * vy * vy + mlo * wy * wy};
+  }
+}
+
+template <int NL>
+struct ModeSearch {
+  PlotStatus status = PlotStatus::ok;
+  Vec<NL> u{};
+  int iterations = 0;
+};
+
+template <int NL>
+Vec<NL> plus(const Vec<NL>& u, double a, const Vec<NL>& s) {
+  Vec<NL> v;
+  for (std::size_t l = 0; l < static_cast<std::size_t>(NL); ++l) v[l] = u[l] + a * s[l];
+  return v;
+}
+
+// How a line search ended.
+enum class Search { stepped, no_decrease, nowhere_finite, minus_infinity };
+
+// One line search from u along s (decrement dec).
+template <int M, int NL = model_locals(M)>
+Search line_search(const PlotFunction<M>& fn, const Population<NL>& pop, const Vec<NL>& s, double dec, Vec<NL>& u,
+                   Second<NL>& e) {
+  double a = 1.0;
+  bool some_finite = false;
+  for (int h = 0; h <= kMaxHalvings; ++h, a *= 0.5) {
+    const Vec<NL> trial = plus<NL>(u, a, s);
+    const Second<NL> t = second_expansion(fn, pop, trial);
+    if (t.G == -INFINITY) return Search::minus_infinity;
+    if (!all_finite(t)) continue;
+    some_finite = true;
+    if (t.G <= e.G - kArmijo * a * dec) {
+      u = trial;
+      e = t;
+      return Search::stepped;
+    }
+  }
+  return some_finite ? Search::no_decrease : Search::nowhere_finite;
+}
+
+template <int M, int NL = model_locals(M)>
+ModeSearch<NL> find_mode(const PlotFunction<M>& fn, const Population<NL>& pop, const Vec<NL>& start) {
+  ModeSearch<NL> m;
+  m.u = start;
+  Second<NL> e = second_expansion(fn, pop, m.u);
+  if (!all_finite(e)) {
+    m.u = pop.mu;
+    e = second_expansion(fn, pop, m.u);
+    if (!all_finite(e)) return {PlotStatus::not_finite, m.u, 0};
+  }
+  bool definite = false;
+  for (m.iterations = 1; m.iterations <= kMaxModeIterations; ++m.iterations) {
+    definite = positive_definite<NL>(e.H);
+    const auto [lo, hi] = eigenvalue_range<NL>(e.H);
+    const double largest = std::fmax(std::fabs(lo), std::fabs(hi));
+    if (!(largest > 0.0)) return {PlotStatus::flat, m.u, m.iterations};
+    const Mat<NL> hm = definite ? e.H : absolute_part<NL>(e.H, kDefinite * largest);
+    Vec<NL> s = apply<NL>(inverse<NL>(hm), e.g);
+    for (double& v : s) v = -v;
+    const double dec = -dot<NL>(e.g, s);
+    if (definite && dec <= kQuadratic) {
+      const Vec<NL> next = plus<NL>(m.u, 1.0, s);
+      const Second<NL> t = second_expansion(fn, pop, next);
+      if (all_finite(t) && t.G <= e.G + 1e-12 * (1.0 + std::fabs(e.G))) {
+        m.u = next;
+        e = t;
+        if (dec <= kConverged) return m;
+        continue;
+      }
+    }
+    switch (line_search(fn, pop, s, dec, m.u, e)) {
+      case Search::stepped:
+        break;
+      case Search::minus_infinity:
+        return {PlotStatus::unbounded, m.u, m.iterations};
+      case Search::nowhere_finite:
+        return {PlotStatus::not_finite, m.u, m.iterations};
+      case Search::no_decrease:
+        if (definite && dec <= kStalled * (1.0 + std::fabs(e.G))) return m;
+        return {PlotStatus::flat, m.u, m.iterations};
+    }
+  }
+  return {positive_definite<NL>(e.H) ? PlotStatus::unbounded : PlotStatus::flat, m.u, kMaxModeIterations};
+}
+
+}  // namespace estimator::marginal
