@@ -9,9 +9,7 @@
 //           also differentiated once in theta  (the gradient at the mode).
 #pragma once
 
-#include <type_traits>
-
-#include "estimator/marginal/plot_objective.hpp"
+#include "estimator/marginal/plot_function.hpp"
 #include "estimator/marginal/population.hpp"
 
 namespace estimator::marginal {
@@ -41,37 +39,6 @@ struct AtMode {
   std::array<Mat<NL>, NG> fuut{};  // d/dtheta_i of d2f/du2
 };
 
-// One plot of model M at the globals theta: f and its Taylor polynomials.
-template <int M>
-struct PlotFunction {
-  static constexpr int NL = model_locals(M);
-  static constexpr int NG = model_globals(M);
-  const Esde& esde;
-  const double* theta;
-  const PreparedPlot& plot;
-
-  double value(const Vec<NL>& u) const { return plot_objective(curve_map<M>(esde, theta, u.data()), plot); }
-
-  // f as a Taylor polynomial of order O in u, and in theta when Globals is set.
-  template <int O, bool Globals>
-  auto taylor(const Vec<NL>& u) const {
-    constexpr int NGJ = Globals ? NG : 0;
-    using TL = Taylor<NL, NGJ, O>;
-    using TG = std::conditional_t<Globals, Taylor<0, NGJ, O>, double>;
-    std::array<TG, NG> g;
-    for (int i = 0; i < NG; ++i) {
-      if constexpr (Globals)
-        g[static_cast<std::size_t>(i)] = global_variable<0, NGJ, O>(theta[i], i);
-      else
-        g[static_cast<std::size_t>(i)] = theta[i];
-    }
-    std::array<TL, NL> l;
-    for (int k = 0; k < NL; ++k)
-      l[static_cast<std::size_t>(k)] = local_variable<NL, NGJ, O>(u[static_cast<std::size_t>(k)], k);
-    return plot_objective(curve_map<M>(esde, g.data(), l.data()), plot);
-  }
-};
-
 template <int NL>
 Vec<NL> residual(const Population<NL>& pop, const Vec<NL>& u) {
   Vec<NL> r;
@@ -84,15 +51,13 @@ double prior_exponent(const Population<NL>& pop, const Vec<NL>& r) {
   return dot<NL>(r, apply<NL>(pop.omega, r)) + pop.log_det;
 }
 
-template <int M>
-double exponent(const PlotFunction<M>& fn, const Population<model_locals(M)>& pop, const Vec<model_locals(M)>& u) {
+template <class Fn>
+double exponent(const Fn& fn, const Population<Fn::NL>& pop, const Vec<Fn::NL>& u) {
   return fn.value(u) + prior_exponent(pop, residual(pop, u));
 }
 
-template <int M>
-Second<model_locals(M)> second_expansion(const PlotFunction<M>& fn, const Population<model_locals(M)>& pop,
-                                         const Vec<model_locals(M)>& u) {
-  constexpr int NL = model_locals(M);
+template <class Fn, int NL = Fn::NL>
+Second<NL> second_expansion(const Fn& fn, const Population<NL>& pop, const Vec<NL>& u) {
   const auto f = fn.template taylor<2, false>(u);
   const Vec<NL> r = residual(pop, u);
   const Vec<NL> wr = apply<NL>(pop.omega, r);
@@ -105,11 +70,8 @@ Second<model_locals(M)> second_expansion(const PlotFunction<M>& fn, const Popula
   return s;
 }
 
-template <int M>
-AtNode<model_locals(M), model_globals(M)> node_expansion(const PlotFunction<M>& fn,
-                                                         const Population<model_locals(M)>& pop,
-                                                         const Vec<model_locals(M)>& u) {
-  constexpr int NL = model_locals(M), NG = model_globals(M);
+template <class Fn, int NL = Fn::NL, int NG = Fn::NG>
+AtNode<NL, NG> node_expansion(const Fn& fn, const Population<NL>& pop, const Vec<NL>& u) {
   const auto f = fn.template taylor<1, true>(u);
   const Vec<NL> r = residual(pop, u);
   const Vec<NL> wr = apply<NL>(pop.omega, r);
@@ -122,9 +84,8 @@ AtNode<model_locals(M), model_globals(M)> node_expansion(const PlotFunction<M>& 
 }
 
 // f's derivatives at the mode; without Globals those in theta stay 0.
-template <int M, bool Globals>
-AtMode<model_locals(M), model_globals(M)> mode_expansion(const PlotFunction<M>& fn, const Vec<model_locals(M)>& u) {
-  constexpr int NL = model_locals(M), NG = model_globals(M);
+template <bool Globals, class Fn, int NL = Fn::NL, int NG = Fn::NG>
+AtMode<NL, NG> mode_expansion(const Fn& fn, const Vec<NL>& u) {
   const auto f = fn.template taylor<3, Globals>(u);
   AtMode<NL, NG> s;
   s.f = f.value();

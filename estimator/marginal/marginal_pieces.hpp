@@ -71,9 +71,9 @@ struct NodeWeights {
 };
 
 // The nodes' weights pi_k and ln S, or not_finite where G is not finite at a node.
-template <int M, int NL = model_locals(M)>
-PlotStatus node_weights(const PlotFunction<M>& fn, const Population<NL>& pop, const QuadratureRule& rule,
-                        const Vec<NL>& mode, const ModeGeometry<NL>& geo, NodeWeights& w) {
+template <class Fn, int NL = Fn::NL>
+PlotStatus node_weights(const Fn& fn, const Population<NL>& pop, const QuadratureRule& rule, const Vec<NL>& mode,
+                        const ModeGeometry<NL>& geo, NodeWeights& w) {
   double top = -INFINITY;
   for (std::size_t k = 0; k < static_cast<std::size_t>(rule.nodes); ++k) {
     const double g = exponent(fn, pop, node_position<NL>(mode, geo.L, rule.x[k]));
@@ -111,10 +111,10 @@ void node_moments(const QuadratureRule& rule, const Vec<NL>& mode, const ModeGeo
 
 // The gradient of the quadrature's term, or not_finite where a node's
 // derivatives are not finite.
-template <int M, int NL = model_locals(M), int NG = model_globals(M)>
-PlotStatus node_gradient(const PlotFunction<M>& fn, const Population<NL>& pop, const QuadratureRule& rule,
-                         const Vec<NL>& mode, const ModeGeometry<NL>& geo, const NodeWeights& w,
-                         const OuterMotion<NL, NG>& motion, std::array<double, outer_count(NG, NL)>& gradient) {
+template <class Fn, int NL = Fn::NL, int NG = Fn::NG>
+PlotStatus node_gradient(const Fn& fn, const Population<NL>& pop, const QuadratureRule& rule, const Vec<NL>& mode,
+                         const ModeGeometry<NL>& geo, const NodeWeights& w, const OuterMotion<NL, NG>& motion,
+                         std::array<double, outer_count(NG, NL)>& gradient) {
   constexpr std::size_t kOuter = static_cast<std::size_t>(outer_count(NG, NL));
   std::array<Mat<NL>, kOuter> dL;
   for (std::size_t j = 0; j < kOuter; ++j) {

@@ -30,10 +30,11 @@ void set_gradient(const OuterMotion<NL, NG>& motion, const std::array<double, ou
   }
 }
 
-template <int M, int NL = model_locals(M), int NG = model_globals(M)>
-PlotStatus term_at_mode(const PlotFunction<M>& fn, const Population<NL>& pop, const QuadratureRule& rule,
-                        const Vec<NL>& mode, bool gradient, PlotMarginal& r) {
-  const AtMode<NL, NG> at = gradient ? mode_expansion<M, true>(fn, mode) : mode_expansion<M, false>(fn, mode);
+template <class Fn, int NL = Fn::NL, int NG = Fn::NG>
+PlotStatus term_at_mode(Fn& fn, const Population<NL>& pop, const QuadratureRule& rule, const Vec<NL>& mode,
+                        bool gradient, PlotMarginal& r) {
+  fn.center(mode, gradient);
+  const AtMode<NL, NG> at = gradient ? mode_expansion<true>(fn, mode) : mode_expansion<false>(fn, mode);
   ModeGeometry<NL> geo;
   PlotStatus status = mode_geometry(at, pop, mode, geo);
   r.log_det_curvature = geo.log_det_half;
@@ -59,17 +60,18 @@ PlotStatus term_at_mode(const PlotFunction<M>& fn, const Population<NL>& pop, co
   return std::isfinite(r.term) ? PlotStatus::ok : PlotStatus::not_finite;
 }
 
+// The term (with a rule) or the mode alone (without).
 template <int M>
-PlotMarginal plot_marginal(const Esde& esde, const QuadratureRule& rule, const Outer& phi,
+PlotMarginal plot_marginal(const Esde& esde, const QuadratureRule* rule, const Outer& phi,
                            const PlotMeasurements& measurements, const LocalPair& start, bool gradient) {
   constexpr int NL = model_locals(M), NG = model_globals(M);
-  if (rule.nl != NL)
-    throw std::logic_error("the quadrature rule is for " + std::to_string(rule.nl) + " locals, the model has " +
+  if (rule && rule->nl != NL)
+    throw std::logic_error("the quadrature rule is for " + std::to_string(rule->nl) + " locals, the model has " +
                            std::to_string(NL));
   PreparedPlot plot;
   prepare_plot(measurements.n, measurements.ages, measurements.heights, plot);
   const Population<NL> pop = make_population<NL>(phi.data() + NG, phi.data() + NG + NL);
-  const PlotFunction<M> fn{esde, phi.data(), plot};
+  PlotFunction<M> fn{esde, phi.data(), plot};
   Vec<NL> u0;
   for (std::size_t l = 0; l < static_cast<std::size_t>(NL); ++l) u0[l] = start[l];
   const ModeSearch<NL> search = find_mode(fn, pop, u0);
@@ -77,7 +79,7 @@ PlotMarginal plot_marginal(const Esde& esde, const QuadratureRule& rule, const O
   r.iterations = search.iterations;
   for (std::size_t l = 0; l < static_cast<std::size_t>(NL); ++l) r.mode[l] = search.u[l];
   r.status = search.status;
-  if (r.status == PlotStatus::ok) r.status = term_at_mode(fn, pop, rule, search.u, gradient, r);
+  if (rule && r.status == PlotStatus::ok) r.status = term_at_mode(fn, pop, *rule, search.u, gradient, r);
   return r;
 }
 
@@ -100,7 +102,13 @@ const char* plot_status_name(PlotStatus status) {
 PlotMarginal marginal_term(const Esde& esde, const QuadratureRule& rule, const Outer& phi, const PlotMeasurements& plot,
                            const LocalPair& start, bool gradient) {
   return visit_model(esde.model, [&](auto model) {
-    return plot_marginal<decltype(model)::value>(esde, rule, phi, plot, start, gradient);
+    return plot_marginal<decltype(model)::value>(esde, &rule, phi, plot, start, gradient);
+  });
+}
+
+PlotMarginal plot_mode(const Esde& esde, const Outer& phi, const PlotMeasurements& plot, const LocalPair& start) {
+  return visit_model(esde.model, [&](auto model) {
+    return plot_marginal<decltype(model)::value>(esde, nullptr, phi, plot, start, false);
   });
 }
 

@@ -95,4 +95,8 @@ struct PlotMeasurements {
 PlotMarginal marginal_term(const Esde& esde, const QuadratureRule& rule, const Outer& phi, const PlotMeasurements& plot,
                            const LocalPair& start, bool gradient);
 
+// The mode search alone: the status of the search, its iterations and the
+// mode (the rest of the record is left as it is made).
+PlotMarginal plot_mode(const Esde& esde, const Outer& phi, const PlotMeasurements& plot, const LocalPair& start);
+
 }  // namespace estimator::marginal

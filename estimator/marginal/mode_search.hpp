@@ -92,9 +92,8 @@ Vec<NL> plus(const Vec<NL>& u, double a, const Vec<NL>& s) {
 enum class Search { stepped, no_decrease, nowhere_finite, minus_infinity };
 
 // One line search from u along s (decrement dec).
-template <int M, int NL = model_locals(M)>
-Search line_search(const PlotFunction<M>& fn, const Population<NL>& pop, const Vec<NL>& s, double dec, Vec<NL>& u,
-                   Second<NL>& e) {
+template <class Fn, int NL = Fn::NL>
+Search line_search(const Fn& fn, const Population<NL>& pop, const Vec<NL>& s, double dec, Vec<NL>& u, Second<NL>& e) {
   double a = 1.0;
   bool some_finite = false;
   for (int h = 0; h <= kMaxHalvings; ++h, a *= 0.5) {
@@ -112,13 +111,15 @@ Search line_search(const PlotFunction<M>& fn, const Population<NL>& pop, const V
   return some_finite ? Search::no_decrease : Search::nowhere_finite;
 }
 
-template <int M, int NL = model_locals(M)>
-ModeSearch<NL> find_mode(const PlotFunction<M>& fn, const Population<NL>& pop, const Vec<NL>& start) {
+template <class Fn, int NL = Fn::NL>
+ModeSearch<NL> find_mode(Fn& fn, const Population<NL>& pop, const Vec<NL>& start) {
   ModeSearch<NL> m;
   m.u = start;
+  fn.center(m.u, false);
   Second<NL> e = second_expansion(fn, pop, m.u);
   if (!all_finite(e)) {
     m.u = pop.mu;
+    fn.center(m.u, false);
     e = second_expansion(fn, pop, m.u);
     if (!all_finite(e)) return {PlotStatus::not_finite, m.u, 0};
   }

@@ -50,8 +50,11 @@ inline void prepare_plot(int n, const double* ages, const double* heights, Prepa
   plot.log_product = in_range ? objective_log(product) : log_sum;
 }
 
-template <class TA, class TB, class TG>
-auto plot_objective(const CurveOf<TA, TB, TG>& cv, const PreparedPlot& plot) {
+// visit.first(R_1, V_1, E_1), then visit.later(R_i, V_i, E_i, theta_i) for
+// i = 2 .. n, in order. Everything it calls is inlined into it, so that the
+// polynomials' small arrays stay in registers.
+template <class TA, class TB, class TG, class Visit>
+[[gnu::flatten]] void innovations_of(const CurveOf<TA, TB, TG>& cv, const PreparedPlot& plot, Visit&& visit) {
   const double* t = plot.ages;
   const auto& logh = plot.log_heights;
   const auto A = exp_of(cv.c * log_of(cv.a));
@@ -64,7 +67,7 @@ auto plot_objective(const CurveOf<TA, TB, TG>& cv, const PreparedPlot& plot) {
   auto Y = (exp_of(cv.c * logh[0]) - A) / cv.c;
   auto V = vs * G + ((1.0 - G) * vp + ve);
   auto R = Y - ((cv.y0 - A) / cv.c) * E;
-  auto f = (plot.n * kLog2Pi + R * R / V) + log_of(V);
+  visit.first(R, V, E);
   for (int i = 1; i < plot.n; ++i) {
     E = exp_of((t[i - 1] - t[i]) * cv.b);
     G = E * E;
@@ -73,9 +76,72 @@ auto plot_objective(const CurveOf<TA, TB, TG>& cv, const PreparedPlot& plot) {
     const auto theta = -(E * ve) / V;
     V = ve * G + ((1.0 - G) * vp + ve) - theta * (-(E * ve));
     R = (Y - y_prev * E) - theta * R;
+    visit.later(R, V, E, theta);
+  }
+}
+
+// f = (... ((n ln(2 pi) + R_1^2 / V_1) + ln V_1) + ...) + ln(h_1 ... h_n) (2 (1 - c)).
+template <class TF>
+struct ObjectiveSum {
+  double start;
+  TF f{};
+  template <class TR, class TV, class TE>
+  void first(const TR& R, const TV& V, const TE&) {
+    f = (start + R * R / V) + log_of(V);
+  }
+  template <class TR, class TV, class TE, class TT>
+  void later(const TR& R, const TV& V, const TE&, const TT&) {
     f = (f + R * R / V) + log_of(V);
   }
-  return f + plot.log_product * (2.0 * (1.0 - cv.c));
+};
+
+template <class TA, class TB, class TG>
+auto plot_objective(const CurveOf<TA, TB, TG>& cv, const PreparedPlot& plot) {
+  using TF = decltype((cv.a + cv.b) + cv.c);
+  ObjectiveSum<TF> sum{plot.n * kLog2Pi};
+  innovations_of(cv, plot, sum);
+  return sum.f + plot.log_product * (2.0 * (1.0 - cv.c));
+}
+
+// When the asymptote a is the only local (models 1-5, 14) it enters f only
+// through w = a^c / c: E, theta and the variances do not depend on it, and
+// every prediction error is affine in it, R_i(a) = R_i(a_c) - (w - w_c) rho_i
+// with rho_1 = 1 - E_1, rho_i = (1 - E_i) - theta_i rho_{i-1}. Hence, about a
+// centre a_c,
+//   f(a) = f(a_c) - 2 B dw + C dw^2,  dw = w(a) - w(a_c),
+//   B = sum_i R_i(a_c) rho_i / V_i,  C = sum_i rho_i^2 / V_i.
+template <class T>
+struct AsymptoteForm {
+  T f{}, b{}, c{}, w{};
+  T power{};  // c, the exponent of w
+};
+
+template <class T>
+struct AsymptoteSums {
+  ObjectiveSum<T> sum;
+  T rho{}, b{}, c{};
+  template <class TE>
+  void first(const T& R, const T& V, const TE& E) {
+    sum.first(R, V, E);
+    rho = 1.0 - E;
+    b = R * rho / V;
+    c = rho * rho / V;
+  }
+  template <class TE, class TT>
+  void later(const T& R, const T& V, const TE& E, const TT& theta) {
+    sum.later(R, V, E, theta);
+    rho = (1.0 - E) - theta * rho;
+    b = b + R * rho / V;
+    c = c + rho * rho / V;
+  }
+};
+
+// The form about the curve cv, all of whose parameters are of one type.
+template <class T>
+AsymptoteForm<T> asymptote_form(const CurveOf<T, T, T>& cv, const PreparedPlot& plot) {
+  AsymptoteSums<T> s{{plot.n * kLog2Pi}};
+  innovations_of(cv, plot, s);
+  return {s.sum.f + plot.log_product * (2.0 * (1.0 - cv.c)), s.b, s.c, exp_of(cv.c * log_of(cv.a)) / cv.c, cv.c};
 }
 
 }  // namespace estimator::marginal

@@ -199,9 +199,11 @@ Taylor<NL, NG, O> operator*(double s, Taylor<NL, NG, O> a) {
 }
 template <int NL, int NG, int O>
 Taylor<NL, NG, O> operator/(Taylor<NL, NG, O> a, double s) {
-  for (double& v : a.p.c) v = v / s;
+  const double inv = 1.0 / s;
+  a.p.c[0] = a.p.c[0] / s;
+  for (std::size_t k = 1; k < a.p.c.size(); ++k) a.p.c[k] = a.p.c[k] * inv;
   for (auto& q : a.q)
-    for (double& v : q.c) v = v / s;
+    for (double& v : q.c) v = v * inv;
   return a;
 }
 template <int NL, int NG, int O>
@@ -287,12 +289,24 @@ Taylor<NL, NG, O> reciprocal(const Taylor<NL, NG, O>& x) {
   return compose(x, g);
 }
 
-// a / b, whose value is a0 / b0.
+// a / b, whose value is a0 / b0. A divisor free of the locals, b = b0 +
+// sum_i theta_i b_i, gives r = a / b0 - sum_i theta_i (r b_i) / b0 directly,
+// the coefficients but the value multiplied by 1 / b0 (one division).
 template <int NLA, int NLB, int NG, int O>
 Taylor<join(NLA, NLB), NG, O> operator/(const Taylor<NLA, NG, O>& a, const Taylor<NLB, NG, O>& b) {
-  Taylor<join(NLA, NLB), NG, O> r = a * reciprocal(b);
-  r.p.c[0] = a.value() / b.value();
-  return r;
+  if constexpr (NLB == 0) {
+    const double b0 = b.value(), inv = 1.0 / b0;
+    Taylor<NLA, NG, O> r;
+    r.p.c[0] = a.p.c[0] / b0;
+    for (std::size_t k = 1; k < r.p.c.size(); ++k) r.p.c[k] = a.p.c[k] * inv;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(NG); ++i)
+      for (std::size_t k = 0; k < r.q[i].c.size(); ++k) r.q[i].c[k] = (a.q[i].c[k] - r.p.c[k] * b.q[i].c[0]) * inv;
+    return r;
+  } else {
+    Taylor<join(NLA, NLB), NG, O> r = a * reciprocal(b);
+    r.p.c[0] = a.value() / b.value();
+    return r;
+  }
 }
 template <int NL, int NG, int O>
 Taylor<NL, NG, O> operator/(double s, const Taylor<NL, NG, O>& b) {
