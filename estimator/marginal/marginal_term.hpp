@@ -51,14 +51,16 @@ using LocalPair = std::array<double, kMaxMarginalLocals>;
 // How the plot's term came out. Every status but `ok` leaves the numbers
 // other than `mode` and `iterations` undefined.
 //   not_finite: the integrand's exponent G, or a derivative the term needs,
-//               is not finite at the start (nor at mu), at the mode or at a
-//               quadrature node (the curve left the model's range there);
-//   flat:       no peak: the search ended where the curvature H is not
-//               positive definite, or at a peak so flat or lopsided that the
-//               cubic term of G exceeds its quadratic term at one conditional
+//               is not finite at the start (nor at mu), at the mode, at a
+//               quadrature node, or at every trial point of a step (the
+//               curve left the model's range there);
+//   flat:       no usable peak: the search came to rest, or ran out of
+//               iterations at rest, where the curvature H is not positive
+//               definite, or found a peak so flat or lopsided that the cubic
+//               term of G exceeds its quadratic term at one conditional
 //               standard deviation (`departure` > kFlatDeparture);
 //   unbounded:  G kept falling: it reached -infinity, or the search ran out
-//               of iterations or of step lengths while still descending.
+//               of iterations while still descending.
 enum class PlotStatus { ok, not_finite, flat, unbounded };
 const char* plot_status_name(PlotStatus status);
 

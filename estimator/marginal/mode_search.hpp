@@ -14,9 +14,11 @@
 //            step), or at a point that no step improves while H is positive
 //            definite and the decrement below kStalled (1 + |G|), where the
 //            rounding of G hides any decrease.
-// A search that runs out of iterations while H is positive definite is still
-// descending (unbounded); one whose steps find no decrease otherwise is on a
-// plateau (flat), or where G is not finite (not_finite).
+// A search that runs out of iterations while its last iteration still
+// lowered G by more than kStalled (1 + |G|) is still descending (unbounded);
+// one that comes to rest without a positive definite peak, or runs out of
+// iterations at rest, is on a plateau (flat); one whose every trial point
+// has a G that is not finite, is outside the model's range (not_finite).
 // A start where G is not finite is replaced by mu. Statuses as in
 // marginal_term.hpp.
 #pragma once
@@ -123,9 +125,10 @@ ModeSearch<NL> find_mode(Fn& fn, const Population<NL>& pop, const Vec<NL>& start
     e = second_expansion(fn, pop, m.u);
     if (!all_finite(e)) return {PlotStatus::not_finite, m.u, 0};
   }
-  bool definite = false;
+  double fall = 0.0;  // how much the last iteration lowered G
   for (m.iterations = 1; m.iterations <= kMaxModeIterations; ++m.iterations) {
-    definite = positive_definite<NL>(e.H);
+    const bool definite = positive_definite<NL>(e.H);
+    const double before = e.G;
     const auto [lo, hi] = eigenvalue_range<NL>(e.H);
     const double largest = std::fmax(std::fabs(lo), std::fabs(hi));
     if (!(largest > 0.0)) return {PlotStatus::flat, m.u, m.iterations};
@@ -140,6 +143,7 @@ ModeSearch<NL> find_mode(Fn& fn, const Population<NL>& pop, const Vec<NL>& start
         m.u = next;
         e = t;
         if (dec <= kConverged) return m;
+        fall = before - e.G;
         continue;
       }
     }
@@ -154,8 +158,10 @@ ModeSearch<NL> find_mode(Fn& fn, const Population<NL>& pop, const Vec<NL>& start
         if (definite && dec <= kStalled * (1.0 + std::fabs(e.G))) return m;
         return {PlotStatus::flat, m.u, m.iterations};
     }
+    fall = before - e.G;
   }
-  return {positive_definite<NL>(e.H) ? PlotStatus::unbounded : PlotStatus::flat, m.u, kMaxModeIterations};
+  const bool falling = fall > kStalled * (1.0 + std::fabs(e.G));
+  return {falling ? PlotStatus::unbounded : PlotStatus::flat, m.u, kMaxModeIterations};
 }
 
 }  // namespace estimator::marginal
