@@ -10,8 +10,9 @@
 //            1/4, ... (at most kMaxHalvings halvings) with
 //            G(u + a s) <= G(u) - kArmijo a g' Hm^-1 g;
 //   stop:    at a full step with a decrement below kConverged and H positive
-//            definite (the mode is then known to about the square of the
-//            step), or at a point that no step improves while H is positive
+//            definite: the step was then about 1e-6 conditional standard
+//            deviations, and Newton's method leaves about its square (the
+//            departure of the flat test bounds the constant); or at a point that no step improves while H is positive
 //            definite and the decrement below kStalled (1 + |G|), where the
 //            rounding of G hides any decrease.
 // A search that runs out of iterations while its last iteration still
@@ -32,7 +33,7 @@ namespace estimator::marginal {
 
 inline constexpr double kDefinite = 1e-14;
 inline constexpr double kQuadratic = 1e-6;
-inline constexpr double kConverged = 1e-20;
+inline constexpr double kConverged = 1e-12;
 inline constexpr double kStalled = 1e-8;
 inline constexpr double kArmijo = 1e-4;
 inline constexpr int kMaxHalvings = 60;
