@@ -50,8 +50,8 @@ inline void prepare_plot(int n, const double* ages, const double* heights, Prepa
   plot.log_product = in_range ? objective_log(product) : log_sum;
 }
 
-// visit.first(R_1, V_1, E_1), then visit.later(R_i, V_i, E_i, theta_i) for
-// i = 2 .. n, in order. Everything it calls is inlined into it, so that the
+// visit.first(R_1, V_1, W_1, E_1), then visit.later(R_i, V_i, W_i, E_i,
+// theta_i) for i = 2 .. n, in order; W_i serves quotients by V_i. Everything it calls is inlined into it, so that the
 // polynomials' small arrays stay in registers.
 template <class TA, class TB, class TG, class Visit>
 [[gnu::flatten]] void innovations_of(const CurveOf<TA, TB, TG>& cv, const PreparedPlot& plot, Visit&& visit) {
@@ -66,17 +66,19 @@ template <class TA, class TB, class TG, class Visit>
   auto G = E * E;
   auto Y = (exp_of(cv.c * logh[0]) - A) / cv.c;
   auto V = vs * G + ((1.0 - G) * vp + ve);
+  auto inverse = reciprocal_for_quotients(V);
   auto R = Y - ((cv.y0 - A) / cv.c) * E;
-  visit.first(R, V, E);
+  visit.first(R, V, inverse, E);
   for (int i = 1; i < plot.n; ++i) {
     E = exp_of((t[i - 1] - t[i]) * cv.b);
     G = E * E;
     const auto y_prev = Y;
     Y = (exp_of(cv.c * logh[static_cast<std::size_t>(i)]) - A) / cv.c;
-    const auto theta = -(E * ve) / V;
+    const auto theta = quotient(-(E * ve), V, inverse);
     V = ve * G + ((1.0 - G) * vp + ve) - theta * (-(E * ve));
+    inverse = reciprocal_for_quotients(V);
     R = (Y - y_prev * E) - theta * R;
-    visit.later(R, V, E, theta);
+    visit.later(R, V, inverse, E, theta);
   }
 }
 
@@ -85,13 +87,13 @@ template <class TF>
 struct ObjectiveSum {
   double start;
   TF f{};
-  template <class TR, class TV, class TE>
-  void first(const TR& R, const TV& V, const TE&) {
-    f = (start + R * R / V) + log_of(V);
+  template <class TR, class TV, class TW, class TE>
+  void first(const TR& R, const TV& V, const TW& W, const TE&) {
+    f = (start + quotient(R * R, V, W)) + log_of(V);
   }
-  template <class TR, class TV, class TE, class TT>
-  void later(const TR& R, const TV& V, const TE&, const TT&) {
-    f = (f + R * R / V) + log_of(V);
+  template <class TR, class TV, class TW, class TE, class TT>
+  void later(const TR& R, const TV& V, const TW& W, const TE&, const TT&) {
+    f = (f + quotient(R * R, V, W)) + log_of(V);
   }
 };
 
@@ -120,16 +122,16 @@ template <class T>
 struct AsymptoteSums {
   ObjectiveSum<T> sum;
   T rho{}, b{}, c{};
-  template <class TE>
-  void first(const T& R, const T& V, const TE& E) {
-    sum.first(R, V, E);
+  template <class TW, class TE>
+  void first(const T& R, const T& V, const TW& W, const TE& E) {
+    sum.first(R, V, W, E);
     rho = 1.0 - E;
     b = R * rho / V;
     c = rho * rho / V;
   }
-  template <class TE, class TT>
-  void later(const T& R, const T& V, const TE& E, const TT& theta) {
-    sum.later(R, V, E, theta);
+  template <class TW, class TE, class TT>
+  void later(const T& R, const T& V, const TW& W, const TE& E, const TT& theta) {
+    sum.later(R, V, W, E, theta);
     rho = (1.0 - E) - theta * rho;
     b = b + R * rho / V;
     c = c + rho * rho / V;

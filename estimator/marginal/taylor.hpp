@@ -322,6 +322,29 @@ double value_of(const Taylor<NL, NG, O>& x) {
   return x.value();
 }
 
+// Quotients by one divisor v: quotient(a, v, reciprocal_for_quotients(v)) is
+// a / v, its value a0 / v0. A divisor in the locals shares one reciprocal
+// series among its quotients; numbers and divisors of the globals alone
+// divide directly.
+struct Unshared {};
+inline Unshared reciprocal_for_quotients(double) { return {}; }
+template <int NG, int O>
+Unshared reciprocal_for_quotients(const Taylor<0, NG, O>&) {
+  return {};
+}
+template <int NL, int NG, int O>
+requires(NL > 0) Taylor<NL, NG, O> reciprocal_for_quotients(const Taylor<NL, NG, O>& v) { return reciprocal(v); }
+template <class A, class B>
+auto quotient(const A& a, const B& v, Unshared) {
+  return a / v;
+}
+template <class A, int NL, int NG, int O>
+Taylor<NL, NG, O> quotient(const A& a, const Taylor<NL, NG, O>& v, const Taylor<NL, NG, O>& inverse) {
+  Taylor<NL, NG, O> r = a * inverse;
+  r.p.c[0] = value_of(a) / v.value();
+  return r;
+}
+
 // Derivatives of the part free of theta (l, m, n: locals counted from 0), and
 // of the coefficient Q_i.
 template <int NL, int D>
