@@ -413,6 +413,34 @@ TEST(MarginalTerm, IntegrandObjectiveIsTheCatalogues) {
   }
 }
 
+// As a population's deviation goes to 0 the plot's term goes to the plot
+// objective at the mean, for Laplace and for the nodes (which then fall back
+// to Laplace); with one of two deviations near 0 the term stays continuous.
+TEST(MarginalTerm, DeviationsNearZeroAreBoundariesNotFailures) {
+  std::mt19937 rng(11);
+  for (const Population& pop : {Population{1, 1.0, {0.15, 0.7, 0.2, 0.05}, {3.0}, {1e-12}},
+                                Population{6, 1.0, {3.0, 0.7, 0.2, 0.05}, {0.15}, {1e-12}},
+                                Population{13, 1.0, {0.7, 0.2, 0.05}, {3.0, 0.15}, {1e-12, 1e-12}, 0.3}}) {
+    const Plot plot = simulate(pop, rng, 10);
+    const double at_mean = estimator::funct(curve_of(pop, Eigen::Map<const Eigen::VectorXd>(pop.mean.data(), pop.nl())),
+                                            static_cast<int>(plot.t.size()), plot.t.data(), plot.h.data());
+    for (int k : {1, 5}) {
+      const mg::PlotMarginal r = term(pop, plot, mg::quadrature_rule(k, pop.nl()), true, pop.phi());
+      ASSERT_EQ(r.status, mg::PlotStatus::ok) << "model " << pop.model << ", K " << k;
+      EXPECT_NEAR(r.term, at_mean, 1e-9 * std::fabs(at_mean)) << "model " << pop.model << ", K " << k;
+    }
+  }
+  Population pop{13, 1.0, {0.7, 0.2, 0.05}, {3.0, 0.15}, {1e-7, 0.03}, 0.3};
+  const Plot plot = simulate(pop, rng, 10);
+  const mg::QuadratureRule rule = mg::quadrature_rule(5, 2);
+  const mg::PlotMarginal wide = term(pop, plot, rule, false, pop.phi());
+  pop.sd[0] = 1e-10;
+  const mg::PlotMarginal narrow = term(pop, plot, rule, false, pop.phi());
+  ASSERT_EQ(narrow.status, mg::PlotStatus::ok);
+  EXPECT_EQ(narrow.nodes_per_local, 5);
+  EXPECT_NEAR(narrow.term, wide.term, 1e-5);
+}
+
 // A local the data cannot pin down under a huge Psi, a non-finite objective;
 // rules the fits may not ask for.
 TEST(MarginalTerm, TroubleHasANamedStatusAndBadRulesAreRefused) {

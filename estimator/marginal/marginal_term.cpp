@@ -30,6 +30,18 @@ void set_gradient(const OuterMotion<NL, NG>& motion, const std::array<double, ou
   }
 }
 
+// Nodes closer to the mode than about 1e-7 of its magnitude in every local
+// cannot be told apart from it in double precision (G(u_k) - G^ would be
+// rounding); there the quadrature's correction is below rounding too, and
+// Laplace is used.
+template <int NL>
+bool nodes_resolved(const Vec<NL>& mode, const ModeGeometry<NL>& geo) {
+  for (int l = 0; l < NL; ++l)
+    if (std::sqrt(geo.sigma[entry<NL>(l, l)]) >= kResolvable * std::fabs(mode[static_cast<std::size_t>(l)]))
+      return true;
+  return false;
+}
+
 template <class Fn, int NL = Fn::NL, int NG = Fn::NG>
 PlotStatus term_at_mode(Fn& fn, const Population<NL>& pop, const QuadratureRule& rule, const Vec<NL>& mode,
                         bool gradient, PlotMarginal& r) {
@@ -43,7 +55,8 @@ PlotStatus term_at_mode(Fn& fn, const Population<NL>& pop, const QuadratureRule&
   r.term = geo.G + geo.log_det_half;
   const OuterMotion<NL, NG> motion = gradient ? outer_motion(at, pop, geo) : OuterMotion<NL, NG>{};
   std::array<double, outer_count(NG, NL)> g{};
-  if (rule.nodes_per_local == 1) {
+  r.nodes_per_local = nodes_resolved(mode, geo) ? rule.nodes_per_local : 1;
+  if (r.nodes_per_local == 1) {
     set_moments<NL>(mode, geo.sigma, r);
     for (std::size_t j = 0; j < g.size(); ++j) g[j] = motion.g_phi[j] + motion.trace[j];
   } else {

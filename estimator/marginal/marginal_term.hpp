@@ -65,11 +65,15 @@ enum class PlotStatus { ok, not_finite, flat, unbounded };
 const char* plot_status_name(PlotStatus status);
 
 inline constexpr double kFlatDeparture = 1.0;
+// A conditional standard deviation below kResolvable times the magnitude of
+// its local's mode leaves no room for nodes: the term is then Laplace's.
+inline constexpr double kResolvable = 1e-7;
 inline constexpr int kMaxModeIterations = 100;
 
 struct PlotMarginal {
   PlotStatus status = PlotStatus::ok;
   int iterations = 0;        // Newton iterations of the mode search
+  int nodes_per_local = 0;   // of the term: the rule's, or 1 where kResolvable made it Laplace
   double term = 0.0;         // m_p
   Outer gradient{};          // dm_p/dphi (when asked for)
   LocalPair mode{};          // u^
