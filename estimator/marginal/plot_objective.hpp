@@ -63,7 +63,7 @@ template <class TA, class TB, class TG, class Visit>
   const auto ve = cv.se * cv.se;
 
   auto E = exp_of((cv.t0 - t[0]) * cv.b);
-  auto G = E * E;
+  auto G = square_of(E);
   auto Y = (exp_of(cv.c * logh[0]) - A) / cv.c;
   auto V = vs * G + ((1.0 - G) * vp + ve);
   auto inverse = reciprocal_for_quotients(V);
@@ -71,11 +71,12 @@ template <class TA, class TB, class TG, class Visit>
   visit.first(R, V, inverse, E);
   for (int i = 1; i < plot.n; ++i) {
     E = exp_of((t[i - 1] - t[i]) * cv.b);
-    G = E * E;
+    G = square_of(E);
     const auto y_prev = Y;
     Y = (exp_of(cv.c * logh[static_cast<std::size_t>(i)]) - A) / cv.c;
-    const auto theta = quotient(-(E * ve), V, inverse);
-    V = ve * G + ((1.0 - G) * vp + ve) - theta * (-(E * ve));
+    const auto shared = -(E * ve);  // the covariance of consecutive differences
+    const auto theta = quotient(shared, V, inverse);
+    V = ve * G + ((1.0 - G) * vp + ve) - theta * shared;
     inverse = reciprocal_for_quotients(V);
     R = (Y - y_prev * E) - theta * R;
     visit.later(R, V, inverse, E, theta);
@@ -89,11 +90,11 @@ struct ObjectiveSum {
   TF f{};
   template <class TR, class TV, class TW, class TE>
   void first(const TR& R, const TV& V, const TW& W, const TE&) {
-    f = (start + quotient(R * R, V, W)) + log_of(V);
+    f = (start + quotient(square_of(R), V, W)) + log_of(V);
   }
   template <class TR, class TV, class TW, class TE, class TT>
   void later(const TR& R, const TV& V, const TW& W, const TE&, const TT&) {
-    f = (f + quotient(R * R, V, W)) + log_of(V);
+    f = (f + quotient(square_of(R), V, W)) + log_of(V);
   }
 };
 
@@ -127,14 +128,14 @@ struct AsymptoteSums {
     sum.first(R, V, W, E);
     rho = 1.0 - E;
     b = R * rho / V;
-    c = rho * rho / V;
+    c = square_of(rho) / V;
   }
   template <class TW, class TE, class TT>
   void later(const T& R, const T& V, const TW& W, const TE& E, const TT& theta) {
     sum.later(R, V, W, E, theta);
     rho = (1.0 - E) - theta * rho;
     b = b + R * rho / V;
-    c = c + rho * rho / V;
+    c = c + square_of(rho) / V;
   }
 };
 

@@ -96,6 +96,47 @@ inline void add_product(const Poly<NLA, DA>& a, const Poly<NLB, DB>& b, Poly<NLC
   (std::make_index_sequence<kTerms.size()>{});
 }
 
+// The terms of a polynomial's square, each pair of monomials once: c[k] +=
+// f a[i] a[j] with i <= j, f = 1 when i = j and 2 otherwise.
+struct SquareTerm {
+  int a, b, c;
+  double factor;
+};
+
+template <int NL, int D>
+constexpr auto square_terms() {
+  constexpr int n = monomial_count(NL, D);
+  constexpr int count = [] {
+    int k = 0;
+    for (int a = 0; a < n; ++a)
+      for (int b = a; b < n; ++b) {
+        const Exponents ea = exponents_of(NL, a), eb = exponents_of(NL, b);
+        if (ea.i + ea.j + eb.i + eb.j <= D) ++k;
+      }
+    return k;
+  }();
+  std::array<SquareTerm, static_cast<std::size_t>(count)> terms{};
+  std::size_t k = 0;
+  for (int a = 0; a < n; ++a)
+    for (int b = a; b < n; ++b) {
+      const Exponents ea = exponents_of(NL, a), eb = exponents_of(NL, b);
+      if (ea.i + ea.j + eb.i + eb.j <= D)
+        terms[k++] = {a, b, index_of(NL, {ea.i + eb.i, ea.j + eb.j}), a == b ? 1.0 : 2.0};
+    }
+  return terms;
+}
+
+template <int NL, int D>
+inline void add_square(const Poly<NL, D>& a, Poly<NL, D>& c) {
+  static constexpr auto kTerms = square_terms<NL, D>();
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    ((c.c[kTerms[I].c] +=
+      kTerms[I].factor == 1.0 ? a.c[kTerms[I].a] * a.c[kTerms[I].b] : 2.0 * (a.c[kTerms[I].a] * a.c[kTerms[I].b])),
+     ...);
+  }
+  (std::make_index_sequence<kTerms.size()>{});
+}
+
 template <int NL, int NG, int O>
 struct Taylor {
   static_assert(NL >= 0 && NL <= 2 && NG >= 0 && O >= 1);
@@ -178,6 +219,20 @@ Taylor<join(NLA, NLB), NG, O> operator*(const Taylor<NLA, NG, O>& a, const Taylo
   for (std::size_t i = 0; i < static_cast<std::size_t>(NG); ++i) {
     add_product(a.p, b.q[i], r.q[i]);
     add_product(a.q[i], b.p, r.q[i]);
+  }
+  return r;
+}
+
+// x^2, its value x0 x0: each pair of the part free of theta once, and
+// Q_i of the square = 2 P Q_i.
+inline double square_of(double x) { return x * x; }
+template <int NL, int NG, int O>
+Taylor<NL, NG, O> square_of(const Taylor<NL, NG, O>& x) {
+  Taylor<NL, NG, O> r{};
+  add_square(x.p, r.p);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(NG); ++i) {
+    add_product(x.p, x.q[i], r.q[i]);
+    for (double& v : r.q[i].c) v = 2.0 * v;
   }
   return r;
 }
