@@ -464,6 +464,8 @@ TEST(MarginalTerm, TroubleHasANamedStatusAndBadRulesAreRefused) {
     EXPECT_THROW(mg::quadrature_rule(k, nl), std::invalid_argument) << k << " nodes, " << nl << " locals";
   EXPECT_THROW(mg::hermite_rule(31), std::invalid_argument);
   EXPECT_THROW(term(one, plot, rule, false, one.phi()), std::logic_error);  // a rule for two locals
+  const Plot none{{}, {}};
+  EXPECT_THROW(term(one, none, laplace, false, one.phi()), std::invalid_argument);
 }
 
 }  // namespace

@@ -69,8 +69,12 @@ PlotStatus term_at_mode(Fn& fn, const Population<NL>& pop, const QuadratureRule&
     set_moments<NL>(mean, cov, r);
     if (gradient && (status = node_gradient(fn, pop, rule, mode, geo, w, motion, g)) != PlotStatus::ok) return status;
   }
-  if (gradient) set_gradient<NL, NG>(motion, g, r);
-  return std::isfinite(r.term) ? PlotStatus::ok : PlotStatus::not_finite;
+  bool finite = std::isfinite(r.term);
+  if (gradient) {
+    set_gradient<NL, NG>(motion, g, r);
+    for (double v : g) finite = finite && std::isfinite(v);
+  }
+  return finite ? PlotStatus::ok : PlotStatus::not_finite;
 }
 
 // The term (with a rule) or the mode alone (without).
@@ -81,6 +85,9 @@ PlotMarginal plot_marginal(const Esde& esde, const QuadratureRule* rule, const O
   if (rule && rule->nl != NL)
     throw std::logic_error("the quadrature rule is for " + std::to_string(rule->nl) + " locals, the model has " +
                            std::to_string(NL));
+  if (measurements.n < 1 || measurements.n > common::kMaxMeasurements)
+    throw std::invalid_argument("a plot has 1 to " + std::to_string(common::kMaxMeasurements) + " measurements, not " +
+                                std::to_string(measurements.n));
   PreparedPlot plot;
   prepare_plot(measurements.n, measurements.ages, measurements.heights, plot);
   const Population<NL> pop = make_population<NL>(phi.data() + NG, phi.data() + NG + NL);

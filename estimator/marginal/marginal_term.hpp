@@ -87,7 +87,8 @@ struct PlotMarginal {
   double departure = 0.0;          // max |d3G[v, v, v]| / 6 over v = L e_1, L e_2, L (e_1 +- e_2) / sqrt 2
 };
 
-// The plot's n measurements (1 .. kMaxMeasurements, ages not decreasing).
+// The plot's n measurements (ages not decreasing); n outside 1 ..
+// kMaxMeasurements is refused (std::invalid_argument).
 struct PlotMeasurements {
   int n = 0;
   const double* ages = nullptr;
