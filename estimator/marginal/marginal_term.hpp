@@ -21,8 +21,10 @@
 // factor for dSigma_j = -Sigma dH_j Sigma / 2.
 //
 // No console, no files, no allocation: the plot's arrays in, one record out.
-// The same inputs give the same bits on every machine: every exp and log is
-// the objective's own.
+// The same inputs give the same bits: every exp and log is the objective's
+// own and the rest IEEE arithmetic and square roots, so given the rule (made
+// once per run, with Eigen's eigenvalues polished by Newton's method) the
+// bits do not depend on the machine either.
 #pragma once
 
 #include <array>
