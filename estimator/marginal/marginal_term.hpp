@@ -29,9 +29,8 @@
 
 #include <array>
 
+#include "estimator/marginal/model_adapter.hpp"
 #include "estimator/marginal/quadrature_rule.hpp"
-#include "estimator/models/model_table.hpp"
-#include "estimator/shared_records.hpp"
 
 namespace estimator::marginal {
 
@@ -40,9 +39,8 @@ namespace estimator::marginal {
 inline constexpr int kMaxOuter = 10;
 constexpr int outer_count(int ng, int nl) { return ng + nl + nl * (nl + 1) / 2; }
 constexpr bool catalogue_fits() {
-  for (int model = 1; model <= kModelCount; ++model)
-    if (model_counts(model).nl > kMaxMarginalLocals ||
-        outer_count(model_counts(model).ng, model_counts(model).nl) > kMaxOuter)
+  for (int model = 1; model <= kCatalogueModels; ++model)
+    if (model_locals(model) > kMaxMarginalLocals || outer_count(model_globals(model), model_locals(model)) > kMaxOuter)
       return false;
   return true;
 }

@@ -1,6 +1,8 @@
-// What the marginal likelihood needs of the model catalogue, in one place:
-// the numbers of globals and locals of a model, a call of templated code with
-// the model number as a constant of the code, and the map from the globals g
+// Everything the marginal likelihood takes of the model catalogue and of the
+// plot objective, in one place: the objective's own exp and log and its
+// constant ln(2 pi), the numbers of globals and locals of a model, a call of
+// templated code with the model number as a constant of the code, and the
+// map from the globals g
 // and a plot's locals l to its eight curve parameters written for any number
 // type (numbers or Taylor polynomials), so that derivatives of every order
 // follow the map's chain rule by themselves. The map is the catalogue's
@@ -21,11 +23,20 @@
 #include <type_traits>
 #include <utility>
 
-#include "estimator/marginal/taylor.hpp"
+#include "estimator/lanes/objective_math.hpp"
+#include "estimator/likelihood.hpp"
 #include "estimator/models/model_table.hpp"
 #include "estimator/shared_records.hpp"
 
 namespace estimator::marginal {
+
+// The objective's exp and log (their values do not depend on the machine)
+// and its ln(2 pi), taken once per measurement.
+inline double exp_of(double x) { return objective_exp(x); }
+inline double log_of(double x) { return objective_log(x); }
+inline constexpr double kObjectiveLog2Pi = kLog2Pi;
+
+inline constexpr int kCatalogueModels = kModelCount;
 
 constexpr int model_globals(int model) { return model_counts(model).ng; }
 constexpr int model_locals(int model) { return model_counts(model).nl; }
@@ -44,7 +55,7 @@ decltype(auto) visit_model(int model, F&& f) {
       return r;
     }
   }
-  (std::make_integer_sequence<int, kModelCount>{});
+  (std::make_integer_sequence<int, kCatalogueModels>{});
 }
 
 // The curve parameters, a and b of the types their model gives them.

@@ -19,8 +19,7 @@
 #include <limits>
 
 #include "common/limits.hpp"
-#include "estimator/likelihood.hpp"
-#include "estimator/marginal/model_adapter.hpp"
+#include "estimator/marginal/taylor.hpp"
 
 namespace estimator::marginal {
 
@@ -41,13 +40,13 @@ inline void prepare_plot(int n, const double* ages, const double* heights, Prepa
   for (int i = 0; i < n; ++i) {
     const double h = heights[i];
     plot.log_heights[static_cast<std::size_t>(i)] =
-        h < 0.0 ? std::numeric_limits<double>::quiet_NaN() : objective_log(std::fabs(h));
+        h < 0.0 ? std::numeric_limits<double>::quiet_NaN() : log_of(std::fabs(h));
     product = i == 0 ? h : product * h;
     in_range = in_range && std::fabs(product) >= std::numeric_limits<double>::min() &&
                std::fabs(product) <= std::numeric_limits<double>::max();
     log_sum = i == 0 ? plot.log_heights[0] : log_sum + plot.log_heights[static_cast<std::size_t>(i)];
   }
-  plot.log_product = in_range ? objective_log(product) : log_sum;
+  plot.log_product = in_range ? log_of(product) : log_sum;
 }
 
 // visit.first(R_1, V_1, W_1, E_1), then visit.later(R_i, V_i, W_i, E_i,
@@ -101,7 +100,7 @@ struct ObjectiveSum {
 template <class TA, class TB, class TG>
 auto plot_objective(const CurveOf<TA, TB, TG>& cv, const PreparedPlot& plot) {
   using TF = decltype((cv.a + cv.b) + cv.c);
-  ObjectiveSum<TF> sum{plot.n * kLog2Pi};
+  ObjectiveSum<TF> sum{plot.n * kObjectiveLog2Pi};
   innovations_of(cv, plot, sum);
   return sum.f + plot.log_product * (2.0 * (1.0 - cv.c));
 }
@@ -142,7 +141,7 @@ struct AsymptoteSums {
 // The form about the curve cv, all of whose parameters are of one type.
 template <class T>
 AsymptoteForm<T> asymptote_form(const CurveOf<T, T, T>& cv, const PreparedPlot& plot) {
-  AsymptoteSums<T> s{{plot.n * kLog2Pi}};
+  AsymptoteSums<T> s{{plot.n * kObjectiveLog2Pi}};
   innovations_of(cv, plot, s);
   return {s.sum.f + plot.log_product * (2.0 * (1.0 - cv.c)), s.b, s.c, exp_of(cv.c * log_of(cv.a)) / cv.c, cv.c};
 }

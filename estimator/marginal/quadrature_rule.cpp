@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "estimator/lanes/objective_math.hpp"
+#include "estimator/marginal/model_adapter.hpp"
 
 namespace estimator::marginal {
 namespace {
@@ -84,7 +84,7 @@ QuadratureRule product_rule(const HermiteRule& one, int nl) {
     rule.x[n][1] = nl == 2 ? one.x[k2] : 0.0;
     const double w = nl == 2 ? one.w[k1] * one.w[k2] : one.w[k1];
     rule.squared_norm[n] = rule.x[n][0] * rule.x[n][0] + rule.x[n][1] * rule.x[n][1];
-    rule.log_weight[n] = objective_log(w);
+    rule.log_weight[n] = log_of(w);
   }
   return rule;
 }

@@ -24,7 +24,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "estimator/lanes/objective_math.hpp"
+#include "estimator/marginal/model_adapter.hpp"
 
 namespace estimator::marginal {
 
@@ -307,13 +307,10 @@ Taylor<NL, NG, O> compose(const Taylor<NL, NG, O>& x, const std::array<double, O
   return r;
 }
 
-inline double exp_of(double x) { return objective_exp(x); }
-inline double log_of(double x) { return objective_log(x); }
-
 template <int NL, int NG, int O>
 Taylor<NL, NG, O> exp_of(const Taylor<NL, NG, O>& x) {
   std::array<double, O + 1> g{};
-  g[0] = objective_exp(x.value());
+  g[0] = exp_of(x.value());
   double factorial = 1.0;
   for (std::size_t k = 1; k <= static_cast<std::size_t>(O); ++k) {
     factorial = factorial * static_cast<double>(k);
@@ -325,7 +322,7 @@ Taylor<NL, NG, O> exp_of(const Taylor<NL, NG, O>& x) {
 template <int NL, int NG, int O>
 Taylor<NL, NG, O> log_of(const Taylor<NL, NG, O>& x) {
   std::array<double, O + 1> g{};
-  g[0] = objective_log(x.value());
+  g[0] = log_of(x.value());
   const double inv = 1.0 / x.value();
   double power = 1.0;  // (-1/x0)^(k-1) / x0 ... built step by step
   for (std::size_t k = 1; k <= static_cast<std::size_t>(O); ++k) {
