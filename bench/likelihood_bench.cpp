@@ -9,6 +9,12 @@
 // kernel_funct/PATH/N, kernel_ders/PATH/model:M/N; pass_KERNEL/model:M/N with
 // KERNEL trial (trpars and funct), derivative (trpars, ders, trders, the
 // local block's factor and the plot's share of the global system) or step.
+// Random locals, on 256 plots of 10 measurements near the population's mean
+// for models 1, 4 and 13: marginal_mode/model:M/start:S, the mode search
+// alone from the population's mean (S = mu) or from the mode itself (S =
+// mode, the end of a fit); marginal_term/model:M/K:k/gradient:G, the whole
+// marginal term with K nodes per local (1: Laplace) from the mode, without
+// (G = 0) and with (G = 1) its gradient.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,6 +25,7 @@
 
 #include "estimator/plot_kernels.hpp"
 #include "model/lanes/likelihood_kernels.hpp"
+#include "model/marginal/marginal_term.hpp"
 #include "model/likelihood.hpp"
 #include "model/model_table.hpp"
 
@@ -168,6 +175,63 @@ void pass_kernel(benchmark::State& state, int which, int model) {
   per_measurement(state, n * static_cast<int>(b.slots.size()));
 }
 
+// 256 plots with the outer parameters of model 1, 4 or 13 and each plot's
+// mode there.
+struct MarginalBlock {
+  Esde esde;
+  marginal::Outer phi{};
+  std::vector<Plot> data;
+  std::vector<marginal::LocalPair> mode;
+  MarginalBlock(int model, int n) : esde{1.0, 1.0, model} {
+    const std::vector<double> p =
+        model == 1   ? std::vector<double>{0.2, 0.7, 0.1, 0.05, 3.0, std::log(0.3)}
+        : model == 4 ? std::vector<double>{0.2, 0.7, 0.1, 0.1, 0.05, 3.0, std::log(0.3)}
+                     : std::vector<double>{0.7, 0.1, 0.05, 3.0, 0.2, std::log(0.3), std::log(0.05), 0.0};
+    std::copy(p.begin(), p.end(), phi.begin());
+    const marginal::QuadratureRule laplace = marginal::quadrature_rule(1, model_counts(model).nl);
+    for (unsigned i = 0; i < 256; ++i) {
+      data.push_back(make_plot(n, 1 + i));
+      mode.push_back(marginal::marginal_term(esde, laplace, phi, measurements(i), mean(), false).mode);
+    }
+  }
+  marginal::PlotMeasurements measurements(std::size_t i) const {
+    return {static_cast<int>(data[i].t.size()), data[i].t.data(), data[i].h.data()};
+  }
+  marginal::LocalPair mean() const {
+    const int ng = model_counts(esde.model).ng;
+    return {phi[static_cast<std::size_t>(ng)], phi[static_cast<std::size_t>(ng + 1)]};
+  }
+};
+
+void marginal_mode(benchmark::State& state, int model, bool from_mode) {
+  const int n = static_cast<int>(state.range(0));
+  const MarginalBlock b(model, n);
+  double iterations = 0.0;
+  for (auto _ : state) {
+    iterations = 0.0;
+    for (std::size_t i = 0; i < b.data.size(); ++i) {
+      const auto r = marginal::plot_mode(b.esde, b.phi, b.measurements(i), from_mode ? b.mode[i] : b.mean());
+      iterations += r.iterations;
+      benchmark::DoNotOptimize(r);
+    }
+  }
+  state.counters["iterations"] = iterations / static_cast<double>(b.data.size());
+  per_measurement(state, n * static_cast<int>(b.data.size()));
+}
+
+void marginal_term(benchmark::State& state, int model, int k, bool gradient) {
+  const int n = static_cast<int>(state.range(0));
+  const MarginalBlock b(model, n);
+  const marginal::QuadratureRule rule = marginal::quadrature_rule(k, model_counts(model).nl);
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < b.data.size(); ++i) {
+      const auto r = marginal::marginal_term(b.esde, rule, b.phi, b.measurements(i), b.mode[i], gradient);
+      benchmark::DoNotOptimize(r);
+    }
+  }
+  per_measurement(state, n * static_cast<int>(b.data.size()));
+}
+
 const bool kRegistered = [] {
   for (LanePath path : {LanePath::plain, LanePath::avx2}) {
     if (!lane_path_available(path)) continue;
@@ -187,6 +251,19 @@ const bool kRegistered = [] {
                                    model)
           ->Arg(10);
     }
+  for (int model : {1, 4, 13}) {
+    const std::string m = "/model:" + std::to_string(model);
+    for (bool from_mode : {false, true})
+      benchmark::RegisterBenchmark(("marginal_mode" + m + (from_mode ? "/start:mode" : "/start:mu")).c_str(),
+                                   marginal_mode, model, from_mode)
+          ->Arg(10);
+    for (int k : {1, 5})
+      for (bool gradient : {false, true})
+        benchmark::RegisterBenchmark(
+            ("marginal_term" + m + "/K:" + std::to_string(k) + "/gradient:" + (gradient ? "1" : "0")).c_str(),
+            marginal_term, model, k, gradient)
+            ->Arg(10);
+  }
   return true;
 }();
 
