@@ -75,7 +75,7 @@ void write_all(int fd, const unsigned char* p, std::size_t n, std::int64_t offse
 
 // ---------------------------------------------------------------- reading
 
-SequentialReader::SequentialReader(const std::string& path, std::string role)
+SequentialReader::SequentialReader(const std::string& path, const std::string& role)
     : fd_(open_file(path, role, O_RDONLY)), role_(named(role, path)), buffer_(kBufferBytes) {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) fail("cannot examine the " + role_ + ": " + std::strerror(errno));
@@ -160,7 +160,7 @@ void SequentialReader::finish_record() {
 
 // ---------------------------------------------------------------- writing
 
-SequentialWriter::SequentialWriter(const std::string& path, std::string role)
+SequentialWriter::SequentialWriter(const std::string& path, const std::string& role)
     : fd_(open_file(path, role, O_WRONLY | O_CREAT)), role_(named(role, path)) {
   buffer_.reserve(kBufferBytes);
 }
@@ -193,7 +193,7 @@ void SequentialWriter::finish() {
 
 // ---------------------------------------------------------------- direct access
 
-DirectAccessFile::DirectAccessFile(const std::string& path, std::string role, int record_length, Mode mode,
+DirectAccessFile::DirectAccessFile(const std::string& path, const std::string& role, int record_length, Mode mode,
                                    int block_records)
     : fd_(open_file(path, role, open_flags(mode))),
       role_(named(role, path)),

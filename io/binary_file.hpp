@@ -18,7 +18,7 @@ namespace io {
 
 class SequentialReader {
  public:
-  SequentialReader(const std::string& path, std::string role);
+  SequentialReader(const std::string& path, const std::string& role);
   ~SequentialReader();
   SequentialReader(const SequentialReader&) = delete;
   SequentialReader& operator=(const SequentialReader&) = delete;
@@ -56,7 +56,7 @@ class SequentialWriter {
  public:
   // Creates the file if absent; an existing file is overwritten from its
   // start and cut to what was written when finish() is called.
-  SequentialWriter(const std::string& path, std::string role);
+  SequentialWriter(const std::string& path, const std::string& role);
   ~SequentialWriter();
   SequentialWriter(const SequentialWriter&) = delete;
   SequentialWriter& operator=(const SequentialWriter&) = delete;
@@ -87,7 +87,7 @@ class DirectAccessFile {
   // read_only: an existing file opened without write permission; write()
   // and truncate() refuse.
   enum class Mode { read_write_existing, create, read_only };
-  DirectAccessFile(const std::string& path, std::string role, int record_length, Mode mode,
+  DirectAccessFile(const std::string& path, const std::string& role, int record_length, Mode mode,
                    int block_records = kDefaultBlockRecords);
   ~DirectAccessFile();
   DirectAccessFile(const DirectAccessFile&) = delete;

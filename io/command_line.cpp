@@ -31,28 +31,36 @@ CommandLine::CommandLine(int argc, char** argv, const ProgramInterface& interfac
     }
   }
   for (int k = 1; k < argc; ++k) {
-    const std::string arg = argv[k];
-    if (!is_option(arg)) {
-      if (!options_.empty()) wrong_call("argument " + quoted(arg) + " after the options: file names come first");
-      if (positionals_.size() == interface.positionals.size())
-        wrong_call("unexpected argument " + quoted(arg) + " (at most " + std::to_string(interface.positionals.size()) +
-                   " file names)");
-      positionals_.push_back(arg);
-      continue;
-    }
-    const OptionInterface* known = nullptr;
-    for (const OptionInterface& o : interface.options)
-      if (o.name == arg) known = &o;
-    if (known == nullptr) wrong_call("unknown option " + quoted(arg));
-    if (options_.count(arg) != 0) wrong_call("option " + arg + " given twice");
-    if (!known->takes_value) {
-      options_[arg] = "";
-      continue;
-    }
-    if (k + 1 >= argc || std::string(argv[k + 1]).empty()) wrong_call("option " + arg + " needs a value");
-    options_[arg] = argv[++k];
+    if (is_option(argv[k]))
+      k = take_option(k, argc, argv);
+    else
+      take_positional(argv[k]);
   }
   if (static_cast<int>(positionals_.size()) < interface.required) file(static_cast<int>(positionals_.size()) + 1);
+}
+
+void CommandLine::take_positional(const std::string& arg) {
+  if (!options_.empty()) wrong_call("argument " + quoted(arg) + " after the options: file names come first");
+  if (positionals_.size() == interface_.positionals.size())
+    wrong_call("unexpected argument " + quoted(arg) + " (at most " + std::to_string(interface_.positionals.size()) +
+               " file names)");
+  positionals_.push_back(arg);
+}
+
+int CommandLine::take_option(int k, int argc, char** argv) {
+  const std::string arg = argv[k];
+  const OptionInterface* known = nullptr;
+  for (const OptionInterface& o : interface_.options)
+    if (o.name == arg) known = &o;
+  if (known == nullptr) wrong_call("unknown option " + quoted(arg));
+  if (options_.count(arg) != 0) wrong_call("option " + arg + " given twice");
+  if (!known->takes_value) {
+    options_[arg] = "";
+    return k;
+  }
+  if (k + 1 >= argc || std::string(argv[k + 1]).empty()) wrong_call("option " + arg + " needs a value");
+  options_[arg] = argv[k + 1];
+  return k + 1;
 }
 
 std::string CommandLine::file(int k) const {

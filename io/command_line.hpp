@@ -46,6 +46,10 @@ class CommandLine {
   [[noreturn]] void wrong_call(const std::string& problem) const;
 
  private:
+  void take_positional(const std::string& arg);
+  // The option at argv[k] and its value; returns the position of the last word used.
+  int take_option(int k, int argc, char** argv);
+
   const ProgramInterface& interface_;
   std::vector<std::string> positionals_;
   std::map<std::string, std::string> options_;

@@ -76,8 +76,9 @@ void PlotFigure::write(const std::string& path, const Units& units, const Figure
   const Ticks x = nice_ticks(extent.x_lo, extent.x_hi), y = nice_ticks(0, extent.y_hi);
   for (std::size_t p = 0; p < entries_.size(); ++p) {
     const Entry& e = entries_[p];
-    const double left = kMargin + kGap + static_cast<double>(p % static_cast<std::size_t>(columns)) * cell;
-    const double top = kHeader + static_cast<double>(p / static_cast<std::size_t>(columns)) * cell + 16;
+    const std::size_t row = p / static_cast<std::size_t>(columns), column = p % static_cast<std::size_t>(columns);
+    const double left = kMargin + kGap + static_cast<double>(column) * cell;
+    const double top = kHeader + static_cast<double>(row) * cell + 16;
     const Panel panel(svg, {left, top}, side, side, x, y);
     panel.axes("age (" + text.age_unit + ")", "height (" + text.height_unit + ")", "plot " + std::to_string(e.id));
     panel.begin_clip();

@@ -45,7 +45,7 @@ void ResidualFigure::add(const PlotData& plot, const PlotProjection& projection)
 ResidualSummary ResidualFigure::summary() const {
   const double n = static_cast<double>(histogram_.count()), mean = sum_ / n;
   return {histogram_.count(),         mean,
-          squares_ / n - mean * mean, beyond_two_ / n,
+          squares_ / n - mean * mean, static_cast<double>(beyond_two_) / n,
           histogram_.quantile(0.025), histogram_.quantile(0.5),
           histogram_.quantile(0.975)};
 }
@@ -88,7 +88,8 @@ void ResidualFigure::write(const std::string& path, const Units& units, const Fi
   char line[4][120];
   std::snprintf(line[0], sizeof line[0], "innovations: %lld", static_cast<long long>(histogram_.count()));
   std::snprintf(line[1], sizeof line[1], "mean %.4f, variance %.4f", mean, squares_ / n - mean * mean);
-  std::snprintf(line[2], sizeof line[2], "beyond +-2: %.2f%% (4.55%% expected)", 100.0 * beyond_two_ / n);
+  std::snprintf(line[2], sizeof line[2], "beyond +-2: %.2f%% (4.55%% expected)",
+                100.0 * static_cast<double>(beyond_two_) / n);
   std::snprintf(line[3], sizeof line[3], "scatter: 1 in %lld measurements (%zu shown)", static_cast<long long>(stride_),
                 points_.size());
   for (int k = 0; k < 4; ++k) svg.text({kLeft + kSide + kGap, kTop + kSide + kGap + 20 + 22 * k}, line[k], 13);

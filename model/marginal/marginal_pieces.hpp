@@ -13,6 +13,8 @@
 //   node_gradient: tr(H^-1 dH_j) + sum_k pi_k (dG/dphi_j (u_k) + dG/du (u_k)' (du^_j + sqrt(2) dL_j x_k)).
 #pragma once
 
+#include <limits>
+
 #include "model/marginal/mode_geometry.hpp"
 
 namespace model::marginal {
@@ -74,7 +76,7 @@ struct NodeWeights {
 template <class Fn, int NL = Fn::NL>
 PlotStatus node_weights(const Fn& fn, const Population<NL>& pop, const QuadratureRule& rule, const Vec<NL>& mode,
                         const ModeGeometry<NL>& geo, NodeWeights& w) {
-  double top = -INFINITY;
+  double top = -std::numeric_limits<double>::infinity();
   for (std::size_t k = 0; k < static_cast<std::size_t>(rule.nodes); ++k) {
     const double g = exponent(fn, pop, node_position<NL>(mode, geo.L, rule.x[k]));
     if (!std::isfinite(g)) return PlotStatus::not_finite;

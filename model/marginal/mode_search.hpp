@@ -148,18 +148,44 @@ Search line_search(const Fn& fn, const Population<NL>& pop, const Vec<NL>& s, do
   return some_finite ? Search::no_decrease : Search::nowhere_finite;
 }
 
+// The expansion at u, or at mu when it is not finite there; false when
+// neither is finite.
+template <class Fn, int NL = Fn::NL>
+bool start_expansion(Fn& fn, const Population<NL>& pop, Vec<NL>& u, Second<NL>& e) {
+  fn.center(u, false);
+  e = second_expansion(fn, pop, u);
+  if (all_finite(e)) return true;
+  u = pop.mu;
+  fn.center(u, false);
+  e = second_expansion(fn, pop, u);
+  return all_finite(e);
+}
+
+// How a full Newton step close to the mode ended.
+enum class FullStep { refused, taken, converged };
+
+// The full step s (decrement dec) from u, taken when G is finite there and not
+// higher; converged when the decrement is at its tolerance, or when the step
+// no longer lowers G while the decrement is at rounding level (the rounding
+// of the locals themselves).
+template <class Fn, int NL = Fn::NL>
+FullStep full_step(const Fn& fn, const Population<NL>& pop, const Vec<NL>& s, double dec, Vec<NL>& u, Second<NL>& e) {
+  const Vec<NL> next = plus<NL>(u, 1.0, s);
+  const Second<NL> t = second_expansion(fn, pop, next);
+  if (!all_finite(t) || t.G > e.G + 1e-12 * (1.0 + std::fabs(e.G))) return FullStep::refused;
+  const double fall = e.G - t.G;
+  u = next;
+  e = t;
+  const bool stalled = fall <= 0.0 && dec <= kStalled * (1.0 + std::fabs(e.G));
+  return dec <= kConverged || stalled ? FullStep::converged : FullStep::taken;
+}
+
 template <class Fn, int NL = Fn::NL>
 ModeSearch<NL> find_mode(Fn& fn, const Population<NL>& pop, const Vec<NL>& start) {
   ModeSearch<NL> m;
   m.u = start;
-  fn.center(m.u, false);
-  Second<NL> e = second_expansion(fn, pop, m.u);
-  if (!all_finite(e)) {
-    m.u = pop.mu;
-    fn.center(m.u, false);
-    e = second_expansion(fn, pop, m.u);
-    if (!all_finite(e)) return {PlotStatus::not_finite, m.u, 0};
-  }
+  Second<NL> e;
+  if (!start_expansion(fn, pop, m.u, e)) return {PlotStatus::not_finite, m.u, 0};
   double fall = 0.0;  // how much the last iteration lowered G
   for (m.iterations = 1; m.iterations <= kMaxModeIterations; ++m.iterations) {
     const bool definite = positive_definite<NL>(e.H);
@@ -168,29 +194,20 @@ ModeSearch<NL> find_mode(Fn& fn, const Population<NL>& pop, const Vec<NL>& start
     Vec<NL> s = apply<NL>(inverse<NL>(hm), e.g);
     for (double& v : s) v = -v;
     const double dec = -dot<NL>(e.g, s);
-    if (definite && dec <= kQuadratic) {
-      const Vec<NL> next = plus<NL>(m.u, 1.0, s);
-      const Second<NL> t = second_expansion(fn, pop, next);
-      if (all_finite(t) && t.G <= e.G + 1e-12 * (1.0 + std::fabs(e.G))) {
-        m.u = next;
-        e = t;
-        fall = before - e.G;
-        // Converged, or at the rounding of the locals themselves (a step that
-        // no longer lowers G while the decrement is at rounding level).
-        if (dec <= kConverged || (fall <= 0.0 && dec <= kStalled * (1.0 + std::fabs(e.G)))) return m;
-        continue;
+    const FullStep full = definite && dec <= kQuadratic ? full_step(fn, pop, s, dec, m.u, e) : FullStep::refused;
+    if (full == FullStep::converged) return m;
+    if (full == FullStep::refused) {
+      switch (line_search(fn, pop, s, dec, m.u, e)) {
+        case Search::stepped:
+          break;
+        case Search::minus_infinity:
+          return {PlotStatus::unbounded, m.u, m.iterations};
+        case Search::nowhere_finite:
+          return {PlotStatus::not_finite, m.u, m.iterations};
+        case Search::no_decrease:
+          if (definite && dec <= kStalled * (1.0 + std::fabs(e.G))) return m;
+          return {PlotStatus::flat, m.u, m.iterations};
       }
-    }
-    switch (line_search(fn, pop, s, dec, m.u, e)) {
-      case Search::stepped:
-        break;
-      case Search::minus_infinity:
-        return {PlotStatus::unbounded, m.u, m.iterations};
-      case Search::nowhere_finite:
-        return {PlotStatus::not_finite, m.u, m.iterations};
-      case Search::no_decrease:
-        if (definite && dec <= kStalled * (1.0 + std::fabs(e.G))) return m;
-        return {PlotStatus::flat, m.u, m.iterations};
     }
     fall = before - e.G;
   }

@@ -51,7 +51,7 @@ decltype(auto) visit_model(int model, F&& f) {
       ((model == M + 1 ? (f(std::integral_constant<int, M + 1>{}), true) : false) || ...);
     } else {
       Result r{};
-      ((model == M + 1 ? (r = f(std::integral_constant<int, M + 1>{}), true) : false) || ...);
+      static_cast<void>(((model == M + 1 ? (r = f(std::integral_constant<int, M + 1>{}), true) : false) || ...));
       return r;
     }
   }
