@@ -1,23 +1,75 @@
 #include "fuzz_support.hpp"
 
+#include <cstdlib>
+
+#include "common/limits.hpp"
+#include "common/plot_file_writers.hpp"
 #include "estimator/run_control.hpp"
+#include "io/binary_file.hpp"
 #include "io/errors.hpp"
 
 namespace fuzz {
 
-void run_estimator(const std::string& control, const std::string& data, const std::string& locals) {
-  std::string report = scratch("report");
-  char* argv[] = {const_cast<char*>("estimator"),
-                  const_cast<char*>(control.c_str()),
-                  const_cast<char*>(data.c_str()),
-                  const_cast<char*>(locals.c_str()),
-                  report.data(),
-                  nullptr};
+int run_in_process(int (*body)(int, char**), std::vector<std::string> words) {
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
   try {
-    estimator::run_estimator(5, argv);
-  } catch (const io::Stop&) {
+    return body(static_cast<int>(words.size()), argv.data());
+  } catch (const io::Stop& stop) {
+    return stop.status;
   } catch (const io::IoError&) {
+    return io::kExitIoFailure;
   }
+}
+
+void run_estimator(const std::string& control, const std::string& data, const std::string& locals) {
+  run_in_process(estimator::run_estimator, {"estimator", control, data, locals, scratch("report")});
+}
+
+void write_plots(const std::string& data_path, const std::string& locals_path) {
+  io::SequentialWriter data(data_path, "data file");
+  io::DirectAccessFile locals(locals_path, "local-parameter file", common::kRecordLength,
+                              io::DirectAccessFile::Mode::create);
+  const double ages[3][4] = {{1, 3, 5, 7}, {1.5, 3.5, 5.5, 7.5}, {2, 4, 6, 8}};
+  const double heights[3][4] = {{0.4, 1.1, 1.7, 2.1}, {0.6, 1.3, 1.8, 2.2}, {0.7, 1.4, 2.0, 2.4}};
+  for (int p = 0; p < 3; ++p) {
+    common::write_data_plot(data, 10 + p, 4, ages[p], heights[p]);
+    common::StartRecord r{};
+    r[0] = 3.0;
+    r[1] = 0.2;
+    common::write_start_record(locals, p + 1, 10 + p, r);
+  }
+  data.finish();
+}
+
+const FixedRun& fixed_run() {
+  static const FixedRun run = [] {
+    FixedRun r{scratch("run.dat"), scratch("run.loc"), scratch("run.json")};
+    write_plots(r.data, r.locals);
+    const std::string control = write_file("run.ctl",
+                                           "fixed run\n"
+                                           "4 1 3\n1 1 1 1\n0 50 1e-6\n"
+                                           "0.2 0.6 0.1 0.05\n1 1 1\n");
+    const int status = run_in_process(
+        estimator::run_estimator, {"estimator", control, r.data, r.locals, scratch("run.report"), "--json", r.results});
+    if (status != 0) std::abort();  // the harness itself is wrong
+    return r;
+  }();
+  return run;
+}
+
+std::vector<std::string> words(std::string_view text, std::size_t limit) {
+  std::vector<std::string> out;
+  std::size_t k = 0;
+  while (out.size() < limit) {
+    k = text.find_first_not_of(" \t\n\r", k);
+    if (k == std::string_view::npos) break;
+    const std::size_t end = text.find_first_of(" \t\n\r", k);
+    out.emplace_back(text.substr(k, end == std::string_view::npos ? std::string_view::npos : end - k));
+    k = end;
+  }
+  return out;
 }
 
 }  // namespace fuzz

@@ -50,8 +50,26 @@ inline void quiet_console() {
   if (!std::freopen("/dev/null", "w", stdout)) std::abort();
 }
 
-// The whole estimator in this process on the given files; its orderly stops
-// and I/O failures are expected outcomes.
+// Runs a program body in this process on the given words (the program name
+// first); its orderly stops and I/O failures are expected outcomes. Returns
+// the exit status, 2 for an I/O failure.
+int run_in_process(int (*body)(int, char**), std::vector<std::string> words);
+
+// The whole estimator in this process on the given files.
 void run_estimator(const std::string& control, const std::string& data, const std::string& locals);
+
+// The three-plot data and local-parameter files every target that needs a
+// run uses; the same bytes each time.
+void write_plots(const std::string& data_path, const std::string& locals_path);
+
+// A small finished run in the scratch directory: its plot files and its
+// results file (model 1, estimator --json), made once per process.
+struct FixedRun {
+  std::string data, locals, results;
+};
+const FixedRun& fixed_run();
+
+// The words of `text` separated by white space, at most `limit` of them.
+std::vector<std::string> words(std::string_view text, std::size_t limit);
 
 }  // namespace fuzz

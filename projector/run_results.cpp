@@ -70,7 +70,7 @@ json parse(const std::string& path) {
   if (!in) io::fail("cannot open the results file '" + path + "': " + std::strerror(errno));
   try {
     return json::parse(in);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
     io::fail("results file '" + path + "' is not JSON: " + e.what());
   }
 }

@@ -2,40 +2,47 @@
 # Builds the libFuzzer targets with clang (address and undefined-behaviour
 # sanitizers) and runs each for a bounded time on its seed corpus.
 #
-#   scripts/run-fuzzers.sh [SECONDS-PER-TARGET]     (default 60)
+#   scripts/run-fuzzers.sh [SECONDS-PER-TARGET] [TARGET...]   (default 60, every target)
 #
-# Each target first replays the inputs of fuzz/regressions/ named after it
-# (inputs that once crashed or hung). New inputs go to a scratch corpus; a
-# crash leaves its input in build-fuzz/findings/ and ends the script with a
-# failure.
+# The test command runs each target for a few seconds; for long fuzzing give
+# more, e.g. `scripts/run-fuzzers.sh 3600` (an hour each). Each target first
+# replays the inputs of fuzz/regressions/ named after it (inputs that once
+# crashed or hung). New inputs go to a scratch corpus; a crash or a timeout
+# leaves its input in build-fuzz/findings/ and ends the script with a
+# failure. Every target ends with one line: its verdict, executions,
+# coverage (edges) and features.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
+shift || true
 scripts/install-deps.sh test
-targets=(free_form_reader format estimator_control plot_files preparer)
+all=(free_form_reader format estimator_control plot_files preparer results_json projector_options command_lines)
+if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all[@]}"); fi
 cmake --preset fuzz >/dev/null  # clang, in build-fuzz
-# Only the fuzz targets and what they link (the preset's targets, those of
-# the list above): the other programs are built and tested by the two test
-# builds.
+# Only the fuzz targets and what they link (the preset's targets): the other
+# programs are built and tested by the two test builds.
 cmake --build --preset fuzz >/dev/null
 mkdir -p build-fuzz/findings
 status=0
 for target in "${targets[@]}"; do
   work=$(mktemp -d)
+  log="build-fuzz/findings/$target.log"
   regressions=$(find fuzz/regressions -name "${target//_/-}-*" -o -name "${target}-*" 2>/dev/null | sort)
   if [ -n "$regressions" ] && ! "build-fuzz/fuzz/${target}_fuzz" -timeout=20 $regressions > "build-fuzz/findings/$target-regressions.log" 2>&1; then
-    echo "!! $target fails on a regression input; see build-fuzz/findings/$target-regressions.log"
+    echo "$target: FAILED on a regression input; see build-fuzz/findings/$target-regressions.log"
     status=1
   fi
-  echo "== fuzzing $target for ${seconds}s"
-  if ! (cd build-fuzz/findings && "../fuzz/${target}_fuzz" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-          -print_final_stats=1 "$work" "$OLDPWD/fuzz/corpus/$target" > "$target.log" 2>&1); then
-    echo "!! $target failed; see build-fuzz/findings/$target.log"
-    tail -n 30 "build-fuzz/findings/$target.log"
-    status=1
+  if (cd build-fuzz/findings && "../fuzz/${target}_fuzz" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+        -print_final_stats=1 "$work" "$OLDPWD/fuzz/corpus/$target" > "$target.log" 2>&1); then
+    verdict=ok
   else
-    grep -E "stat::number_of_executed_units|cov:" "build-fuzz/findings/$target.log" | tail -n 2
+    verdict=FAILED
+    status=1
   fi
+  runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*$' || echo 0)
+  cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -n 1 || true)
+  echo "$target: $verdict after ${seconds}s, ${runs:-0} executions, ${cov:-no coverage line}"
+  [ "$verdict" = ok ] || { tail -n 30 "$log"; echo "(inputs that failed: build-fuzz/findings/)"; }
   rm -rf "$work"
 done
 exit $status

@@ -178,6 +178,8 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
                                 json.substr(json.find('{') + 1));
   };
   const std::string named = naming("named.json", *dir / "sim.loc"), same = naming("same.json", *dir / "other.loc");
+  // A number beyond double's range is not JSON's business to hold: refused like a syntax error.
+  const std::string overflow = dir->write("overflow.json", "{\"overflow\": 1e99999," + json.substr(json.find('{') + 1));
   const std::string out = *dir / "bad.csv";
   struct Case {
     std::vector<std::string> args;
@@ -192,6 +194,7 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
        "; the run was given a file of that name, which has changed since"},
       {{model13, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "does not name the parameters of model 13"},
       {{*dir / "sim.dat", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "is not JSON"},
+      {{overflow, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "is not JSON: [json.exception.out_of_range.406]"},
       {{*dir / "none.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "cannot open the results file"},
       {{*dir / "sim.json", *dir / "none.dat", *dir / "sim.loc", "--residuals", out}, "cannot open the data file"},
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--projections", out, "--ages", "5,x"},
