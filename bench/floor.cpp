@@ -71,7 +71,7 @@ std::vector<StoredPlot> read_plots(const ControlFile& control, const Sizes& size
                                io::DirectAccessFile::Mode::read_write_existing);
   const Files files{data, records};
   std::vector<StoredPlot> plots(static_cast<std::size_t>(control.np));
-  PlotData plot;
+  common::Plot plot;
   for (int p = 0; p < control.np; ++p) {
     StoredPlot& s = plots[static_cast<std::size_t>(p)];
     s.id = get(files, sizes, p + 1, s.locals, s.work, s.lfactor);

@@ -115,7 +115,7 @@ TEST_F(PlotFiles, ShortRecordReadsAsZerosAndMissingRecordFails) {
 TEST_F(PlotFiles, RdataRewindsAtPlotOneAndChecksIdentifiers) {
   const std::string path = data_file({{301, {3.0, 5.0}, {4.5, 10.9}}, {303, {3.0}, {4.6}}});
   io::SequentialReader data(path, "data file");
-  PlotData plot;
+  common::Plot plot;
   rdata(data, 1, 301, plot);
   EXPECT_EQ(plot.id, 301);
   EXPECT_EQ(plot.n, 2);
@@ -146,7 +146,7 @@ TEST_F(PlotFiles, RdataRefusesMorePlotMeasurementsThanItHolds) {
     out.finish();
   }
   io::SequentialReader data(path, "data file");
-  PlotData plot;
+  common::Plot plot;
   try {
     rdata(data, 1, 55, plot);
     FAIL() << "not refused";
@@ -169,7 +169,7 @@ TEST_F(PlotFiles, RdataRefusesARecordShorterThanItsCount) {
     out.finish();
   }
   io::SequentialReader data(path, "data file");
-  PlotData plot;
+  common::Plot plot;
   EXPECT_THROW(rdata(data, 1, 8, plot), io::IoError);
 }
 

@@ -280,7 +280,7 @@ TEST_F(Preparer, PlotsReadBackThroughTheEstimator) {
   Locals locals{};
   WorkBlock block{};
   LocalFactor factor{};
-  PlotData plot;
+  common::Plot plot;
   rdata(data, 1, get(files, sizes, 1, locals, block, factor), plot);
   EXPECT_EQ(plot.id, 301);
   EXPECT_EQ(plot.n, 3);
