@@ -423,7 +423,7 @@ TEST(MarginalTerm, DeviationsNearZeroAreBoundariesNotFailures) {
                                 Population{13, 1.0, {0.7, 0.2, 0.05}, {3.0, 0.15}, {1e-12, 1e-12}, 0.3}}) {
     const Plot plot = simulate(pop, rng, 10);
     const double at_mean = model::funct(curve_of(pop, Eigen::Map<const Eigen::VectorXd>(pop.mean.data(), pop.nl())),
-                                        static_cast<int>(plot.t.size()), plot.t.data(), plot.h.data());
+                                            static_cast<int>(plot.t.size()), plot.t.data(), plot.h.data());
     for (int k : {1, 5}) {
       const mg::PlotMarginal r = term(pop, plot, mg::quadrature_rule(k, pop.nl()), true, pop.phi());
       ASSERT_EQ(r.status, mg::PlotStatus::ok) << "model " << pop.model << ", K " << k;
