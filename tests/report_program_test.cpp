@@ -189,7 +189,7 @@ TEST(Report, SameShapeWhateverTheOutcome) {
   // tolerance so loose that the run stops after that first iteration.
   const auto wide = simulate_model1(9, 5, 30, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.3, 2.95);
   ControlSettings s = settings(5, {0.152, 0.69, 0.19, 0.052});
-  s.tol = "1e10";
+  s.tol = 1e10;
   const Fit saddle = fit(dir, wide, s, "saddle");
   ASSERT_EQ(saddle.trace.summaries.size(), 1u);
   EXPECT_EQ(saddle.trace.summaries[0].npd0, 1);
