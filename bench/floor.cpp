@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/control_file_reader.hpp"
 #include "common/limits.hpp"
 #include "estimator/cholesky.hpp"
-#include "estimator/control_file.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/plot_kernels.hpp"
 #include "io/errors.hpp"
@@ -64,14 +64,14 @@ void pass(std::vector<StoredPlot>& plots, std::vector<PlotSlot>& slots, Evaluate
   }
 }
 
-std::vector<StoredPlot> read_plots(const ControlFile& control, const Sizes& sizes, const char* data_path,
+std::vector<StoredPlot> read_plots(const common::ControlFile& control, const Sizes& sizes, const char* data_path,
                                    const char* locals_path) {
   io::SequentialReader data(data_path, "data file");
   io::DirectAccessFile records(locals_path, "local-parameter file", common::kRecordLength,
                                io::DirectAccessFile::Mode::read_write_existing);
   const Files files{data, records};
   std::vector<StoredPlot> plots(static_cast<std::size_t>(control.np));
-  PlotData plot;
+  common::Plot plot;
   for (int p = 0; p < control.np; ++p) {
     StoredPlot& s = plots[static_cast<std::size_t>(p)];
     s.id = get(files, sizes, p + 1, s.locals, s.work, s.lfactor);
@@ -87,10 +87,10 @@ int body(int argc, char** argv) {
   if (argc < 4) io::fail("usage: floor CONTROL DATA LOCALS [ITERATIONS]");
   const int iterations = argc > 4 ? std::atoi(argv[4]) : 3;
   io::FreeFormReader control_in(argv[1], "control file");
-  ControlFile control;
-  read_title_and_sizes(control_in, control);
-  read_starting_globals(control_in, control);
-  read_model(control_in, control);
+  common::ControlFile control;
+  common::read_title_and_sizes(control_in, control);
+  common::read_starting_globals(control_in, control);
+  common::read_model(control_in, control);
   const Sizes sizes = make_sizes(control.ng, control.nl, control.np);
   const Esde esde{control.k1, control.k2, control.model};
   const LikelihoodKernels kernels = likelihood_kernels(moved_parameters(esde.model));

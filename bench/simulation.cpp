@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/control_file_writer.hpp"
 #include "model/model_table.hpp"
 #include "model/models.hpp"
 
@@ -148,14 +149,21 @@ std::string preparer_answers(const SimulationSettings& settings) {
 }
 
 std::string control_file(const SimulationSettings& settings) {
-  std::ostringstream s;
-  s.precision(17);
-  s << "Simulated data: model " << settings.model << ", " << settings.plots << " plots\n";
-  s << settings.globals.size() << " " << settings.locals.size() << " " << settings.plots << "\n1 1 1 1\n";
-  s << settings.mfreq << " " << settings.itlim << " " << settings.tol << "\n";
-  for (double g : settings.globals) s << g << " ";
-  s << "\n" << settings.model << " " << settings.k1 << " " << settings.k2 << "\n";
-  return s.str();
+  common::ControlFile control;
+  control.title =
+      "Simulated data: model " + std::to_string(settings.model) + ", " + std::to_string(settings.plots) + " plots";
+  control.ng = static_cast<int>(settings.globals.size());
+  control.nl = static_cast<int>(settings.locals.size());
+  control.np = static_cast<int>(settings.plots);
+  control.mfreq = settings.mfreq;
+  control.itlim = settings.itlim;
+  control.tol = settings.tol;
+  if (settings.globals.size() > control.globals.size()) throw std::invalid_argument("more globals than a run takes");
+  std::copy(settings.globals.begin(), settings.globals.end(), control.globals.begin());
+  control.model = settings.model;
+  control.k1 = settings.k1;
+  control.k2 = settings.k2;
+  return common::control_text(control, {.digits = 17, .globals_note = "", .model_note = ""});
 }
 
 }  // namespace bench

@@ -1,6 +1,5 @@
 // Byte layouts of the two plot files, shared by the preparer (which writes
-// them) and the estimator (which reads them and rewrites the local-parameter
-// records in place).
+// them), the readers of common/ and the record codec (common/plot_record.hpp).
 //
 // Data file: two framed records per plot (length word, payload, length word):
 //   header payload      : plot identifier (i32), n (i32)
@@ -28,17 +27,24 @@ constexpr std::int64_t data_plot_bytes(int n) {
 // Position of one record of the local-parameter file, counted from 1.
 constexpr std::int64_t record_offset(std::int64_t record) { return (record - 1) * kRecordLength; }
 
-// Where the blocks of a record lie for a problem of ng globals and nl locals.
+inline constexpr int kRecordIdBytes = 4;
+
+// Byte position within a record of its real `index`, counted from 0.
+constexpr int real_offset(int index) { return kRecordIdBytes + 8 * index; }
+
+// Where the blocks of a record lie for a problem of ng globals and nl locals:
+// the index of each block's first real, and the bytes the problem uses.
 struct RecordLayout {
   int ng;
   int nl;
 
-  constexpr int locals_offset() const { return 4; }
   constexpr int work_reals() const { return (ng + 1) * nl; }
   constexpr int factor_reals() const { return nl * (nl + 1) / 2; }
-  constexpr int block_offset() const { return locals_offset() + 8 * nl; }
-  constexpr int factor_offset() const { return block_offset() + 8 * work_reals(); }
-  constexpr int used_bytes() const { return factor_offset() + 8 * factor_reals(); }
+  constexpr int locals_first() const { return 0; }
+  constexpr int work_first() const { return nl; }
+  constexpr int factor_first() const { return work_first() + work_reals(); }
+  constexpr int used_reals() const { return factor_first() + factor_reals(); }
+  constexpr int used_bytes() const { return real_offset(used_reals()); }
 };
 
 static_assert(RecordLayout{kMaxGlobals, kMaxLocals}.used_bytes() == kRecordLength);

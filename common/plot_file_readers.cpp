@@ -6,8 +6,9 @@
 #include "io/byte_order.hpp"
 
 namespace common {
+namespace {
 
-bool read_data_header(io::SequentialReader& in, std::int32_t& id, int& n) {
+bool read_header(io::SequentialReader& in, std::int32_t& id, int& n) {
   if (!in.start_record()) return false;
   std::array<unsigned char, kDataHeaderPayload> header{};
   in.take(header.data(), kDataHeaderPayload);
@@ -17,23 +18,43 @@ bool read_data_header(io::SequentialReader& in, std::int32_t& id, int& n) {
   return true;
 }
 
-bool read_data_measurements(io::SequentialReader& in, int n, double* ages, double* heights) {
+bool read_measurements(io::SequentialReader& in, Plot& plot) {
   std::array<unsigned char, kMeasurementPairBytes * kMaxMeasurements> pairs;  // take() fills what is read, or stops
   if (!in.start_record()) return false;
-  in.take(pairs.data(), static_cast<std::int64_t>(kMeasurementPairBytes) * n);
+  in.take(pairs.data(), static_cast<std::int64_t>(kMeasurementPairBytes) * plot.n);
   in.finish_record();
-  for (int i = 0; i < n; ++i) {
+  for (int i = 0; i < plot.n; ++i) {
     const unsigned char* pair = &pairs[static_cast<std::size_t>(kMeasurementPairBytes * i)];
-    ages[i] = io::load_f64(pair);
-    heights[i] = io::load_f64(pair + 8);
+    plot.ages[static_cast<std::size_t>(i)] = io::load_f64(pair);
+    plot.heights[static_cast<std::size_t>(i)] = io::load_f64(pair + 8);
   }
   return true;
 }
 
-std::int32_t read_record_start(io::DirectAccessFile& in, std::int64_t record, int count, double* reals) {
-  const unsigned char* bytes = in.view(record);
-  for (int i = 0; i < count; ++i) reals[i] = io::load_f64(bytes + 4 + 8 * i);
-  return io::load_i32(bytes);
+// The plot after its header.
+PlotStatus read_body(io::SequentialReader& data, Plot& plot) {
+  if (plot.n < 1 || plot.n > kMaxMeasurements) return PlotStatus::wrong_count;
+  if (!read_measurements(data, plot)) return PlotStatus::measurements_cut;
+  return PlotStatus::ok;
+}
+
+}  // namespace
+
+PlotStatus read_plot(io::SequentialReader& data, std::int32_t record_id, Plot& plot) {
+  if (!read_header(data, plot.id, plot.n)) return PlotStatus::data_ended;
+  if (plot.id != record_id) return PlotStatus::wrong_id;
+  return read_body(data, plot);
+}
+
+PlotStatus read_any_plot(io::SequentialReader& data, Plot& plot) {
+  if (!read_header(data, plot.id, plot.n)) return PlotStatus::data_ended;
+  return read_body(data, plot);
+}
+
+bool data_ends(io::SequentialReader& data) {
+  std::int32_t id = 0;
+  int n = 0;
+  return !read_header(data, id, n);
 }
 
 }  // namespace common

@@ -1,23 +1,32 @@
-// Readers of the two plot files, for every program that reads them.
+// The reader of the data file, for every program that reads it: plot by plot,
+// each checked against the identifier of its record in the local-parameter
+// file. The reader names what is wrong; each program words the message.
 #pragma once
 
 #include <cstdint>
 
+#include "common/plot.hpp"
 #include "io/binary_file.hpp"
 
 namespace common {
 
-// The header record of the next plot of the data file (identifier and number
-// of measurements); false when the file ends exactly before it.
-bool read_data_header(io::SequentialReader& in, std::int32_t& id, int& n);
+enum class PlotStatus {
+  ok,
+  data_ended,        // the data file ends exactly before the plot
+  wrong_id,          // the plot's identifier is not the record's
+  wrong_count,       // n is outside 1 .. kMaxMeasurements
+  measurements_cut,  // the data file ends within the plot's measurements
+};
 
-// The measurement record that follows a header: n (scaled age, scaled height)
-// pairs; false when the file ends before it. The caller has checked
-// 1 <= n <= kMaxMeasurements.
-bool read_data_measurements(io::SequentialReader& in, int n, double* ages, double* heights);
+// The next plot of the data file, whose identifier must be `record_id`.
+// Checks in the order of the enum; on a status other than ok the plot holds
+// what was read (the identifier and n once the header is read).
+PlotStatus read_plot(io::SequentialReader& data, std::int32_t record_id, Plot& plot);
 
-// The identifier and the first `count` reals of record `record` (from 1) of
-// the local-parameter file.
-std::int32_t read_record_start(io::DirectAccessFile& in, std::int64_t record, int count, double* reals);
+// The next plot whatever its identifier, for the data file read alone.
+PlotStatus read_any_plot(io::SequentialReader& data, Plot& plot);
+
+// After the last plot: true when the data file ends there, as it must.
+bool data_ends(io::SequentialReader& data);
 
 }  // namespace common

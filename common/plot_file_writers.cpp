@@ -1,6 +1,7 @@
 #include "common/plot_file_writers.hpp"
 
 #include "common/plot_file_layout.hpp"
+#include "common/plot_record.hpp"
 #include "io/byte_order.hpp"
 
 namespace common {
@@ -20,9 +21,8 @@ void write_data_plot(io::SequentialWriter& out, std::int32_t id, int n, const do
 
 void write_start_record(io::DirectAccessFile& out, std::int64_t record, std::int32_t id, const StartRecord& reals) {
   std::array<unsigned char, kRecordLength> bytes{};
-  io::store_i32(bytes.data(), id);
-  for (int i = 0; i < kRecordReals; ++i)
-    io::store_f64(&bytes[static_cast<std::size_t>(4 + 8 * i)], reals[static_cast<std::size_t>(i)]);
+  encode_record_id(id, bytes.data());
+  encode_reals(reals.data(), 0, kRecordReals, bytes.data());
   out.write(record, bytes.data(), kRecordLength);
 }
 

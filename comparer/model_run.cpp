@@ -1,13 +1,15 @@
 #include "comparer/model_run.hpp"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
-#include <nlohmann/json.hpp>
-
+#include "common/limits.hpp"
+#include "common/results_reader.hpp"
 #include "comparer/child_process.hpp"
 #include "comparer/runaway_locals.hpp"
 #include "model/catalogue.hpp"
@@ -44,48 +46,46 @@ void add_flag(std::string& flag, const std::string& text) { flag += (flag.empty(
 
 // Deviations (as the model's row says which globals are) that ended at 0: a
 // boundary optimum of the variance.
-void flag_zero_deviations(int model, const nlohmann::json& estimates, std::string& flag) {
+void flag_zero_deviations(int model, const common::ResultsReader& results, std::string& flag) {
   const model::ModelEntry& m = model::catalogue_entry(model);
-  const auto deviation = [&](int i) {
-    return model::is_deviation(m.globals[static_cast<std::size_t>(i)]) &&
-           estimates[static_cast<std::size_t>(i)].is_number();
-  };
-  const auto magnitude = [&](int i) { return std::fabs(estimates[static_cast<std::size_t>(i)].get<double>()); };
+  std::array<double, common::kMaxGlobals> magnitude{};
+  for (int i = 0; i < m.ng(); ++i)
+    magnitude[static_cast<std::size_t>(i)] =
+        model::is_deviation(m.globals[static_cast<std::size_t>(i)])
+            ? std::fabs(results.number_or_nan("/globals/estimates/" + std::to_string(i)))
+            : NAN;
   double largest = 0.0;
   for (int i = 0; i < m.ng(); ++i)
-    if (deviation(i)) largest = std::max(largest, magnitude(i));
+    if (!std::isnan(magnitude[static_cast<std::size_t>(i)]))
+      largest = std::max(largest, magnitude[static_cast<std::size_t>(i)]);
   for (int i = 0; i < m.ng(); ++i)
-    if (deviation(i) && magnitude(i) <= kZeroShare * largest)
+    if (magnitude[static_cast<std::size_t>(i)] <= kZeroShare * largest)
       add_flag(flag, std::string(model::role_name(m.globals[static_cast<std::size_t>(i)])) + " at 0");
 }
 
-void flag_runaways(const nlohmann::json& results, const std::string& locals_path, std::string& flag) {
-  const nlohmann::json& averages = results["absolute_local_averages"];
-  const int nl = static_cast<int>(averages["names"].size());
+void flag_runaways(const common::ResultsReader& results, const std::string& locals_path, std::string& flag) {
+  const std::string averages = "/absolute_local_averages";
+  const int nl = std::min(results.size(averages + "/names"), common::kMaxLocals);
   std::array<double, common::kMaxLocals> magnitude{};
   for (int l = 0; l < nl; ++l)
-    magnitude[static_cast<std::size_t>(l)] = averages["estimates"][static_cast<std::size_t>(l)].is_number()
-                                                 ? averages["estimates"][static_cast<std::size_t>(l)].get<double>()
-                                                 : NAN;
-  const Runaways r = find_runaways(locals_path, results["plots"].get<std::int64_t>(), nl, magnitude);
+    magnitude[static_cast<std::size_t>(l)] = results.number_or_nan(averages + "/estimates/" + std::to_string(l));
+  const Runaways r = find_runaways(locals_path, results.integer("/plots"), nl, magnitude);
   if (r.plots == 0) return;
-  const std::string name = averages["names"][static_cast<std::size_t>(r.first_local)];
+  const std::string name = results.text(averages + "/names/" + std::to_string(r.first_local));
   add_flag(flag, std::to_string(r.plots) + (r.plots == 1 ? " plot's " : " plots' ") + "locals ran away (first: plot " +
                      std::to_string(r.first) + ", ID " + std::to_string(r.first_id) + ", " + name + " = " +
                      number_text(r.first_value) + ")");
 }
 
 void read_results(const std::string& path, const std::string& locals_path, ModelRow& row) {
-  std::ifstream in(path);
-  const nlohmann::json results = nlohmann::json::parse(in);
-  const auto number = [](const nlohmann::json& v) { return v.is_number() ? v.get<double>() : NAN; };
-  row.outcome = results["outcome"];
-  row.log_likelihood = number(results["log_likelihood"]);
-  row.parameters = results["parameters"];
-  row.aic = number(results["aic"]);
-  row.bic = number(results["bic"]);
-  row.iterations = results["iterations"];
-  flag_zero_deviations(row.model, results["globals"]["estimates"], row.flag);
+  const common::ResultsReader results(path);
+  row.outcome = results.text("/outcome");
+  row.log_likelihood = results.number_or_nan("/log_likelihood");
+  row.parameters = results.integer("/parameters");
+  row.aic = results.number_or_nan("/aic");
+  row.bic = results.number_or_nan("/bic");
+  row.iterations = static_cast<int>(results.integer("/iterations"));
+  flag_zero_deviations(row.model, results, row.flag);
   flag_runaways(results, locals_path, row.flag);
 }
 

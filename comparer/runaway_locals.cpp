@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "common/plot_file_readers.hpp"
+#include "common/plot_record.hpp"
 #include "io/binary_file.hpp"
 
 namespace comparer {

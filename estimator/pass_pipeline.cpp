@@ -30,7 +30,7 @@ void PassPipeline::load(Batch& batch, int block, bool with_data) {
   try {
     present = files_.locals.read_span(first, count, batch.records.data());
   } catch (...) {
-    batch.failure = {0, std::current_exception(), PlotCheck::ok, first};
+    batch.failure = {0, std::current_exception(), common::PlotStatus::ok, first};
     batch.count = 0;
     return;
   }
@@ -42,15 +42,15 @@ void PassPipeline::load(Batch& batch, int block, bool with_data) {
       s.record_id = decode_record(sizes_, batch.records.data() + static_cast<std::size_t>(k) * common::kRecordLength,
                                   s.locals, s.work, s.lfactor);
       if (with_data) {
-        const PlotCheck check = read_plot(files_.data, iplot, s.record_id, s.data);
-        if (check != PlotCheck::ok) {
+        const common::PlotStatus check = read_plot(files_.data, iplot, s.record_id, s.data);
+        if (check != common::PlotStatus::ok) {
           batch.failure = {k, nullptr, check, iplot};
           batch.count = k;
           return;
         }
       }
     } catch (...) {
-      batch.failure = {k, std::current_exception(), PlotCheck::ok, iplot};
+      batch.failure = {k, std::current_exception(), common::PlotStatus::ok, iplot};
       batch.count = k;
       return;
     }

@@ -55,7 +55,7 @@ class PassPipeline {
   struct Failure {
     int at = -1;
     std::exception_ptr error;
-    PlotCheck check = PlotCheck::ok;
+    common::PlotStatus check = common::PlotStatus::ok;
     int iplot = 0;
   };
   struct Batch {

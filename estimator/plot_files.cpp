@@ -6,54 +6,52 @@
 
 #include "common/plot_file_layout.hpp"
 #include "common/plot_file_readers.hpp"
-#include "io/byte_order.hpp"
+#include "common/plot_record.hpp"
 #include "io/errors.hpp"
 
 namespace estimator {
 
-PlotCheck read_plot(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotData& plot) {
+common::PlotStatus read_plot(io::SequentialReader& data, int iplot, std::int32_t record_id, common::Plot& plot) {
   if (iplot == 1) data.rewind();
-  if (!common::read_data_header(data, plot.id, plot.n))
+  const common::PlotStatus status = common::read_plot(data, record_id, plot);
+  if (status == common::PlotStatus::data_ended)
     io::fail(data.role() + " ends before plot " + std::to_string(iplot) +
              ": the number of plots in the control file is larger than the number of plots in the file");
-  if (plot.id != record_id) return PlotCheck::wrong_id;
-  if (plot.n > common::kMaxMeasurements || plot.n < 1) return PlotCheck::wrong_count;
-  if (!common::read_data_measurements(data, plot.n, plot.ages.data(), plot.heights.data()))
+  if (status == common::PlotStatus::measurements_cut)
     io::fail(data.role() + " ends before the measurements of plot " + std::to_string(iplot) + " (ID " +
              std::to_string(plot.id) + ")");
-  return PlotCheck::ok;
+  return status;
 }
 
-void refuse_plot(PlotCheck check, int iplot, const PlotData& plot) {
-  if (check == PlotCheck::wrong_id) io::stop_with("*** RDATA: Bad plot ID, should not happen  ***");
+void refuse_plot(common::PlotStatus status, int iplot, const common::Plot& plot) {
+  if (status == common::PlotStatus::wrong_id) io::stop_with("*** RDATA: Bad plot ID, should not happen  ***");
   io::stop_with_diagnostic("plot " + std::to_string(iplot) + " (ID " + std::to_string(plot.id) +
                            ") of the data file has " + std::to_string(plot.n) +
                            " measurements; a plot must have 1 to " + std::to_string(common::kMaxMeasurements));
 }
 
-void rdata(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotData& plot) {
-  const PlotCheck check = read_plot(data, iplot, record_id, plot);
-  if (check != PlotCheck::ok) refuse_plot(check, iplot, plot);
+void rdata(io::SequentialReader& data, int iplot, std::int32_t record_id, common::Plot& plot) {
+  const common::PlotStatus status = read_plot(data, iplot, record_id, plot);
+  if (status != common::PlotStatus::ok) refuse_plot(status, iplot, plot);
 }
 
 std::int32_t decode_record(const Sizes& sizes, const unsigned char* record, model::Locals& locals, WorkBlock& block,
                            LocalFactor& lfactor) {
-  const unsigned char* p = record + common::RecordLayout{sizes.ng, sizes.nl}.locals_offset();
-  for (int i = 0; i < sizes.nl; ++i, p += 8) locals[static_cast<std::size_t>(i)] = io::load_f64(p);
-  for (int i = 0; i < sizes.nwork; ++i, p += 8) block[static_cast<std::size_t>(i)] = io::load_f64(p);
-  for (int i = 0; i < sizes.nll; ++i, p += 8) lfactor[static_cast<std::size_t>(i)] = io::load_f64(p);
-  return io::load_i32(record);
+  const common::RecordLayout layout{sizes.ng, sizes.nl};
+  common::decode_reals(record, layout.locals_first(), sizes.nl, locals.data());
+  common::decode_reals(record, layout.work_first(), sizes.nwork, block.data());
+  common::decode_reals(record, layout.factor_first(), sizes.nll, lfactor.data());
+  return common::decode_record_id(record);
 }
 
 void encode_record(const Sizes& sizes, std::int32_t id, const model::Locals& locals, const WorkBlock& block,
                    const LocalFactor& lfactor, unsigned char* record) {
   const common::RecordLayout layout{sizes.ng, sizes.nl};
   std::memset(record, 0, static_cast<std::size_t>(layout.used_bytes()));
-  io::store_i32(record, id);
-  unsigned char* p = record + layout.locals_offset();
-  for (int i = 0; i < sizes.nl; ++i, p += 8) io::store_f64(p, locals[static_cast<std::size_t>(i)]);
-  for (int i = 0; i < sizes.nwork; ++i, p += 8) io::store_f64(p, block[static_cast<std::size_t>(i)]);
-  for (int i = 0; i < sizes.nll; ++i, p += 8) io::store_f64(p, lfactor[static_cast<std::size_t>(i)]);
+  common::encode_record_id(id, record);
+  common::encode_reals(locals.data(), layout.locals_first(), sizes.nl, record);
+  common::encode_reals(block.data(), layout.work_first(), sizes.nwork, record);
+  common::encode_reals(lfactor.data(), layout.factor_first(), sizes.nll, record);
 }
 
 std::int32_t get(const Files& files, const Sizes& sizes, int iplot, model::Locals& locals, WorkBlock& block,

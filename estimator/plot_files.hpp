@@ -8,25 +8,19 @@
 
 #include <cstdint>
 
+#include "common/plot_file_readers.hpp"
 #include "estimator/shared_records.hpp"
 
 namespace estimator {
 
-struct PlotData {
-  std::int32_t id = 0;
-  int n = 0;
-  model::Measurements ages;
-  model::Measurements heights;
-};
-
-// What is wrong with a plot of the data file, if anything; refuse_plot writes
-// the message and stops the run.
-enum class PlotCheck { ok, wrong_id, wrong_count };
-PlotCheck read_plot(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotData& plot);
-[[noreturn]] void refuse_plot(PlotCheck check, int iplot, const PlotData& plot);
+// What is wrong with a plot of the data file, if anything: ok, wrong_id or
+// wrong_count (a file that ends early fails here); refuse_plot writes the
+// message and stops the run.
+common::PlotStatus read_plot(io::SequentialReader& data, int iplot, std::int32_t record_id, common::Plot& plot);
+[[noreturn]] void refuse_plot(common::PlotStatus status, int iplot, const common::Plot& plot);
 
 // read_plot that stops the run on a wrong plot.
-void rdata(io::SequentialReader& data, int iplot, std::int32_t record_id, PlotData& plot);
+void rdata(io::SequentialReader& data, int iplot, std::int32_t record_id, common::Plot& plot);
 
 // Returns the record's plot identifier.
 std::int32_t get(const Files& files, const Sizes& sizes, int iplot, model::Locals& locals, WorkBlock& block,

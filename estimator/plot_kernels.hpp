@@ -33,7 +33,7 @@ struct PlotSlot {
   WorkBlock work;
   LocalFactor lfactor;
   // The measurements (not read for the step pass).
-  PlotData data;
+  common::Plot data;
   // Results.
   double f;
   model::Locals trial_locals;

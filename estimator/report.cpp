@@ -191,7 +191,7 @@ ReportSummary report(const RunContext& run, io::TextWriter& out, const model::Gl
   model::Locals locals{};
   WorkBlock work{};
   LocalFactor lfactor{};
-  PlotData plot;
+  common::Plot plot;
   for (int iplot = 1; iplot <= sizes.np; ++iplot) {
     const std::int32_t record_id = get(run.files, sizes, iplot, locals, work, lfactor);
     if (fingerprints) locals_print.add_record(record_id, nl, locals.data());

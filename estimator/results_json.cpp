@@ -73,7 +73,7 @@ std::string trimmed(std::string s) {
 }  // namespace
 
 void write_results_json(io::TextWriter& out, const RunResults& run) {
-  const ControlFile& c = run.control;
+  const common::ControlFile& c = run.control;
   const ReportSummary& s = run.summary;
   const long long parameters = c.ng + static_cast<long long>(c.nl) * c.np;
   Json j;

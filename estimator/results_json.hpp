@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "estimator/control_file.hpp"
+#include "common/control_file.hpp"
 #include "estimator/newton.hpp"
 #include "estimator/report.hpp"
 #include "io/text_writer.hpp"
@@ -17,7 +17,7 @@ struct RunFiles {
 };
 
 struct RunResults {
-  const ControlFile& control;
+  const common::ControlFile& control;
   const RunFiles& files;
   const model::Globals& globals;
   const NewtonSummary& fit;

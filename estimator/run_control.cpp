@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "common/control_file_reader.hpp"
 #include "common/limits.hpp"
-#include "estimator/control_file.hpp"
 #include "estimator/newton.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/plot_table.hpp"
@@ -75,7 +75,7 @@ Exit status:
   return interface;
 }
 
-void check_sizes(const ControlFile& c, const std::string& control_name) {
+void check_sizes(const common::ControlFile& c, const std::string& control_name) {
   if (c.ng > common::kMaxGlobals) io::stop_with("*** Error, more than 10 globals ***");
   if (c.nl > common::kMaxLocals) io::stop_with("*** Error, more than 6 locals ***");
   const auto at_least_one = [&control_name](int value, const char* name, const char* what) {
@@ -88,7 +88,7 @@ void check_sizes(const ControlFile& c, const std::string& control_name) {
   at_least_one(c.np, "NP", "plot");
 }
 
-void check_model_counts(const ControlFile& c, const std::string& control_name) {
+void check_model_counts(const common::ControlFile& c, const std::string& control_name) {
   if (!model::valid_model(c.model)) return;  // refused after the header (refuse_invalid_model)
   const model::ModelCounts counts = model::model_counts(c.model);
   if (counts.ng != c.ng || counts.nl != c.nl)
@@ -98,7 +98,7 @@ void check_model_counts(const ControlFile& c, const std::string& control_name) {
                              " and NL = " + std::to_string(c.nl));
 }
 
-void write_header(const ControlFile& c) {
+void write_header(const common::ControlFile& c) {
   static const io::Format header(
       "(1H1,20A4,/,/,19H GLOBAL PARAMETERS:,I2,/,18H LOCAL PARAMETERS:,I2,/,17H NUMBER OF PLOTS:,I4,/,"
       "22H MONITORING FREQUENCY:,I3,/,17H ITERATION LIMIT:,I3,/,11H TOLERANCE:,G9.1,/,/,20X,14HMONITOR OUTPUT)");
@@ -188,7 +188,7 @@ double progress_delay(const io::CommandLine& command) {
   return seconds;
 }
 
-NewtonOptions newton_options(const ControlFile& control, int threads) {
+NewtonOptions newton_options(const common::ControlFile& control, int threads) {
   NewtonOptions options;
   options.iteration_limit = control.itlim;
   options.tolerance = control.tol;
@@ -197,19 +197,19 @@ NewtonOptions newton_options(const ControlFile& control, int threads) {
   return options;
 }
 
-ControlFile read_control(const std::string& path) {
+common::ControlFile read_control(const std::string& path) {
   io::FreeFormReader in(path, "control file");
-  ControlFile control;
-  read_title_and_sizes(in, control);
+  common::ControlFile control;
+  common::read_title_and_sizes(in, control);
   check_sizes(control, path);
-  read_starting_globals(in, control);
-  read_model(in, control);
+  common::read_starting_globals(in, control);
+  common::read_model(in, control);
   check_model_counts(control, path);
   return control;
 }
 
 // The report, and the results files that were asked for, at the estimates.
-void write_results(const RunContext& run, const ControlFile& control, const RunFiles& names,
+void write_results(const RunContext& run, const common::ControlFile& control, const RunFiles& names,
                    const model::Globals& globals, const GlobalFactor& hfactor, const NewtonSummary& fit,
                    io::TextWriter& report_out, std::optional<io::TextWriter>& json_out,
                    std::optional<io::TextWriter>& plots_out) {
@@ -234,7 +234,7 @@ int run_estimator(int argc, char** argv) {
   const io::CommandLine command(argc, argv, program_interface());
   const RunFiles names{command.file(1), command.file(2), command.file(3), command.file(4)};
   const int threads = thread_count(command);
-  const ControlFile control = read_control(names.control);
+  const common::ControlFile control = read_control(names.control);
   const Sizes sizes = make_sizes(control.ng, control.nl, control.np);
   const model::Esde esde{control.k1, control.k2, control.model};
 

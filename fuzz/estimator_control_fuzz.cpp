@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "estimator/control_file.hpp"
+#include "common/control_file_reader.hpp"
 #include "fuzz_support.hpp"
 #include "io/errors.hpp"
 #include "io/free_form_reader.hpp"
@@ -22,8 +22,8 @@ constexpr int kMaxPlots = 10;
 bool work_is_bounded(const std::string& control) {
   try {
     io::FreeFormReader in(control, "control file");
-    estimator::ControlFile c;
-    estimator::read_title_and_sizes(in, c);
+    common::ControlFile c;
+    common::read_title_and_sizes(in, c);
     return c.itlim >= -kMaxIterations && c.itlim <= kMaxIterations && c.np <= kMaxPlots;
   } catch (const io::IoError&) {
     return true;

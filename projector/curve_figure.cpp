@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "common/plot_file_readers.hpp"
-#include "io/binary_file.hpp"
 #include "io/svg_writer.hpp"
 #include "model/model_table.hpp"
 #include "model/models.hpp"
@@ -31,12 +29,9 @@ std::vector<model::Locals> local_quantiles(const RunResults& run, const std::str
   std::vector<Histogram> histograms;
   histograms.reserve(static_cast<std::size_t>(run.nl));
   for (int l = 0; l < run.nl; ++l) histograms.emplace_back(summary.lo[l], summary.hi[l], kBins);
-  io::DirectAccessFile file(path, "local-parameter file", common::kRecordLength, io::DirectAccessFile::Mode::read_only);
-  model::Locals locals{};
-  for (std::int64_t p = 1; p <= run.plots; ++p) {
-    common::read_record_start(file, p, run.nl, locals.data());
+  for_each_record(run, path, [&](const model::Locals& locals) {
     for (int l = 0; l < run.nl; ++l) histograms[static_cast<std::size_t>(l)].add(locals[static_cast<std::size_t>(l)]);
-  }
+  });
   std::vector<model::Locals> out(quantiles.size(), model::Locals{});
   for (std::size_t q = 0; q < quantiles.size(); ++q)
     for (int l = 0; l < run.nl; ++l)

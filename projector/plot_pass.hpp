@@ -11,17 +11,15 @@
 #include <functional>
 #include <string>
 
+#include "common/plot.hpp"
 #include "model/model_records.hpp"
 #include "projector/run_results.hpp"
 
 namespace projector {
 
-struct PlotData {
+// A plot of the data file with its place, its locals and its curve.
+struct PlotData : common::Plot {
   std::int64_t position = 0;  // from 1
-  std::int32_t id = 0;
-  int n = 0;
-  model::Measurements ages{};
-  model::Measurements heights{};
   model::Locals locals{};
   model::Curve curve{};
 };
@@ -34,5 +32,10 @@ struct PlotFiles {
 // `progress` is true to report progress on the error stream.
 void for_each_plot(const RunResults& run, const PlotFiles& files, bool progress,
                    const std::function<void(const PlotData&)>& visit);
+
+// Another pass over the locals alone, record by record: the file must still
+// hold the run's plots, with the fingerprint the results file carries.
+void for_each_record(const RunResults& run, const std::string& locals_path,
+                     const std::function<void(const model::Locals&)>& visit);
 
 }  // namespace projector

@@ -6,7 +6,7 @@
 
 namespace starter {
 
-PoweredHeights power_heights(const Plot& plot, double c) {
+PoweredHeights power_heights(const common::Plot& plot, double c) {
   PoweredHeights p;
   p.c = c;
   double product = plot.heights[0];
@@ -19,7 +19,8 @@ PoweredHeights power_heights(const Plot& plot, double c) {
   return p;
 }
 
-AsymptoteProfile best_asymptote_power(const model::Curve& curve, const Plot& plot, const PoweredHeights& heights) {
+AsymptoteProfile best_asymptote_power(const model::Curve& curve, const common::Plot& plot,
+                                      const PoweredHeights& heights) {
   const double b = curve[model::kCurveB], c = curve[model::kCurveC];
   const double vs = curve[model::kCurveS0] * curve[model::kCurveS0],
                vp = curve[model::kCurveSp] * curve[model::kCurveSp],

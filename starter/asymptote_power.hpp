@@ -13,8 +13,8 @@
 //   + 2 (1 - c) ln P.
 #pragma once
 
+#include "common/plot.hpp"
 #include "model/model_records.hpp"
-#include "starter/plot_data.hpp"
 
 namespace starter {
 
@@ -26,7 +26,7 @@ struct PoweredHeights {
   double c = 0.0;
 };
 
-PoweredHeights power_heights(const Plot& plot, double c);
+PoweredHeights power_heights(const common::Plot& plot, double c);
 
 struct AsymptoteProfile {
   double power;      // A; NaN when the objective does not depend on A (every
@@ -35,6 +35,7 @@ struct AsymptoteProfile {
 };
 
 // `heights` holds the plot's heights at the power of the curve (curve[model::kCurveC]).
-AsymptoteProfile best_asymptote_power(const model::Curve& curve, const Plot& plot, const PoweredHeights& heights);
+AsymptoteProfile best_asymptote_power(const model::Curve& curve, const common::Plot& plot,
+                                      const PoweredHeights& heights);
 
 }  // namespace starter

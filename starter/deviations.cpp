@@ -18,10 +18,10 @@ struct MomentSums {
   double lag = 0.0, lag_weight = 0.0;                // sum -d_i d_{i-1} E_i, sum E_i^2
   double r2_g = 0.0, q_g = 0.0, g = 0.0, g_g = 0.0;  // first residuals: sum r^2 G, (1 - G) G, G, G^2
 
-  void add_plot(const model::Curve& curve, const Plot& plot);
+  void add_plot(const model::Curve& curve, const common::Plot& plot);
 };
 
-void MomentSums::add_plot(const model::Curve& curve, const Plot& plot) {
+void MomentSums::add_plot(const model::Curve& curve, const common::Plot& plot) {
   const double A = std::pow(curve[model::kCurveA], curve[model::kCurveC]);
   const double b = curve[model::kCurveB], c = curve[model::kCurveC], t0 = curve[model::kCurveT0],
                y0 = curve[model::kCurveY0];
@@ -59,13 +59,13 @@ void MomentSums::add_plot(const model::Curve& curve, const Plot& plot) {
 
 }  // namespace
 
-Deviations estimate_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const model::Esde& esde,
+Deviations estimate_deviations(const std::vector<common::Plot>& plots, const ModelRoles& roles, const model::Esde& esde,
                                model::Globals globals, double rate_reference) {
   // With no start or process deviation and a unit error deviation the plot
   // objective is a sum of squares: its locals are least-squares fits.
   set_deviations(roles, 0.0, 0.0, 1.0, globals);
   MomentSums s;
-  for (const Plot& plot : plots) {
+  for (const common::Plot& plot : plots) {
     const LocalFit fit = fit_locals(roles, esde, globals, plot, rate_reference);
     model::Curve curve{};
     model::trpars(esde, globals, fit.locals, curve);

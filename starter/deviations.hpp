@@ -14,9 +14,9 @@
 
 #include <vector>
 
+#include "common/plot.hpp"
 #include "model/model_records.hpp"
 #include "starter/model_roles.hpp"
-#include "starter/plot_data.hpp"
 
 namespace starter {
 
@@ -27,7 +27,7 @@ struct Deviations {
 };
 
 // `globals` holds the curve's shape; its deviations are ignored.
-Deviations estimate_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const model::Esde& esde,
+Deviations estimate_deviations(const std::vector<common::Plot>& plots, const ModelRoles& roles, const model::Esde& esde,
                                model::Globals globals, double rate_reference);
 
 }  // namespace starter

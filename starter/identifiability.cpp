@@ -53,10 +53,10 @@ void check_identified(const ProfilePoint& point, const ModelRoles& roles) {
          "or choose a model with fewer globals");
 }
 
-void check_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const model::Globals& globals) {
+void check_deviations(const std::vector<common::Plot>& plots, const ModelRoles& roles, const model::Globals& globals) {
   const double c = globals[static_cast<std::size_t>(roles.global_index(Role::c))];
   double sum = 0.0, sum2 = 0.0, count = 0.0;
-  for (const Plot& p : plots)
+  for (const common::Plot& p : plots)
     for (int i = 0; i < p.n; ++i) {
       const double y = std::pow(p.heights[static_cast<std::size_t>(i)], c) / c;
       sum += y;

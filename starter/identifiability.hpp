@@ -14,14 +14,14 @@
 
 #include <vector>
 
+#include "common/plot.hpp"
 #include "model/model_records.hpp"
 #include "starter/model_roles.hpp"
-#include "starter/plot_data.hpp"
 #include "starter/profile.hpp"
 
 namespace starter {
 
 void check_identified(const ProfilePoint& point, const ModelRoles& roles);
-void check_deviations(const std::vector<Plot>& plots, const ModelRoles& roles, const model::Globals& globals);
+void check_deviations(const std::vector<common::Plot>& plots, const ModelRoles& roles, const model::Globals& globals);
 
 }  // namespace starter

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "common/limits.hpp"
-#include "common/plot_file_readers.hpp"
-#include "io/byte_order.hpp"
+#include "common/plot_file_layout.hpp"
+#include "common/plot_record.hpp"
 #include "io/errors.hpp"
 #include "starter/plot_locals.hpp"
 #include "starter/progress.hpp"
@@ -25,7 +25,7 @@ LocalsPassResult compute_start_locals(PlotFiles& files, const ProfileSettings& s
   LocalsPassResult result;
   Progress progress("computing the starting locals", files.plots());
   files.rewind();
-  Plot plot;
+  common::Plot plot;
   for (std::int64_t p = 1; p <= files.plots(); ++p) {
     files.read_plot(p, plot);
     const LocalFit fit = fit_locals(settings.roles, settings.esde, globals, plot, settings.rate_reference);
@@ -52,14 +52,13 @@ void write_start_locals(PlotFiles& files, std::FILE* spill, int nl) {
   std::rewind(spill);
   Progress progress("writing the starting locals", files.plots());
   std::array<double, common::kMaxLocals> locals{};
-  std::array<unsigned char, 4 + 8 * common::kMaxLocals> bytes{};
+  std::array<unsigned char, common::real_offset(common::kMaxLocals)> bytes{};
   for (std::int64_t p = 1; p <= files.plots(); ++p) {
     if (std::fread(locals.data(), sizeof(double), static_cast<std::size_t>(nl), spill) != static_cast<std::size_t>(nl))
       io::fail("the scratch file of the starting locals ends early");
-    const std::int32_t id = common::read_record_start(files.locals(), p, 0, nullptr);
-    io::store_i32(bytes.data(), id);
-    for (int l = 0; l < nl; ++l) io::store_f64(bytes.data() + 4 + 8 * l, locals[static_cast<std::size_t>(l)]);
-    files.locals().write(p, bytes.data(), 4 + 8 * nl);
+    common::encode_record_id(common::read_record_start(files.locals(), p, 0, nullptr), bytes.data());
+    common::encode_reals(locals.data(), 0, nl, bytes.data());
+    files.locals().write(p, bytes.data(), common::real_offset(nl));
     progress.at(p);
   }
   files.locals().flush();

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/plot.hpp"
 #include "io/binary_file.hpp"
-#include "starter/plot_data.hpp"
 
 namespace starter {
 
@@ -21,7 +21,7 @@ class PlotFiles {
   void rewind() { data_.rewind(); }
   // The next plot of the data file, whose identifier must be that of record
   // `position`; refuses files of different runs.
-  void read_plot(std::int64_t position, Plot& plot);
+  void read_plot(std::int64_t position, common::Plot& plot);
   // After the last plot: the data file must end there.
   void check_data_ends();
   io::DirectAccessFile& locals() { return locals_; }

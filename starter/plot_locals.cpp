@@ -19,7 +19,7 @@ constexpr int kBrentBits = 16;  // about 3e-5 relative in the rate
 constexpr std::uintmax_t kBrentIterations = 40;
 constexpr double kUnusable = 1e100;  // objective of a point that gives no finite value
 
-double largest_height(const Plot& plot) {
+double largest_height(const common::Plot& plot) {
   return *std::max_element(plot.heights.begin(), plot.heights.begin() + plot.n);
 }
 
@@ -33,7 +33,7 @@ struct Candidate {
 // An asymptote power that the data cannot give (not positive or not finite)
 // falls back to the plot's largest height.
 Candidate candidate_at_rate(const ModelRoles& roles, const model::Esde& esde, const model::Globals& globals,
-                            const Plot& plot, const PoweredHeights& heights, double rate) {
+                            const common::Plot& plot, const PoweredHeights& heights, double rate) {
   Candidate candidate;
   if (roles.kind == LocalKind::rate || roles.kind == LocalKind::tied_rate) {
     candidate.locals[static_cast<std::size_t>(roles.rate_local)] = rate;
@@ -60,15 +60,15 @@ Candidate candidate_at_rate(const ModelRoles& roles, const model::Esde& esde, co
 }  // namespace
 
 double plot_objective(const model::Esde& esde, const model::Globals& globals, const model::Locals& locals,
-                      const Plot& plot) {
+                      const common::Plot& plot) {
   model::Curve curve{};
   model::trpars(esde, globals, locals, curve);
   const double f = model::funct(curve, plot.n, plot.ages.data(), plot.heights.data());
   return std::isfinite(f) ? f : kUnusable;
 }
 
-LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const model::Globals& globals, const Plot& plot,
-                    double rate_reference) {
+LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const model::Globals& globals,
+                    const common::Plot& plot, double rate_reference) {
   LocalFit fit;
   // The power c is a global: the heights take it once for the whole search.
   model::Curve curve{};

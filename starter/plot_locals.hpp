@@ -10,9 +10,9 @@
 // plot's optimum runs away, and its start is the grid's end.
 #pragma once
 
+#include "common/plot.hpp"
 #include "model/model_records.hpp"
 #include "starter/model_roles.hpp"
-#include "starter/plot_data.hpp"
 
 namespace starter {
 
@@ -22,12 +22,12 @@ struct LocalFit {
   bool at_bound = false;   // the rate ran to an end of its range
 };
 
-LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const model::Globals& globals, const Plot& plot,
-                    double rate_reference);
+LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const model::Globals& globals,
+                    const common::Plot& plot, double rate_reference);
 
 // The plot objective at given locals; non-finite values are replaced by a
 // large number so that searches move away from them.
 double plot_objective(const model::Esde& esde, const model::Globals& globals, const model::Locals& locals,
-                      const Plot& plot);
+                      const common::Plot& plot);
 
 }  // namespace starter

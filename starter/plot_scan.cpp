@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "common/limits.hpp"
-#include "common/plot_file_readers.hpp"
+#include "common/plot_record.hpp"
 #include "io/csv_writer.hpp"
 #include "starter/progress.hpp"
 #include "starter/refusal.hpp"
@@ -15,7 +15,7 @@ namespace {
 // Ages and heights the likelihood can take: finite ages that do not
 // decrease, heights that are positive and finite; returns the number of
 // distinct ages.
-int check_measurements(const Plot& plot, std::int64_t position) {
+int check_measurements(const common::Plot& plot, std::int64_t position) {
   int distinct = 1;
   for (int i = 0; i < plot.n; ++i) {
     const double t = plot.ages[static_cast<std::size_t>(i)], h = plot.heights[static_cast<std::size_t>(i)];
@@ -51,7 +51,7 @@ void check_record(io::DirectAccessFile& locals, const std::string& path, std::in
   }
 }
 
-void refuse_single_age(const Plot& plot, std::int64_t position, const ModelRoles& roles) {
+void refuse_single_age(const common::Plot& plot, std::int64_t position, const ModelRoles& roles) {
   refuse(plot_name(position, plot.id) + " has " + std::to_string(plot.n) +
          (plot.n == 1 ? " measurement" : " measurements at one age") + ": model " + std::to_string(roles.model) +
          " estimates an asymptote and a rate for every plot, which needs measurements at two ages or more. Run the "
@@ -68,7 +68,7 @@ DataSummary scan_plots(PlotFiles& files, const ModelRoles& roles, std::int64_t s
   summary.sample.reserve(static_cast<std::size_t>(sample));
   Progress progress("checking the plots", summary.plots);
   files.rewind();
-  Plot plot;
+  common::Plot plot;
   for (std::int64_t p = 1; p <= summary.plots; ++p) {
     files.read_plot(p, plot);
     check_record(files.locals(), files.locals_path(), p, roles);

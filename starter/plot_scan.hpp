@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/plot.hpp"
 #include "starter/model_roles.hpp"
-#include "starter/plot_data.hpp"
 #include "starter/plot_files_in.hpp"
 
 namespace starter {
@@ -19,7 +19,7 @@ struct DataSummary {
   // Measurements at distinct ages beyond the locals of their plot, summed
   // over the plots: what is left to estimate the globals from.
   std::int64_t spare = 0;
-  std::vector<Plot> sample;
+  std::vector<common::Plot> sample;
 };
 
 // Refuses (with the plot at fault) heights that are not positive, plots with

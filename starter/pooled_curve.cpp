@@ -41,10 +41,10 @@ struct GridPoint {
   double a = 0.0, b = 0.0, c = 0.0;
 };
 
-GridPoint evaluate_grid_point(const std::vector<Plot>& plots, const Start& start, double b, double c) {
+GridPoint evaluate_grid_point(const std::vector<common::Plot>& plots, const Start& start, double b, double c) {
   const double y0 = start.y0(c);
   double num = 0.0, den = 0.0;
-  for (const Plot& p : plots)
+  for (const common::Plot& p : plots)
     for (int i = 0; i < p.n; ++i) {
       const double e = std::exp(-b * (p.ages[static_cast<std::size_t>(i)] - start.t0));
       num += (std::pow(p.heights[static_cast<std::size_t>(i)], c) - y0 * e) * (1.0 - e);
@@ -53,7 +53,7 @@ GridPoint evaluate_grid_point(const std::vector<Plot>& plots, const Start& start
   const double A = num / den;
   if (!(A > 0.0)) return {};
   double sse = 0.0, log_heights = 0.0, count = 0.0;
-  for (const Plot& p : plots)
+  for (const common::Plot& p : plots)
     for (int i = 0; i < p.n; ++i) {
       const double h = p.heights[static_cast<std::size_t>(i)];
       const double e = std::exp(-b * (p.ages[static_cast<std::size_t>(i)] - start.t0));
@@ -67,9 +67,9 @@ GridPoint evaluate_grid_point(const std::vector<Plot>& plots, const Start& start
   return {criterion, std::pow(A, 1.0 / c), b, c};
 }
 
-GridPoint best_grid_point(const std::vector<Plot>& plots, const Start& start) {
+GridPoint best_grid_point(const std::vector<common::Plot>& plots, const Start& start) {
   double age_sum = 0.0, count = 0.0;
-  for (const Plot& p : plots)
+  for (const common::Plot& p : plots)
     for (int i = 0; i < p.n; ++i) {
       age_sum += std::fabs(p.ages[static_cast<std::size_t>(i)] - start.t0);
       count += 1.0;
@@ -102,10 +102,10 @@ struct HeightResidual {
   }
 };
 
-void refine_by_least_squares(const std::vector<Plot>& plots, const ModelRoles& roles, const Start& start,
+void refine_by_least_squares(const std::vector<common::Plot>& plots, const ModelRoles& roles, const Start& start,
                              std::array<double, 3>& shape, std::array<double, 2>& origin) {
   ceres::Problem problem;
-  for (const Plot& p : plots)
+  for (const common::Plot& p : plots)
     for (int i = 0; i < p.n; ++i) {
       auto* cost = new ceres::AutoDiffCostFunction<HeightResidual, 1, 3, 2>(new HeightResidual{
           p.ages[static_cast<std::size_t>(i)], p.heights[static_cast<std::size_t>(i)], start.r, start.fixed});
@@ -131,7 +131,7 @@ void refine_by_least_squares(const std::vector<Plot>& plots, const ModelRoles& r
 
 }  // namespace
 
-CurveShape fit_pooled_curve(const std::vector<Plot>& plots, const ModelRoles& roles, const model::Esde& esde) {
+CurveShape fit_pooled_curve(const std::vector<common::Plot>& plots, const ModelRoles& roles, const model::Esde& esde) {
   const Start start = model_start(roles, esde);
   const GridPoint grid = best_grid_point(plots, start);
   std::array<double, 3> shape = {grid.a, grid.b, grid.c};

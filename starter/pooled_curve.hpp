@@ -13,9 +13,9 @@
 
 #include <vector>
 
+#include "common/plot.hpp"
 #include "model/model_records.hpp"
 #include "starter/model_roles.hpp"
-#include "starter/plot_data.hpp"
 
 namespace starter {
 
@@ -27,6 +27,6 @@ struct CurveShape {
   double y0 = 0.0;
 };
 
-CurveShape fit_pooled_curve(const std::vector<Plot>& plots, const ModelRoles& roles, const model::Esde& esde);
+CurveShape fit_pooled_curve(const std::vector<common::Plot>& plots, const ModelRoles& roles, const model::Esde& esde);
 
 }  // namespace starter

@@ -19,7 +19,7 @@ int packed(int i, int j) { return i >= j ? i * (i + 1) / 2 + j : j * (j + 1) / 2
 
 // Adds one plot's reduced block hgg - hlg^T hll^-1 hlg and its gradient.
 void add_derivatives(const ProfileSettings& s, const model::Globals& globals, const model::Locals& locals,
-                     const Plot& plot, ProfilePoint& point) {
+                     const common::Plot& plot, ProfilePoint& point) {
   const int ng = s.roles.ng, nl = s.roles.nl;
   model::Curve curve{};
   model::CurveGradient fgrad{};
@@ -53,14 +53,14 @@ void add_derivatives(const ProfileSettings& s, const model::Globals& globals, co
 
 }  // namespace
 
-ProfilePoint evaluate_profile(const std::vector<Plot>& plots, const ProfileSettings& settings,
+ProfilePoint evaluate_profile(const std::vector<common::Plot>& plots, const ProfileSettings& settings,
                               const model::Globals& globals, bool derivatives) {
   const int ng = settings.roles.ng;
   ProfilePoint point;
   point.gradient = GlobalVector::Zero(ng);
   point.gradient_magnitude = GlobalVector::Zero(ng);
   point.hessian = GlobalMatrix::Zero(ng, ng);
-  for (const Plot& plot : plots) {
+  for (const common::Plot& plot : plots) {
     const LocalFit fit = fit_locals(settings.roles, settings.esde, globals, plot, settings.rate_reference);
     point.objective += fit.objective;
     point.magnitude += std::fabs(fit.objective);

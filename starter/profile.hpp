@@ -12,9 +12,9 @@
 #include <Eigen/Dense>
 
 #include "common/limits.hpp"
+#include "common/plot.hpp"
 #include "model/model_records.hpp"
 #include "starter/model_roles.hpp"
-#include "starter/plot_data.hpp"
 
 namespace starter {
 
@@ -42,7 +42,7 @@ struct ProfilePoint {
 };
 
 // The objective only, or with gradient and Hessian when `derivatives`.
-ProfilePoint evaluate_profile(const std::vector<Plot>& plots, const ProfileSettings& settings,
+ProfilePoint evaluate_profile(const std::vector<common::Plot>& plots, const ProfileSettings& settings,
                               const model::Globals& globals, bool derivatives);
 
 }  // namespace starter

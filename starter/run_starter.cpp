@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/control_file_writer.hpp"
 #include "io/csv_writer.hpp"
 #include "io/text_writer.hpp"
 #include "model/model_table.hpp"
@@ -31,7 +32,7 @@ std::string names_of(const ModelRoles& roles, const model::Globals* values) {
   std::string text;
   for (int i = 0; i < roles.ng; ++i) {
     text += (i > 0 ? ", " : "") + std::string(names.globals[static_cast<std::size_t>(i)]);
-    if (values != nullptr) text += " = " + control_number((*values)[static_cast<std::size_t>(i)]);
+    if (values != nullptr) text += " = " + common::control_number((*values)[static_cast<std::size_t>(i)]);
   }
   return text;
 }
@@ -119,8 +120,9 @@ void print_summary(const StarterCall& call, const DataSummary& data, const Sampl
               call.model, static_cast<long long>(data.plots), static_cast<long long>(data.measurements),
               data.sample.size(), fit.iterations);
   std::printf("starting globals: %s\n", names_of(model_roles(call.model), &globals).c_str());
-  std::printf("objective at the start: %s (log-likelihood %s); tolerance %s\n", control_number(objective).c_str(),
-              control_number(-0.5 * objective).c_str(), control_number(tolerance).c_str());
+  std::printf("objective at the start: %s (log-likelihood %s); tolerance %s\n",
+              common::control_number(objective).c_str(), common::control_number(-0.5 * objective).c_str(),
+              common::control_number(tolerance).c_str());
   std::printf("wrote %s and the starting locals into %s\n", call.control.c_str(), call.locals.c_str());
 }
 
@@ -151,19 +153,22 @@ int run_starter(int argc, char** argv) {
   check_deviations(data.sample, roles, globals);
 
   const LocalsPassResult locals = start_every_plot(files, settings, globals, call.control);
-  ControlContents control;
+  common::ControlFile control;
   control.title = call.title.empty() ? default_title(roles) : call.title;
+  const model::ModelCounts counts = model::model_counts(call.model);
+  control.ng = counts.ng;
+  control.nl = counts.nl;
+  control.np = static_cast<int>(data.plots);
   control.model = call.model;
   control.k1 = call.k1;
   control.k2 = call.k2;
-  control.plots = data.plots;
   control.mfreq = call.mfreq;
-  control.iteration_limit = call.iteration_limit;
-  control.tolerance = choose_tolerance(call, data, at_start);
+  control.itlim = call.iteration_limit;
+  control.tol = choose_tolerance(call, data, at_start);
   control.globals = globals;
   write_control_file(call.control, control);
 
-  print_summary(call, data, fit, globals, locals.objective, control.tolerance);
+  print_summary(call, data, fit, globals, locals.objective, control.tol);
   return 0;
 }
 

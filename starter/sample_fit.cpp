@@ -16,7 +16,7 @@ constexpr std::size_t kChoicePlots = 500;
 // the search then starts on a problem as well scaled as it can be.
 class ScaledProfile final : public ceres::FirstOrderFunction {
  public:
-  ScaledProfile(const std::vector<Plot>& plots, const ProfileSettings& settings, const model::Globals& first,
+  ScaledProfile(const std::vector<common::Plot>& plots, const ProfileSettings& settings, const model::Globals& first,
                 const GlobalMatrix& m)
       : plots_(plots), settings_(settings), first_(first), m_(m) {}
 
@@ -42,7 +42,7 @@ class ScaledProfile final : public ceres::FirstOrderFunction {
   int NumParameters() const override { return settings_.roles.ng; }
 
  private:
-  const std::vector<Plot>& plots_;
+  const std::vector<common::Plot>& plots_;
   const ProfileSettings& settings_;
   model::Globals first_;
   GlobalMatrix m_;
@@ -64,7 +64,8 @@ GlobalMatrix search_scales(const ProfilePoint& point, const model::Globals& firs
 
 }  // namespace
 
-SampleFit fit_sample(const std::vector<Plot>& plots, const ProfileSettings& settings, const model::Globals& first) {
+SampleFit fit_sample(const std::vector<common::Plot>& plots, const ProfileSettings& settings,
+                     const model::Globals& first) {
   const int ng = settings.roles.ng;
   SampleFit fit;
   fit.globals = first;
@@ -89,11 +90,11 @@ SampleFit fit_sample(const std::vector<Plot>& plots, const ProfileSettings& sett
   return fit;
 }
 
-SampleFit fit_sample_from_splits(const std::vector<Plot>& plots, const ProfileSettings& settings,
+SampleFit fit_sample_from_splits(const std::vector<common::Plot>& plots, const ProfileSettings& settings,
                                  const model::Globals& first) {
   // The maximum is chosen on at most kChoicePlots plots taken evenly from the
   // sample, then refined on the whole sample.
-  std::vector<Plot> choice;
+  std::vector<common::Plot> choice;
   const std::size_t count = std::min(plots.size(), kChoicePlots);
   choice.reserve(count);
   for (std::size_t k = 0; k < count; ++k) choice.push_back(plots[k * plots.size() / count]);

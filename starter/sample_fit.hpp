@@ -6,8 +6,8 @@
 
 #include <vector>
 
+#include "common/plot.hpp"
 #include "model/model_records.hpp"
-#include "starter/plot_data.hpp"
 #include "starter/profile.hpp"
 
 namespace starter {
@@ -19,7 +19,8 @@ struct SampleFit {
   int iterations = 0;
 };
 
-SampleFit fit_sample(const std::vector<Plot>& plots, const ProfileSettings& settings, const model::Globals& first);
+SampleFit fit_sample(const std::vector<common::Plot>& plots, const ProfileSettings& settings,
+                     const model::Globals& first);
 
 // The likelihood of the deviations can have more than one maximum (the
 // noise all process noise, or all measurement error): the sample is fitted
@@ -27,7 +28,7 @@ SampleFit fit_sample(const std::vector<Plot>& plots, const ProfileSettings& sett
 // deviations together the same variance, split 95:5 and 5:95 between them;
 // the best of the three (the first of equal ones) is chosen on at most 500
 // plots taken evenly from the sample, and refined on the whole sample.
-SampleFit fit_sample_from_splits(const std::vector<Plot>& plots, const ProfileSettings& settings,
+SampleFit fit_sample_from_splits(const std::vector<common::Plot>& plots, const ProfileSettings& settings,
                                  const model::Globals& first);
 
 }  // namespace starter

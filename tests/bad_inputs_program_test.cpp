@@ -10,6 +10,7 @@
 #include "io/byte_order.hpp"
 #include "model/catalogue.hpp"
 #include "support/fit_problem.hpp"
+#include "support/plot_records.hpp"
 #include "support/program.hpp"
 
 namespace {
@@ -158,7 +159,7 @@ const std::vector<Case>& cases() {
        [](const TempDir& d) {
          return estimator_with(d, [&](FitFiles& f, ControlSettings&) {
            std::vector<unsigned char> b = read_bytes(f.locals);
-           io::store_i32(&b[3 * common::kRecordLength], 77);
+           common::encode_record_id(77, record_bytes(b, 4));
            d.write_bytes("fit.loc", b);
          });
        },

@@ -33,7 +33,7 @@ TEST(EstimatorProgram, RunHeaderByteForByte) {
   ControlSettings s = model1();
   s.title = "LOBLOLLY TEST";
   s.mfreq = 5;
-  s.tol = "1e-5";
+  s.tol = 1e-5;
   const FitFiles f = write_fit_problem(dir, small_plots(), s);
   const ProgramResult r = run_estimator(f.args());
   ASSERT_EQ(r.status, 0) << r.err;

@@ -8,6 +8,7 @@
 #include "common/limits.hpp"
 #include "io/byte_order.hpp"
 #include "support/fit_problem.hpp"
+#include "support/plot_records.hpp"
 #include "support/program.hpp"
 #include "support/trace.hpp"
 
@@ -79,10 +80,9 @@ TEST(NewtonProgram, StepLengthFallingToZeroLeavesARestartableFile) {
       << r.err;
   const std::vector<unsigned char> records = read_bytes(dir / "l");
   ASSERT_EQ(records.size(), start.size());
-  for (std::size_t p = 0; p < records.size() / common::kRecordLength; ++p) {
-    const std::size_t at = p * common::kRecordLength;
-    EXPECT_EQ(io::load_f64(&records[at + 4]), io::load_f64(&start[at + 4])) << "the accepted locals of plot " << p;
-    EXPECT_EQ(io::load_f64(&records[at + 12]), 0.0) << "no pending step for plot " << p;
+  for (std::int64_t p = 1; p <= record_count(records); ++p) {
+    EXPECT_EQ(record_real(records, p, 0), record_real(start, p, 0)) << "the accepted locals of plot " << p;
+    EXPECT_EQ(record_real(records, p, 1), 0.0) << "no pending step for plot " << p;
   }
   EXPECT_EQ(run_estimator(args).err, r.err) << "the rerun starts from the file";
 }

@@ -14,6 +14,7 @@
 #include "model/likelihood.hpp"
 #include "model/models.hpp"
 #include "support/fit_problem.hpp"
+#include "support/plot_records.hpp"
 
 namespace {
 
@@ -224,7 +225,7 @@ TEST(Newton, StepsEqualTheDenseNewtonSolution) {
   for (double& g : start) g *= 1.01;
   const std::vector<unsigned char> fitted = read_bytes(first.files.locals);
   for (std::size_t p = 0; p < plots.size(); ++p)
-    plots[p].locals[0] = io::load_f64(&fitted[p * common::kRecordLength + 4]) + 0.01;
+    plots[p].locals[0] = record_real(fitted, static_cast<std::int64_t>(p) + 1, 0) + 0.01;
   std::vector<double> grad, hess;
   const model::Globals g0{start[0], start[1], start[2], start[3]};
   dense_system(plots, g0, grad, hess, 4);
@@ -237,7 +238,7 @@ TEST(Newton, StepsEqualTheDenseNewtonSolution) {
   ASSERT_EQ(one.summary.npd, 0);
   const std::vector<unsigned char> records = read_bytes(one.files.locals);
   for (std::size_t p = 0; p < plots.size(); ++p) {
-    const double lstep = io::load_f64(&records[p * common::kRecordLength + 4 + 8]);
+    const double lstep = record_real(records, static_cast<std::int64_t>(p) + 1, 1);
     EXPECT_NEAR(lstep, step[4 + p], 1e-8 * std::max(1e-3, std::fabs(step[4 + p]))) << "plot " << p;
   }
   // A full step (all components within 0.5) moves the globals by the solution.

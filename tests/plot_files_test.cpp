@@ -11,6 +11,7 @@
 #include "estimator/plot_files.hpp"
 #include "io/byte_order.hpp"
 #include "io/errors.hpp"
+#include "support/plot_records.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
@@ -58,9 +59,9 @@ TEST_F(PlotFiles, StartRecordsAreFullAndPutTouchesOnlyTheUsedBytes) {
     common::write_start_record(out, 2, -5, reals);
   }
   const std::vector<unsigned char> before = read_bytes(path);
-  ASSERT_EQ(before.size(), 2u * 748u);
-  EXPECT_EQ(io::load_i32(&before[748]), -5);
-  EXPECT_EQ(io::load_f64(&before[4 + 8 * 92]), 192.0);
+  ASSERT_EQ(record_count(before), 2);
+  EXPECT_EQ(record_id(before, 2), -5);
+  EXPECT_EQ(record_real(before, 2, common::kRecordReals - 1), 192.0);
 
   const Sizes sizes = make_sizes(2, 2, 2);
   {
@@ -81,19 +82,23 @@ TEST_F(PlotFiles, StartRecordsAreFullAndPutTouchesOnlyTheUsedBytes) {
     put(files, sizes, 2, -5, locals, block, factor);
   }
   const std::vector<unsigned char> after = read_bytes(path);
-  EXPECT_TRUE(std::equal(before.begin(), before.begin() + 748, after.begin())) << "record 1 untouched";
-  EXPECT_TRUE(std::equal(before.begin() + 748 + 92, before.end(), after.begin() + 748 + 92))
-      << "bytes 92..747 untouched";
-  EXPECT_EQ(io::load_i32(&after[748]), -5);
-  EXPECT_EQ(io::load_f64(&after[748 + 4]), -1.0);
-  EXPECT_EQ(io::load_f64(&after[748 + 4 + 8 * 2]), -2.0);
-  EXPECT_EQ(io::load_f64(&after[748 + 84]), -3.0);
+  const common::RecordLayout layout{sizes.ng, sizes.nl};
+  const auto used_end = common::record_offset(2) + layout.used_bytes();
+  EXPECT_TRUE(std::equal(before.begin(), before.begin() + common::kRecordLength, after.begin()))
+      << "record 1 untouched";
+  EXPECT_TRUE(std::equal(before.begin() + used_end, before.end(), after.begin() + used_end))
+      << "the bytes past the used part untouched";
+  EXPECT_EQ(record_id(after, 2), -5);
+  EXPECT_EQ(record_real(after, 2, layout.locals_first()), -1.0);
+  EXPECT_EQ(record_real(after, 2, layout.work_first()), -2.0);
+  EXPECT_EQ(record_real(after, 2, layout.factor_first()), -3.0);
 }
 
 TEST_F(PlotFiles, ShortRecordReadsAsZerosAndMissingRecordFails) {
-  std::vector<unsigned char> bytes(748 + 12, 0);
-  io::store_i32(&bytes[748], 42);
-  io::store_f64(&bytes[752], 2.5);
+  std::vector<unsigned char> bytes(common::record_offset(2) + common::real_offset(1), 0);
+  common::encode_record_id(42, record_bytes(bytes, 2));
+  const double first = 2.5;
+  common::encode_reals(&first, 0, 1, record_bytes(bytes, 2));
   const std::string path = dir.write_bytes("short.loc", bytes);
   const Sizes sizes = make_sizes(4, 1, 2);
   io::SequentialReader data(data_file({}), "data file");
@@ -115,7 +120,7 @@ TEST_F(PlotFiles, ShortRecordReadsAsZerosAndMissingRecordFails) {
 TEST_F(PlotFiles, RdataRewindsAtPlotOneAndChecksIdentifiers) {
   const std::string path = data_file({{301, {3.0, 5.0}, {4.5, 10.9}}, {303, {3.0}, {4.6}}});
   io::SequentialReader data(path, "data file");
-  PlotData plot;
+  common::Plot plot;
   rdata(data, 1, 301, plot);
   EXPECT_EQ(plot.id, 301);
   EXPECT_EQ(plot.n, 2);
@@ -146,7 +151,7 @@ TEST_F(PlotFiles, RdataRefusesMorePlotMeasurementsThanItHolds) {
     out.finish();
   }
   io::SequentialReader data(path, "data file");
-  PlotData plot;
+  common::Plot plot;
   try {
     rdata(data, 1, 55, plot);
     FAIL() << "not refused";
@@ -169,7 +174,7 @@ TEST_F(PlotFiles, RdataRefusesARecordShorterThanItsCount) {
     out.finish();
   }
   io::SequentialReader data(path, "data file");
-  PlotData plot;
+  common::Plot plot;
   EXPECT_THROW(rdata(data, 1, 8, plot), io::IoError);
 }
 

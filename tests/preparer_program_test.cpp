@@ -5,8 +5,10 @@
 #include <sstream>
 
 #include "common/limits.hpp"
+#include "common/plot_file_readers.hpp"
 #include "estimator/plot_files.hpp"
 #include "io/byte_order.hpp"
+#include "support/plot_records.hpp"
 #include "support/program.hpp"
 #include "support/temp_dir.hpp"
 
@@ -83,10 +85,12 @@ TEST_F(Preparer, DataAndLocalFilesByteForByte) {
 TEST_F(Preparer, ScalesDivideAgesAndHeights) {
   const Prepared p = prepare("3 20 40\n3 30 50\n", "1 1 10 4 0 0 0\n0\n1\n");
   ASSERT_EQ(p.result.status, 0);
-  const std::vector<unsigned char> d = read_bytes(p.data);
-  EXPECT_EQ(io::load_f64(&d[20]), 2.0);
-  EXPECT_EQ(io::load_f64(&d[28]), 10.0);
-  EXPECT_EQ(io::load_f64(&d[44]), 12.5);
+  io::SequentialReader data(p.data, "data file");
+  common::Plot plot;
+  ASSERT_EQ(common::read_any_plot(data, plot), common::PlotStatus::ok);
+  EXPECT_EQ(plot.ages[0], 2.0);
+  EXPECT_EQ(plot.heights[0], 10.0);
+  EXPECT_EQ(plot.heights[1], 12.5);
 }
 
 TEST_F(Preparer, MinimumOfZeroOrLessAcceptsEveryPlot) {
@@ -120,10 +124,10 @@ TEST_F(Preparer, ReturningIdentifiersBlankLinesAndAShortLastLine) {
   const Prepared p = prepare("4 1 1\n\n4 2 2\n9 1 1\n4 5 1\n4 6 2\n   \n9 2\n", "1 1 1 1 0 0 0\n0\n1\n");
   EXPECT_EQ(messages(p.result), " Using        3 plots\n");
   const std::vector<unsigned char> loc = read_bytes(p.locals);
-  ASSERT_EQ(loc.size(), 3u * 748u);
-  EXPECT_EQ(io::load_i32(&loc[0]), 4);
-  EXPECT_EQ(io::load_i32(&loc[748]), 9);
-  EXPECT_EQ(io::load_i32(&loc[2 * 748]), 4);
+  ASSERT_EQ(record_count(loc), 3);
+  EXPECT_EQ(record_id(loc, 1), 4);
+  EXPECT_EQ(record_id(loc, 2), 9);
+  EXPECT_EQ(record_id(loc, 3), 4);
   // A line spread over two lines counts as one measurement.
   const Prepared q = prepare("4 1\n 1\n4 2 2\n", "1 2 1 1 0 0 0\n0\n1\n");
   EXPECT_EQ(messages(q.result), " Using        1 plots\n");
@@ -168,11 +172,11 @@ TEST_F(Preparer, ParameterFileWithSkippedLinesPositionsAndMismatch) {
   EXPECT_EQ(messages(p.result),
             " *** WARNING:  plot        22 has less than 2 measurements. Ignored.\n Using        2 plots\n");
   const std::vector<unsigned char> loc = read_bytes(p.locals);
-  ASSERT_EQ(loc.size(), 2u * 748u);
-  EXPECT_EQ(io::load_f64(&loc[4]), 0.25);
-  EXPECT_EQ(io::load_f64(&loc[12]), -4.5);
-  EXPECT_EQ(io::load_i32(&loc[748]), 23);
-  EXPECT_EQ(io::load_f64(&loc[752]), 0.75) << "plot 22's line was read although the plot was dropped";
+  ASSERT_EQ(record_count(loc), 2);
+  EXPECT_EQ(record_real(loc, 1, 0), 0.25);
+  EXPECT_EQ(record_real(loc, 1, 1), -4.5);
+  EXPECT_EQ(record_id(loc, 2), 23);
+  EXPECT_EQ(record_real(loc, 2, 0), 0.75) << "plot 22's line was read although the plot was dropped";
 
   const Prepared m = prepare(raw, "1 1 1 1 3 0 2\n3\n0\n", "1 21 1\n1 25 1\n1 23 1\n");
   EXPECT_EQ(m.result.status, 1);
@@ -280,7 +284,7 @@ TEST_F(Preparer, PlotsReadBackThroughTheEstimator) {
   Locals locals{};
   WorkBlock block{};
   LocalFactor factor{};
-  PlotData plot;
+  common::Plot plot;
   rdata(data, 1, get(files, sizes, 1, locals, block, factor), plot);
   EXPECT_EQ(plot.id, 301);
   EXPECT_EQ(plot.n, 3);

@@ -9,6 +9,7 @@
 
 #include "bench/simulation.hpp"
 #include "support/csv_table.hpp"
+#include "support/plot_records.hpp"
 #include "support/program.hpp"
 #include "support/results_file.hpp"
 #include "support/temp_dir.hpp"
@@ -163,11 +164,10 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
   // A results file of another run: the same plots, other locals.
   std::filesystem::copy_file(*dir / "sim.loc", *dir / "other.loc", std::filesystem::copy_options::overwrite_existing);
   {
-    std::FILE* f = std::fopen((*dir / "other.loc").c_str(), "r+b");
-    std::fseek(f, 748 * 5 + 4, SEEK_SET);
+    std::vector<unsigned char> other = read_bytes(*dir / "other.loc");
     const double changed = 2.5;
-    std::fwrite(&changed, 8, 1, f);
-    std::fclose(f);
+    common::encode_reals(&changed, 0, 1, record_bytes(other, 6));
+    dir->write_bytes("other.loc", other);
   }
   std::string json = read_text(*dir / "sim.json");
   const std::string model13 =

@@ -10,6 +10,7 @@
 #include "model/likelihood.hpp"
 #include "model/models.hpp"
 #include "support/fit_problem.hpp"
+#include "support/plot_records.hpp"
 #include "support/program.hpp"
 #include "support/trace.hpp"
 
@@ -188,7 +189,7 @@ TEST(Report, SameShapeWhateverTheOutcome) {
   // tolerance so loose that the run stops after that first iteration.
   const auto wide = simulate_model1(9, 5, 30, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.3, 2.95);
   ControlSettings s = settings(5, {0.152, 0.69, 0.19, 0.052});
-  s.tol = "1e10";
+  s.tol = 1e10;
   const Fit saddle = fit(dir, wide, s, "saddle");
   ASSERT_EQ(saddle.trace.summaries.size(), 1u);
   EXPECT_EQ(saddle.trace.summaries[0].npd0, 1);
@@ -208,7 +209,7 @@ TEST(Report, StandardErrorsMatchAFiniteDifferenceHessian) {
   const int n = ng + static_cast<int>(plots.size());
   std::vector<double> x = f.trace.summaries.back().globals;
   const std::vector<unsigned char> records = read_bytes(f.files.locals);
-  for (std::size_t p = 0; p < plots.size(); ++p) x.push_back(io::load_f64(&records[p * common::kRecordLength + 4]));
+  for (std::size_t p = 0; p < plots.size(); ++p) x.push_back(record_real(records, static_cast<std::int64_t>(p) + 1, 0));
 
   const model::Esde model1{1.0, 1.0, 1};
   auto total = [&](const std::vector<double>& v) {

@@ -87,13 +87,10 @@ void expect_summary(const std::vector<std::string>& lines, std::size_t at, const
 std::string data_fingerprint(const std::string& path, int np) {
   io::SequentialReader in(path, "data file");
   common::Fingerprint print;
-  std::array<double, 99> t{}, h{};
+  common::Plot plot;
   for (int p = 0; p < np; ++p) {
-    std::int32_t id = 0;
-    int n = 0;
-    EXPECT_TRUE(common::read_data_header(in, id, n));
-    EXPECT_TRUE(common::read_data_measurements(in, n, t.data(), h.data()));
-    print.add_plot(id, n, t.data(), h.data());
+    EXPECT_EQ(common::read_any_plot(in, plot), common::PlotStatus::ok);
+    print.add_plot(plot.id, plot.n, plot.ages.data(), plot.heights.data());
   }
   return print.hex();
 }

@@ -12,6 +12,7 @@
 #include "common/limits.hpp"
 #include "io/byte_order.hpp"
 #include "support/fit_problem.hpp"
+#include "support/plot_records.hpp"
 #include "support/program.hpp"
 #include "support/trace.hpp"
 
@@ -20,7 +21,7 @@ namespace {
 std::vector<double> locals_of(const std::string& path, std::size_t plots) {
   const std::vector<unsigned char> b = read_bytes(path);
   std::vector<double> v;
-  for (std::size_t p = 0; p < plots; ++p) v.push_back(io::load_f64(&b[p * common::kRecordLength + 4]));
+  for (std::size_t p = 0; p < plots; ++p) v.push_back(record_real(b, static_cast<std::int64_t>(p) + 1, 0));
   return v;
 }
 

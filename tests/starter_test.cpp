@@ -19,10 +19,9 @@ namespace {
 using model::Curve;
 using model::Globals;
 using model::Locals;
-using starter::Plot;
 
-Plot make_plot(std::initializer_list<double> ages, std::initializer_list<double> heights) {
-  Plot p;
+common::Plot make_plot(std::initializer_list<double> ages, std::initializer_list<double> heights) {
+  common::Plot p;
   p.id = 7;
   p.n = static_cast<int>(ages.size());
   std::copy(ages.begin(), ages.end(), p.ages.begin());
@@ -31,8 +30,8 @@ Plot make_plot(std::initializer_list<double> ages, std::initializer_list<double>
 }
 
 // Heights on the noise-free curve of `curve` at the given ages.
-Plot curve_plot(const Curve& curve, std::initializer_list<double> ages) {
-  Plot p = make_plot(ages, {});
+common::Plot curve_plot(const Curve& curve, std::initializer_list<double> ages) {
+  common::Plot p = make_plot(ages, {});
   const double A = std::pow(curve[model::kCurveA], curve[model::kCurveC]);
   for (int i = 0; i < p.n; ++i) {
     const double e = std::exp(-curve[model::kCurveB] * (p.ages[static_cast<std::size_t>(i)] - curve[model::kCurveT0]));
@@ -42,7 +41,9 @@ Plot curve_plot(const Curve& curve, std::initializer_list<double> ages) {
   return p;
 }
 
-double f_at(const Curve& curve, const Plot& p) { return model::funct(curve, p.n, p.ages.data(), p.heights.data()); }
+double f_at(const Curve& curve, const common::Plot& p) {
+  return model::funct(curve, p.n, p.ages.data(), p.heights.data());
+}
 
 // The closed form of the best asymptote power against funct itself: the
 // profile objective is funct at a = A^(1/c), and funct rises on both sides.
@@ -60,7 +61,7 @@ TEST(StarterAsymptote, ClosedFormIsTheMinimumOfTheObjective) {
                          0.01 + 0.1 * u(rng),
                          trial % 3 == 0 ? 0.5 * u(rng) : 0.0,
                          trial % 2 == 0 ? std::pow(0.2 * u(rng), c) : 0.0};
-    Plot p = curve_plot(truth, {1.0, 3.0, 3.0, 6.0, 9.5, 14.0});
+    common::Plot p = curve_plot(truth, {1.0, 3.0, 3.0, 6.0, 9.5, 14.0});
     for (int i = 0; i < p.n; ++i) p.heights[static_cast<std::size_t>(i)] *= 1.0 + 0.05 * (u(rng) - 0.5);
     const starter::AsymptoteProfile profile = starter::best_asymptote_power(truth, p, starter::power_heights(p, c));
     ASSERT_GT(profile.power, 0.0);
@@ -92,7 +93,7 @@ model::Esde esde_of(int model) { return model::Esde{.k1 = 1.0, .k2 = 10.0, .mode
 
 // The smallest plot objective on a grid of locals (log-spaced, 1.5% apart):
 // an independent search for the conditional optimum.
-double grid_minimum(const Case& c, const Plot& p, Locals& best) {
+double grid_minimum(const Case& c, const common::Plot& p, Locals& best) {
   const auto roles = starter::model_roles(c.model);
   const auto esde = esde_of(c.model);
   double lowest = INFINITY;
@@ -115,7 +116,7 @@ double grid_minimum(const Case& c, const Plot& p, Locals& best) {
 // On a noisy plot, the starter's locals are at least as good as the best of a
 // fine grid, and close to it.
 TEST(StarterLocals, NoWorseThanABruteForceGridForEveryKindOfLocal) {
-  const Plot p = make_plot({1.0, 3.0, 5.0, 7.5, 10.0, 14.0, 20.0}, {0.21, 0.62, 0.98, 1.47, 1.79, 2.31, 2.64});
+  const common::Plot p = make_plot({1.0, 3.0, 5.0, 7.5, 10.0, 14.0, 20.0}, {0.21, 0.62, 0.98, 1.47, 1.79, 2.31, 2.64});
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.model);
     const auto roles = starter::model_roles(c.model);
@@ -146,7 +147,7 @@ TEST(StarterLocals, NoWorseThanABruteForceGridForEveryKindOfLocal) {
 TEST(StarterLocals, EdgePlotsGiveFiniteStartsAndFlagRunaways) {
   struct Edge {
     const char* what;
-    Plot plot;
+    common::Plot plot;
     bool runaway_for_model_13;
   };
   const Edge edges[] = {
@@ -180,12 +181,12 @@ TEST(StarterLocals, EdgePlotsGiveFiniteStartsAndFlagRunaways) {
 // reduced blocks hgg - hlg^T hll^-1 hlg) against central differences of the
 // profile objective itself, each point with its locals found afresh.
 TEST(StarterProfile, DerivativesMatchDifferencesOfTheProfile) {
-  std::vector<Plot> plots;
+  std::vector<common::Plot> plots;
   std::mt19937_64 rng(9);
   std::uniform_real_distribution<double> u(0.0, 1.0);
   for (int k = 0; k < 12; ++k) {
     const Curve truth = {2.5 + u(rng), 0.1 + 0.1 * u(rng), 0.7, 0.0, 0.2, 0.05, 0.0, 0.0};
-    Plot p = curve_plot(truth, {1.0 + k % 3, 4.0, 7.0, 10.0, 14.0, 19.0});
+    common::Plot p = curve_plot(truth, {1.0 + k % 3, 4.0, 7.0, 10.0, 14.0, 19.0});
     for (int i = 0; i < p.n; ++i) p.heights[static_cast<std::size_t>(i)] *= 1.0 + 0.06 * (u(rng) - 0.5);
     plots.push_back(p);
   }

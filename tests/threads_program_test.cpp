@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "support/fit_problem.hpp"
+#include "support/plot_records.hpp"
 #include "support/program.hpp"
 #include "support/trace.hpp"
 
@@ -60,8 +61,7 @@ TEST(Threads, FailuresKeepTheirPlaceInTheTrace) {
   const FitFiles f = write_fit_problem(dir, plots, s);
   // Plot 200 of the local-parameter file says 999 where the data file says 1199.
   std::vector<unsigned char> locals = read_bytes(f.locals);
-  locals[199 * 748] = 0xe7;
-  locals[199 * 748 + 1] = 0x03;
+  common::encode_record_id(999, record_bytes(locals, 200));
   const std::vector<unsigned char> start = locals;
   for (int threads : {1, 2}) {
     dir.write_bytes("run.loc", start);

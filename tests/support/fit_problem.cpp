@@ -1,25 +1,31 @@
 #include "support/fit_problem.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
 #include <sstream>
 
+#include "common/control_file_writer.hpp"
 #include "common/limits.hpp"
 #include "common/plot_file_writers.hpp"
 #include "io/binary_file.hpp"
 
 std::string control_text(const ControlSettings& s, int np) {
-  std::ostringstream out;
-  out << s.title << "\n" << s.ng << " " << s.nl << " " << np << "\n" << s.units << "\n";
-  out << s.mfreq << " " << s.itlim << " " << s.tol << "\n";
-  char buf[40];
-  for (double g : s.globals) {
-    std::snprintf(buf, sizeof buf, "%.17g ", g);
-    out << buf;
-  }
-  out << "\n" << s.model << " " << s.constants << "\n";
-  return out.str();
+  common::ControlFile control;
+  control.title = s.title;
+  control.ng = s.ng;
+  control.nl = s.nl;
+  control.np = np;
+  control.unit_values = s.units;
+  control.mfreq = s.mfreq;
+  control.itlim = s.itlim;
+  control.tol = s.tol;
+  std::copy_n(s.globals.begin(), std::min(s.globals.size(), control.globals.size()), control.globals.begin());
+  control.model = s.model;
+  control.k1 = s.k1;
+  control.k2 = s.k2;
+  return common::control_text(control, {.digits = 17, .globals_note = "", .model_note = ""});
 }
 
 FitFiles write_fit_problem(const TempDir& dir, const std::vector<TestPlot>& plots, const ControlSettings& s,

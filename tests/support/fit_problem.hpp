@@ -2,6 +2,7 @@
 // local-parameter file written with the preparer's writers, and a control file.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -19,13 +20,14 @@ struct ControlSettings {
   int ng = 4;
   int nl = 1;
   int np = -1;  // -1: the number of plots
-  std::string units = "1 1 1 1";
+  std::array<int, 4> units{1, 1, 1, 1};
   int mfreq = 1;
   int itlim = 50;
-  std::string tol = "1e-8";
-  std::vector<double> globals;
+  double tol = 1e-8;
+  std::vector<double> globals;  // the first ng are written
   int model = 1;
-  std::string constants = "1.0 1.0";
+  double k1 = 1.0;
+  double k2 = 1.0;
 };
 
 struct FitFiles {

@@ -5,6 +5,7 @@
 #include "common/fingerprint.hpp"
 #include "common/limits.hpp"
 #include "common/plot_file_readers.hpp"
+#include "common/plot_record.hpp"
 #include "io/binary_file.hpp"
 #include "model/model_table.hpp"
 
@@ -19,17 +20,14 @@ std::string results_json(const ResultsSettings& s, const std::string& data_path,
                               io::DirectAccessFile::Mode::read_only);
   common::Fingerprint data_print, locals_print;
   std::int64_t plots = 0, measurements = 0;
-  std::int32_t id = 0;
-  int n = 0;
-  std::array<double, common::kMaxMeasurements> ages{}, heights{};
+  common::Plot plot;
   std::array<double, common::kMaxLocals> values{};
-  while (common::read_data_header(data, id, n)) {
-    common::read_data_measurements(data, n, ages.data(), heights.data());
-    data_print.add_plot(id, n, ages.data(), heights.data());
-    ++plots;
-    measurements += n;
-    const std::int32_t record_id = common::read_record_start(locals, plots, counts.nl, values.data());
+  for (; plots < locals.records_in_file(); ++plots) {
+    const std::int32_t record_id = common::read_record_start(locals, plots + 1, counts.nl, values.data());
+    if (common::read_plot(data, record_id, plot) != common::PlotStatus::ok) break;
+    data_print.add_plot(plot.id, plot.n, plot.ages.data(), plot.heights.data());
     locals_print.add_record(record_id, counts.nl, values.data());
+    measurements += plot.n;
   }
   nlohmann::json j = {
       {"program", "estimator"},

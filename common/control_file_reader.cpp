@@ -1,8 +1,8 @@
-#include "estimator/control_file.hpp"
+#include "common/control_file_reader.hpp"
 
 #include "io/errors.hpp"
 
-namespace estimator {
+namespace common {
 
 inline constexpr std::size_t kTitleLength = 80;
 
@@ -33,4 +33,4 @@ void read_model(io::FreeFormReader& in, ControlFile& control) {
   in.require("the model number and the two model constants", control.model, control.k1, control.k2);
 }
 
-}  // namespace estimator
+}  // namespace common
