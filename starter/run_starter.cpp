@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "io/csv_writer.hpp"
+#include "io/output_paths.hpp"
 #include "io/text_writer.hpp"
 #include "model/model_table.hpp"
 #include "starter/command_line.hpp"
@@ -128,6 +129,10 @@ void print_summary(const StarterCall& call, const DataSummary& data, const Sampl
 
 int run_starter(int argc, char** argv) {
   const StarterCall call = read_command_line(argc, argv);
+  const io::NamedPath inputs[] = {{call.data, "data file"}, {call.locals, "local-parameter file"}};
+  const io::NamedPath outputs[] = {{call.control, "control file"},
+                                   {call.control + ".runaway.csv", "list of runaway plots"}};
+  io::check_outputs(inputs, outputs);
   const ModelRoles roles = model_roles(call.model);
   const model::Esde esde{.k1 = call.k1, .k2 = call.k2, .model = call.model};
   PlotFiles files(call.data, call.locals);

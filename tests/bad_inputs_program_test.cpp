@@ -134,6 +134,9 @@ const std::vector<Case>& cases() {
          return estimator_with(d, [&](FitFiles& f, ControlSettings&) { f.report = d / "no/such/x.rep"; });
        },
        2, "cannot create the report file '"},
+      {"E23",
+       [](const TempDir& d) { return estimator_with(d, [&](FitFiles& f, ControlSettings&) { f.report = f.control; }); },
+       2, "estimator: the report file '"},
       {"E13",
        [](const TempDir& d) {
          return estimator_with(d, [&](FitFiles& f, ControlSettings&) { d.write_bytes("fit.dat", cut(f.data, 180)); });
@@ -250,8 +253,15 @@ const std::vector<Case>& cases() {
        [](const TempDir& d) {
          return run_preparer({d.write("raw.txt", "1 1 1\n"), d / "no/such/x.dat", d / "x.loc"}, kAnswers);
        },
-       2, "preparer: cannot open the data file '"},
+       2, "preparer: cannot create the data file '"},
       {"P15", [](const TempDir& d) { return preparer_with(d, "", kAnswers); }, 0, " Using        0 plots\n"},
+      {"P16",
+       [](const TempDir& d) {
+         const std::string raw = d.write("raw.txt", "1 1 1\n");
+         std::filesystem::create_symlink(raw, d / "x.loc");
+         return run_preparer({raw, d / "x.dat", d / "x.loc"}, kAnswers);
+       },
+       2, "preparer: the local-parameter file '"},
   };
   return all;
 }
@@ -280,12 +290,12 @@ TEST_P(BadInput, GetsItsStatusAndMessage) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::Range<std::size_t>(0, 37),
+INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::Range<std::size_t>(0, 39),
                          [](const ::testing::TestParamInfo<std::size_t>& info) {
                            return std::string(cases()[info.param].row);
                          });
 
-TEST(BadInputTable, EveryRowHasACase) { EXPECT_EQ(cases().size(), 37u); }
+TEST(BadInputTable, EveryRowHasACase) { EXPECT_EQ(cases().size(), 39u); }
 
 // A run that stops on bad input rewrites no local-parameter record.
 TEST(BadInputTable, StoppedRunsLeaveTheLocalParameterFileAsItWas) {

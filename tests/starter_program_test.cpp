@@ -293,6 +293,30 @@ const std::vector<BadCase>& bad_cases() {
        1,
        "model 13 cannot be started from these data: the best rate of 1 plot lies beyond 1024 times the typical "
        "rate"},
+      {"S14",
+       [](const TempDir& d) {
+         std::vector<std::string> args = starter_on(d, good_plots(), {"--model", "1"});
+         args[2] = args[0];
+         return args;
+       },
+       2, "' is the data file '"},
+      {"S15",
+       [](const TempDir& d) {
+         // The local-parameter file under another name, through a link.
+         std::vector<std::string> args = starter_on(d, good_plots(), {"--model", "1"});
+         fs::create_symlink(args[1], d / "start.ctl");
+         args[2] = d / "start.ctl";
+         return args;
+       },
+       2, "(the same file): writing it would destroy that input"},
+      {"S16",
+       [](const TempDir& d) {
+         std::vector<std::string> args = starter_on(d, good_plots(), {"--model", "1"});
+         fs::create_directory(d / "folder");
+         args[2] = d / "folder";
+         return args;
+       },
+       2, "folder': it is a directory"},
   };
   return all;
 }
@@ -300,31 +324,30 @@ const std::vector<BadCase>& bad_cases() {
 class StarterBadInput : public ::testing::TestWithParam<std::size_t> {};
 
 // Each bad input gets its status and message, writes no control file and
-// leaves the local-parameter file as it was.
+// leaves every input file as it was.
 TEST_P(StarterBadInput, GetsItsStatusAndMessageAndWritesNothing) {
   const BadCase& c = bad_cases()[GetParam()];
   TempDir dir;
   const std::vector<std::string> args = c.args(dir);
-  std::vector<std::pair<std::string, std::vector<unsigned char>>> locals;
+  std::vector<std::pair<std::string, std::vector<unsigned char>>> inputs;
   for (const auto& entry : fs::directory_iterator(dir / ""))
-    if (entry.path().extension() == ".loc")
-      locals.emplace_back(entry.path().string(), read_bytes(entry.path().string()));
+    if (entry.is_regular_file()) inputs.emplace_back(entry.path().string(), read_bytes(entry.path().string()));
   const ProgramResult r = run_starter(args);
   EXPECT_EQ(r.status, c.status) << r.out << r.err;
   EXPECT_NE(r.err.find(c.message), std::string::npos) << "[" << r.err << "]";
   EXPECT_FALSE(fs::exists(dir / "start"));
-  for (const auto& [path, bytes] : locals) EXPECT_EQ(read_bytes(path), bytes) << path;
+  for (const auto& [path, bytes] : inputs) EXPECT_EQ(read_bytes(path), bytes) << path;
   if (c.row == std::string("S13")) {
     EXPECT_NE(r.err.find("first plot 13 (ID 999)"), std::string::npos);
     EXPECT_EQ(read_text(dir / "start.runaway.csv").substr(0, 23), "position,id,a,b\n13,999,");
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, StarterBadInput, ::testing::Range<std::size_t>(0, 13),
+INSTANTIATE_TEST_SUITE_P(Rows, StarterBadInput, ::testing::Range<std::size_t>(0, 16),
                          [](const ::testing::TestParamInfo<std::size_t>& info) {
                            return std::string(bad_cases()[info.param].row);
                          });
 
-TEST(StarterBadInputTable, EveryRowHasACase) { EXPECT_EQ(bad_cases().size(), 13u); }
+TEST(StarterBadInputTable, EveryRowHasACase) { EXPECT_EQ(bad_cases().size(), 16u); }
 
 }  // namespace
