@@ -47,6 +47,7 @@ void for_each_plot(const RunResults& run, const PlotFiles& files, bool progress,
   io::SequentialReader data(files.data, "data file");
   io::DirectAccessFile locals(files.locals, "local-parameter file", common::kRecordLength,
                               io::DirectAccessFile::Mode::read_only);
+  locals.require_whole_records();
   if (locals.records_in_file() != run.plots)
     io::fail(locals.role() + " holds " + std::to_string(locals.records_in_file()) + " records, but the run had " +
              std::to_string(run.plots) + " plots");

@@ -317,6 +317,13 @@ const std::vector<BadCase>& bad_cases() {
          return args;
        },
        2, "folder': it is a directory"},
+      {"S17",
+       [](const TempDir& d) {
+         std::vector<std::string> args = starter_on(d, good_plots(), {"--model", "1"});
+         std::ofstream(args[1], std::ios::binary | std::ios::app) << std::string(100, '\0');
+         return args;
+       },
+       2, "is damaged: its 9076 bytes are 12 records of 748 bytes and 100 bytes more"},
   };
   return all;
 }
@@ -343,11 +350,11 @@ TEST_P(StarterBadInput, GetsItsStatusAndMessageAndWritesNothing) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, StarterBadInput, ::testing::Range<std::size_t>(0, 16),
+INSTANTIATE_TEST_SUITE_P(Rows, StarterBadInput, ::testing::Range<std::size_t>(0, 17),
                          [](const ::testing::TestParamInfo<std::size_t>& info) {
                            return std::string(bad_cases()[info.param].row);
                          });
 
-TEST(StarterBadInputTable, EveryRowHasACase) { EXPECT_EQ(bad_cases().size(), 16u); }
+TEST(StarterBadInputTable, EveryRowHasACase) { EXPECT_EQ(bad_cases().size(), 17u); }
 
 }  // namespace
