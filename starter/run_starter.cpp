@@ -17,6 +17,7 @@
 #include "starter/plot_scan.hpp"
 #include "starter/pooled_curve.hpp"
 #include "starter/progress.hpp"
+#include "starter/quiet_solver.hpp"
 #include "starter/refusal.hpp"
 #include "starter/sample_fit.hpp"
 #include "starter/start_point.hpp"
@@ -129,6 +130,7 @@ void print_summary(const StarterCall& call, const DataSummary& data, const Sampl
 
 int run_starter(int argc, char** argv) {
   const StarterCall call = read_command_line(argc, argv);
+  silence_solver_logging();
   const io::NamedPath inputs[] = {{call.data, "data file"}, {call.locals, "local-parameter file"}};
   const io::NamedPath outputs[] = {{call.control, "control file"},
                                    {call.control + ".runaway.csv", "list of runaway plots"}};

@@ -237,6 +237,11 @@ const std::vector<Case>& cases() {
        1, " *** ERROR:  More than 99 measurements in plot         8\n"},
       {"P10", [](const TempDir& d) { return preparer_with(d, "1 1 1\n2 1 0\n", kAnswers); }, 1,
        "', line 2: the height of plot 2 is 0; heights must be greater than 0\n"},
+      {"P17", [](const TempDir& d) { return preparer_with(d, "1 1 1\n1 2 1e300\n", kAnswers); }, 1,
+       "', line 2: the height of plot 1 is 1.0000000000000001e+300 (1.0000000000000001e+300 scaled); scaled heights "
+       "must lie between 1e-30 and 1e+30, beyond which their powers in the growth law overflow"},
+      {"P18", [](const TempDir& d) { return preparer_with(d, "1 1 1\n1 1e40 2\n", kAnswers); }, 1,
+       "', line 2: the age of plot 1 is 1e+40 (1e+40 scaled); scaled ages must lie within"},
       {"P11", [](const TempDir& d) { return preparer_with(d, "1 1 1\n", "1 1 1 1 3 0 2\n3\n0\n", {d / "p.txt"}); }, 2,
        "preparer: cannot open the parameter text file '"},
       {"P12",
@@ -290,12 +295,12 @@ TEST_P(BadInput, GetsItsStatusAndMessage) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::Range<std::size_t>(0, 39),
+INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::Range<std::size_t>(0, 41),
                          [](const ::testing::TestParamInfo<std::size_t>& info) {
                            return std::string(cases()[info.param].row);
                          });
 
-TEST(BadInputTable, EveryRowHasACase) { EXPECT_EQ(cases().size(), 39u); }
+TEST(BadInputTable, EveryRowHasACase) { EXPECT_EQ(cases().size(), 41u); }
 
 // A run that stops on bad input rewrites no local-parameter record.
 TEST(BadInputTable, StoppedRunsLeaveTheLocalParameterFileAsItWas) {

@@ -201,6 +201,16 @@ std::vector<std::string> starter_on(const TempDir& d, const std::vector<TestPlot
   return args;
 }
 
+// The help tells what the program does: the model constants are required
+// where the starter refuses to run without them.
+TEST(StarterProgram, HelpGivesTheModelConstantsAsTheyAreTaken) {
+  const ProgramResult help = run_starter({"--help"});
+  ASSERT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("required for models 14 to 18"), std::string::npos) << help.out;
+  TempDir dir;
+  EXPECT_EQ(run_starter(starter_on(dir, good_plots(), {"--model", "14"})).status, 2);
+}
+
 const std::vector<BadCase>& bad_cases() {
   static const std::vector<BadCase> all = {
       {"S1",
