@@ -105,12 +105,19 @@ LocalsPassResult start_every_plot(PlotFiles& files, const ProfileSettings& setti
     out.commit();
     refuse("model " + std::to_string(settings.roles.model) + " cannot be started from these data: the best rate of " +
            std::to_string(result.runaway) + (result.runaway == 1 ? " plot" : " plots") +
-           " lies beyond 1024 times the typical rate " + short_number(settings.rate_reference) +
-           " or below a 1024th of it, the first " + plot_name(result.first_runaway, result.first_runaway_id) +
+           " lies beyond 4^15 (about 1e9) times the typical rate " + short_number(settings.rate_reference) +
+           " or below that share of it, the first " + plot_name(result.first_runaway, result.first_runaway_id) +
            ": such a plot never approaches an asymptote (or reached it before it was measured), its locals run away "
            "and hold up the whole fit. The plots are listed in " +
            list + "; drop them, or choose a model whose locals they can fix (a local asymptote: models 1 to 5, 14)");
   }
+  if (result.extreme > 0)
+    std::fprintf(stderr,
+                 "starter: warning: the best rate of %lld %s lies beyond 1024 times the typical rate %s or below a "
+                 "1024th of it, though inside the range searched, the first %s; the estimator starts %s from there\n",
+                 static_cast<long long>(result.extreme), result.extreme == 1 ? "plot" : "plots",
+                 short_number(settings.rate_reference).c_str(),
+                 plot_name(result.first_extreme, result.first_extreme_id).c_str(), result.extreme == 1 ? "it" : "them");
   write_start_locals(files, spill.get(), settings.roles.nl);
   return result;
 }

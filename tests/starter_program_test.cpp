@@ -301,8 +301,8 @@ const std::vector<BadCase>& bad_cases() {
          return starter_on(d, p, {"--model", "13"});
        },
        1,
-       "model 13 cannot be started from these data: the best rate of 1 plot lies beyond 1024 times the typical "
-       "rate"},
+       "model 13 cannot be started from these data: the best rate of 1 plot lies beyond 4^15 (about 1e9) times the "
+       "typical rate"},
       {"S14",
        [](const TempDir& d) {
          std::vector<std::string> args = starter_on(d, good_plots(), {"--model", "1"});
