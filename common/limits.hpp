@@ -13,6 +13,10 @@ inline constexpr int kMaxLocals = 6;
 inline constexpr int kMaxPreparerLocals = 8;
 inline constexpr int kMaxParameterColumns = 50;
 inline constexpr int kMaxMeasurements = 99;
+// The growth law raises heights to powers up to 10 in magnitude: scaled heights
+// (and ages) beyond these bounds would overflow a double (1e30^10 = 1e300).
+inline constexpr double kLargestScaledValue = 1e30;
+inline constexpr double kSmallestScaledHeight = 1e-30;
 
 // Local-parameter record: identifier, locals, work block, packed local factor.
 inline constexpr int kRecordReals = kMaxLocals + (kMaxGlobals + 1) * kMaxLocals + kMaxLocals * (kMaxLocals + 1) / 2;

@@ -11,9 +11,11 @@
 #include "comparer/child_process.hpp"
 #include "comparer/command_line.hpp"
 #include "comparer/comparison_table.hpp"
+#include "comparer/folder_lock.hpp"
 #include "comparer/model_run.hpp"
 #include "comparer/progress.hpp"
 #include "io/errors.hpp"
+#include "io/output_paths.hpp"
 #include "io/text_writer.hpp"
 
 namespace comparer {
@@ -66,7 +68,11 @@ int run_comparer(int argc, char** argv) {
                        sibling_program("estimator")};
   for (const std::string& input : {call.data, call.locals})
     if (!std::filesystem::is_regular_file(input)) io::fail("cannot open '" + input + "': no such file");
-  std::filesystem::create_directories(call.outdir);
+  lock_folder(call.outdir);
+  const io::NamedPath inputs[] = {{call.data, "data file"}, {call.locals, "local-parameter file"}};
+  const io::NamedPath outputs[] = {
+      {(std::filesystem::path(call.outdir) / "comparison.csv").string(), "comparison table"}};
+  io::check_outputs(inputs, outputs);
 
   std::vector<ModelRow> rows = run_models(call.models, settings, jobs);
   sort_by_aic(rows);

@@ -19,6 +19,7 @@
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/format.hpp"
+#include "io/output_paths.hpp"
 #include "model/model_table.hpp"
 
 namespace estimator {
@@ -234,6 +235,12 @@ int run_estimator(int argc, char** argv) {
   const io::CommandLine command(argc, argv, program_interface());
   const RunFiles names{command.file(1), command.file(2), command.file(3), command.file(4)};
   const int threads = thread_count(command);
+  const io::NamedPath inputs[] = {
+      {names.control, "control file"}, {names.data, "data file"}, {names.locals, "local-parameter file"}};
+  const io::NamedPath outputs[] = {{names.report, "report file"},
+                                   {command.option("--json").value_or(""), "JSON results file"},
+                                   {command.option("--plots").value_or(""), "plot results file"}};
+  io::check_outputs(inputs, outputs);
   const common::ControlFile control = read_control(names.control);
   const Sizes sizes = make_sizes(control.ng, control.nl, control.np);
   const model::Esde esde{control.k1, control.k2, control.model};

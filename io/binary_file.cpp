@@ -218,6 +218,14 @@ DirectAccessFile::~DirectAccessFile() {
 
 std::int64_t DirectAccessFile::records_in_file() const { return (size_ + record_length_ - 1) / record_length_; }
 
+void DirectAccessFile::require_whole_records() const {
+  const std::int64_t extra = size_ % record_length_;
+  if (extra == 0) return;
+  fail("the " + role_ + " is damaged: its " + std::to_string(size_) + " bytes are " +
+       std::to_string(size_ / record_length_) + " records of " + std::to_string(record_length_) + " bytes and " +
+       std::to_string(extra) + " bytes more; a plot file holds whole records");
+}
+
 void DirectAccessFile::flush(CachedBlock& c) {
   if (c.dirty_end > c.dirty_begin) {
     const std::int64_t base = c.block * block_records_ * record_length_;

@@ -106,6 +106,8 @@ class DirectAccessFile {
   // Cuts the file after `records` records.
   void truncate(std::int64_t records);
   std::int64_t records_in_file() const;
+  // Fails (the file is damaged) when its length is not a whole number of records.
+  void require_whole_records() const;
 
   // Straight between the file and the caller's memory, past the cache, for
   // passes that spread the records over threads: each call touches only its

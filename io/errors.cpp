@@ -1,9 +1,10 @@
 #include "io/errors.hpp"
 
-#include "io/text_writer.hpp"
-
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+
+#include "io/text_writer.hpp"
 
 namespace io {
 
@@ -29,6 +30,10 @@ int run_program(const char* program, int (*body)(int, char**), int argc, char** 
   } catch (const IoError& error) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s: %s\n", program, error.what());
+    status = kExitIoFailure;
+  } catch (const std::filesystem::filesystem_error& error) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: '%s': %s\n", program, error.path1().c_str(), error.code().message().c_str());
     status = kExitIoFailure;
   } catch (const std::exception& error) {
     std::fflush(stdout);

@@ -26,6 +26,13 @@ std::string number_text(double v) {
   return buf;
 }
 
+// A bound in its shortest form (1e+30).
+std::string bound_text(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
 [[noreturn]] void stop_for_plot(const char* text, int id) {
   io::console().write(message_format(), io::Items().a(text).i(id));
   throw io::Stop{io::kExitDetectedError, ""};
@@ -61,11 +68,7 @@ class Gatherer {
         if (!(now >= before)) stop_for_plot("*** ERROR:  Decreasing age in plot ", id);
         if (k > common::kMaxMeasurements) stop_for_plot("*** ERROR:  More than 99 measurements in plot ", id);
       }
-      const double height = heights_[static_cast<std::size_t>(k - 1)];
-      if (!(height > 0.0))
-        io::stop_with_diagnostic(files_.raw.role() + ", line " + std::to_string(files_.raw.line_number()) +
-                                 ": the height of plot " + std::to_string(id) + " is " + number_text(height) +
-                                 "; heights must be greater than 0");
+      check_measurement(k, id);
     }
   }
 
@@ -75,6 +78,27 @@ class Gatherer {
   // One measurement line: identifier, age, height (read free-form, so a short
   // line continues on the next one). The identifier is kept as soon as it is
   // read, so a failure later in the line names this line's plot.
+  // A height must be positive, and the scaled age and height within what the
+  // power scale of the growth law can raise to its powers in doubles.
+  void check_measurement(int k, int id) const {
+    const double height = heights_[static_cast<std::size_t>(k - 1)];
+    const double age = ages_[static_cast<std::size_t>(k - 1)];
+    const std::string where = files_.raw.role() + ", line " + std::to_string(files_.raw.line_number()) + ": the ";
+    if (!(height > 0.0))
+      io::stop_with_diagnostic(where + "height of plot " + std::to_string(id) + " is " + number_text(height) +
+                               "; heights must be greater than 0");
+    const double scaled = height / a_.height_scale;
+    if (!(scaled >= common::kSmallestScaledHeight && scaled <= common::kLargestScaledValue))
+      io::stop_with_diagnostic(
+          where + "height of plot " + std::to_string(id) + " is " + number_text(height) + " (" + number_text(scaled) +
+          " scaled); scaled heights must lie between " + bound_text(common::kSmallestScaledHeight) + " and " +
+          bound_text(common::kLargestScaledValue) + ", beyond which their powers in the growth law overflow");
+    if (!(std::fabs(age / a_.age_scale) <= common::kLargestScaledValue))
+      io::stop_with_diagnostic(where + "age of plot " + std::to_string(id) + " is " + number_text(age) + " (" +
+                               number_text(age / a_.age_scale) + " scaled); scaled ages must lie within " +
+                               bound_text(common::kLargestScaledValue) + " of 0");
+  }
+
   Read read_line(int k, int& id) {
     io::FreeFormReader& raw = files_.raw;
     raw.begin();

@@ -6,6 +6,7 @@
 #include "common/limits.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
+#include "io/output_paths.hpp"
 #include "preparer/dialogue.hpp"
 #include "preparer/plot_gathering.hpp"
 
@@ -57,6 +58,10 @@ Exit status:
 
 int run_preparer(int argc, char** argv, io::FreeFormReader& answer_input) {
   const io::CommandLine command(argc, argv, program_interface());
+  const io::NamedPath inputs[] = {{command.file(1), "raw data file"},
+                                  {command.has_file(4) ? command.file(4) : "", "parameter text file"}};
+  const io::NamedPath outputs[] = {{command.file(2), "data file"}, {command.file(3), "local-parameter file"}};
+  io::check_outputs(inputs, outputs);
   common::StartRecord record{};
   io::FreeFormReader raw(command.file(1), "raw data file");
   io::SequentialWriter data(command.file(2), "data file");

@@ -63,6 +63,7 @@ void for_each_plot(const RunResults& run, const PlotFiles& files, bool progress,
   io::SequentialReader data(files.data, "data file");
   io::DirectAccessFile locals(files.locals, "local-parameter file", common::kRecordLength,
                               io::DirectAccessFile::Mode::read_only);
+  locals.require_whole_records();
   check_record_count(locals, run);
   common::Fingerprint data_print, locals_print;
   PlotData plot;

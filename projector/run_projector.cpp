@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "io/output_paths.hpp"
 #include "projector/command_line.hpp"
 #include "projector/curve_figure.hpp"
 #include "projector/plot_figure.hpp"
@@ -64,10 +65,27 @@ void write_page(const Options& options, const FigureFiles& figures, const Residu
   write_summary_page(options.summary_page, page);
 }
 
+// Nothing is written until no output is an input and every output can be written.
+void check_output_paths(const Options& o) {
+  const io::NamedPath inputs[] = {{o.results, "results file"},
+                                  {o.plot_files.data, "data file"},
+                                  {o.plot_files.locals, "local-parameter file"},
+                                  {o.comparison, "comparison table"}};
+  const io::NamedPath outputs[] = {{o.tables.projections, "projection table"},
+                                   {o.tables.residuals, "residual table"},
+                                   {o.tables.site_index, "site-index table"},
+                                   {o.figures.plots, "plot figure"},
+                                   {o.figures.curves, "curve figure"},
+                                   {o.figures.residuals, "residual figure"},
+                                   {o.summary_page, "summary page"}};
+  io::check_outputs(inputs, outputs);
+}
+
 }  // namespace
 
 int run_projector(int argc, char** argv) {
   const Options options = parse_command_line(argc, argv);
+  check_output_paths(options);
   const RunResults run = read_run_results(options.results);
   if (!options.comparison.empty()) read_comparison(options.comparison);  // refused before the pass
   const PageFigureFiles page_figures(options);

@@ -39,8 +39,10 @@ Arguments:
 
 Options:
   --model M            model number, 1 to 18 (required)
-  --k1 X, --k2 X       the two model constants (models 14 to 18: the age and
-                       height scales given to preparer; default 1)
+  --k1 X, --k2 X       the two model constants: required for models 14 to 18,
+                       which fix the start of the curve through them (the age
+                       and height scales given to preparer); models 1 to 13
+                       do not use them (default 1)
   --title TEXT         title of the run (at most 80 characters; default names
                        the model)
   --iteration-limit N  iteration limit written to CONTROL (default 100)

@@ -30,8 +30,8 @@ void check_identified(const ProfilePoint& point, const ModelRoles& roles) {
   const int ng = roles.ng;
   GlobalVector scale(ng);
   for (int i = 0; i < ng; ++i) {
-    const double h = point.hessian(i, i);
-    if (!(h > 0.0)) {
+    const double h = std::fabs(point.hessian(i, i));
+    if (!(h > 0.0) || !std::isfinite(h)) {
       Eigen::VectorXd unit = Eigen::VectorXd::Zero(ng);
       unit(i) = 1.0;
       refuse("model " + std::to_string(roles.model) +
@@ -44,7 +44,9 @@ void check_identified(const ProfilePoint& point, const ModelRoles& roles) {
   const Eigen::MatrixXd scaled = scale.asDiagonal() * point.hessian * scale.asDiagonal();
   const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(scaled);
   const double smallest = eigen.eigenvalues()(0);
-  if (smallest > kSmallestEigenvalue) return;
+  // Curvature clearly negative is not flatness: the point is not yet an
+  // optimum, and the estimator's modified Newton steps away from it.
+  if (smallest > kSmallestEigenvalue || smallest < -kSmallestEigenvalue) return;
   refuse("model " + std::to_string(roles.model) +
          " cannot be identified from these data: at the best values for a "
          "sample of the plots the likelihood is flat (scaled curvature " +

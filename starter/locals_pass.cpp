@@ -33,6 +33,10 @@ LocalsPassResult compute_start_locals(PlotFiles& files, const ProfileSettings& s
     if (std::fwrite(fit.locals.data(), sizeof(double), static_cast<std::size_t>(nl), spill) !=
         static_cast<std::size_t>(nl))
       io::fail(std::string("cannot write the scratch file of the starting locals: ") + std::strerror(errno));
+    if (fit.extreme && result.extreme++ == 0) {
+      result.first_extreme = p;
+      result.first_extreme_id = plot.id;
+    }
     if (fit.at_bound) {
       if (result.runaway++ == 0) {
         result.first_runaway = p;

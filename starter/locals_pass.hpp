@@ -26,6 +26,9 @@ struct LocalsPassResult {
   std::int64_t runaway = 0;  // plots whose rate ran to an end of its range
   std::int64_t first_runaway = 0;
   int first_runaway_id = 0;
+  std::int64_t extreme = 0;  // plots whose best rate is interior but beyond 1024 times the typical rate
+  std::int64_t first_extreme = 0;
+  int first_extreme_id = 0;
 };
 
 // Each runaway plot also gets a row (position, id, its locals) in `runaways`.

@@ -24,6 +24,7 @@ PlotFiles::PlotFiles(const std::string& data_path, const std::string& locals_pat
       locals_(locals_path, "local-parameter file", common::kRecordLength,
               io::DirectAccessFile::Mode::read_write_existing),
       plots_(locals_.records_in_file()) {
+  locals_.require_whole_records();
   if (plots_ == 0) refuse("the local-parameter file " + locals_path + " holds no records");
 }
 

@@ -13,8 +13,10 @@
 namespace starter {
 namespace {
 
-constexpr int kGridHalf = 5;
+constexpr int kGridHalf = 15;    // the search's range: 4^15, about 1e9 times the reference either way
+constexpr int kTypicalHalf = 5;  // beyond 4^5 = 1024 times the reference, an optimum is extreme
 constexpr double kGridFactor = 4.0;
+constexpr double kLevelledOff = 1e-4;  // in the plot objective, minus twice a log-likelihood
 constexpr int kBrentBits = 16;  // about 3e-5 relative in the rate
 constexpr std::uintmax_t kBrentIterations = 40;
 constexpr double kUnusable = 1e100;  // objective of a point that gives no finite value
@@ -94,14 +96,19 @@ LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const mode
   const int direction = f1 < f0 ? 1 : -1;
   int best = f1 < f0 ? 1 : 0;
   double best_value = std::min(f0, f1);
+  double beyond = best_value;  // the objective one step past the lowest point
   for (int k = best + direction; k >= -kGridHalf && k <= kGridHalf; k += direction) {
-    const double value = phi(grid(k));
-    if (!(value < best_value)) break;
+    beyond = phi(grid(k));
+    if (!(beyond < best_value)) break;
     best = k;
-    best_value = value;
+    best_value = beyond;
   }
   double x = grid(best);
-  fit.at_bound = best == -kGridHalf || best == kGridHalf;
+  // An objective that has levelled off (the next step no higher by more than
+  // rounding) is a runaway too: its optimum lies at the end of the rates.
+  const bool levelled = !(beyond - best_value > kLevelledOff);
+  fit.at_bound = best == -kGridHalf || best == kGridHalf || (std::abs(best) > kTypicalHalf && levelled);
+  fit.extreme = !fit.at_bound && (best <= -kTypicalHalf || best >= kTypicalHalf);
   if (!fit.at_bound) {
     std::uintmax_t iterations = kBrentIterations;
     const auto [x_min, f_min] = boost::math::tools::brent_find_minima(phi, x - step, x + step, kBrentBits, iterations);

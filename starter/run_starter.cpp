@@ -7,6 +7,7 @@
 
 #include "common/control_file_writer.hpp"
 #include "io/csv_writer.hpp"
+#include "io/output_paths.hpp"
 #include "io/text_writer.hpp"
 #include "model/model_table.hpp"
 #include "starter/command_line.hpp"
@@ -17,6 +18,7 @@
 #include "starter/plot_scan.hpp"
 #include "starter/pooled_curve.hpp"
 #include "starter/progress.hpp"
+#include "starter/quiet_solver.hpp"
 #include "starter/refusal.hpp"
 #include "starter/sample_fit.hpp"
 #include "starter/start_point.hpp"
@@ -104,12 +106,19 @@ LocalsPassResult start_every_plot(PlotFiles& files, const ProfileSettings& setti
     out.commit();
     refuse("model " + std::to_string(settings.roles.model) + " cannot be started from these data: the best rate of " +
            std::to_string(result.runaway) + (result.runaway == 1 ? " plot" : " plots") +
-           " lies beyond 1024 times the typical rate " + short_number(settings.rate_reference) +
-           " or below a 1024th of it, the first " + plot_name(result.first_runaway, result.first_runaway_id) +
+           " lies beyond 4^15 (about 1e9) times the typical rate " + short_number(settings.rate_reference) +
+           " or below that share of it, the first " + plot_name(result.first_runaway, result.first_runaway_id) +
            ": such a plot never approaches an asymptote (or reached it before it was measured), its locals run away "
            "and hold up the whole fit. The plots are listed in " +
            list + "; drop them, or choose a model whose locals they can fix (a local asymptote: models 1 to 5, 14)");
   }
+  if (result.extreme > 0)
+    std::fprintf(stderr,
+                 "starter: warning: the best rate of %lld %s lies beyond 1024 times the typical rate %s or below a "
+                 "1024th of it, though inside the range searched, the first %s; the estimator starts %s from there\n",
+                 static_cast<long long>(result.extreme), result.extreme == 1 ? "plot" : "plots",
+                 short_number(settings.rate_reference).c_str(),
+                 plot_name(result.first_extreme, result.first_extreme_id).c_str(), result.extreme == 1 ? "it" : "them");
   write_start_locals(files, spill.get(), settings.roles.nl);
   return result;
 }
@@ -130,6 +139,11 @@ void print_summary(const StarterCall& call, const DataSummary& data, const Sampl
 
 int run_starter(int argc, char** argv) {
   const StarterCall call = read_command_line(argc, argv);
+  silence_solver_logging();
+  const io::NamedPath inputs[] = {{call.data, "data file"}, {call.locals, "local-parameter file"}};
+  const io::NamedPath outputs[] = {{call.control, "control file"},
+                                   {call.control + ".runaway.csv", "list of runaway plots"}};
+  io::check_outputs(inputs, outputs);
   const ModelRoles roles = model_roles(call.model);
   const model::Esde esde{.k1 = call.k1, .k2 = call.k2, .model = call.model};
   PlotFiles files(call.data, call.locals);

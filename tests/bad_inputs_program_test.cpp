@@ -135,6 +135,9 @@ const std::vector<Case>& cases() {
          return estimator_with(d, [&](FitFiles& f, ControlSettings&) { f.report = d / "no/such/x.rep"; });
        },
        2, "cannot create the report file '"},
+      {"E23",
+       [](const TempDir& d) { return estimator_with(d, [&](FitFiles& f, ControlSettings&) { f.report = f.control; }); },
+       2, "estimator: the report file '"},
       {"E13",
        [](const TempDir& d) {
          return estimator_with(d, [&](FitFiles& f, ControlSettings&) { d.write_bytes("fit.dat", cut(f.data, 180)); });
@@ -235,6 +238,11 @@ const std::vector<Case>& cases() {
        1, " *** ERROR:  More than 99 measurements in plot         8\n"},
       {"P10", [](const TempDir& d) { return preparer_with(d, "1 1 1\n2 1 0\n", kAnswers); }, 1,
        "', line 2: the height of plot 2 is 0; heights must be greater than 0\n"},
+      {"P17", [](const TempDir& d) { return preparer_with(d, "1 1 1\n1 2 1e300\n", kAnswers); }, 1,
+       "', line 2: the height of plot 1 is 1.0000000000000001e+300 (1.0000000000000001e+300 scaled); scaled heights "
+       "must lie between 1e-30 and 1e+30, beyond which their powers in the growth law overflow"},
+      {"P18", [](const TempDir& d) { return preparer_with(d, "1 1 1\n1 1e40 2\n", kAnswers); }, 1,
+       "', line 2: the age of plot 1 is 1e+40 (1e+40 scaled); scaled ages must lie within"},
       {"P11", [](const TempDir& d) { return preparer_with(d, "1 1 1\n", "1 1 1 1 3 0 2\n3\n0\n", {d / "p.txt"}); }, 2,
        "preparer: cannot open the parameter text file '"},
       {"P12",
@@ -251,8 +259,15 @@ const std::vector<Case>& cases() {
        [](const TempDir& d) {
          return run_preparer({d.write("raw.txt", "1 1 1\n"), d / "no/such/x.dat", d / "x.loc"}, kAnswers);
        },
-       2, "preparer: cannot open the data file '"},
+       2, "preparer: cannot create the data file '"},
       {"P15", [](const TempDir& d) { return preparer_with(d, "", kAnswers); }, 0, " Using        0 plots\n"},
+      {"P16",
+       [](const TempDir& d) {
+         const std::string raw = d.write("raw.txt", "1 1 1\n");
+         std::filesystem::create_symlink(raw, d / "x.loc");
+         return run_preparer({raw, d / "x.dat", d / "x.loc"}, kAnswers);
+       },
+       2, "preparer: the local-parameter file '"},
   };
   return all;
 }
@@ -281,12 +296,12 @@ TEST_P(BadInput, GetsItsStatusAndMessage) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::Range<std::size_t>(0, 37),
+INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::Range<std::size_t>(0, 41),
                          [](const ::testing::TestParamInfo<std::size_t>& info) {
                            return std::string(cases()[info.param].row);
                          });
 
-TEST(BadInputTable, EveryRowHasACase) { EXPECT_EQ(cases().size(), 37u); }
+TEST(BadInputTable, EveryRowHasACase) { EXPECT_EQ(cases().size(), 41u); }
 
 // A run that stops on bad input rewrites no local-parameter record.
 TEST(BadInputTable, StoppedRunsLeaveTheLocalParameterFileAsItWas) {

@@ -6,11 +6,21 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
 #include <nlohmann/json.hpp>
 
+#include "bench/simulation.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
 
@@ -89,7 +99,7 @@ TEST(ComparerProgram, SameFilesWhateverTheJobsAndATableSortedByAic) {
       }
     }
   }
-  EXPECT_EQ(first.size(), 27u);  // nine files of each of three models
+  EXPECT_EQ(first.size(), 28u);  // nine files of each of three models, and the folder's lock
   EXPECT_EQ(read_bytes(p.locals), preparer_locals) << "the preparer's file is only read";
 
   const std::vector<Row>& table = tables[0];
@@ -133,6 +143,75 @@ TEST(ComparerProgram, ModelsTheDataCannotStartComeLastWithTheReason) {
   EXPECT_EQ(table[2].fields[7], "not started");
   EXPECT_EQ(table[2].fields[3], "NaN");
   EXPECT_NE(table[2].fields[10].find("plot 5 (ID 4444) has 1 measurement"), std::string::npos);
+}
+
+// Waits (at most a minute) until `done` holds.
+bool wait_for(const std::function<bool()>& done) {
+  for (int i = 0; i < 6000; ++i) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// Processes (other than zombies) whose command line names `text`.
+int processes_naming(const std::string& text) {
+  int count = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream cmd(entry.path() / "cmdline"), stat(entry.path() / "stat");
+    const std::string line((std::istreambuf_iterator<char>(cmd)), std::istreambuf_iterator<char>());
+    std::string stat_line;
+    std::getline(stat, stat_line);
+    const std::size_t close = stat_line.rfind(')');
+    const bool zombie = close != std::string::npos && stat_line.size() > close + 2 && stat_line[close + 2] == 'Z';
+    if (!zombie && line.find(text) != std::string::npos) ++count;
+  }
+  return count;
+}
+
+// A folder belongs to one comparer: a second one on it is refused at once;
+// and a comparer killed while it fits leaves none of its children running.
+TEST(ComparerProgram, OneRunPerFolderAndNoChildOutlivesIt) {
+  TempDir dir;
+  bench::SimulationSettings s;
+  s.model = 1;
+  s.globals = {0.15, 0.7, 0.2, 0.05};
+  s.locals = {{3.0, 0.3}};
+  s.plots = 20000;
+  s.measurements = 6;
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> raw(std::fopen((dir / "raw.txt").c_str(), "w"), std::fclose);
+    bench::write_raw_data(s, raw.get());
+  }
+  const Prepared p{dir / "data", dir / "locals"};
+  ASSERT_EQ(run_preparer({dir / "raw.txt", p.data, p.locals}, bench::preparer_answers(s)).status, 0);
+  const std::string out = dir / "cmp";
+  const std::vector<std::string> args = {p.data, p.locals, out, "--jobs", "1", "--models", "1-13"};
+  const pid_t first = ::fork();
+  ASSERT_GE(first, 0);
+  if (first == 0) {
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    std::vector<char*> argv = {const_cast<char*>(COMPARER_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(COMPARER_PATH, argv.data());
+    ::_exit(127);
+  }
+  ASSERT_TRUE(wait_for([&] { return fs::exists(out + "/.comparer-lock"); }));
+  const ProgramResult second = compare(p, out, {"--jobs", "1", "--models", "1-13"});
+  EXPECT_EQ(second.status, 2);
+  EXPECT_NE(second.err.find("is in use by another comparer"), std::string::npos) << second.err;
+
+  ASSERT_TRUE(wait_for([&] { return processes_naming(out + "/model-01") > 0; }));
+  ::kill(first, SIGKILL);
+  int status = 0;
+  ::waitpid(first, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_TRUE(wait_for([&] { return processes_naming(out) == 0; })) << processes_naming(out) << " still running";
 }
 
 }  // namespace

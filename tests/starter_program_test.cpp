@@ -201,6 +201,16 @@ std::vector<std::string> starter_on(const TempDir& d, const std::vector<TestPlot
   return args;
 }
 
+// The help tells what the program does: the model constants are required
+// where the starter refuses to run without them.
+TEST(StarterProgram, HelpGivesTheModelConstantsAsTheyAreTaken) {
+  const ProgramResult help = run_starter({"--help"});
+  ASSERT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("required for models 14 to 18"), std::string::npos) << help.out;
+  TempDir dir;
+  EXPECT_EQ(run_starter(starter_on(dir, good_plots(), {"--model", "14"})).status, 2);
+}
+
 const std::vector<BadCase>& bad_cases() {
   static const std::vector<BadCase> all = {
       {"S1",
@@ -291,8 +301,39 @@ const std::vector<BadCase>& bad_cases() {
          return starter_on(d, p, {"--model", "13"});
        },
        1,
-       "model 13 cannot be started from these data: the best rate of 1 plot lies beyond 1024 times the typical "
-       "rate"},
+       "model 13 cannot be started from these data: the best rate of 1 plot lies beyond 4^15 (about 1e9) times the "
+       "typical rate"},
+      {"S14",
+       [](const TempDir& d) {
+         std::vector<std::string> args = starter_on(d, good_plots(), {"--model", "1"});
+         args[2] = args[0];
+         return args;
+       },
+       2, "' is the data file '"},
+      {"S15",
+       [](const TempDir& d) {
+         // The local-parameter file under another name, through a link.
+         std::vector<std::string> args = starter_on(d, good_plots(), {"--model", "1"});
+         fs::create_symlink(args[1], d / "start.ctl");
+         args[2] = d / "start.ctl";
+         return args;
+       },
+       2, "(the same file): writing it would destroy that input"},
+      {"S16",
+       [](const TempDir& d) {
+         std::vector<std::string> args = starter_on(d, good_plots(), {"--model", "1"});
+         fs::create_directory(d / "folder");
+         args[2] = d / "folder";
+         return args;
+       },
+       2, "folder': it is a directory"},
+      {"S17",
+       [](const TempDir& d) {
+         std::vector<std::string> args = starter_on(d, good_plots(), {"--model", "1"});
+         std::ofstream(args[1], std::ios::binary | std::ios::app) << std::string(100, '\0');
+         return args;
+       },
+       2, "is damaged: its 9076 bytes are 12 records of 748 bytes and 100 bytes more"},
   };
   return all;
 }
@@ -300,31 +341,30 @@ const std::vector<BadCase>& bad_cases() {
 class StarterBadInput : public ::testing::TestWithParam<std::size_t> {};
 
 // Each bad input gets its status and message, writes no control file and
-// leaves the local-parameter file as it was.
+// leaves every input file as it was.
 TEST_P(StarterBadInput, GetsItsStatusAndMessageAndWritesNothing) {
   const BadCase& c = bad_cases()[GetParam()];
   TempDir dir;
   const std::vector<std::string> args = c.args(dir);
-  std::vector<std::pair<std::string, std::vector<unsigned char>>> locals;
+  std::vector<std::pair<std::string, std::vector<unsigned char>>> inputs;
   for (const auto& entry : fs::directory_iterator(dir / ""))
-    if (entry.path().extension() == ".loc")
-      locals.emplace_back(entry.path().string(), read_bytes(entry.path().string()));
+    if (entry.is_regular_file()) inputs.emplace_back(entry.path().string(), read_bytes(entry.path().string()));
   const ProgramResult r = run_starter(args);
   EXPECT_EQ(r.status, c.status) << r.out << r.err;
   EXPECT_NE(r.err.find(c.message), std::string::npos) << "[" << r.err << "]";
   EXPECT_FALSE(fs::exists(dir / "start"));
-  for (const auto& [path, bytes] : locals) EXPECT_EQ(read_bytes(path), bytes) << path;
+  for (const auto& [path, bytes] : inputs) EXPECT_EQ(read_bytes(path), bytes) << path;
   if (c.row == std::string("S13")) {
     EXPECT_NE(r.err.find("first plot 13 (ID 999)"), std::string::npos);
     EXPECT_EQ(read_text(dir / "start.runaway.csv").substr(0, 23), "position,id,a,b\n13,999,");
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, StarterBadInput, ::testing::Range<std::size_t>(0, 13),
+INSTANTIATE_TEST_SUITE_P(Rows, StarterBadInput, ::testing::Range<std::size_t>(0, 17),
                          [](const ::testing::TestParamInfo<std::size_t>& info) {
                            return std::string(bad_cases()[info.param].row);
                          });
 
-TEST(StarterBadInputTable, EveryRowHasACase) { EXPECT_EQ(bad_cases().size(), 13u); }
+TEST(StarterBadInputTable, EveryRowHasACase) { EXPECT_EQ(bad_cases().size(), 17u); }
 
 }  // namespace
