@@ -257,6 +257,8 @@ TEST(ComparerProgram, AKilledRunResumesToTheSameTable) {
     EXPECT_TRUE(wait_for([&] { return fs::exists(mark); }));
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
+    // Its children end with it, but not in the same instant.
+    EXPECT_TRUE(wait_for([&] { return processes_naming(out) == 0; }));
     for (const auto& entry : fs::directory_iterator(out)) {
       if (entry.is_directory() && entry.path().extension().empty()) {
         EXPECT_TRUE(fs::exists(entry.path() / "row.json")) << entry.path() << " is half-written";
