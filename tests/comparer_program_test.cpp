@@ -218,6 +218,18 @@ TEST(ComparerProgram, OneRunPerFolderAndNoChildOutlivesIt) {
   EXPECT_TRUE(wait_for([&] { return processes_naming(out) == 0; })) << processes_naming(out) << " still running";
 }
 
+// A folder that cannot be made is reported as the folder and the reason.
+TEST(ComparerProgram, AFolderThatCannotBeMadeIsNamedWithTheReason) {
+  TempDir dir;
+  const Prepared p = prepare(dir, loblolly());
+  const std::string blocked = dir.write("blocked", "a file, not a folder\n");
+  const ProgramResult r = compare(p, blocked + "/out", {"--models", "1"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("comparer: cannot create the folder '" + blocked + "/out': Not a directory"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("internal error"), std::string::npos) << r.err;
+}
+
 // The comparison table without its seconds column.
 std::vector<Row> without_seconds(std::vector<Row> table) {
   for (Row& r : table)
