@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "common/limits.hpp"
 #include "common/results_reader.hpp"
 #include "comparer/child_process.hpp"
+#include "comparer/finished_model.hpp"
 #include "comparer/runaway_locals.hpp"
+#include "io/errors.hpp"
 #include "model/catalogue.hpp"
 #include "model/model_table.hpp"
 
@@ -89,6 +92,23 @@ void read_results(const std::string& path, const std::string& locals_path, Model
   flag_runaways(results, locals_path, row.flag);
 }
 
+// A filesystem step whose failure names the folder and the reason.
+void checked(const char* what, const fs::path& path, const std::function<void(std::error_code&)>& step) {
+  std::error_code ec;
+  step(ec);
+  if (ec) io::fail(std::string("cannot ") + what + " '" + path.string() + "': " + ec.message());
+}
+
+// `work` takes the place of `dir`: the earlier folder is moved aside first and
+// removed last, so that a model folder is always either complete or absent.
+void replace_folder(const fs::path& work, const fs::path& dir) {
+  const fs::path old = dir.string() + ".old";
+  checked("remove", old, [&](std::error_code& ec) { fs::remove_all(old, ec); });
+  if (fs::exists(dir)) checked("move aside", dir, [&](std::error_code& ec) { fs::rename(dir, old, ec); });
+  checked("rename", work, [&](std::error_code& ec) { fs::rename(work, dir, ec); });
+  checked("remove", old, [&](std::error_code& ec) { fs::remove_all(old, ec); });
+}
+
 }  // namespace
 
 std::string model_folder(const std::string& outdir, int model) {
@@ -97,12 +117,11 @@ std::string model_folder(const std::string& outdir, int model) {
   return (fs::path(outdir) / name).string();
 }
 
-ModelRow run_model(int model, const RunSettings& s) {
-  const fs::path dir = model_folder(s.outdir, model);
-  fs::remove_all(dir);  // nothing of an earlier comparison stays
-  fs::create_directories(dir);
+// The starter and the estimator run in `dir`, which holds nothing else.
+static ModelRow fit_in(int model, const RunSettings& s, const fs::path& dir) {
   const std::string locals = (dir / "locals").string();
-  fs::copy_file(s.locals, locals, fs::copy_options::overwrite_existing);
+  checked("copy the local-parameter file into", dir,
+          [&](std::error_code& ec) { fs::copy_file(s.locals, locals, fs::copy_options::overwrite_existing, ec); });
   ModelRow row;
   row.model = model;
   const auto start = std::chrono::steady_clock::now();
@@ -138,6 +157,20 @@ ModelRow run_model(int model, const RunSettings& s) {
     row.parameters = counts.ng + static_cast<std::int64_t>(counts.nl) *
                                      static_cast<std::int64_t>(fs::file_size(s.locals) / common::kRecordLength);
   }
+  return row;
+}
+
+ModelRow run_model(int model, const RunSettings& s) {
+  const fs::path dir = model_folder(s.outdir, model);
+  const std::string key = inputs_key(s);
+  if (const auto kept = read_finished((dir / kFinishedRecord).string(), key)) return *kept;
+  // The earlier run's folder stays until this one is complete.
+  const fs::path work = dir.string() + ".partial";
+  checked("remove", work, [&](std::error_code& ec) { fs::remove_all(work, ec); });
+  checked("create", work, [&](std::error_code& ec) { fs::create_directories(work, ec); });
+  const ModelRow row = fit_in(model, s, work);
+  write_finished((work / kFinishedRecord).string(), row, key);
+  replace_folder(work, dir);
   return row;
 }
 

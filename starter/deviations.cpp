@@ -66,7 +66,7 @@ Deviations estimate_deviations(const std::vector<common::Plot>& plots, const Mod
   set_deviations(roles, 0.0, 0.0, 1.0, globals);
   MomentSums s;
   for (const common::Plot& plot : plots) {
-    const LocalFit fit = fit_locals(roles, esde, globals, plot, rate_reference);
+    const LocalFit fit = fit_locals(roles, esde, globals, plot, rate_reference, RateSearch::typical);
     model::Curve curve{};
     model::trpars(esde, globals, fit.locals, curve);
     s.add_plot(curve, plot);

@@ -28,7 +28,8 @@ LocalsPassResult compute_start_locals(PlotFiles& files, const ProfileSettings& s
   common::Plot plot;
   for (std::int64_t p = 1; p <= files.plots(); ++p) {
     files.read_plot(p, plot);
-    const LocalFit fit = fit_locals(settings.roles, settings.esde, globals, plot, settings.rate_reference);
+    const LocalFit fit =
+        fit_locals(settings.roles, settings.esde, globals, plot, settings.rate_reference, RateSearch::wide);
     result.objective += fit.objective;
     if (std::fwrite(fit.locals.data(), sizeof(double), static_cast<std::size_t>(nl), spill) !=
         static_cast<std::size_t>(nl))

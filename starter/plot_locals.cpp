@@ -17,7 +17,7 @@ constexpr int kGridHalf = 15;    // the search's range: 4^15, about 1e9 times th
 constexpr int kTypicalHalf = 5;  // beyond 4^5 = 1024 times the reference, an optimum is extreme
 constexpr double kGridFactor = 4.0;
 constexpr double kLevelledOff = 1e-4;  // in the plot objective, minus twice a log-likelihood
-constexpr int kBrentBits = 16;  // about 3e-5 relative in the rate
+constexpr int kBrentBits = 16;         // about 3e-5 relative in the rate
 constexpr std::uintmax_t kBrentIterations = 40;
 constexpr double kUnusable = 1e100;  // objective of a point that gives no finite value
 
@@ -70,8 +70,9 @@ double plot_objective(const model::Esde& esde, const model::Globals& globals, co
 }
 
 LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const model::Globals& globals,
-                    const common::Plot& plot, double rate_reference) {
+                    const common::Plot& plot, double rate_reference, RateSearch search) {
   LocalFit fit;
+  const int half = search == RateSearch::wide ? kGridHalf : kTypicalHalf;
   // The power c is a global: the heights take it once for the whole search.
   model::Curve curve{};
   model::Locals unit{};
@@ -97,7 +98,7 @@ LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const mode
   int best = f1 < f0 ? 1 : 0;
   double best_value = std::min(f0, f1);
   double beyond = best_value;  // the objective one step past the lowest point
-  for (int k = best + direction; k >= -kGridHalf && k <= kGridHalf; k += direction) {
+  for (int k = best + direction; k >= -half && k <= half; k += direction) {
     beyond = phi(grid(k));
     if (!(beyond < best_value)) break;
     best = k;
@@ -107,7 +108,7 @@ LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const mode
   // An objective that has levelled off (the next step no higher by more than
   // rounding) is a runaway too: its optimum lies at the end of the rates.
   const bool levelled = !(beyond - best_value > kLevelledOff);
-  fit.at_bound = best == -kGridHalf || best == kGridHalf || (std::abs(best) > kTypicalHalf && levelled);
+  fit.at_bound = best == -half || best == half || (std::abs(best) > kTypicalHalf && levelled);
   fit.extreme = !fit.at_bound && (best <= -kTypicalHalf || best >= kTypicalHalf);
   if (!fit.at_bound) {
     std::uintmax_t iterations = kBrentIterations;

@@ -2,7 +2,8 @@
 // plot objective (minus twice its log-likelihood) with the globals held.
 //
 // A local asymptote has a closed form (asymptote_power.hpp). A local rate is
-// searched on the grid of rates reference * 4^k, k = -15 .. 15: from k = 0
+// searched on the grid of rates reference * 4^k, k = -15 .. 15 (or -5 .. 5,
+// see RateSearch): from k = 0
 // the search walks downhill, one grid step at a time, and Brent's method then
 // refines the rate between the neighbours of the lowest point. With a local
 // asymptote as well (models 13, 18) the asymptote takes its closed form at
@@ -26,8 +27,13 @@ struct LocalFit {
   bool extreme = false;    // an interior optimum beyond 1024 times the reference rate either way
 };
 
+// The typical search ends at 4^5 = 1024 times the reference either way (the
+// fits of the globals, whose trial points should not chase a plot's runaway
+// rate); the wide one, for the starting locals, at 4^15.
+enum class RateSearch { typical, wide };
+
 LocalFit fit_locals(const ModelRoles& roles, const model::Esde& esde, const model::Globals& globals,
-                    const common::Plot& plot, double rate_reference);
+                    const common::Plot& plot, double rate_reference, RateSearch search);
 
 // The plot objective at given locals; non-finite values are replaced by a
 // large number so that searches move away from them.

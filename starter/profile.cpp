@@ -61,7 +61,8 @@ ProfilePoint evaluate_profile(const std::vector<common::Plot>& plots, const Prof
   point.gradient_magnitude = GlobalVector::Zero(ng);
   point.hessian = GlobalMatrix::Zero(ng, ng);
   for (const common::Plot& plot : plots) {
-    const LocalFit fit = fit_locals(settings.roles, settings.esde, globals, plot, settings.rate_reference);
+    const LocalFit fit =
+        fit_locals(settings.roles, settings.esde, globals, plot, settings.rate_reference, RateSearch::typical);
     point.objective += fit.objective;
     point.magnitude += std::fabs(fit.objective);
     point.runaway += fit.at_bound ? 1 : 0;

@@ -30,6 +30,7 @@ namespace fs = std::filesystem;
 
 struct Row {
   std::vector<std::string> fields;
+  bool operator==(const Row&) const = default;
 };
 
 // The CSV rows (no field of these tables holds a comma).
@@ -90,7 +91,10 @@ TEST(ComparerProgram, SameFilesWhateverTheJobsAndATableSortedByAic) {
     EXPECT_EQ(r.err.find("3 of 3 done"), std::string::npos) << r.err;
     tables.push_back(read_csv(dir / "out/comparison.csv"));
     for (const auto& entry : fs::recursive_directory_iterator(dir / "out")) {
-      if (!entry.is_regular_file() || entry.path().filename() == "comparison.csv") continue;
+      // The table and each model's record of its row hold the seconds, which change.
+      if (!entry.is_regular_file() || entry.path().filename() == "comparison.csv" ||
+          entry.path().filename() == "row.json")
+        continue;
       const std::string name = fs::relative(entry.path(), dir / "out").string();
       if (first.count(name) == 0) {
         first[name] = read_bytes(entry.path().string());
@@ -212,6 +216,70 @@ TEST(ComparerProgram, OneRunPerFolderAndNoChildOutlivesIt) {
   ::waitpid(first, &status, 0);
   EXPECT_TRUE(WIFSIGNALED(status));
   EXPECT_TRUE(wait_for([&] { return processes_naming(out) == 0; })) << processes_naming(out) << " still running";
+}
+
+// A folder that cannot be made is reported as the folder and the reason.
+TEST(ComparerProgram, AFolderThatCannotBeMadeIsNamedWithTheReason) {
+  TempDir dir;
+  const Prepared p = prepare(dir, loblolly());
+  const std::string blocked = dir.write("blocked", "a file, not a folder\n");
+  const ProgramResult r = compare(p, blocked + "/out", {"--models", "1"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("comparer: cannot create the folder '" + blocked + "/out': Not a directory"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("internal error"), std::string::npos) << r.err;
+}
+
+// The comparison table without its seconds column.
+std::vector<Row> without_seconds(std::vector<Row> table) {
+  for (Row& r : table)
+    if (r.fields.size() > 9) r.fields.erase(r.fields.begin() + 9);
+  return table;
+}
+
+// A comparer killed after 0, 1 (by SIGINT) and most models and run again on its folder
+// ends with the table of an uninterrupted run, byte for byte but the seconds;
+// an interrupted run leaves no model folder half-written.
+TEST(ComparerProgram, AKilledRunResumesToTheSameTable) {
+  TempDir dir;
+  const Prepared p = prepare(dir, loblolly());
+  const std::vector<std::string> options = {"--jobs", "1", "--k1", "10", "--k2", "10"};
+  ASSERT_EQ(compare(p, dir / "whole", options).status, 0);
+  const std::vector<Row> whole = without_seconds(read_csv(dir / "whole/comparison.csv"));
+  ASSERT_EQ(whole.size(), 19u);
+  const std::vector<std::string> after = {"", "model-01/row.json", "model-17/row.json"};
+  for (std::size_t k = 0; k < after.size(); ++k) {
+    SCOPED_TRACE(k);
+    const std::string out = dir / ("cut" + std::to_string(k));
+    std::vector<std::string> args = {p.data, p.locals, out};
+    args.insert(args.end(), options.begin(), options.end());
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      std::vector<char*> argv = {const_cast<char*>(COMPARER_PATH)};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(COMPARER_PATH, argv.data());
+      ::_exit(127);
+    }
+    const std::string mark = out + "/" + (after[k].empty() ? ".comparer-lock" : after[k]);
+    EXPECT_TRUE(wait_for([&] { return fs::exists(mark); }));
+    ::kill(pid, k == 1 ? SIGINT : SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    // Its children end with it, but not in the same instant.
+    EXPECT_TRUE(wait_for([&] { return processes_naming(out) == 0; }));
+    for (const auto& entry : fs::directory_iterator(out)) {
+      if (entry.is_directory() && entry.path().extension().empty()) {
+        EXPECT_TRUE(fs::exists(entry.path() / "row.json")) << entry.path() << " is half-written";
+      }
+    }
+    const ProgramResult again = compare(p, out, options);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(without_seconds(read_csv(out + "/comparison.csv")), whole);
+  }
 }
 
 }  // namespace

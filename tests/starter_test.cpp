@@ -120,7 +120,7 @@ TEST(StarterLocals, NoWorseThanABruteForceGridForEveryKindOfLocal) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.model);
     const auto roles = starter::model_roles(c.model);
-    const starter::LocalFit fit = starter::fit_locals(roles, esde_of(c.model), c.globals, p, 0.15);
+    const starter::LocalFit fit = starter::fit_locals(roles, esde_of(c.model), c.globals, p, 0.15, starter::RateSearch::typical);
     Locals grid_best{};
     const double lowest = grid_minimum(c, p, grid_best);
     EXPECT_FALSE(fit.at_bound);
@@ -164,7 +164,7 @@ TEST(StarterLocals, EdgePlotsGiveFiniteStartsAndFlagRunaways) {
       if (roles.nl == 2 && e.plot.n == 1) continue;  // refused before any fit
       if (roles.nl == 2 && std::string(e.what) == "equal ages") continue;
       SCOPED_TRACE(std::string(e.what) + ", model " + std::to_string(c.model));
-      const starter::LocalFit fit = starter::fit_locals(roles, esde_of(c.model), c.globals, e.plot, 0.15);
+      const starter::LocalFit fit = starter::fit_locals(roles, esde_of(c.model), c.globals, e.plot, 0.15, starter::RateSearch::typical);
       for (int l = 0; l < roles.nl; ++l) {
         EXPECT_TRUE(std::isfinite(fit.locals[static_cast<std::size_t>(l)]));
         EXPECT_GT(fit.locals[static_cast<std::size_t>(l)], 0.0);
