@@ -27,6 +27,7 @@ struct GuideCurve {
 std::vector<model::Locals> local_quantiles(const RunResults& run, const std::string& path, const LocalsSummary& summary,
                                            const std::vector<double>& quantiles) {
   std::vector<Histogram> histograms;
+  histograms.reserve(static_cast<std::size_t>(run.nl));
   for (int l = 0; l < run.nl; ++l) histograms.emplace_back(summary.lo[l], summary.hi[l], kBins);
   for_each_record(run, path, [&](const model::Locals& locals) {
     for (int l = 0; l < run.nl; ++l) histograms[static_cast<std::size_t>(l)].add(locals[static_cast<std::size_t>(l)]);

@@ -7,7 +7,7 @@ namespace projector {
 namespace {
 
 std::string fingerprint(const common::ResultsReader& r, const std::string& pointer) {
-  const std::string s = r.text(pointer);
+  std::string s = r.text(pointer);
   if (s.size() != 16 || s.find_first_not_of("0123456789abcdef") != std::string::npos)
     r.bad(pointer, "should be 16 hexadecimal digits");
   return s;
