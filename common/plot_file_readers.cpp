@@ -19,12 +19,13 @@ bool read_header(io::SequentialReader& in, std::int32_t& id, int& n) {
 }
 
 bool read_measurements(io::SequentialReader& in, Plot& plot) {
-  std::array<unsigned char, kMeasurementPairBytes * kMaxMeasurements> pairs;  // take() fills what is read, or stops
+  std::array<unsigned char, static_cast<std::size_t>(kMeasurementPairBytes) * kMaxMeasurements>
+      pairs;  // take() fills what is read, or stops
   if (!in.start_record()) return false;
   in.take(pairs.data(), static_cast<std::int64_t>(kMeasurementPairBytes) * plot.n);
   in.finish_record();
   for (int i = 0; i < plot.n; ++i) {
-    const unsigned char* pair = &pairs[static_cast<std::size_t>(kMeasurementPairBytes * i)];
+    const unsigned char* pair = &pairs[static_cast<std::size_t>(kMeasurementPairBytes) * static_cast<std::size_t>(i)];
     plot.ages[static_cast<std::size_t>(i)] = io::load_f64(pair);
     plot.heights[static_cast<std::size_t>(i)] = io::load_f64(pair + 8);
   }

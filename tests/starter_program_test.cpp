@@ -9,10 +9,9 @@
 #include <memory>
 #include <sstream>
 
-#include <nlohmann/json.hpp>
-
 #include "bench/simulation.hpp"
 #include "common/limits.hpp"
+#include "common/results_reader.hpp"
 #include "model/model_table.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
@@ -37,11 +36,10 @@ Prepared prepare(const TempDir& dir, const std::string& raw, const std::string& 
   return p;
 }
 
-nlohmann::json estimate(const TempDir& dir, const std::string& control, const Prepared& p) {
+common::ResultsReader estimate(const TempDir& dir, const std::string& control, const Prepared& p) {
   const ProgramResult r = run_estimator({control, p.data, p.locals, dir / "report", "--json", dir / "results.json"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  std::ifstream in(dir / "results.json");
-  return nlohmann::json::parse(in);
+  return common::ResultsReader(dir / "results.json");
 }
 
 std::string line_of(const std::string& text, int k) {
@@ -78,12 +76,12 @@ TEST(StarterProgram, EveryModelsControlFileIsOneTheEstimatorRuns) {
       EXPECT_TRUE(std::equal(before.begin() + rest, before.begin() + r0 + common::kRecordLength, after.begin() + rest));
     }
 
-    const nlohmann::json results = estimate(dir, dir / "control", p);
-    EXPECT_EQ(results["model"]["number"], model);
-    EXPECT_EQ(results["plots"], 14);
-    EXPECT_EQ(results["iteration_limit"], 100);
-    EXPECT_EQ(results["model"]["constants"], nlohmann::json::array({10.0, 10.0}));
-    EXPECT_EQ(results["outcome"], "converged");
+    const common::ResultsReader results = estimate(dir, dir / "control", p);
+    EXPECT_EQ(results.integer("/model/number"), model);
+    EXPECT_EQ(results.integer("/plots"), 14);
+    EXPECT_EQ(results.integer("/iteration_limit"), 100);
+    EXPECT_EQ(results.at("/model/constants"), nlohmann::json::array({10.0, 10.0}));
+    EXPECT_EQ(results.text("/outcome"), "converged");
   }
 }
 
@@ -114,9 +112,9 @@ TEST(StarterProgram, ReachesTheOptimaOfHandMadeStarts) {
     EXPECT_EQ(read_text(dir / "start"), start);
     EXPECT_EQ(read_bytes(again.locals), locals);
 
-    const nlohmann::json results = estimate(dir, dir / "start", p);
-    EXPECT_EQ(results["outcome"], "converged");
-    EXPECT_NEAR(results["log_likelihood"].get<double>(), expected, 6e-7 * std::fabs(expected));
+    const common::ResultsReader results = estimate(dir, dir / "start", p);
+    EXPECT_EQ(results.text("/outcome"), "converged");
+    EXPECT_NEAR(results.finite("/log_likelihood"), expected, 6e-7 * std::fabs(expected));
   }
 }
 
@@ -164,18 +162,18 @@ TEST(StarterProgram, ConvergesToTheOptimumOfAStartAtTheTruth) {
     }
     const Prepared p = prepare(dir, dir / "raw.txt", bench::preparer_answers(s));
     fs::copy_file(p.locals, dir / "self.loc");
-    const nlohmann::json at_truth = estimate(dir, dir.write("truth.ctl", bench::control_file(s)), p);
+    const common::ResultsReader at_truth = estimate(dir, dir.write("truth.ctl", bench::control_file(s)), p);
     const Prepared self{p.data, dir / "self.loc"};
     ASSERT_EQ(run_starter({p.data, self.locals, dir / "self.ctl", "--model", std::to_string(s.model), "--k1", "1",
                            "--k2", "10"})
                   .status,
               0);
-    const nlohmann::json self_started = estimate(dir, dir / "self.ctl", self);
-    EXPECT_EQ(at_truth["outcome"], "converged");
-    EXPECT_EQ(self_started["outcome"], "converged");
-    EXPECT_LE(self_started["iterations"].get<int>(), 5);
-    const double expected = at_truth["log_likelihood"].get<double>();
-    EXPECT_NEAR(self_started["log_likelihood"].get<double>(), expected, 1e-6 * std::fabs(expected));
+    const common::ResultsReader self_started = estimate(dir, dir / "self.ctl", self);
+    EXPECT_EQ(at_truth.text("/outcome"), "converged");
+    EXPECT_EQ(self_started.text("/outcome"), "converged");
+    EXPECT_LE(self_started.integer("/iterations"), 5);
+    const double expected = at_truth.finite("/log_likelihood");
+    EXPECT_NEAR(self_started.finite("/log_likelihood"), expected, 1e-6 * std::fabs(expected));
   }
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/results_reader.hpp"
 #include "support/png_image.hpp"
 #include "support/program.hpp"
 #include "support/temp_dir.hpp"
@@ -84,9 +85,8 @@ TEST(SummaryPage, ChromiumShowsThePageWithTheEstimatesOfTheResultsFile) {
 
   const ProgramResult dom = chromium(dir, {"--dump-dom"}, page);
   ASSERT_EQ(dom.status, 0) << dom.err;
-  std::ifstream in(dir / "models/model-07/results.json");
-  const nlohmann::json results = nlohmann::json::parse(in);
-  const nlohmann::json& globals = results["globals"];
+  const common::ResultsReader results(dir / "models/model-07/results.json");
+  const nlohmann::json& globals = results.at("/globals");
   for (std::size_t k = 0; k < globals["names"].size(); ++k) {
     const std::string name = globals["names"][k];
     const double factor = name == "a" || name == "t0" ? 10.0 : 1.0;  // feet and years; the others scaled
@@ -102,7 +102,7 @@ TEST(SummaryPage, ChromiumShowsThePageWithTheEstimatesOfTheResultsFile) {
   }
   const std::vector<std::string> ll = row_cells(dom.out, "fit", "log-likelihood");
   ASSERT_EQ(ll.size(), 2u);
-  EXPECT_NEAR(std::stod(ll[1]), results["log_likelihood"].get<double>(), 1e-7);
+  EXPECT_NEAR(std::stod(ll[1]), results.finite("/log_likelihood"), 1e-7);
   EXPECT_NE(dom.out.find("<tr class=\"chosen\"><td>7</td>"), std::string::npos) << "the comparison, model 7 marked";
   EXPECT_NE(dom.out.find("<tr><td>1</td>"), std::string::npos) << "model 1 in the comparison";
   EXPECT_EQ(row_cells(dom.out, "residuals", "innovations").at(1), "84");
