@@ -12,6 +12,14 @@ void evaluate_plot(const MarginalProblem& problem, const model::marginal::Outer&
   for (int l = 0; l < nl; ++l) start[static_cast<std::size_t>(l)] = s.locals[static_cast<std::size_t>(l)];
   const model::marginal::PlotMeasurements plot{s.data.n, s.data.ages.data(), s.data.heights.data()};
   s.marginal = model::marginal::marginal_term(problem.esde, problem.rule, phi, plot, start, gradient);
+  if (s.marginal.status != PlotStatus::ok) {
+    // A search from the record's locals (a fixed-locals estimate far out, or
+    // the mode of a rejected trial point) may end away from the peak: try
+    // again from the population mean.
+    for (int l = 0; l < nl; ++l)
+      start[static_cast<std::size_t>(l)] = phi[static_cast<std::size_t>(problem.sizes.ng + l)];
+    s.marginal = model::marginal::marginal_term(problem.esde, problem.rule, phi, plot, start, gradient);
+  }
   if (!write_modes || s.marginal.status != PlotStatus::ok) return;
   for (int l = 0; l < nl; ++l) s.locals[static_cast<std::size_t>(l)] = s.marginal.mode[static_cast<std::size_t>(l)];
 }

@@ -10,6 +10,7 @@ namespace {
 using model::marginal::Outer;
 constexpr int kLd = model::marginal::kMaxOuter;
 constexpr int kMaxHalvings = 40;
+constexpr int kStartNarrowings = 6;
 
 double largest(const Outer& v, int n) {
   double m = 0.0;
@@ -56,6 +57,14 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
   MarginalSummary summary;
   const int n = problem.outer;
   MarginalTotals totals = marginal_pass(pipeline, problem, phi, true, true);
+  // Deviations from fixed-locals estimates are inflated by the plots whose
+  // locals the data hardly fix, and a wide population can leave a plot
+  // without a usable peak: narrow the start.
+  for (int tries = 0; totals.failed.iplot != 0 && tries < kStartNarrowings; ++tries) {
+    for (int l = 0; l < problem.sizes.nl; ++l)
+      phi[static_cast<std::size_t>(problem.sizes.ng + problem.sizes.nl + l)] -= std::log(2.0);
+    totals = marginal_pass(pipeline, problem, phi, true, true);
+  }
   if (totals.failed.iplot != 0) {
     summary.outcome = MarginalOutcome::plot_failed;
     summary.failed = totals.failed;

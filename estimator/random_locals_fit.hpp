@@ -6,7 +6,8 @@
 // also forms the gradient, so an accepted step costs one pass. Every pass
 // writes each plot's mode into its record, from which the next pass starts
 // its search. Each ln sigma is held at or above ln(1e-8 |mu|): a deviation
-// held there is a boundary estimate.
+// held there is a boundary estimate. When a plot has no usable mode at the
+// start, the starting deviations are halved, up to 6 times.
 //
 // Options in, a summary out, the trace through the monitor; it never prints
 // and never ends the program.
