@@ -21,6 +21,7 @@
 #include "estimator/plot_files.hpp"
 #include "estimator/shared_records.hpp"
 #include "model/lanes/likelihood_kernels.hpp"
+#include "model/marginal/marginal_term.hpp"
 
 namespace estimator {
 
@@ -38,12 +39,13 @@ struct PlotSlot {
   double f;
   model::Locals trial_locals;
   model::Globals ggrad;
-  model::Globals dx_part;  // (B^T C^-1 g_l)(i)
-  GlobalFactor hgg;        // A
-  GlobalFactor reduced;    // (B^T C^-1 B)(i, j), packed
-  double largest;          // largest |lgrad| (derivative pass) or |lstep| (step pass)
-  int ierr;                // the local block was not positive definite
-  int warnings;            // near-singularity warnings of its factorisation
+  model::Globals dx_part;                  // (B^T C^-1 g_l)(i)
+  GlobalFactor hgg;                        // A
+  GlobalFactor reduced;                    // (B^T C^-1 B)(i, j), packed
+  double largest;                          // largest |lgrad| (derivative pass) or |lstep| (step pass)
+  int ierr;                                // the local block was not positive definite
+  int warnings;                            // near-singularity warnings of its factorisation
+  model::marginal::PlotMarginal marginal;  // random locals: the plot's marginal term
 };
 
 void trial_group(const model::Esde& esde, const Sizes& sizes, const model::LikelihoodKernels& kernels,

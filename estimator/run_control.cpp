@@ -13,6 +13,7 @@
 #include "estimator/plot_files.hpp"
 #include "estimator/plot_table.hpp"
 #include "estimator/progress_display.hpp"
+#include "estimator/random_locals_run.hpp"
 #include "estimator/report.hpp"
 #include "estimator/results_json.hpp"
 #include "estimator/trace.hpp"
@@ -20,6 +21,8 @@
 #include "io/errors.hpp"
 #include "io/format.hpp"
 #include "io/output_paths.hpp"
+#include "io/option_values.hpp"
+#include "model/marginal/quadrature_rule.hpp"
 #include "model/model_table.hpp"
 
 namespace estimator {
@@ -29,8 +32,10 @@ constexpr int kMaxThreads = 256;
 
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
-    "estimator", "estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N]",
-        R"(usage: estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N]
+    "estimator",
+        "estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N] [--random-locals "
+        "[--quadrature K]]",
+        R"(usage: estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N] [--random-locals [--quadrature K]]
 
 Fits a stochastic height-growth model to the plots of DATA by maximum likelihood:
 a full Newton method over the global parameters and every plot's local
@@ -52,6 +57,14 @@ Options:
                  objective, each local and its standard error
   --threads N    evaluate the plots on N threads (default: ESTIMATOR_THREADS, or
                  every core); the output is the same for any N
+  --random-locals
+                 fit the locals as random: each plot's locals drawn from a Normal
+                 population whose means and standard deviations (and correlation)
+                 are fitted with the globals by maximum marginal likelihood; the
+                 starting population is the mean and covariance of the locals in
+                 LOCALS (a fixed-locals run's estimates); see docs/random-locals.md
+  --quadrature K adaptive Gauss-Hermite quadrature with K nodes per local (1 to 20;
+                 default 1, the Laplace approximation); only with --random-locals
   -h, --help     show this help and exit
   --version      show the version and exit
 
@@ -70,7 +83,7 @@ Exit status:
      damaged binary file), reported on the error stream
 )",
         {"control file", "data file", "local-parameter file", "report file"}, 4, {
-      {"--json"}, {"--plots"}, { "--threads" }
+      {"--json"}, {"--plots"}, {"--threads"}, {"--random-locals", false}, { "--quadrature" }
     }
   };
   return interface;
@@ -198,6 +211,19 @@ NewtonOptions newton_options(const common::ControlFile& control, int threads) {
   return options;
 }
 
+// Nodes per local of --quadrature (1 when it is not given), refused at once
+// outside 1 .. 20 or without --random-locals.
+int nodes_per_local(const io::CommandLine& command) {
+  const auto option = command.option("--quadrature");
+  if (!option) return 1;
+  if (!command.flag("--random-locals")) command.wrong_call("--quadrature is an option of --random-locals");
+  const std::optional<int> k = io::whole_integer(*option);
+  if (!k || *k < 1 || *k > model::marginal::kMaxNodesPerLocal)
+    command.wrong_call("--quadrature must be a number of nodes per local from 1 to " +
+                       std::to_string(model::marginal::kMaxNodesPerLocal) + ", not " + io::quoted(*option));
+  return *k;
+}
+
 common::ControlFile read_control(const std::string& path) {
   io::FreeFormReader in(path, "control file");
   common::ControlFile control;
@@ -235,6 +261,7 @@ int run_estimator(int argc, char** argv) {
   const io::CommandLine command(argc, argv, program_interface());
   const RunFiles names{command.file(1), command.file(2), command.file(3), command.file(4)};
   const int threads = thread_count(command);
+  const int nodes = nodes_per_local(command);
   const io::NamedPath inputs[] = {
       {names.control, "control file"}, {names.data, "data file"}, {names.locals, "local-parameter file"}};
   const io::NamedPath outputs[] = {{names.report, "report file"},
@@ -256,6 +283,11 @@ int run_estimator(int argc, char** argv) {
 
   write_header(control);
   if (!model::valid_model(control.model)) refuse_invalid_model(files, sizes);
+
+  if (command.flag("--random-locals")) {
+    run_random_locals({control, names, files, threads, nodes, report_out, json_out, plots_out});
+    return 0;
+  }
 
   model::Globals globals = control.globals;
   GlobalFactor hfactor{};

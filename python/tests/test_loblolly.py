@@ -104,9 +104,9 @@ def test_bad_inputs_end_with_clear_messages_the_programs_own_among_them(loblolly
         growthfit.fit(one, model=13, min_measurements=1)
     assert "starter stopped with status 1: starter: plot 2 (ID 2) has 1 measurement" in str(refused.value)
     assert "identifiers 1, 2 in the message stand for north, single" in str(refused.value)
-    # An option of the estimator still to come is passed through, and refused by the estimator itself.
-    with pytest.raises(growthfit.GrowthfitError, match='estimator: unknown option "--random-locals"'):
-        growthfit.fit(loblolly, id="Seed", random_locals=True)
+    # The estimator's options are passed through as they are, and a wrong call refused by the estimator itself.
+    with pytest.raises(growthfit.GrowthfitError, match="estimator: --quadrature is an option of --random-locals"):
+        growthfit.fit(loblolly, id="Seed", quadrature=3)
     two = pd.DataFrame({"id": ["north"] * 6 + ["south"] * 6, "age": [3, 5, 10, 15, 20, 25] * 2,
                         "height": [4, 10, 28, 41, 52, 60, 5, 11, 27, 40, 50, 57.0]})
     assert growthfit.fit(two, model=1).locals()["id"].tolist() == ["north", "south"]

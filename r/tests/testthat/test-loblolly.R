@@ -97,8 +97,8 @@ test_that("bad inputs end with clear messages, the programs' own among them", {
   on.exit(Sys.setenv(PATH = withr_path, GROWTHFIT_PROGRAMS = old))
   expect_error(growth_fit(Loblolly, id = "Seed"), "the program 'preparer' was not found")
   Sys.setenv(PATH = withr_path, GROWTHFIT_PROGRAMS = old)
-  # An option of the estimator still to come is passed through, and refused by the estimator itself.
-  expect_error(growth_fit(Loblolly, id = "Seed", random_locals = TRUE), "estimator: unknown option \"--random-locals\"")
+  # The estimator's options are passed through as they are, and a wrong call refused by the estimator itself.
+  expect_error(growth_fit(Loblolly, id = "Seed", quadrature = 3), "estimator: --quadrature is an option of --random-locals")
   fit <- growth_fit(data.frame(id = rep(c("north", "south"), each = 6), age = rep(c(3, 5, 10, 15, 20, 25), 2),
                                height = c(4, 10, 28, 41, 52, 60, 5, 11, 27, 40, 50, 57)), model = 1)
   expect_identical(locals(fit)$id, c("north", "south"))

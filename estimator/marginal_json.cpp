@@ -1,0 +1,86 @@
+#include "estimator/marginal_json.hpp"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "estimator/marginal_names.hpp"
+#include "io/command_line.hpp"
+#include "model/model_table.hpp"
+
+namespace estimator {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
+
+Json vector_of(const double* v, int count) {
+  Json a = Json::array();
+  for (int i = 0; i < count; ++i) a.push_back(number(v[i]));
+  return a;
+}
+
+Json names_of(int model, bool globals) {
+  const model::ModelCounts counts = model::model_counts(model);
+  Json a = Json::array();
+  for (int i = 0; i < (globals ? counts.ng : counts.nl); ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    a.push_back(std::string(globals ? model::model_names(model).globals[k] : model::model_names(model).locals[k]));
+  }
+  return a;
+}
+
+Json correlations_of(const MarginalEstimates& e) {
+  Json a = Json::array();
+  for (int i = 0; i < e.outer; ++i)
+    a.push_back(vector_of(e.correlations.data() + i * model::marginal::kMaxOuter, e.outer));
+  return a;
+}
+
+std::string trimmed(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+void write_marginal_json(io::TextWriter& out, const MarginalRun& run, const RunFiles& files,
+                         const MarginalEstimates& e) {
+  const int npop = e.outer - e.ng;
+  Json boundary = Json::array();
+  for (int l = 0; l < e.nl; ++l) boundary.push_back(run.fit.boundary[static_cast<std::size_t>(l)]);
+  Json j;
+  j["program"] = "estimator";
+  j["version"] = io::version();
+  j["title"] = trimmed(run.title);
+  j["locals"] = "random";
+  j["nodes_per_local"] = run.nodes_per_local;
+  j["model"] = {{"number", run.model}, {"globals", names_of(run.model, true)}, {"locals", names_of(run.model, false)}};
+  j["outcome"] = marginal_outcome_text(run.fit.outcome);
+  j["iterations"] = run.fit.iterations;
+  j["dmax"] = number(run.fit.last.dmax);
+  j["gmax"] = number(run.fit.last.gmax);
+  j["plots"] = e.plots;
+  j["measurements"] = e.measurements;
+  j["objective"] = number(e.objective);
+  j["marginal_log_likelihood"] = number(-0.5 * e.objective);
+  j["parameters"] = e.outer;
+  j["aic"] = number(e.objective + 2.0 * e.outer);
+  j["bic"] = number(e.objective + e.outer * std::log(static_cast<double>(e.measurements)));
+  j["hessian_positive_definite"] = e.hessian_positive;
+  j["globals"] = {{"names", names_of(run.model, true)},
+                  {"estimates", vector_of(e.phi.data(), e.ng)},
+                  {"standard_errors", vector_of(e.phi_se.data(), e.ng)}};
+  j["population"] = {{"names", population_names(run.model, e.nl)},
+                     {"estimates", vector_of(e.population.data(), npop)},
+                     {"standard_errors", vector_of(e.population_se.data(), npop)},
+                     {"boundary", boundary}};
+  j["outer"] = {{"estimates", vector_of(e.phi.data(), e.outer)},
+                {"standard_errors", vector_of(e.phi_se.data(), e.outer)},
+                {"correlations", correlations_of(e)}};
+  j["files"] = {{"control", files.control}, {"data", files.data}, {"locals", files.locals}, {"report", files.report}};
+  out.put(j.dump(2, ' ', false, Json::error_handler_t::replace));
+  out.put("\n");
+}
+
+}  // namespace estimator

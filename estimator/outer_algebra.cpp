@@ -1,0 +1,66 @@
+#include "estimator/outer_algebra.hpp"
+
+#include <cmath>
+
+namespace estimator {
+namespace {
+
+constexpr int kLd = model::marginal::kMaxOuter;
+
+double& at(OuterMatrix& m, int i, int j) { return m[static_cast<std::size_t>(i * kLd + j)]; }
+double at(const OuterMatrix& m, int i, int j) { return m[static_cast<std::size_t>(i * kLd + j)]; }
+
+// The lower triangle of L with L L' = A.
+bool factor(const OuterMatrix& a, int n, OuterMatrix& l) {
+  l = OuterMatrix{};
+  for (int j = 0; j < n; ++j) {
+    double d = at(a, j, j);
+    for (int k = 0; k < j; ++k) d -= at(l, j, k) * at(l, j, k);
+    if (!(d > 0.0) || !std::isfinite(d)) return false;
+    at(l, j, j) = std::sqrt(d);
+    for (int i = j + 1; i < n; ++i) {
+      double s = at(a, i, j);
+      for (int k = 0; k < j; ++k) s -= at(l, i, k) * at(l, j, k);
+      at(l, i, j) = s / at(l, j, j);
+    }
+  }
+  return true;
+}
+
+void substitute(const OuterMatrix& l, int n, model::marginal::Outer& x) {
+  for (int i = 0; i < n; ++i) {
+    double s = x[static_cast<std::size_t>(i)];
+    for (int k = 0; k < i; ++k) s -= at(l, i, k) * x[static_cast<std::size_t>(k)];
+    x[static_cast<std::size_t>(i)] = s / at(l, i, i);
+  }
+  for (int i = n - 1; i >= 0; --i) {
+    double s = x[static_cast<std::size_t>(i)];
+    for (int k = i + 1; k < n; ++k) s -= at(l, k, i) * x[static_cast<std::size_t>(k)];
+    x[static_cast<std::size_t>(i)] = s / at(l, i, i);
+  }
+}
+
+}  // namespace
+
+bool solve_positive(const OuterMatrix& a, int n, const model::marginal::Outer& b, model::marginal::Outer& x) {
+  OuterMatrix l;
+  if (!factor(a, n, l)) return false;
+  x = b;
+  substitute(l, n, x);
+  return true;
+}
+
+bool invert_positive(const OuterMatrix& a, int n, OuterMatrix& inverse) {
+  OuterMatrix l;
+  if (!factor(a, n, l)) return false;
+  inverse = OuterMatrix{};
+  for (int j = 0; j < n; ++j) {
+    model::marginal::Outer e{};
+    e[static_cast<std::size_t>(j)] = 1.0;
+    substitute(l, n, e);
+    for (int i = 0; i < n; ++i) at(inverse, i, j) = e[static_cast<std::size_t>(i)];
+  }
+  return true;
+}
+
+}  // namespace estimator

@@ -1,0 +1,138 @@
+#include "estimator/random_locals_fit.hpp"
+
+#include <cmath>
+
+#include "estimator/outer_algebra.hpp"
+
+namespace estimator {
+namespace {
+
+using model::marginal::Outer;
+constexpr int kLd = model::marginal::kMaxOuter;
+constexpr int kMaxHalvings = 40;
+constexpr int kStartNarrowings = 6;
+
+double largest(const Outer& v, int n) {
+  double m = 0.0;
+  for (int i = 0; i < n; ++i) m = max_abs(m, v[static_cast<std::size_t>(i)]);
+  return m;
+}
+
+// -B^-1 g, with B made positive definite by a growing multiple of its
+// diagonal when it is not (few plots, or a parameter that no plot moves).
+Outer bhhh_step(const MarginalTotals& t, int n) {
+  Outer minus_g{};
+  for (int i = 0; i < n; ++i) minus_g[static_cast<std::size_t>(i)] = -t.gradient[static_cast<std::size_t>(i)];
+  Outer dx{};
+  OuterMatrix b = t.bhhh;
+  for (double ridge = 1e-12; ridge < 1e12; ridge *= 100.0) {
+    if (solve_positive(b, n, minus_g, dx)) return dx;
+    for (int i = 0; i < n; ++i)
+      b[static_cast<std::size_t>(i * kLd + i)] = t.bhhh[static_cast<std::size_t>(i * kLd + i)] * (1.0 + ridge) + ridge;
+  }
+  return minus_g;
+}
+
+// Holds each ln sigma at or above ln(1e-8 |mu|); marks the ones held.
+void hold_deviations(const MarginalProblem& p, Outer& phi, MarginalSummary& summary) {
+  const int ng = p.sizes.ng, nl = p.sizes.nl;
+  for (int l = 0; l < nl; ++l) {
+    const double mu = std::fabs(phi[static_cast<std::size_t>(ng + l)]);
+    double& psi = phi[static_cast<std::size_t>(ng + nl + l)];
+    const double bound = std::log(1e-8 * (mu > 0.0 ? mu : 1.0));
+    summary.boundary[static_cast<std::size_t>(l)] = psi <= bound;
+    if (psi < bound) psi = bound;
+  }
+}
+
+bool acceptable(const MarginalTotals& trial, double objective, double slope, double alpha) {
+  return trial.failed.iplot == 0 && std::isfinite(trial.objective) &&
+         trial.objective <= objective + 1e-4 * alpha * slope;
+}
+
+}  // namespace
+
+MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem& problem,
+                                  const MarginalOptions& options, Outer& phi, MarginalMonitor& monitor) {
+  MarginalSummary summary;
+  const int n = problem.outer;
+  MarginalTotals totals = marginal_pass(pipeline, problem, phi, true, true);
+  // Deviations from fixed-locals estimates are inflated by the plots whose
+  // locals the data hardly fix, and a wide population can leave a plot
+  // without a usable peak: narrow the start.
+  for (int tries = 0; totals.failed.iplot != 0 && tries < kStartNarrowings; ++tries) {
+    for (int l = 0; l < problem.sizes.nl; ++l)
+      phi[static_cast<std::size_t>(problem.sizes.ng + problem.sizes.nl + l)] -= std::log(2.0);
+    totals = marginal_pass(pipeline, problem, phi, true, true);
+  }
+  if (totals.failed.iplot != 0) {
+    summary.outcome = MarginalOutcome::plot_failed;
+    summary.failed = totals.failed;
+    return summary;
+  }
+  double alpha = 0.0;
+  for (int k = 0;; ++k) {
+    const Outer dx = bhhh_step(totals, n);
+    summary.last = {k, totals.objective, largest(dx, n), largest(totals.gradient, n), alpha};
+    summary.iterations = k + 1;
+    monitor.iteration(summary.last, std::span<const double>(phi.data(), static_cast<std::size_t>(n)));
+    if (summary.last.dmax <= options.tolerance) return summary;
+    if (k >= options.iteration_limit) {
+      summary.outcome = MarginalOutcome::iteration_limit_exceeded;
+      return summary;
+    }
+    double slope = 0.0;
+    for (int i = 0; i < n; ++i) slope += totals.gradient[static_cast<std::size_t>(i)] * dx[static_cast<std::size_t>(i)];
+    bool accepted = false;
+    alpha = 1.0;
+    for (int h = 0; h < kMaxHalvings && !accepted; ++h, alpha *= 0.5) {
+      Outer trial = phi;
+      for (int i = 0; i < n; ++i) trial[static_cast<std::size_t>(i)] += alpha * dx[static_cast<std::size_t>(i)];
+      MarginalSummary held = summary;
+      hold_deviations(problem, trial, held);
+      const MarginalTotals t = marginal_pass(pipeline, problem, trial, true, true);
+      if (!acceptable(t, totals.objective, slope, alpha)) continue;
+      accepted = true;
+      phi = trial;
+      totals = t;
+      summary.boundary = held.boundary;
+      alpha *= 2.0;  // undo the loop's halving
+    }
+    if (!accepted) {
+      // No lower point: within rounding of the minimum, or a step that is wrong.
+      summary.outcome = std::fabs(slope) <= 1e-10 * (1.0 + std::fabs(totals.objective))
+                            ? MarginalOutcome::converged
+                            : MarginalOutcome::step_vanished;
+      marginal_pass(pipeline, problem, phi, false, true);  // the records back at the accepted point
+      return summary;
+    }
+  }
+}
+
+OuterMatrix outer_hessian(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi,
+                          FailedPlot& failed) {
+  const int n = problem.outer;
+  OuterMatrix h{};
+  for (int j = 0; j < n; ++j) {
+    const double step = 1e-4 * std::fmax(1.0, std::fabs(phi[static_cast<std::size_t>(j)]));
+    Outer up = phi, down = phi;
+    up[static_cast<std::size_t>(j)] += step;
+    down[static_cast<std::size_t>(j)] -= step;
+    const MarginalTotals a = marginal_pass(pipeline, problem, up, true, false);
+    const MarginalTotals b = marginal_pass(pipeline, problem, down, true, false);
+    if (failed.iplot == 0) failed = a.failed.iplot != 0 ? a.failed : b.failed;
+    const double width = up[static_cast<std::size_t>(j)] - down[static_cast<std::size_t>(j)];
+    for (int i = 0; i < n; ++i)
+      h[static_cast<std::size_t>(i * kLd + j)] =
+          (a.gradient[static_cast<std::size_t>(i)] - b.gradient[static_cast<std::size_t>(i)]) / width;
+  }
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < i; ++j) {
+      const double s = 0.5 * (h[static_cast<std::size_t>(i * kLd + j)] + h[static_cast<std::size_t>(j * kLd + i)]);
+      h[static_cast<std::size_t>(i * kLd + j)] = s;
+      h[static_cast<std::size_t>(j * kLd + i)] = s;
+    }
+  return h;
+}
+
+}  // namespace estimator

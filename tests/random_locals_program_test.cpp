@@ -1,0 +1,140 @@
+// estimator --random-locals: on simulated data the population deviation of
+// the locals is recovered where fixed locals bias the process deviation low;
+// the output does not depend on the number of threads; bad calls are refused.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "bench/simulation.hpp"
+#include "support/fit_problem.hpp"
+#include "support/program.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Prepared {
+  std::string control, data, locals;
+};
+
+// Simulated plots through the preparer, then a fixed-locals fit (its JSON in
+// dir/fixed.json), whose local-parameter file starts the random-locals fit.
+Prepared simulate_and_fit(const TempDir& dir, const bench::SimulationSettings& s) {
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> raw(std::fopen((dir / "raw.txt").c_str(), "w"), std::fclose);
+    bench::write_raw_data(s, raw.get());
+  }
+  const Prepared p{dir.write("fit.ctl", bench::control_file(s)), dir / "data", dir / "locals"};
+  const ProgramResult prep = run_preparer({dir / "raw.txt", p.data, p.locals}, bench::preparer_answers(s));
+  EXPECT_EQ(prep.status, 0) << prep.out << prep.err;
+  const ProgramResult fixed =
+      run_estimator({p.control, p.data, p.locals, dir / "fixed.rep", "--json", dir / "fixed.json"});
+  EXPECT_EQ(fixed.status, 0) << fixed.err;
+  return p;
+}
+
+nlohmann::json read_json(const std::string& path) {
+  std::ifstream in(path);
+  return nlohmann::json::parse(in);
+}
+
+bench::SimulationSettings model1_settings(long long plots) {
+  bench::SimulationSettings s;
+  s.model = 1;
+  s.globals = {0.15, 0.7, 0.2, 0.05};
+  s.locals = {{3.0, 0.4}};
+  s.plots = plots;
+  s.measurements = 10;
+  s.seed = 7;
+  s.itlim = 100;
+  s.tol = 1e-6;
+  return s;
+}
+
+TEST(RandomLocalsProgram, RecoversTheProcessDeviationThatFixedLocalsBiasLow) {
+  TempDir dir;
+  const Prepared p = simulate_and_fit(dir, model1_settings(2000));
+  const ProgramResult r = run_estimator(
+      {p.control, p.data, p.locals, dir / "random.rep", "--random-locals", "--json", dir / "random.json"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const nlohmann::json fixed = read_json(dir / "fixed.json");
+  const nlohmann::json random = read_json(dir / "random.json");
+  EXPECT_EQ(random["locals"], "random");
+  EXPECT_EQ(random["outcome"], "converged");
+  EXPECT_EQ(random["parameters"], 6);
+  const double fixed_sp = fixed["globals"]["estimates"][2].get<double>();
+  const double sp = random["globals"]["estimates"][2].get<double>();
+  const double se = random["globals"]["standard_errors"][2].get<double>();
+  EXPECT_GT(se, 0.0);
+  EXPECT_LT(se, 0.02);
+  EXPECT_NEAR(sp, 0.2, 3.0 * se);
+  EXPECT_LT(fixed_sp, 0.2 - 6.0 * se) << "fixed locals should be clearly low";
+  // The population of the asymptotes.
+  const nlohmann::json& pop = random["population"];
+  EXPECT_NEAR(pop["estimates"][0].get<double>(), 3.0, 3.0 * pop["standard_errors"][0].get<double>());
+  EXPECT_NEAR(pop["estimates"][1].get<double>(), 0.4, 3.0 * pop["standard_errors"][1].get<double>());
+  EXPECT_NEAR(random["marginal_log_likelihood"].get<double>(), -0.5 * random["objective"].get<double>(), 1e-9);
+}
+
+TEST(RandomLocalsProgram, SameBytesForOneAndThreeThreads) {
+  TempDir dir;
+  bench::SimulationSettings s;
+  s.model = 13;
+  s.globals = {0.7, 0.2, 0.05};
+  s.locals = {{3.0, 0.4}, {0.15, 0.02}};
+  s.plots = 700;  // more than two blocks of the pipeline
+  s.measurements = 8;
+  s.seed = 3;
+  s.itlim = 30;
+  s.tol = 1e-6;
+  const Prepared p = simulate_and_fit(dir, s);
+  std::string bytes[2][4];
+  for (int t = 0; t < 2; ++t) {
+    const std::string tag = t == 0 ? "1" : "3";
+    const std::string locals = dir / ("locals" + tag);
+    fs::copy_file(p.locals, locals);
+    const ProgramResult r = run_estimator({p.control, p.data, locals, dir / ("rep" + tag), "--random-locals",
+                                           "--quadrature", "3", "--plots", dir / ("csv" + tag), "--threads", tag});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    bytes[t][0] = r.out;
+    bytes[t][1] = read_text(dir / ("rep" + tag));
+    bytes[t][2] = read_text(dir / ("csv" + tag));
+    bytes[t][3] = read_text(locals);
+  }
+  for (int k = 0; k < 4; ++k) EXPECT_TRUE(bytes[0][k] == bytes[1][k]) << "output " << k << " differs";
+  EXPECT_NE(bytes[0][1].find("ADAPTIVE GAUSS-HERMITE QUADRATURE, 3 NODES PER LOCAL"), std::string::npos);
+}
+
+TEST(RandomLocalsProgram, RefusesQuadratureOutsideItsRange) {
+  TempDir dir;
+  ControlSettings s;
+  s.globals = {0.15, 0.7, 0.05, 0.03};
+  const FitFiles f = write_fit_problem(dir, simulate_model1(1, 6, 6, s.globals, 3.0, 0.3, 2.8), s);
+  struct Case {
+    std::vector<std::string> extra;
+    std::string message;
+  } cases[] = {
+      {{"--random-locals", "--quadrature", "0"},
+       "estimator: --quadrature must be a number of nodes per local from 1 to 20, not \"0\""},
+      {{"--random-locals", "--quadrature", "21"},
+       "estimator: --quadrature must be a number of nodes per local from 1 to 20, not \"21\""},
+      {{"--quadrature", "5"}, "estimator: --quadrature is an option of --random-locals"},
+  };
+  const std::string before = read_text(f.locals);
+  for (const Case& c : cases) {
+    std::vector<std::string> args = f.args();
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const ProgramResult r = run_estimator(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.substr(0, c.message.size()), c.message) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_text(f.locals), before);
+    EXPECT_FALSE(fs::exists(f.report));
+  }
+}
+
+}  // namespace
