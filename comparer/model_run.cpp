@@ -168,7 +168,7 @@ ModelRow run_model(int model, const RunSettings& s) {
   const fs::path work = dir.string() + ".partial";
   checked("remove", work, [&](std::error_code& ec) { fs::remove_all(work, ec); });
   checked("create", work, [&](std::error_code& ec) { fs::create_directories(work, ec); });
-  const ModelRow row = fit_in(model, s, work);
+  ModelRow row = fit_in(model, s, work);
   write_finished((work / kFinishedRecord).string(), row, key);
   replace_folder(work, dir);
   return row;

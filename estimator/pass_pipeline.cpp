@@ -140,36 +140,42 @@ double PassPipeline::rewrite_records(const Change& change) {
   return largest;
 }
 
+PassPipeline::Batch& PassPipeline::batch_of(int block) { return batches_[static_cast<std::size_t>(block % 3)]; }
+
+void PassPipeline::run_block(int block, bool load_next, bool with_data, bool write_back, const Evaluate& evaluate,
+                             const Take& take) {
+  Batch& batch = batch_of(block);
+  Batch* const written = write_back && block > 0 ? &batch_of(block - 1) : nullptr;
+  // Task 0 reads the next block and task 1 writes the block before (so that
+  // a worker starts on them at once); the others evaluate this block.
+  const int load_task = load_next ? 0 : -1;
+  const int write_task = written ? (load_next ? 1 : 0) : -1;
+  const int extra = (load_next ? 1 : 0) + (written ? 1 : 0);
+  const std::function<void(int)> task = [&](int t) {
+    if (t == load_task) return load(batch_of(block + 1), block + 1, with_data);
+    if (t == write_task) return write_records(*written, block - 1);
+    evaluate_group(batch, t - extra, evaluate);
+  };
+  pool_.start(groups(batch) + extra, task);
+  try {
+    if (block > 0) take_block(batch_of(block - 1), block - 1, take);
+  } catch (...) {
+    pool_.finish();
+    throw;
+  }
+  pool_.finish();
+  if (written && written->write_error) std::rethrow_exception(written->write_error);
+}
+
 void PassPipeline::run(bool with_data, bool write_back, const Evaluate& evaluate, const Take& take) {
   files_.locals.forget();
   const int blocks = block_count();
   if (blocks == 0) return;
-  const auto batch_of = [this](int block) -> Batch& { return batches_[static_cast<std::size_t>(block % 3)]; };
   load(batch_of(0), 0, with_data);
   int loaded = 1;
   for (int block = 0; block < loaded; ++block) {
-    Batch& batch = batch_of(block);
-    const bool load_next = loaded < blocks && batch.failure.at < 0;
-    Batch* const written = write_back && block > 0 ? &batch_of(block - 1) : nullptr;
-    // Task 0 reads the next block and task 1 writes the block before (so that
-    // a worker starts on them at once); the others evaluate this block.
-    const int load_task = load_next ? 0 : -1;
-    const int write_task = written ? (load_next ? 1 : 0) : -1;
-    const int extra = (load_next ? 1 : 0) + (written ? 1 : 0);
-    const std::function<void(int)> task = [&](int t) {
-      if (t == load_task) return load(batch_of(block + 1), block + 1, with_data);
-      if (t == write_task) return write_records(*written, block - 1);
-      evaluate_group(batch, t - extra, evaluate);
-    };
-    pool_.start(groups(batch) + extra, task);
-    try {
-      if (block > 0) take_block(batch_of(block - 1), block - 1, take);
-    } catch (...) {
-      pool_.finish();
-      throw;
-    }
-    pool_.finish();
-    if (written && written->write_error) std::rethrow_exception(written->write_error);
+    const bool load_next = loaded < blocks && batch_of(block).failure.at < 0;
+    run_block(block, load_next, with_data, write_back, evaluate, take);
     if (load_next) ++loaded;
   }
   Batch& last = batch_of(loaded - 1);

@@ -69,6 +69,11 @@ class PassPipeline {
   int block_count() const { return (sizes_.np + kBlockPlots - 1) / kBlockPlots; }
   int first_of(int block) const { return 1 + block * kBlockPlots; }
   int count_of(int block) const;
+  Batch& batch_of(int block);
+  // One block of a pass: evaluates it while a worker loads the next (when
+  // load_next) and another writes the one before; then takes the one before.
+  void run_block(int block, bool load_next, bool with_data, bool write_back, const Evaluate& evaluate,
+                 const Take& take);
   void load(Batch& batch, int block, bool with_data);
   void write_span(int first, int count, const unsigned char* bytes) const;
   void write_records(Batch& batch, int block) const;

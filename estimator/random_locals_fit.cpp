@@ -50,6 +50,27 @@ bool acceptable(const MarginalTotals& trial, double objective, double slope, dou
          trial.objective <= objective + 1e-4 * alpha * slope;
 }
 
+// Backtracking along dx from phi: the accepted step length (phi, totals and
+// the boundary flags moved there), or 0 when no halving lowers the objective.
+double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& dx, double slope, Outer& phi,
+                   MarginalTotals& totals, MarginalSummary& summary) {
+  double alpha = 1.0;
+  for (int h = 0; h < kMaxHalvings; ++h, alpha *= 0.5) {
+    Outer trial = phi;
+    for (int i = 0; i < problem.outer; ++i)
+      trial[static_cast<std::size_t>(i)] += alpha * dx[static_cast<std::size_t>(i)];
+    MarginalSummary held = summary;
+    hold_deviations(problem, trial, held);
+    const MarginalTotals t = marginal_pass(pipeline, problem, trial, true, true);
+    if (!acceptable(t, totals.objective, slope, alpha)) continue;
+    phi = trial;
+    totals = t;
+    summary.boundary = held.boundary;
+    return alpha;
+  }
+  return 0.0;
+}
+
 }  // namespace
 
 MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem& problem,
@@ -83,22 +104,8 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
     }
     double slope = 0.0;
     for (int i = 0; i < n; ++i) slope += totals.gradient[static_cast<std::size_t>(i)] * dx[static_cast<std::size_t>(i)];
-    bool accepted = false;
-    alpha = 1.0;
-    for (int h = 0; h < kMaxHalvings && !accepted; ++h, alpha *= 0.5) {
-      Outer trial = phi;
-      for (int i = 0; i < n; ++i) trial[static_cast<std::size_t>(i)] += alpha * dx[static_cast<std::size_t>(i)];
-      MarginalSummary held = summary;
-      hold_deviations(problem, trial, held);
-      const MarginalTotals t = marginal_pass(pipeline, problem, trial, true, true);
-      if (!acceptable(t, totals.objective, slope, alpha)) continue;
-      accepted = true;
-      phi = trial;
-      totals = t;
-      summary.boundary = held.boundary;
-      alpha *= 2.0;  // undo the loop's halving
-    }
-    if (!accepted) {
+    alpha = line_search(pipeline, problem, dx, slope, phi, totals, summary);
+    if (alpha == 0.0) {
       // No lower point: within rounding of the minimum, or a step that is wrong.
       summary.outcome = std::fabs(slope) <= 1e-10 * (1.0 + std::fabs(totals.objective))
                             ? MarginalOutcome::converged

@@ -8,7 +8,7 @@
 
 #include <optional>
 
-#include "estimator/control_file.hpp"
+#include "common/control_file.hpp"
 #include "estimator/results_json.hpp"
 #include "estimator/shared_records.hpp"
 #include "io/text_writer.hpp"

@@ -9,6 +9,7 @@ namespace {
 std::vector<double> numbers(const common::ResultsReader& r, const std::string& pointer, int count) {
   if (r.size(pointer) != count) r.bad(pointer, "should hold " + std::to_string(count) + " numbers");
   std::vector<double> out;
+  out.reserve(static_cast<std::size_t>(count));
   for (int k = 0; k < count; ++k) out.push_back(r.number_or_nan(pointer + "/" + std::to_string(k)));
   return out;
 }

@@ -22,13 +22,10 @@ double value_of(Role role, const CurveStart& s) {
     case Role::y0:
       return s.y0;
     case Role::a_intercept:
-      return s.a;
     case Role::a_scale:
       return s.a;
     case Role::a_slope:
-      return 0.0;
     case Role::a_exponent:
-      return 0.0;
     case Role::none:
       return 0.0;
   }
