@@ -3,6 +3,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "estimator/json_values.hpp"
 #include "estimator/marginal_names.hpp"
 #include "io/command_line.hpp"
 #include "model/model_table.hpp"
@@ -10,36 +11,13 @@
 namespace estimator {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
-
-Json vector_of(const double* v, int count) {
-  Json a = Json::array();
-  for (int i = 0; i < count; ++i) a.push_back(number(v[i]));
-  return a;
-}
-
-Json names_of(int model, bool globals) {
-  const model::ModelCounts counts = model::model_counts(model);
-  Json a = Json::array();
-  for (int i = 0; i < (globals ? counts.ng : counts.nl); ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    a.push_back(std::string(globals ? model::model_names(model).globals[k] : model::model_names(model).locals[k]));
-  }
-  return a;
-}
+using namespace json_values;
 
 Json correlations_of(const MarginalEstimates& e) {
   Json a = Json::array();
   for (int i = 0; i < e.outer; ++i)
     a.push_back(vector_of(e.correlations.data() + i * model::marginal::kMaxOuter, e.outer));
   return a;
-}
-
-std::string trimmed(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
 }
 
 }  // namespace

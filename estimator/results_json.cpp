@@ -4,40 +4,14 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "estimator/json_values.hpp"
 #include "io/command_line.hpp"
 #include "model/model_table.hpp"
 
 namespace estimator {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-// A number, or null where the arithmetic gave no finite value.
-Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
-
-Json vector_of(const double* v, int count) {
-  Json a = Json::array();
-  for (int i = 0; i < count; ++i) a.push_back(number(v[i]));
-  return a;
-}
-
-// Rows of a matrix stored row by row with the given leading dimension.
-Json matrix_of(const double* m, int rows, int columns, int leading) {
-  Json a = Json::array();
-  for (int i = 0; i < rows; ++i) a.push_back(vector_of(m + i * leading, columns));
-  return a;
-}
-
-Json names_of(int model, bool globals) {
-  const model::ModelNames& names = model::model_names(model);
-  const model::ModelCounts counts = model::model_counts(model);
-  Json a = Json::array();
-  const int count = globals ? counts.ng : counts.nl;
-  for (int i = 0; i < count; ++i)
-    a.push_back(
-        std::string(globals ? names.globals[static_cast<std::size_t>(i)] : names.locals[static_cast<std::size_t>(i)]));
-  return a;
-}
+using namespace json_values;
 
 Json local_summary(const LocalSummary& s, int model, int nl, int ng) {
   Json j;
@@ -63,11 +37,6 @@ const char* outcome_text(NewtonOutcome o) {
       break;
   }
   throw std::logic_error("no results are written after a failed run");
-}
-
-std::string trimmed(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
 }
 
 }  // namespace

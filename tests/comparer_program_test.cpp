@@ -176,6 +176,21 @@ int processes_naming(const std::string& text) {
   return count;
 }
 
+// The comparer started in the background on `args`, its output discarded;
+// the child's process id (negative when fork fails).
+pid_t start_comparer(const std::vector<std::string>& args) {
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  const int null = ::open("/dev/null", O_RDWR);
+  ::dup2(null, 1);
+  ::dup2(null, 2);
+  std::vector<char*> argv = {const_cast<char*>(COMPARER_PATH)};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  ::execv(COMPARER_PATH, argv.data());
+  ::_exit(127);
+}
+
 // A folder belongs to one comparer: a second one on it is refused at once;
 // and a comparer killed while it fits leaves none of its children running.
 TEST(ComparerProgram, OneRunPerFolderAndNoChildOutlivesIt) {
@@ -194,18 +209,8 @@ TEST(ComparerProgram, OneRunPerFolderAndNoChildOutlivesIt) {
   ASSERT_EQ(run_preparer({dir / "raw.txt", p.data, p.locals}, bench::preparer_answers(s)).status, 0);
   const std::string out = dir / "cmp";
   const std::vector<std::string> args = {p.data, p.locals, out, "--jobs", "1", "--models", "1-13"};
-  const pid_t first = ::fork();
+  const pid_t first = start_comparer(args);
   ASSERT_GE(first, 0);
-  if (first == 0) {
-    const int null = ::open("/dev/null", O_RDWR);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    std::vector<char*> argv = {const_cast<char*>(COMPARER_PATH)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(COMPARER_PATH, argv.data());
-    ::_exit(127);
-  }
   ASSERT_TRUE(wait_for([&] { return fs::exists(out + "/.comparer-lock"); }));
   const ProgramResult second = compare(p, out, {"--jobs", "1", "--models", "1-13"});
   EXPECT_EQ(second.status, 2);
@@ -254,18 +259,8 @@ TEST(ComparerProgram, AKilledRunResumesToTheSameTable) {
     const std::string out = dir / ("cut" + std::to_string(k));
     std::vector<std::string> args = {p.data, p.locals, out};
     args.insert(args.end(), options.begin(), options.end());
-    const pid_t pid = ::fork();
+    const pid_t pid = start_comparer(args);
     ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      const int null = ::open("/dev/null", O_RDWR);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      std::vector<char*> argv = {const_cast<char*>(COMPARER_PATH)};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(COMPARER_PATH, argv.data());
-      ::_exit(127);
-    }
     const std::string mark = out + "/" + (after[k].empty() ? ".comparer-lock" : after[k]);
     EXPECT_TRUE(wait_for([&] { return fs::exists(mark); }));
     ::kill(pid, k == 1 ? SIGINT : SIGKILL);
