@@ -29,7 +29,7 @@ namespace {
 // In the child, between fork and exec: only async-signal-safe calls. The
 // child is killed when the comparer's thread that started it ends (a killed
 // comparer leaves no estimator running), and reads nothing.
-[[noreturn]] void become_child(pid_t parent, const char* program, char** argv, const char* out_path,
+[[noreturn]] void become_child(pid_t parent, const char* program, char** argv, const char* cwd, const char* out_path,
                                const char* err_path) {
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (::getppid() != parent) ::_exit(127);  // the comparer ended before the death signal was set
@@ -37,14 +37,15 @@ namespace {
   const int out = ::open(out_path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int err = ::open(err_path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(127);
+  if (::chdir(cwd) != 0) ::_exit(127);
   ::execvp(program, argv);
   ::_exit(127);
 }
 
 }  // namespace
 
-int run_child(const std::string& program, const std::vector<std::string>& args, const std::string& out_path,
-              const std::string& err_path) {
+int run_child(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+              const std::string& out_path, const std::string& err_path) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -52,7 +53,7 @@ int run_child(const std::string& program, const std::vector<std::string>& args, 
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid < 0) io::fail("cannot start " + program + ": " + std::strerror(errno));
-  if (pid == 0) become_child(parent, program.c_str(), argv.data(), out_path.c_str(), err_path.c_str());
+  if (pid == 0) become_child(parent, program.c_str(), argv.data(), cwd.c_str(), out_path.c_str(), err_path.c_str());
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0)
     if (errno != EINTR) io::fail("cannot wait for " + program + ": " + std::strerror(errno));

@@ -11,8 +11,10 @@ namespace comparer {
 // together), or else found on the PATH.
 std::string sibling_program(const std::string& name);
 
-// The exit status (128 + the signal number when killed).
-int run_child(const std::string& program, const std::vector<std::string>& args, const std::string& out_path,
-              const std::string& err_path);
+// Runs in the folder `cwd` (so that the file names the child records are
+// those of the folder's own files, true after the folder is renamed); the
+// exit status (128 + the signal number when killed).
+int run_child(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+              const std::string& out_path, const std::string& err_path);
 
 }  // namespace comparer

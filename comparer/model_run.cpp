@@ -130,20 +130,21 @@ static ModelRow fit_in(int model, const RunSettings& s, const fs::path& dir) {
     std::snprintf(t, sizeof t, "%.17g", v);
     return std::string(t);
   };
-  const int started =
-      run_child(s.starter,
-                {s.data, locals, (dir / "control").string(), "--model", std::to_string(model), "--k1", text(s.k1),
-                 "--k2", text(s.k2), "--iteration-limit", std::to_string(s.iteration_limit)},
-                (dir / "starter.txt").string(), (dir / "starter.err").string());
+  // The children run in `dir`, which they know by relative names; the data
+  // file by its absolute name.
+  const std::string data = fs::absolute(s.data).string();
+  const int started = run_child(s.starter,
+                                {data, "locals", "control", "--model", std::to_string(model), "--k1", text(s.k1),
+                                 "--k2", text(s.k2), "--iteration-limit", std::to_string(s.iteration_limit)},
+                                dir.string(), (dir / "starter.txt").string(), (dir / "starter.err").string());
   if (started != 0) {
     row.outcome = "not started";
     row.flag = stop_message(dir / "starter.err", dir / "starter.txt", "starter");
   } else {
     const int fitted = run_child(s.estimator,
-                                 {(dir / "control").string(), s.data, locals, (dir / "report").string(), "--json",
-                                  (dir / "results.json").string(), "--plots", (dir / "plots.csv").string(), "--threads",
-                                  std::to_string(s.threads)},
-                                 (dir / "trace.txt").string(), (dir / "estimator.err").string());
+                                 {"control", data, "locals", "report", "--json", "results.json", "--plots", "plots.csv",
+                                  "--threads", std::to_string(s.threads)},
+                                 dir.string(), (dir / "trace.txt").string(), (dir / "estimator.err").string());
     if (fitted == 0) {
       read_results((dir / "results.json").string(), locals, row);
     } else {

@@ -127,6 +127,9 @@ TEST(ComparerProgram, SameFilesWhateverTheJobsAndATableSortedByAic) {
     const common::ResultsReader results(
         dir / ("out/model-" + std::string(f[0].size() == 1 ? "0" : "") + f[0] + "/results.json"));
     EXPECT_EQ(results.finite("/aic"), aic);
+    // The run's files are named as the model folder's own, true after it replaced its temporary folder.
+    EXPECT_EQ(results.text("/files/locals"), "locals");
+    EXPECT_EQ(results.text("/files/report"), "report");
     EXPECT_EQ(f[7], "converged");
     // The loblolly heights are means of seed sources: no process noise.
     EXPECT_EQ(f[10], "sigma_p at 0");
@@ -159,7 +162,9 @@ bool wait_for(const std::function<bool()>& done) {
   return false;
 }
 
-// Processes (other than zombies) whose command line names `text`.
+// Processes (other than zombies) whose command line names `text`, or whose
+// working folder's name holds it (the comparer's children run in their model's
+// folder).
 int processes_naming(const std::string& text) {
   int count = 0;
   for (const auto& entry : fs::directory_iterator("/proc")) {
@@ -171,7 +176,9 @@ int processes_naming(const std::string& text) {
     std::getline(stat, stat_line);
     const std::size_t close = stat_line.rfind(')');
     const bool zombie = close != std::string::npos && stat_line.size() > close + 2 && stat_line[close + 2] == 'Z';
-    if (!zombie && line.find(text) != std::string::npos) ++count;
+    std::error_code ec;
+    const std::string cwd = fs::read_symlink(entry.path() / "cwd", ec).string();
+    if (!zombie && (line.find(text) != std::string::npos || cwd.find(text) != std::string::npos)) ++count;
   }
   return count;
 }
