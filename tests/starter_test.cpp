@@ -9,7 +9,9 @@
 
 #include "model/likelihood.hpp"
 #include "model/models.hpp"
+#include "io/errors.hpp"
 #include "starter/asymptote_power.hpp"
+#include "starter/identifiability.hpp"
 #include "starter/model_roles.hpp"
 #include "starter/plot_locals.hpp"
 #include "starter/profile.hpp"
@@ -175,6 +177,45 @@ TEST(StarterLocals, EdgePlotsGiveFiniteStartsAndFlagRunaways) {
       }
     }
   }
+}
+
+// A plot whose rate lies 3000 times above the reference, well inside the
+// curve's range: the typical search cannot reach it, the wide search finds it
+// near the rate that made the plot, and flags it as extreme, not as a runaway.
+TEST(StarterLocals, AnExtremeInteriorRateIsFoundAndFlaggedNotRefused) {
+  const double truth = 0.12, reference = truth / 3000.0;
+  for (const Case& c : kCases) {
+    const auto roles = starter::model_roles(c.model);
+    if (roles.kind == starter::LocalKind::asymptote) continue;
+    SCOPED_TRACE(c.model);
+    Locals locals{};
+    locals[static_cast<std::size_t>(roles.rate_local)] = truth;
+    if (roles.kind == starter::LocalKind::asymptote_and_rate) locals[static_cast<std::size_t>(roles.asymptote_local)] = 3.0;
+    Curve curve{};
+    model::trpars(esde_of(c.model), c.globals, locals, curve);
+    const common::Plot p = curve_plot(curve, {2.0, 4.0, 7.0, 10.0, 14.0, 19.0, 25.0, 32.0});
+    const auto typical = starter::fit_locals(roles, esde_of(c.model), c.globals, p, reference, starter::RateSearch::typical);
+    const auto wide = starter::fit_locals(roles, esde_of(c.model), c.globals, p, reference, starter::RateSearch::wide);
+    EXPECT_TRUE(typical.at_bound);
+    EXPECT_FALSE(wide.at_bound);
+    EXPECT_TRUE(wide.extreme);
+    EXPECT_LT(wide.objective, typical.objective);
+    EXPECT_NEAR(std::log(wide.locals[static_cast<std::size_t>(roles.rate_local)]), std::log(truth), 0.1);
+  }
+}
+
+// Flatness is refused; curvature clearly negative is a point that is not yet
+// an optimum, from which the estimator's modified Newton steps away.
+TEST(StarterIdentifiability, NegativeCurvatureIsNotFlatness) {
+  const auto roles = starter::model_roles(1);
+  starter::ProfilePoint point;
+  point.hessian = starter::GlobalMatrix::Identity(roles.ng, roles.ng);
+  point.hessian(0, 1) = point.hessian(1, 0) = 1.0;  // singular: a+b flat direction
+  EXPECT_THROW(starter::check_identified(point, roles), io::Stop);
+  point.hessian(0, 1) = point.hessian(1, 0) = 1.5;  // eigenvalue -0.5
+  EXPECT_NO_THROW(starter::check_identified(point, roles));
+  point.hessian(0, 1) = point.hessian(1, 0) = 0.5;
+  EXPECT_NO_THROW(starter::check_identified(point, roles));
 }
 
 // The profile's derivatives (the plots' ggrad at their best locals, and the
