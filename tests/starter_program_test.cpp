@@ -3,6 +3,7 @@
 // the bad inputs of docs/bad-inputs.md (section "starter").
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -174,6 +175,32 @@ TEST(StarterProgram, ConvergesToTheOptimumOfAStartAtTheTruth) {
     EXPECT_LE(self_started.integer("/iterations"), 5);
     const double expected = at_truth.finite("/log_likelihood");
     EXPECT_NEAR(self_started.finite("/log_likelihood"), expected, 1e-6 * std::fabs(expected));
+  }
+}
+
+// A starter killed at any moment (while it fits the globals, while it writes
+// the locals) and run again on the files it left writes the same control file
+// and the same local-parameter file, byte for byte, as a run never stopped.
+TEST(StarterProgram, AKilledRunRunAgainWritesWhatAnUninterruptedRunWrites) {
+  TempDir dir;
+  const auto plots = simulate_model1(23, 40000, 8, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.4, 0.0);
+  const FitFiles f = write_fit_problem(dir, plots, ControlSettings{});
+  const std::vector<unsigned char> start = read_bytes(f.locals);
+  const std::vector<std::string> args = {f.data, f.locals, dir / "start.ctl", "--model", "1"};
+  const auto begin = std::chrono::steady_clock::now();
+  ASSERT_EQ(run_starter(args).status, 0);
+  const double duration = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  const std::string control = read_text(dir / "start.ctl");
+  const std::vector<unsigned char> locals = read_bytes(f.locals);
+  for (const double share : {0.1, 0.5, 0.8, 0.95}) {
+    SCOPED_TRACE(share);
+    dir.write_bytes("fit.loc", start);
+    fs::remove(dir / "start.ctl");
+    run_and_kill(STARTER_PATH, args, share * duration);
+    const ProgramResult again = run_starter(args);
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(read_text(dir / "start.ctl"), control);
+    EXPECT_TRUE(read_bytes(f.locals) == locals);
   }
 }
 
