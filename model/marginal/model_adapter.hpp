@@ -48,7 +48,7 @@ decltype(auto) visit_model(int model, F&& f) {
   return [&]<int... M>(std::integer_sequence<int, M...>)->decltype(auto) {
     using Result = decltype(f(std::integral_constant<int, 1>{}));
     if constexpr (std::is_void_v<Result>) {
-      ((model == M + 1 ? (f(std::integral_constant<int, M + 1>{}), true) : false) || ...);
+      static_cast<void>(((model == M + 1 ? (f(std::integral_constant<int, M + 1>{}), true) : false) || ...));
     } else {
       Result r{};
       static_cast<void>(((model == M + 1 ? (r = f(std::integral_constant<int, M + 1>{}), true) : false) || ...));
