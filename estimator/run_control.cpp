@@ -9,6 +9,7 @@
 
 #include "common/control_file_reader.hpp"
 #include "common/limits.hpp"
+#include "common/plot_file_readers.hpp"
 #include "estimator/newton.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/plot_table.hpp"
@@ -269,8 +270,7 @@ int run_estimator(int argc, char** argv) {
   const model::Esde esde{control.k1, control.k2, control.model};
 
   io::SequentialReader data(names.data, "data file");
-  io::DirectAccessFile locals(names.locals, "local-parameter file", common::kRecordLength,
-                              io::DirectAccessFile::Mode::read_write_existing);
+  io::DirectAccessFile locals = common::open_local_file(names.locals, io::DirectAccessFile::Mode::read_write_existing);
   const Files files{data, locals};
   io::TextWriter report_out(names.report, "report file");
   std::optional<io::TextWriter> json_out, plots_out;

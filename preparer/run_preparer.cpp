@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/limits.hpp"
+#include "common/plot_file_readers.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/output_paths.hpp"
@@ -60,8 +61,7 @@ int run_preparer(int argc, char** argv, io::FreeFormReader& answer_input) {
   common::StartRecord record{};
   io::FreeFormReader raw(command.file(1), "raw data file");
   io::SequentialWriter data(command.file(2), "data file");
-  io::DirectAccessFile locals(command.file(3), "local-parameter file", common::kRecordLength,
-                              io::DirectAccessFile::Mode::create);
+  io::DirectAccessFile locals = common::open_local_file(command.file(3), io::DirectAccessFile::Mode::create);
 
   const Answers answers = run_dialogue(answer_input, record);
 

@@ -19,8 +19,7 @@ namespace {
 void fingerprint_files(const std::string& data_path, const std::string& locals_path, int nl,
                        estimator::ReportSummary& summary) {
   io::SequentialReader data(data_path, "data file");
-  io::DirectAccessFile locals(locals_path, "local-parameter file", common::kRecordLength,
-                              io::DirectAccessFile::Mode::read_only);
+  io::DirectAccessFile locals = common::open_local_file(locals_path, io::DirectAccessFile::Mode::read_only);
   common::Fingerprint data_print, locals_print;
   common::Plot plot;
   std::array<double, common::kMaxLocals> values{};
