@@ -2,81 +2,73 @@
 
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
-#include "projector/number_lists.hpp"
+#include "io/option_values.hpp"
 #include "projector/state_smoother.hpp"
 
 namespace projector {
 namespace {
 
-const char* const kHelp = R"(usage: projector RESULTS DATA LOCALS [options]
-
-Reads the results file of a finished run (estimator --json) and the run's two
+const io::ProgramInterface& program_interface() {
+  static const io::ProgramInterface interface {
+    .program = "projector",
+    .usage =
+        "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
+        "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [--summary-page "
+        "FILE [--comparison FILE]] [settings]",
+    .description = R"(Reads the results file of a finished run (estimator --json) and the run's two
 plot files, and writes for every plot (or the plots of --ids) the distribution
 of its height at chosen ages given all its measurements, its residuals, its
 site index, and figures. Intervals are plug-in intervals: they treat the
-estimates as the true parameters.
-
-Arguments:
-  RESULTS                 results file of the run (JSON, from estimator --json)
-  DATA                    the run's data file (read only)
-  LOCALS                  the run's local-parameter file as the run left it (read only)
-
-Outputs (at least one; each written beside its name and put in place when complete,
-and none of them when the plot files are not the run's):
-  --projections FILE      CSV: per plot and age, the median height, its interval,
-                          the interval of a new measurement, the power-scale moments
-  --residuals FILE        CSV: per measurement, the fitted height and the
-                          standardised innovation
-  --site-index FILE       CSV: per plot, the median height and its interval at --base-age
-  --plot-figure FILE      SVG: measured heights, median curve and band of up to 16 plots
-  --curve-figure FILE     SVG: guide curves at the average locals and at quantiles of the locals
-  --residual-figure FILE  SVG: standardised innovations against age and fitted height, normal Q-Q
-  --summary-page FILE     HTML, self-contained (no network): title, model and outcome, the
-                          globals in raw units where exact (with --age-scale and --height-scale)
-                          with standard errors and correlations, the averages of the locals,
-                          the residual summary and the three figures inline
-
-Settings:
-  --ages LIST             ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10
-  --level P               level of the intervals, 0 < P < 1 (default 0.9)
-  --ids LIST              only the plots with these identifiers (tables and plot figure)
-  --base-age AGE          base age of the site index
-  --quantiles LIST        quantiles of the locals for the guide curves (default 0.1,0.5,0.9)
-  --age-scale S           the age scale given to preparer: ages read and written in raw units
-  --height-scale S        the height scale given to preparer: heights written in raw units
-  --age-unit TEXT         unit of age named on the figures' axes (default "scaled units")
-  --height-unit TEXT      unit of height named on the figures' axes (default "scaled units")
-  --comparison FILE       the comparer's comparison.csv, shown on the summary page
-  -h, --help              show this help and exit
-  --version               show the version and exit
-
-Exit status: 0 done; 2 a wrong call, a file that is missing, unreadable or not of
+estimates as the true parameters.)",
+    .arguments = {{"RESULTS", "results file", "results file of the run (JSON, from estimator --json)"},
+                  {"DATA", "data file", "the run's data file (read only)"},
+                  {"LOCALS", "local-parameter file", "the run's local-parameter file as the run left it (read only)"}},
+    .required = 3,
+    .option_groups =
+        {{"Outputs (at least one; each written beside its name and put in place when complete,\n"
+          "and none of them when the plot files are not the run's)",
+          {{"--projections", "FILE",
+            "CSV: per plot and age, the median height, its interval,\n"
+            "the interval of a new measurement, the power-scale moments"},
+           {"--residuals", "FILE",
+            "CSV: per measurement, the fitted height and the\n"
+            "standardised innovation"},
+           {"--site-index", "FILE", "CSV: per plot, the median height and its interval at --base-age"},
+           {"--plot-figure", "FILE", "SVG: measured heights, median curve and band of up to 16 plots"},
+           {"--curve-figure", "FILE", "SVG: guide curves at the average locals and at quantiles of the locals"},
+           {"--residual-figure", "FILE", "SVG: standardised innovations against age and fitted height, normal Q-Q"},
+           {"--summary-page", "FILE",
+            "HTML, self-contained (no network): title, model and outcome, the\n"
+            "globals in raw units where exact (with --age-scale and --height-scale)\n"
+            "with standard errors and correlations, the averages of the locals,\n"
+            "the residual summary and the three figures inline"}}},
+         {"Settings",
+          {{"--ages", "LIST", "ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10"},
+           {"--level", "P", "level of the intervals, 0 < P < 1 (default 0.9)"},
+           {"--ids", "LIST", "only the plots with these identifiers (tables and plot figure)"},
+           {"--base-age", "AGE", "base age of the site index"},
+           {"--quantiles", "LIST", "quantiles of the locals for the guide curves (default 0.1,0.5,0.9)"},
+           {"--age-scale", "S", "the age scale given to preparer: ages read and written in raw units"},
+           {"--height-scale", "S", "the height scale given to preparer: heights written in raw units"},
+           {"--age-unit", "TEXT", "unit of age named on the figures' axes (default \"scaled units\")"},
+           {"--height-unit", "TEXT", "unit of height named on the figures' axes (default \"scaled units\")"},
+           {"--comparison", "FILE", "the comparer's comparison.csv, shown on the summary page"}}}},
+    .epilogue = R"(Exit status: 0 done; 2 a wrong call, a file that is missing, unreadable or not of
 the run, a value that does not parse.
-)";
-
-const io::ProgramInterface& program_interface() {
-  static const io::ProgramInterface interface {
-    "projector",
-        "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
-        "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [--summary-page FILE "
-        "[--comparison FILE]] [settings]",
-        kHelp, {"results file", "data file", "local-parameter file"}, 3,
-        {{"--projections"},     {"--residuals"}, {"--site-index"},   {"--plot-figure"}, {"--curve-figure"},
-         {"--residual-figure"}, {"--ages"},      {"--level"},        {"--ids"},         {"--base-age"},
-         {"--quantiles"},       {"--age-scale"}, {"--height-scale"}, {"--age-unit"},    {"--height-unit"},
-         {"--summary-page"},    {"--comparison"}},
+)",
+    .column = 24,
   };
   return interface;
 }
 
 void read_settings(const io::CommandLine& c, Options& o) {
-  if (auto v = c.option("--ages")) o.ages = parse_ages("--ages", *v, kMaxRequestedAges - 1);
-  if (auto v = c.option("--level")) o.level = parse_fractions("--level", *v).at(0);
-  if (auto v = c.option("--ids")) o.ids = parse_ids("--ids", *v);
-  if (auto v = c.option("--base-age")) o.base_age = parse_number("--base-age", *v);
-  if (auto v = c.option("--quantiles")) o.quantiles = parse_fractions("--quantiles", *v);
-  if (auto v = c.option("--age-scale")) o.units.age_scale = parse_number("--age-scale", *v);
-  if (auto v = c.option("--height-scale")) o.units.height_scale = parse_number("--height-scale", *v);
+  if (auto v = c.option("--ages")) o.ages = io::numbers_and_steps("--ages", *v, kMaxRequestedAges - 1, "ages");
+  if (auto v = c.option("--level")) o.level = io::fraction_list("--level", *v).at(0);
+  if (auto v = c.option("--ids")) o.ids = io::integer_list("--ids", *v, "a plot identifier");
+  if (auto v = c.option("--base-age")) o.base_age = io::number_value("--base-age", *v);
+  if (auto v = c.option("--quantiles")) o.quantiles = io::fraction_list("--quantiles", *v);
+  if (auto v = c.option("--age-scale")) o.units.age_scale = io::number_value("--age-scale", *v);
+  if (auto v = c.option("--height-scale")) o.units.height_scale = io::number_value("--height-scale", *v);
   if (auto v = c.option("--age-unit")) o.age_unit = *v;
   if (auto v = c.option("--height-unit")) o.height_unit = *v;
   if (auto v = c.option("--comparison")) o.comparison = *v;

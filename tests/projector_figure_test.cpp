@@ -41,8 +41,8 @@ TEST(ProjectorFigures, RenderedPointsLandOnTheirAxes) {
   TempDir dir;
   const std::vector<double> ages = {2.0, 5.0, 9.0}, heights = {1.0, 2.5, 3.5};
   const FitFiles f = write_fit_problem(dir, {{7, ages, heights, {4.0}}}, ControlSettings{});
-  dir.write("run.json",
-            results_json({.model = 1, .globals = {0.2, 0.8, 0.1, 0.05}, .local_averages = {4.0}}, f.data, f.locals));
+  write_results_file(dir / "run.json", {.model = 1, .globals = {0.2, 0.8, 0.1, 0.05}, .local_averages = {4.0}}, f.data,
+                     f.locals);
   const ProgramResult r = run_program(
       PROJECTOR_PATH, {dir / "run.json", f.data, f.locals, "--plot-figure", dir / "plots.svg", "--curve-figure",
                        dir / "curves.svg", "--residual-figure", dir / "res.svg", "--ages", "12"});

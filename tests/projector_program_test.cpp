@@ -1,6 +1,8 @@
 // The projector program on data simulated at known parameters, and on bad input.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -53,8 +55,8 @@ class SimulatedTruth : public ::testing::Test {
     const ProgramResult fit = run_estimator(
         {*dir / "fit.ctl", *dir / "sim.dat", *dir / "fit.loc", *dir / "fit.rep", "--json", *dir / "fit.json"});
     ASSERT_EQ(fit.status, 0) << fit.err;
-    dir->write("sim.json", results_json({.model = 4, .globals = s.globals, .local_averages = {3.0}}, *dir / "sim.dat",
-                                        *dir / "sim.loc"));
+    write_results_file(*dir / "sim.json", {.model = 4, .globals = s.globals, .local_averages = {3.0}}, *dir / "sim.dat",
+                       *dir / "sim.loc");
   }
   static void TearDownTestSuite() { dir.reset(); }
 
@@ -174,8 +176,9 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
       dir->write("m13.json", std::string(json).replace(json.find("\"number\": 4"), 11, "\"number\": 13"));
   // The results file names the plot files the run was given: the message names the one expected.
   const auto naming = [&](const std::string& name, const std::string& locals) {
-    return dir->write(name, "{\"files\": {\"data\": \"" + *dir / "sim.dat" + "\", \"locals\": \"" + locals + "\"}," +
-                                json.substr(json.find('{') + 1));
+    nlohmann::ordered_json j = nlohmann::ordered_json::parse(json);
+    j["files"]["locals"] = locals;
+    return dir->write(name, j.dump(2));
   };
   const std::string named = naming("named.json", *dir / "sim.loc"), same = naming("same.json", *dir / "other.loc");
   // A number beyond double's range is not JSON's business to hold: refused like a syntax error.
@@ -194,7 +197,8 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
        "; the run was given a file of that name, which has changed since"},
       {{model13, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "does not name the parameters of model 13"},
       {{*dir / "sim.dat", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "is not JSON"},
-      {{overflow, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "is not JSON: [json.exception.out_of_range.406]"},
+      {{overflow, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out},
+       "is not JSON: [json.exception.out_of_range.406]"},
       {{*dir / "none.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "cannot open the results file"},
       {{*dir / "sim.json", *dir / "none.dat", *dir / "sim.loc", "--residuals", out}, "cannot open the data file"},
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--projections", out, "--ages", "5,x"},
