@@ -71,6 +71,19 @@ double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const
   return 0.0;
 }
 
+// The Newton step on the difference Hessian at phi (kept in the summary for
+// the standard errors), made positive definite where it is not; the BHHH
+// step when a plot fails on the way to the Hessian.
+Outer outer_step(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi,
+                 const MarginalTotals& totals, MarginalSummary& summary) {
+  summary.hessian_failed = FailedPlot{};
+  summary.hessian = outer_hessian(pipeline, problem, phi, summary.hessian_failed);
+  Outer dx{};
+  if (summary.hessian_failed.iplot == 0 && modified_newton(summary.hessian, problem.outer, totals.gradient, dx))
+    return dx;
+  return bhhh_step(totals, problem.outer);
+}
+
 }  // namespace
 
 MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem& problem,
@@ -93,7 +106,7 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
   }
   double alpha = 0.0;
   for (int k = 0;; ++k) {
-    const Outer dx = bhhh_step(totals, n);
+    const Outer dx = outer_step(pipeline, problem, phi, totals, summary);
     summary.last = {k, totals.objective, largest(dx, n), largest(totals.gradient, n), alpha};
     summary.iterations = k + 1;
     monitor.iteration(summary.last, std::span<const double>(phi.data(), static_cast<std::size_t>(n)));

@@ -51,6 +51,8 @@ struct MarginalSummary {
   MarginalIteration last;
   FailedPlot failed;                                                 // plot_failed: the plot at fault
   std::array<bool, model::marginal::kMaxMarginalLocals> boundary{};  // ln sigma held at its bound
+  OuterMatrix hessian{};      // outer_hessian at the estimates (after the first iteration's start)
+  FailedPlot hessian_failed;  // a plot that failed on the way to `hessian`
 };
 
 // phi: in starting values, out estimates (the last accepted point).
