@@ -71,26 +71,77 @@ double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const
   return 0.0;
 }
 
-// The Newton step on the difference Hessian at phi (kept in the summary for
-// the standard errors), made positive definite where it is not; the BHHH
-// step when a plot fails on the way to the Hessian.
-Outer outer_step(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi,
-                 const MarginalTotals& totals, MarginalSummary& summary) {
+// The curvature of the step: the difference Hessian (`fresh`, kept in the
+// summary for the standard errors) or, after a full step, that matrix
+// carried along by the BFGS update.
+struct Curvature {
+  OuterMatrix h{};
+  bool fresh = false;
+};
+
+void refresh(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi, Curvature& c,
+             MarginalSummary& summary) {
   summary.hessian_failed = FailedPlot{};
   summary.hessian = outer_hessian(pipeline, problem, phi, summary.hessian_failed);
+  c = {summary.hessian, true};
+}
+
+// The Newton step on c made positive definite where it is not; the BHHH
+// step when a plot failed on the way to the Hessian.
+Outer outer_step(const MarginalProblem& problem, const Curvature& c, const MarginalTotals& totals,
+                 const MarginalSummary& summary) {
   Outer dx{};
-  if (summary.hessian_failed.iplot == 0 && modified_newton(summary.hessian, problem.outer, totals.gradient, dx))
-    return dx;
+  if (summary.hessian_failed.iplot == 0 && modified_newton(c.h, problem.outer, totals.gradient, dx)) return dx;
   return bhhh_step(totals, problem.outer);
 }
 
-}  // namespace
+// The BFGS update of c for the step s = phi1 - phi0 and the change y of the
+// gradient; false (c untouched) when y's or s'Cs is not positive.
+bool bfgs_update(int n, const Outer& s, const Outer& y, Curvature& c) {
+  Outer cs{};
+  double ys = 0.0, scs = 0.0;
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j)
+      cs[static_cast<std::size_t>(i)] += c.h[static_cast<std::size_t>(i * kLd + j)] * s[static_cast<std::size_t>(j)];
+    ys += y[static_cast<std::size_t>(i)] * s[static_cast<std::size_t>(i)];
+  }
+  for (int i = 0; i < n; ++i) scs += s[static_cast<std::size_t>(i)] * cs[static_cast<std::size_t>(i)];
+  if (!(ys > 0.0) || !(scs > 0.0)) return false;
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j)
+      c.h[static_cast<std::size_t>(i * kLd + j)] +=
+          y[static_cast<std::size_t>(i)] * y[static_cast<std::size_t>(j)] / ys -
+          cs[static_cast<std::size_t>(i)] * cs[static_cast<std::size_t>(j)] / scs;
+  c.fresh = false;
+  return true;
+}
 
-MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem& problem,
-                                  const MarginalOptions& options, Outer& phi, MarginalMonitor& monitor) {
-  MarginalSummary summary;
-  const int n = problem.outer;
-  MarginalTotals totals = marginal_pass(pipeline, problem, phi, true, true);
+// After an accepted step from phi0 (gradient g0): the BFGS update after a
+// full step, a new difference Hessian after a shortened one or when the
+// update fails.
+void follow_step(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi0, const Outer& g0,
+                 const Outer& phi, const MarginalTotals& totals, double alpha, Curvature& c,
+                 MarginalSummary& summary) {
+  Outer s{}, y{};
+  for (int i = 0; i < problem.outer; ++i) {
+    s[static_cast<std::size_t>(i)] = phi[static_cast<std::size_t>(i)] - phi0[static_cast<std::size_t>(i)];
+    y[static_cast<std::size_t>(i)] = totals.gradient[static_cast<std::size_t>(i)] - g0[static_cast<std::size_t>(i)];
+  }
+  if (alpha == 1.0 && summary.hessian_failed.iplot == 0 && bfgs_update(problem.outer, s, y, c)) return;
+  refresh(pipeline, problem, phi, c, summary);
+}
+
+double slope_of(const MarginalTotals& totals, const Outer& dx, int n) {
+  double slope = 0.0;
+  for (int i = 0; i < n; ++i) slope += totals.gradient[static_cast<std::size_t>(i)] * dx[static_cast<std::size_t>(i)];
+  return slope;
+}
+
+// Narrows the starting deviations while a plot has no usable mode; false
+// (the summary says which plot) when one still has none.
+bool start(PassPipeline& pipeline, const MarginalProblem& problem, Outer& phi, MarginalTotals& totals,
+           MarginalSummary& summary) {
+  totals = marginal_pass(pipeline, problem, phi, true, true);
   // Deviations from fixed-locals estimates are inflated by the plots whose
   // locals the data hardly fix, and a wide population can leave a plot
   // without a usable peak: narrow the start.
@@ -99,25 +150,48 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
       phi[static_cast<std::size_t>(problem.sizes.ng + problem.sizes.nl + l)] -= std::log(2.0);
     totals = marginal_pass(pipeline, problem, phi, true, true);
   }
-  if (totals.failed.iplot != 0) {
-    summary.outcome = MarginalOutcome::plot_failed;
-    summary.failed = totals.failed;
-    return summary;
-  }
+  if (totals.failed.iplot == 0) return true;
+  summary.outcome = MarginalOutcome::plot_failed;
+  summary.failed = totals.failed;
+  return false;
+}
+
+}  // namespace
+
+MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem& problem,
+                                  const MarginalOptions& options, Outer& phi, MarginalMonitor& monitor) {
+  MarginalSummary summary;
+  const int n = problem.outer;
+  MarginalTotals totals;
+  if (!start(pipeline, problem, phi, totals, summary)) return summary;
+  Curvature c;
+  refresh(pipeline, problem, phi, c, summary);
   double alpha = 0.0;
   for (int k = 0;; ++k) {
-    const Outer dx = outer_step(pipeline, problem, phi, totals, summary);
+    Outer dx = outer_step(problem, c, totals, summary);
+    // Convergence and a failed search are judged on a new difference Hessian.
+    if (largest(dx, n) <= options.tolerance && !c.fresh) {
+      refresh(pipeline, problem, phi, c, summary);
+      dx = outer_step(problem, c, totals, summary);
+    }
     summary.last = {k, totals.objective, largest(dx, n), largest(totals.gradient, n), alpha};
     summary.iterations = k + 1;
     monitor.iteration(summary.last, std::span<const double>(phi.data(), static_cast<std::size_t>(n)));
     if (summary.last.dmax <= options.tolerance) return summary;
     if (k >= options.iteration_limit) {
+      if (!c.fresh) refresh(pipeline, problem, phi, c, summary);
       summary.outcome = MarginalOutcome::iteration_limit_exceeded;
       return summary;
     }
-    double slope = 0.0;
-    for (int i = 0; i < n; ++i) slope += totals.gradient[static_cast<std::size_t>(i)] * dx[static_cast<std::size_t>(i)];
+    const Outer phi0 = phi, g0 = totals.gradient;
+    double slope = slope_of(totals, dx, n);
     alpha = line_search(pipeline, problem, dx, slope, phi, totals, summary);
+    if (alpha == 0.0 && !c.fresh) {
+      refresh(pipeline, problem, phi, c, summary);
+      dx = outer_step(problem, c, totals, summary);
+      slope = slope_of(totals, dx, n);
+      alpha = line_search(pipeline, problem, dx, slope, phi, totals, summary);
+    }
     if (alpha == 0.0) {
       // No lower point: within rounding of the minimum, or a step that is wrong.
       summary.outcome = std::fabs(slope) <= 1e-10 * (1.0 + std::fabs(totals.objective))
@@ -126,6 +200,7 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
       marginal_pass(pipeline, problem, phi, false, true);  // the records back at the accepted point
       return summary;
     }
+    follow_step(pipeline, problem, phi0, g0, phi, totals, alpha, c, summary);
   }
 }
 
