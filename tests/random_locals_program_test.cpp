@@ -207,6 +207,50 @@ TEST(RandomLocalsProgram, InterruptedAndKilledRunsStartAgainFromTheirLocals) {
   }
 }
 
+// A plot of one measurement under a wide population of two locals: its
+// integrand has no usable peak. The run names the plot by its identifier,
+// ends with status 1 and no report, and leaves a local-parameter file from
+// which a run without that plot (NP one less) converges.
+TEST(RandomLocalsProgram, APlotWithoutAModeIsNamedAndTheLocalsStayUsable) {
+  TempDir dir;
+  std::vector<TestPlot> plots;
+  for (int group = 0; group < 6; ++group) {  // rates spread about 0.15, as model 13 has them
+    const double b = 0.12 + 0.012 * group;
+    for (TestPlot& p : simulate_model1(21 + group, 10, 10, {b, 0.7, 0.05, 0.03}, 3.0, 0.3, 3.0)) {
+      p.id = 1000 + static_cast<int>(plots.size());
+      const double side = plots.size() % 2 == 0 ? 1.0 : -1.0;
+      p.locals = {3.0 + side * 3000.0, 0.15 + side * 150.0};  // far out: searches start from the mean
+      plots.push_back(p);
+    }
+  }
+  plots.push_back({90017, {5.0}, {2.0}, {3.0, 0.15}});
+  ControlSettings s;
+  s.ng = 3;
+  s.nl = 2;
+  s.model = 13;
+  s.globals = {0.7, 0.05, 0.03};
+  s.mfreq = 0;
+  const FitFiles f = write_fit_problem(dir, plots, s);
+  std::vector<std::string> args = f.args();
+  args.insert(args.end(), {"--random-locals", "--json", dir / "r.json"});
+  const ProgramResult r = run_estimator(args);
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  const std::string message = "estimator: random locals: the mode of the locals of plot 61 (ID 90017) cannot be found: ";
+  EXPECT_EQ(r.err.substr(0, message.size()), message) << r.err;
+  EXPECT_FALSE(fs::exists(f.report));
+  EXPECT_FALSE(fs::exists(dir / "r.json"));
+
+  const std::vector<unsigned char> left = read_bytes(f.locals);
+  ASSERT_EQ(record_count(left), static_cast<std::int64_t>(plots.size()));
+  for (std::int64_t rec = 1; rec <= record_count(left); ++rec)
+    ASSERT_EQ(record_id(left, rec), plots[static_cast<std::size_t>(rec - 1)].id) << "record " << rec;
+  s.np = static_cast<int>(plots.size()) - 1;
+  dir.write("fit.ctl", control_text(s, s.np));
+  const ProgramResult again = run_estimator(args);
+  ASSERT_EQ(again.status, 0) << again.out << again.err;
+  EXPECT_EQ(read_json(dir / "r.json")["outcome"], "converged");
+}
+
 TEST(RandomLocalsProgram, RefusesQuadratureOutsideItsRange) {
   TempDir dir;
   ControlSettings s;
