@@ -188,15 +188,20 @@ TEST(RandomLocalsProgram, InterruptedAndKilledRunsStartAgainFromTheirLocals) {
   const std::vector<unsigned char> ref_modes = read_bytes(p.locals);
 
   std::mt19937 rng(11);
+  int killed = 0;
   for (int trial = 0; trial < 4; ++trial) {
     const int signal_number = trial == 0 ? SIGINT : SIGKILL;
-    // Within the first 60 %, so that a busy machine does not let the run end first.
-    const double at = std::uniform_real_distribution<double>(0.05, 0.6)(rng) * duration;
+    // Within the first half, so that a busy machine seldom lets the run end first.
+    const double at = std::uniform_real_distribution<double>(0.05, 0.5)(rng) * duration;
     SCOPED_TRACE("signal " + std::to_string(signal_number) + " after " + std::to_string(at) + " s");
     dir.write_bytes("locals", start);
     fs::remove(dir / "random.json");
-    ASSERT_EQ(run_and_kill(ESTIMATOR_PATH, args, at, signal_number), 128 + signal_number);
-    ASSERT_FALSE(fs::exists(dir / "random.json"));
+    const int status = run_and_kill(ESTIMATOR_PATH, args, at, signal_number);
+    ASSERT_TRUE(status == 0 || status == 128 + signal_number) << status;
+    if (status != 0) {
+      ++killed;
+      ASSERT_FALSE(fs::exists(dir / "random.json"));
+    }
     const ProgramResult again = run_estimator(args);
     ASSERT_EQ(again.status, 0) << again.err;
     const std::vector<double> got = outer_estimates(dir / "random.json");
@@ -205,12 +210,9 @@ TEST(RandomLocalsProgram, InterruptedAndKilledRunsStartAgainFromTheirLocals) {
     for (std::int64_t r = 1; r <= record_count(ref_modes); ++r)
       ASSERT_NEAR(record_real(modes, r, 0), record_real(ref_modes, r, 0), 1e-5) << "record " << r;
   }
+  EXPECT_GE(killed, 2) << "the runs ended before the signals: too few plots for this machine";
 }
 
-// A plot of one measurement under a wide population of two locals: its
-// integrand has no usable peak. The run names the plot by its identifier,
-// ends with status 1 and no report, and leaves a local-parameter file from
-// which a run without that plot (NP one less) converges.
 TEST(RandomLocalsProgram, APlotWithoutAModeIsNamedAndTheLocalsStayUsable) {
   TempDir dir;
   std::vector<TestPlot> plots;
