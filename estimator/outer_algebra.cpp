@@ -62,7 +62,8 @@ Eigen::VectorXd descent_direction(const Eigen::VectorXd& v, const Eigen::VectorX
   return flip ? Eigen::VectorXd(-v) : v;
 }
 
-bool modified_newton(const OuterMatrix& a, int n, const model::marginal::Outer& b, model::marginal::Outer& x) {
+bool modified_newton(const OuterMatrix& a, int n, const model::marginal::Outer& b, model::marginal::Outer& x,
+                     bool* negative) {
   Eigen::MatrixXd s(n, n);
   Eigen::VectorXd d(n), rhs(n);
   for (int i = 0; i < n; ++i) {
@@ -82,7 +83,9 @@ bool modified_newton(const OuterMatrix& a, int n, const model::marginal::Outer& 
   const Eigen::MatrixXd& v = eigen.eigenvectors();
   Eigen::VectorXd z = -(v * (v.transpose() * rhs).cwiseQuotient(lambda.cwiseMax(floor)));
   // Eigenvalues in increasing order: the first is the most negative.
-  if (eigen.eigenvalues()(0) < -floor) z += descent_direction(v.col(0), rhs);
+  const bool downhill_curve = eigen.eigenvalues()(0) < -floor;
+  if (downhill_curve) z += descent_direction(v.col(0), rhs);
+  if (negative != nullptr) *negative = downhill_curve;
   for (int i = 0; i < n; ++i) x[static_cast<std::size_t>(i)] = z(i) / d(i);
   return true;
 }

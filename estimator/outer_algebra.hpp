@@ -18,8 +18,10 @@ bool solve_positive(const OuterMatrix& a, int n, const model::marginal::Outer& b
 // in S's units, downhill, or towards the positive side of its largest
 // component when b has no share in it) is added: at a saddle, such as a
 // deviation at exactly 0 where it should not be, the gradient alone would
-// not move. False (x untouched) when A's diagonal or b is not finite or A is 0.
-bool modified_newton(const OuterMatrix& a, int n, const model::marginal::Outer& b, model::marginal::Outer& x);
+// not move; `negative` (when given) says whether there was one. False (x
+// untouched) when A's diagonal or b is not finite or A is 0.
+bool modified_newton(const OuterMatrix& a, int n, const model::marginal::Outer& b, model::marginal::Outer& x,
+                     bool* negative = nullptr);
 
 // The inverse of the n x n symmetric positive definite A; false when A is not.
 bool invert_positive(const OuterMatrix& a, int n, OuterMatrix& inverse);

@@ -11,6 +11,7 @@ using model::marginal::Outer;
 constexpr int kLd = model::marginal::kMaxOuter;
 constexpr int kMaxHalvings = 40;
 constexpr int kStartNarrowings = 6;
+constexpr int kMaxDoublings = 10;
 
 double largest(const Outer& v, int n) {
   double m = 0.0;
@@ -50,22 +51,57 @@ bool acceptable(const MarginalTotals& trial, double objective, double slope, dou
          trial.objective <= objective + 1e-4 * alpha * slope;
 }
 
+// A step and whether its matrix had a direction of negative curvature.
+struct Step {
+  Outer dx{};
+  bool negative = false;
+};
+
+// The trial phi + alpha dx, its pass, and whether it is acceptable.
+bool try_point(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi, const Step& step,
+               double alpha, double objective, double slope, Outer& trial, MarginalTotals& t,
+               MarginalSummary& held) {
+  trial = phi;
+  for (int i = 0; i < problem.outer; ++i)
+    trial[static_cast<std::size_t>(i)] += alpha * step.dx[static_cast<std::size_t>(i)];
+  hold_deviations(problem, trial, held);
+  t = marginal_pass(pipeline, problem, trial, true, true);
+  return acceptable(t, objective, slope, alpha);
+}
+
 // Backtracking along dx from phi: the accepted step length (phi, totals and
 // the boundary flags moved there), or 0 when no halving lowers the objective.
-double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& dx, double slope, Outer& phi,
-                   MarginalTotals& totals, MarginalSummary& summary) {
+// Along a direction of negative curvature the objective can fall much further
+// than the step's unit length: an accepted full step is doubled, up to
+// kMaxDoublings times, while the objective keeps falling, when the step's
+// matrix had such a direction or the full step lowered the objective by more
+// than the slope predicts (by more than -g'dx).
+double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const Step& step, double slope,
+                   Outer& phi, MarginalTotals& totals, MarginalSummary& summary) {
+  const double objective = totals.objective;
   double alpha = 1.0;
   for (int h = 0; h < kMaxHalvings; ++h, alpha *= 0.5) {
-    Outer trial = phi;
-    for (int i = 0; i < problem.outer; ++i)
-      trial[static_cast<std::size_t>(i)] += alpha * dx[static_cast<std::size_t>(i)];
+    Outer trial;
+    MarginalTotals t;
     MarginalSummary held = summary;
-    hold_deviations(problem, trial, held);
-    const MarginalTotals t = marginal_pass(pipeline, problem, trial, true, true);
-    if (!acceptable(t, totals.objective, slope, alpha)) continue;
+    if (!try_point(pipeline, problem, phi, step, alpha, objective, slope, trial, t, held)) continue;
+    const Outer from = phi;
     phi = trial;
     totals = t;
     summary.boundary = held.boundary;
+    // A fall beyond the slope's prediction: the objective curves down along dx.
+    const bool curving_down = step.negative || objective - totals.objective > -slope;
+    if (alpha < 1.0 || !curving_down) return alpha;
+    for (int d = 0; d < kMaxDoublings; ++d) {
+      held = summary;
+      if (!try_point(pipeline, problem, from, step, 2.0 * alpha, objective, slope, trial, t, held) ||
+          !(t.objective < totals.objective))
+        break;
+      alpha *= 2.0;
+      phi = trial;
+      totals = t;
+      summary.boundary = held.boundary;
+    }
     return alpha;
   }
   return 0.0;
@@ -88,11 +124,13 @@ void refresh(PassPipeline& pipeline, const MarginalProblem& problem, const Outer
 
 // The Newton step on c made positive definite where it is not; the BHHH
 // step when a plot failed on the way to the Hessian.
-Outer outer_step(const MarginalProblem& problem, const Curvature& c, const MarginalTotals& totals,
-                 const MarginalSummary& summary) {
-  Outer dx{};
-  if (summary.hessian_failed.iplot == 0 && modified_newton(c.h, problem.outer, totals.gradient, dx)) return dx;
-  return bhhh_step(totals, problem.outer);
+Step outer_step(const MarginalProblem& problem, const Curvature& c, const MarginalTotals& totals,
+                const MarginalSummary& summary) {
+  Step step;
+  if (summary.hessian_failed.iplot == 0 &&
+      modified_newton(c.h, problem.outer, totals.gradient, step.dx, &step.negative))
+    return step;
+  return {bhhh_step(totals, problem.outer), false};
 }
 
 // The BFGS update of c for the step s = phi1 - phi0 and the change y of the
@@ -168,13 +206,13 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
   refresh(pipeline, problem, phi, c, summary);
   double alpha = 0.0;
   for (int k = 0;; ++k) {
-    Outer dx = outer_step(problem, c, totals, summary);
+    Step step = outer_step(problem, c, totals, summary);
     // Convergence and a failed search are judged on a new difference Hessian.
-    if (largest(dx, n) <= options.tolerance && !c.fresh) {
+    if (largest(step.dx, n) <= options.tolerance && !c.fresh) {
       refresh(pipeline, problem, phi, c, summary);
-      dx = outer_step(problem, c, totals, summary);
+      step = outer_step(problem, c, totals, summary);
     }
-    summary.last = {k, totals.objective, largest(dx, n), largest(totals.gradient, n), alpha};
+    summary.last = {k, totals.objective, largest(step.dx, n), largest(totals.gradient, n), alpha};
     summary.iterations = k + 1;
     monitor.iteration(summary.last, std::span<const double>(phi.data(), static_cast<std::size_t>(n)));
     if (summary.last.dmax <= options.tolerance) return summary;
@@ -184,13 +222,13 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
       return summary;
     }
     const Outer phi0 = phi, g0 = totals.gradient;
-    double slope = slope_of(totals, dx, n);
-    alpha = line_search(pipeline, problem, dx, slope, phi, totals, summary);
+    double slope = slope_of(totals, step.dx, n);
+    alpha = line_search(pipeline, problem, step, slope, phi, totals, summary);
     if (alpha == 0.0 && !c.fresh) {
       refresh(pipeline, problem, phi, c, summary);
-      dx = outer_step(problem, c, totals, summary);
-      slope = slope_of(totals, dx, n);
-      alpha = line_search(pipeline, problem, dx, slope, phi, totals, summary);
+      step = outer_step(problem, c, totals, summary);
+      slope = slope_of(totals, step.dx, n);
+      alpha = line_search(pipeline, problem, step, slope, phi, totals, summary);
     }
     if (alpha == 0.0) {
       // No lower point: within rounding of the minimum, or a step that is wrong.
