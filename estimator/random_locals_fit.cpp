@@ -12,6 +12,10 @@ constexpr int kLd = model::marginal::kMaxOuter;
 constexpr int kMaxHalvings = 40;
 constexpr int kStartNarrowings = 6;
 constexpr int kMaxDoublings = 10;
+// A population deviation below this fraction of its mean is 0 to the plots
+// (their conditional deviations are far wider), and the objective is flat
+// there: the fit holds it at the bound, a boundary estimate.
+constexpr double kLeastDeviation = 1e-4;
 
 double largest(const Outer& v, int n) {
   double m = 0.0;
@@ -34,14 +38,15 @@ Outer bhhh_step(const MarginalTotals& t, int n) {
   return minus_g;
 }
 
-// Holds each ln sigma at or above ln(1e-8 |mu|); marks the ones held.
+// Holds each ln sigma at or above ln(kLeastDeviation |mu|); marks the ones
+// held (within 1e-3 of the bound, which follows mu as it moves).
 void hold_deviations(const MarginalProblem& p, Outer& phi, MarginalSummary& summary) {
   const int ng = p.sizes.ng, nl = p.sizes.nl;
   for (int l = 0; l < nl; ++l) {
     const double mu = std::fabs(phi[static_cast<std::size_t>(ng + l)]);
     double& psi = phi[static_cast<std::size_t>(ng + nl + l)];
-    const double bound = std::log(1e-8 * (mu > 0.0 ? mu : 1.0));
-    summary.boundary[static_cast<std::size_t>(l)] = psi <= bound;
+    const double bound = std::log(kLeastDeviation * (mu > 0.0 ? mu : 1.0));
+    summary.boundary[static_cast<std::size_t>(l)] = psi <= bound + 1e-3;
     if (psi < bound) psi = bound;
   }
 }
@@ -74,8 +79,9 @@ bool try_point(PassPipeline& pipeline, const MarginalProblem& problem, const Out
 // Along a direction of negative curvature the objective can fall much further
 // than the step's unit length: an accepted full step is doubled, up to
 // kMaxDoublings times, while the objective keeps falling, when the step's
-// matrix had such a direction or the full step lowered the objective by more
-// than the slope predicts (by more than -g'dx).
+// matrix had such a direction or the full step lowered the objective by 1.2
+// times what the quadratic model predicts (-g'dx / 2), as it does where a
+// deviation runs to 0 and the objective flattens out.
 double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const Step& step, double slope,
                    Outer& phi, MarginalTotals& totals, MarginalSummary& summary) {
   const double objective = totals.objective;
@@ -89,8 +95,9 @@ double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const
     phi = trial;
     totals = t;
     summary.boundary = held.boundary;
-    // A fall beyond the slope's prediction: the objective curves down along dx.
-    const bool curving_down = step.negative || objective - totals.objective > -slope;
+    // A fall well beyond the quadratic model's -g'dx / 2: the objective curves
+    // less than the model along dx, or down.
+    const bool curving_down = step.negative || objective - totals.objective > -0.6 * slope;
     if (alpha < 1.0 || !curving_down) return alpha;
     for (int d = 0; d < kMaxDoublings; ++d) {
       held = summary;
@@ -122,15 +129,46 @@ void refresh(PassPipeline& pipeline, const MarginalProblem& problem, const Outer
   c = {summary.hessian, true};
 }
 
-// The Newton step on c made positive definite where it is not; the BHHH
-// step when a plot failed on the way to the Hessian.
+// The outer parameters a step leaves where they are: each ln sigma held at
+// its bound while the objective still falls below it, and with two locals
+// the correlation once a deviation is held (it no longer moves the
+// population, and the objective is flat in it).
+std::array<bool, model::marginal::kMaxOuter> frozen_at_bounds(const MarginalProblem& problem,
+                                                               const MarginalTotals& totals,
+                                                               const MarginalSummary& summary) {
+  std::array<bool, model::marginal::kMaxOuter> frozen{};
+  const int ng = problem.sizes.ng, nl = problem.sizes.nl;
+  bool any = false;
+  for (int l = 0; l < nl; ++l) {
+    const auto j = static_cast<std::size_t>(ng + nl + l);
+    frozen[j] = summary.boundary[static_cast<std::size_t>(l)] && totals.gradient[j] >= 0.0;
+    any = any || frozen[j];
+  }
+  if (nl == 2 && any) frozen[static_cast<std::size_t>(ng + 2 * nl)] = true;
+  return frozen;
+}
+
+// The Newton step on c made positive definite where it is not, with the
+// parameters frozen at their bounds left out; the BHHH step when a plot
+// failed on the way to the Hessian.
 Step outer_step(const MarginalProblem& problem, const Curvature& c, const MarginalTotals& totals,
                 const MarginalSummary& summary) {
+  const int n = problem.outer;
+  const auto frozen = frozen_at_bounds(problem, totals, summary);
+  OuterMatrix h = c.h;
+  Outer g = totals.gradient;
+  for (int j = 0; j < n; ++j) {
+    if (!frozen[static_cast<std::size_t>(j)]) continue;
+    for (int i = 0; i < n; ++i) h[static_cast<std::size_t>(i * kLd + j)] = h[static_cast<std::size_t>(j * kLd + i)] = 0.0;
+    h[static_cast<std::size_t>(j * kLd + j)] = 1.0;
+    g[static_cast<std::size_t>(j)] = 0.0;
+  }
   Step step;
-  if (summary.hessian_failed.iplot == 0 &&
-      modified_newton(c.h, problem.outer, totals.gradient, step.dx, &step.negative))
-    return step;
-  return {bhhh_step(totals, problem.outer), false};
+  if (summary.hessian_failed.iplot != 0 || !modified_newton(h, n, g, step.dx, &step.negative))
+    step = {bhhh_step(totals, n), false};
+  for (int j = 0; j < n; ++j)
+    if (frozen[static_cast<std::size_t>(j)]) step.dx[static_cast<std::size_t>(j)] = 0.0;
+  return step;
 }
 
 // The BFGS update of c for the step s = phi1 - phi0 and the change y of the

@@ -8,8 +8,9 @@
 // Hessian. A backtracking line search (halving, Armijo constant 1e-4)
 // follows; each trial pass also forms the gradient. Every pass writes each
 // plot's mode into its record, from which the next pass starts its search.
-// Each ln sigma is held at or above ln(1e-8 |mu|): a deviation held there is
-// a boundary estimate. When a plot has no usable mode at the start, the
+// Each ln sigma is held at or above ln(1e-4 |mu|): a deviation held there is
+// a boundary estimate, left out of the step while the objective still falls
+// below the bound. When a plot has no usable mode at the start, the
 // starting deviations are halved, up to 6 times.
 //
 // Options in, a summary out, the trace through the monitor; it never prints

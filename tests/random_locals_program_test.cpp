@@ -253,6 +253,32 @@ TEST(RandomLocalsProgram, APlotWithoutAModeIsNamedAndTheLocalsStayUsable) {
   EXPECT_EQ(read_json(dir / "r.json")["outcome"], "converged");
 }
 
+// Plots that share one asymptote: its deviation runs to 0, where the
+// objective flattens out. The fit converges with the deviation held at its
+// bound and reported as a boundary estimate, not as a failed step.
+TEST(RandomLocalsProgram, ADeviationRunningToZeroIsABoundaryEstimate) {
+  TempDir dir;
+  std::vector<TestPlot> plots = simulate_model1(23, 150, 10, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.0, 3.0);
+  for (std::size_t p = 0; p < plots.size(); ++p) plots[p].locals = {p % 2 == 0 ? 2.5 : 3.5};
+  ControlSettings s;
+  s.globals = {0.15, 0.7, 0.2, 0.05};
+  s.mfreq = 0;
+  s.itlim = 100;
+  s.tol = 1e-6;
+  const FitFiles f = write_fit_problem(dir, plots, s);
+  std::vector<std::string> args = f.args();
+  args.insert(args.end(), {"--random-locals", "--json", dir / "r.json"});
+  const ProgramResult r = run_estimator(args);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const nlohmann::json j = read_json(dir / "r.json");
+  EXPECT_EQ(j["outcome"], "converged");
+  EXPECT_EQ(j["population"]["boundary"], nlohmann::json::parse("[true]"));
+  const double mean = j["population"]["estimates"][0], sd = j["population"]["estimates"][1];
+  EXPECT_NEAR(mean, 3.0, 0.1);
+  EXPECT_LE(sd, 1e-4 * mean * (1.0 + 1e-3));
+  EXPECT_LE(j["iterations"].get<int>(), 20);
+}
+
 TEST(RandomLocalsProgram, RefusesQuadratureOutsideItsRange) {
   TempDir dir;
   ControlSettings s;
