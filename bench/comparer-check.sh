@@ -4,7 +4,8 @@
 # simulation_truth in bench/common.sh), then `comparer` fitting all 18 models
 # to them. Prints one row per simulated model: how many models converged, the
 # simulating model's own outcome, and each model that did not converge with
-# its outcome and the comparer's flag (why it could not be started).
+# its outcome and the comparer's flag (why it could not be started), up to
+# its first colon.
 #
 #   bench/comparer-check.sh [PLOTS] [SEED]      (default 300 plots, seed 11)
 set -euo pipefail
@@ -21,15 +22,19 @@ for model in $(seq 1 18); do
   p=$work/m$model
   "$B/bench/simulate" --prefix "$p" --plots "$plots" --model "$model" --globals "$globals" --locals "$locals" \
     --measurements 6 --max-measurements 12 --seed "$seed" --k1 1 --k2 10 --itlim 100 --tol 1e-5
-  "$B/preparer" "$p.txt" "$p.dat" "$p.loc" < "$p.answers" > /dev/null
+  # The plot files as a user prepares them for the comparer: one local (the
+  # starter writes every model's own), whatever the simulating model has.
+  awk 'NR == 1 { $1 = 1 } NR == 2 { $0 = "0" } NR == 3 { $0 = $1 } { print }' "$p.answers" > "$p.one-local"
+  "$B/preparer" "$p.txt" "$p.dat" "$p.loc" < "$p.one-local" > /dev/null
   "$B/comparer" "$p.dat" "$p.loc" "$p.out" --k1 1 --k2 10 > /dev/null 2> "$p.err" || true
   python3 - "$p.out/comparison.csv" "$model" <<'PY'
 import csv, sys
 rows = list(csv.DictReader(open(sys.argv[1])))
 own = next(r for r in rows if r["model"] == sys.argv[2])
 converged = [r for r in rows if r["outcome"] == "converged"]
-others = [f'{r["model"]} ({r["outcome"]}; {r["flag"] or "-"})' for r in sorted(rows, key=lambda r: int(r["model"]))
-          if r["outcome"] != "converged"]
+# A flag up to its first colon: the reason, without the advice that follows.
+others = [f'{r["model"]} ({r["outcome"]}; {r["flag"].split(":")[0] or "-"})'
+          for r in sorted(rows, key=lambda r: int(r["model"])) if r["outcome"] != "converged"]
 print(f'| {sys.argv[2]} | {len(converged)} of {len(rows)} | {own["outcome"]} | {", ".join(others) or "-"} |')
 PY
 done
