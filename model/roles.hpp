@@ -55,4 +55,11 @@ constexpr std::string_view role_name(Role role) { return role_facts(role).name; 
 constexpr int curve_position(Role role) { return role_facts(role).position; }
 constexpr bool is_deviation(Role role) { return role_facts(role).deviation; }
 
+// The role that is curve element `position` (none for a position outside the curve).
+constexpr Role curve_role(int position) {
+  for (std::size_t r = 1; r < kRoleFacts.size(); ++r)
+    if (kRoleFacts[r].position == position) return static_cast<Role>(r);
+  return Role::none;
+}
+
 }  // namespace model

@@ -73,17 +73,11 @@ T constant_of(double v) {
 // start are set after).
 template <int Model>
 constexpr int local_at(int position) {
-  const ModelEntry& m = catalogue_entry(Model);
-  for (int i = 0; i < m.nl(); ++i)
-    if (curve_position(m.locals[static_cast<std::size_t>(i)]) == position) return i;
-  return -1;
+  return catalogue_entry(Model).local_index(curve_role(position));
 }
 template <int Model>
 constexpr int global_at(int position) {
-  const ModelEntry& m = catalogue_entry(Model);
-  for (int i = 0; i < m.ng(); ++i)
-    if (curve_position(m.globals[static_cast<std::size_t>(i)]) == position) return i;
-  return -1;
+  return catalogue_entry(Model).global_index(curve_role(position));
 }
 
 // Whether the element varies with the locals: a local itself, or the
