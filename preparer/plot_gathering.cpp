@@ -40,7 +40,7 @@ std::string bound_text(double v) {
 
 class Gatherer {
  public:
-  Gatherer(const Answers& answers, common::StartRecord& record, const PlotFiles& files, int& written)
+  Gatherer(const Answers& answers, common::StartRecord& record, const PlotFiles& files, Written& written)
       : a_(answers), record_(record), files_(files), written_(written) {}
 
   void run() {
@@ -170,8 +170,10 @@ class Gatherer {
       scaled_heights[static_cast<std::size_t>(i)] = heights_[static_cast<std::size_t>(i)] / a_.height_scale;
     }
     common::write_data_plot(files_.data, id, n, scaled_ages.data(), scaled_heights.data());
-    ++written_;
-    common::write_start_record(files_.locals, written_, id, record_);
+    written_.data.add_plot(id, n, scaled_ages.data(), scaled_heights.data());
+    written_.measurements += n;
+    ++written_.plots;
+    common::write_start_record(files_.locals, written_.plots, id, record_);
   }
 
   void move_first(int k) {
@@ -179,7 +181,7 @@ class Gatherer {
     heights_[0] = heights_[static_cast<std::size_t>(k - 1)];
   }
 
-  void write_using() { io::console().write(message_format(), io::Items().a("Using").i(written_).a(" plots")); }
+  void write_using() { io::console().write(message_format(), io::Items().a("Using").i(written_.plots).a(" plots")); }
 
   const Answers& a_;
   common::StartRecord& record_;
@@ -187,12 +189,12 @@ class Gatherer {
   std::array<double, kLineRoom> ages_{};
   std::array<double, kLineRoom> heights_{};
   std::array<double, common::kMaxParameterColumns> values_{};
-  int& written_;
+  Written& written_;
 };
 
 }  // namespace
 
-void gather_plots(const Answers& answers, common::StartRecord& record, const PlotFiles& files, int& written) {
+void gather_plots(const Answers& answers, common::StartRecord& record, const PlotFiles& files, Written& written) {
   Gatherer(answers, record, files, written).run();
 }
 

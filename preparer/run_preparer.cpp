@@ -1,8 +1,10 @@
 #include "preparer/run_preparer.hpp"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "common/data_metadata.hpp"
 #include "common/limits.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
@@ -33,7 +35,9 @@ Arguments:
   RAW-DATA     text file, one measurement per line: plot identifier, age, height;
                consecutive lines with one identifier make a plot, ages not
                decreasing, heights greater than 0
-  DATA         data file to write (the plots' scaled ages and heights)
+  DATA         data file to write (the plots' scaled ages and heights); beside
+               it DATA.meta.json, written when every plot is: the scales, the
+               raw file's name, the counts and the data file's fingerprint
   LOCALS       local-parameter file to write (one 748-byte record per plot)
   PARAMETERS   parameter text file with one line of starting values per plot,
                needed only when the answers give columns > 0
@@ -60,8 +64,13 @@ int run_preparer(int argc, char** argv, io::FreeFormReader& answer_input) {
   const io::CommandLine command(argc, argv, program_interface());
   const io::NamedPath inputs[] = {{command.file(1), "raw data file"},
                                   {command.has_file(4) ? command.file(4) : "", "parameter text file"}};
-  const io::NamedPath outputs[] = {{command.file(2), "data file"}, {command.file(3), "local-parameter file"}};
+  const io::NamedPath outputs[] = {{command.file(2), "data file"},
+                                   {command.file(3), "local-parameter file"},
+                                   {common::metadata_path(command.file(2)), "data file's metadata"}};
   io::check_outputs(inputs, outputs);
+  // The metadata of an earlier data file of that name no longer describes it.
+  std::error_code ignored;
+  std::filesystem::remove(common::metadata_path(command.file(2)), ignored);
   common::StartRecord record{};
   io::FreeFormReader raw(command.file(1), "raw data file");
   io::SequentialWriter data(command.file(2), "data file");
@@ -74,20 +83,22 @@ int run_preparer(int argc, char** argv, io::FreeFormReader& answer_input) {
   if (answers.columns > 0) parameters.emplace(command.file(4), "parameter text file");
 
   const PlotFiles files{raw, data, locals, parameters ? &*parameters : nullptr};
-  int written = 0;
+  Written written;
   // However the pass ends, both files keep exactly the plots written so far.
   try {
     gather_plots(answers, record, files, written);
   } catch (...) {
     try {
       data.finish();
-      locals.truncate(written);
+      locals.truncate(written.plots);
     } catch (const io::IoError&) {
     }
     throw;
   }
   data.finish();
-  locals.truncate(written);
+  locals.truncate(written.plots);
+  common::write_data_metadata(command.file(2), {answers.age_scale, answers.height_scale, command.file(1), written.plots,
+                                                written.measurements, written.data.hex()});
   return 0;
 }
 

@@ -44,6 +44,10 @@ Settings:
   --quantiles LIST        quantiles of the locals for the guide curves (default 0.1,0.5,0.9)
   --age-scale S           the age scale given to preparer: ages read and written in raw units
   --height-scale S        the height scale given to preparer: heights written in raw units
+                          (both are taken from the results file when its run found the
+                          preparer's metadata beside the data file; given as well, they
+                          must agree with it; without metadata both must be given)
+  --scaled-units          ages and heights in the scaled units of the data file
   --age-unit TEXT         unit of age named on the figures' axes (default "scaled units")
   --height-unit TEXT      unit of height named on the figures' axes (default "scaled units")
   --comparison FILE       the comparer's comparison.csv, shown on the summary page
@@ -64,7 +68,7 @@ const io::ProgramInterface& program_interface() {
         {{"--projections"},     {"--residuals"}, {"--site-index"},   {"--plot-figure"}, {"--curve-figure"},
          {"--residual-figure"}, {"--ages"},      {"--level"},        {"--ids"},         {"--base-age"},
          {"--quantiles"},       {"--age-scale"}, {"--height-scale"}, {"--age-unit"},    {"--height-unit"},
-         {"--summary-page"},    {"--comparison"}},
+         {"--summary-page"},    {"--comparison"},   {"--scaled-units", false}},
   };
   return interface;
 }
@@ -75,8 +79,9 @@ void read_settings(const io::CommandLine& c, Options& o) {
   if (auto v = c.option("--ids")) o.ids = parse_ids("--ids", *v);
   if (auto v = c.option("--base-age")) o.base_age = parse_number("--base-age", *v);
   if (auto v = c.option("--quantiles")) o.quantiles = parse_fractions("--quantiles", *v);
-  if (auto v = c.option("--age-scale")) o.units.age_scale = parse_number("--age-scale", *v);
-  if (auto v = c.option("--height-scale")) o.units.height_scale = parse_number("--height-scale", *v);
+  if (auto v = c.option("--age-scale")) o.age_scale = parse_number("--age-scale", *v);
+  if (auto v = c.option("--height-scale")) o.height_scale = parse_number("--height-scale", *v);
+  o.scaled_units = c.flag("--scaled-units");
   if (auto v = c.option("--age-unit")) o.age_unit = *v;
   if (auto v = c.option("--height-unit")) o.height_unit = *v;
   if (auto v = c.option("--comparison")) o.comparison = *v;
@@ -89,7 +94,10 @@ void check(const io::CommandLine& c, const Options& o) {
   if (!o.comparison.empty() && o.summary_page.empty()) c.wrong_call("--comparison needs --summary-page");
   if (!o.tables.projections.empty() && o.ages.empty()) c.wrong_call("--projections needs --ages");
   if (!o.tables.site_index.empty() && !o.base_age) c.wrong_call("--site-index needs --base-age");
-  if (!(o.units.age_scale > 0) || !(o.units.height_scale > 0)) c.wrong_call("the scales must be positive");
+  if (!(o.age_scale.value_or(1.0) > 0) || !(o.height_scale.value_or(1.0) > 0))
+    c.wrong_call("the scales must be positive");
+  if (o.scaled_units && (o.age_scale || o.height_scale))
+    c.wrong_call("--scaled-units excludes --age-scale and --height-scale");
   if (o.quantiles.size() > 9) c.wrong_call("--quantiles: at most 9 quantiles");
 }
 

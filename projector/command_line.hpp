@@ -28,6 +28,10 @@ struct Options {
   std::vector<std::int32_t> ids;  // empty: every plot
   std::optional<double> base_age;
   std::vector<double> quantiles = {0.1, 0.5, 0.9};
+  // The preparer's scales as the call gives them; `units` holds the scales
+  // the run works with once the results file is read (data_units.hpp).
+  std::optional<double> age_scale, height_scale;
+  bool scaled_units = false;
   Units units;
   std::string age_unit = "scaled units";
   std::string height_unit = "scaled units";

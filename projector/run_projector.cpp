@@ -10,6 +10,7 @@
 #include "io/output_paths.hpp"
 #include "projector/command_line.hpp"
 #include "projector/curve_figure.hpp"
+#include "projector/data_units.hpp"
 #include "projector/plot_figure.hpp"
 #include "projector/plot_pass.hpp"
 #include "projector/plot_projection.hpp"
@@ -84,9 +85,10 @@ void check_output_paths(const Options& o) {
 }  // namespace
 
 int run_projector(int argc, char** argv) {
-  const Options options = parse_command_line(argc, argv);
+  Options options = parse_command_line(argc, argv);
   check_output_paths(options);
   const RunResults run = read_run_results(options.results);
+  options.units = data_units(options, run);
   if (!options.comparison.empty()) read_comparison(options.comparison);  // refused before the pass
   const PageFigureFiles page_figures(options);
   const FigureFiles& figures = page_figures.files;

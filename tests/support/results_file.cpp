@@ -41,5 +41,7 @@ std::string results_json(const ResultsSettings& s, const std::string& data_path,
       {"local_averages", {{"names", lnames}, {"estimates", s.local_averages}}},
       {"fingerprints", {{"data", data_print.hex()}, {"locals", locals_print.hex()}}},
   };
+  if (s.scales)
+    j["data_scales"] = {{"age_scale", s.age_scale}, {"height_scale", s.height_scale}, {"metadata", "test.meta.json"}};
   return j.dump(2);
 }
