@@ -9,6 +9,7 @@ namespace projector {
 namespace {
 
 const char* const kHelp = R"(usage: projector RESULTS DATA LOCALS [options]
+       projector RESULTS [DATA LOCALS] --new-data RAW [options]
 
 Reads the results file of a finished run (estimator --json) and the run's two
 plot files, and writes for every plot (or the plots of --ids) the distribution
@@ -20,6 +21,16 @@ Arguments:
   RESULTS                 results file of the run (JSON, from estimator --json)
   DATA                    the run's data file (read only)
   LOCALS                  the run's local-parameter file as the run left it (read only)
+                          (with --new-data only for --curve-figure)
+
+New plots:
+  --new-data RAW          plots that were not in the fit, in the preparer's raw format
+                          (identifier, age, height per line) and the raw units: each plot's
+                          locals are fitted with the run's globals held, and the outputs are
+                          those of these plots; a plot whose locals its measurements cannot
+                          determine is named on the error stream and left out
+  --new-locals FILE       CSV: per new plot, its locals and their standard errors (globals
+                          held), or the reason it was left out
 
 Outputs (at least one; each written beside its name and put in place when complete,
 and none of them when the plot files are not the run's):
@@ -64,11 +75,12 @@ const io::ProgramInterface& program_interface() {
         "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
         "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [--summary-page FILE "
         "[--comparison FILE]] [settings]",
-        kHelp, {"results file", "data file", "local-parameter file"}, 3,
+        kHelp, {"results file", "data file", "local-parameter file"}, 1,
         {{"--projections"},     {"--residuals"}, {"--site-index"},   {"--plot-figure"}, {"--curve-figure"},
          {"--residual-figure"}, {"--ages"},      {"--level"},        {"--ids"},         {"--base-age"},
          {"--quantiles"},       {"--age-scale"}, {"--height-scale"}, {"--age-unit"},    {"--height-unit"},
-         {"--summary-page"},    {"--comparison"},   {"--scaled-units", false}},
+         {"--summary-page"},    {"--comparison"},   {"--scaled-units", false},
+         {"--new-data"},        {"--new-locals"}},
   };
   return interface;
 }
@@ -89,9 +101,15 @@ void read_settings(const io::CommandLine& c, Options& o) {
 
 void check(const io::CommandLine& c, const Options& o) {
   if (o.tables.projections.empty() && o.tables.residuals.empty() && o.tables.site_index.empty() &&
-      o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty() && o.summary_page.empty())
+      o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty() && o.summary_page.empty() &&
+      o.new_locals.empty())
     c.wrong_call("no output asked for (--projections, --residuals, --site-index, a figure or --summary-page)");
   if (!o.comparison.empty() && o.summary_page.empty()) c.wrong_call("--comparison needs --summary-page");
+  if (!o.new_locals.empty() && o.new_data.empty()) c.wrong_call("--new-locals needs --new-data");
+  if (!o.new_data.empty() && !o.summary_page.empty())
+    c.wrong_call("--summary-page shows the run's own plots: it cannot be made with --new-data");
+  if (!o.new_data.empty() && !o.figures.curves.empty() && o.plot_files.locals.empty())
+    c.wrong_call("--curve-figure with --new-data needs the run's DATA and LOCALS (the guide curves are the run's)");
   if (!o.tables.projections.empty() && o.ages.empty()) c.wrong_call("--projections needs --ages");
   if (!o.tables.site_index.empty() && !o.base_age) c.wrong_call("--site-index needs --base-age");
   if (!(o.age_scale.value_or(1.0) > 0) || !(o.height_scale.value_or(1.0) > 0))
@@ -107,7 +125,9 @@ Options parse_command_line(int argc, char** argv) {
   const io::CommandLine c(argc, argv, program_interface());
   Options o;
   o.results = c.file(1);
-  o.plot_files = {c.file(2), c.file(3)};
+  o.new_data = c.option("--new-data").value_or("");
+  o.new_locals = c.option("--new-locals").value_or("");
+  if (o.new_data.empty() || c.has_file(2)) o.plot_files = {c.file(2), c.file(3)};
   o.tables = {c.option("--projections").value_or(""), c.option("--residuals").value_or(""),
               c.option("--site-index").value_or("")};
   o.figures = {c.option("--plot-figure").value_or(""), c.option("--curve-figure").value_or(""),

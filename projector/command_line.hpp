@@ -37,6 +37,8 @@ struct Options {
   std::string height_unit = "scaled units";
   std::string summary_page;  // empty: none
   std::string comparison;    // the comparer's table shown on the summary page
+  std::string new_data;      // new plots: a raw data file (empty: the run's plots)
+  std::string new_locals;    // the new plots' locals (CSV)
 };
 
 Options parse_command_line(int argc, char** argv);

@@ -5,12 +5,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 
 #include "io/output_paths.hpp"
 #include "projector/command_line.hpp"
 #include "projector/curve_figure.hpp"
 #include "projector/data_units.hpp"
+#include "projector/new_data.hpp"
+#include "projector/new_locals_table.hpp"
 #include "projector/plot_figure.hpp"
 #include "projector/plot_pass.hpp"
 #include "projector/plot_projection.hpp"
@@ -71,15 +75,42 @@ void check_output_paths(const Options& o) {
   const io::NamedPath inputs[] = {{o.results, "results file"},
                                   {o.plot_files.data, "data file"},
                                   {o.plot_files.locals, "local-parameter file"},
-                                  {o.comparison, "comparison table"}};
+                                  {o.comparison, "comparison table"},
+                                  {o.new_data, "new data file"}};
   const io::NamedPath outputs[] = {{o.tables.projections, "projection table"},
                                    {o.tables.residuals, "residual table"},
                                    {o.tables.site_index, "site-index table"},
                                    {o.figures.plots, "plot figure"},
                                    {o.figures.curves, "curve figure"},
                                    {o.figures.residuals, "residual figure"},
-                                   {o.summary_page, "summary page"}};
+                                   {o.summary_page, "summary page"},
+                                   {o.new_locals, "new locals table"}};
   io::check_outputs(inputs, outputs);
+}
+
+// The new plots of --new-data, each projected and its locals tabled; the
+// run's plots are read only for the guide curves' summary of their locals.
+void project_new_plots(const Options& options, const RunResults& run, const NewDataScan& scan,
+                       NewLocalsTable& new_locals, LocalsSummary& locals_summary, bool curves,
+                       const std::function<void(const PlotData&)>& project) {
+  std::int64_t left = 0;
+  for_each_new_plot(
+      run, options.new_data, options.units, scan,
+      [&](const PlotData& plot, const NewPlotLocals& fit) {
+        new_locals.add(plot, fit);
+        project(plot);
+      },
+      [&](const PlotData& plot, const std::string& reason) {
+        ++left;
+        new_locals.left_out(plot, reason);
+        std::fprintf(stderr, "projector: new plot %lld (ID %d) left out: %s\n", static_cast<long long>(plot.position),
+                     static_cast<int>(plot.id), reason.c_str());
+      });
+  if (left > 0)
+    std::fprintf(stderr, "projector: %lld of %lld new plots left out\n", static_cast<long long>(left),
+                 static_cast<long long>(scan.plots));
+  if (curves)
+    for_each_plot(run, options.plot_files, false, [&](const PlotData& plot) { locals_summary.add(plot, run.nl); });
 }
 
 }  // namespace
@@ -90,6 +121,8 @@ int run_projector(int argc, char** argv) {
   const RunResults run = read_run_results(options.results);
   options.units = data_units(options, run);
   if (!options.comparison.empty()) read_comparison(options.comparison);  // refused before the pass
+  std::optional<NewDataScan> scan;
+  if (!options.new_data.empty()) scan = scan_new_data(options.new_data, options.units);  // refused before the pass
   const PageFigureFiles page_figures(options);
   const FigureFiles& figures = page_figures.files;
   if (run.outcome != "converged")
@@ -100,12 +133,12 @@ int run_projector(int argc, char** argv) {
   const double z = interval_z(options.level);
   const FigureText text{options.age_unit, options.height_unit, options.level};
   ProjectionTables tables(options.tables, options.units);
+  NewLocalsTable new_locals(options.new_locals, run.esde.model, options.units);
   PlotFigure plot_figure(grid.ages.empty() ? std::nan("") : grid.ages.back(), z);
-  ResidualFigure residual_figure(run.measurements);
+  ResidualFigure residual_figure(scan ? scan->measurements : run.measurements);
   LocalsSummary locals_summary;
   PlotProjection projection;
-  for_each_plot(run, options.plot_files, run.plots >= kProgressPlots, [&](const PlotData& plot) {
-    locals_summary.add(plot, run.nl);
+  const auto project = [&](const PlotData& plot) {
     const bool chosen = selected(options, plot.id);
     if (!chosen && figures.residuals.empty()) return;
     project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), static_cast<int>(grid.ages.size()),
@@ -114,13 +147,22 @@ int run_projector(int argc, char** argv) {
     if (!chosen) return;
     tables.add(plot, grid, projection);
     if (!figures.plots.empty() && plot_figure.wants_more()) plot_figure.add(plot);
-  });
+  };
+  if (scan) {
+    project_new_plots(options, run, *scan, new_locals, locals_summary, !figures.curves.empty(), project);
+  } else {
+    for_each_plot(run, options.plot_files, run.plots >= kProgressPlots, [&](const PlotData& plot) {
+      locals_summary.add(plot, run.nl);
+      project(plot);
+    });
+  }
   if (!figures.plots.empty()) plot_figure.write(figures.plots, options.units, text);
   if (!figures.residuals.empty()) residual_figure.write(figures.residuals, options.units, text);
   if (!figures.curves.empty())
     write_curve_figure(figures.curves, run, options.plot_files.locals, locals_summary, options.quantiles, options.units,
                        text);
   tables.commit();
+  new_locals.commit();
   if (!options.summary_page.empty()) write_page(options, figures, residual_figure.summary());
   return 0;
 }
