@@ -32,6 +32,14 @@ New plots:
   --new-locals FILE       CSV: per new plot, its locals and their standard errors (globals
                           held), or the reason it was left out
 
+Site-index curves:
+  --site-curves LIST      site indices (heights at --base-age), numbers or FROM:TO:STEP: for each
+                          the curve without noise through (base age, site index), solved for the
+                          asymptote (or the one local; with two locals the rate held at its
+                          weighted mean, as the outputs say)
+  --site-curve-table FILE CSV: per site index and age (--ages and the base age), the height and the locals
+  --site-curve-figure FILE SVG: the family of curves labelled by site index, the plots faintly behind
+
 Outputs (at least one; each written beside its name and put in place when complete,
 and none of them when the plot files are not the run's):
   --projections FILE      CSV: per plot and age, the median height, its interval,
@@ -80,7 +88,8 @@ const io::ProgramInterface& program_interface() {
          {"--residual-figure"}, {"--ages"},      {"--level"},        {"--ids"},         {"--base-age"},
          {"--quantiles"},       {"--age-scale"}, {"--height-scale"}, {"--age-unit"},    {"--height-unit"},
          {"--summary-page"},    {"--comparison"},   {"--scaled-units", false},
-         {"--new-data"},        {"--new-locals"}},
+         {"--new-data"},        {"--new-locals"},   {"--site-curves"}, {"--site-curve-table"},
+         {"--site-curve-figure"}},
   };
   return interface;
 }
@@ -94,6 +103,9 @@ void read_settings(const io::CommandLine& c, Options& o) {
   if (auto v = c.option("--age-scale")) o.age_scale = parse_number("--age-scale", *v);
   if (auto v = c.option("--height-scale")) o.height_scale = parse_number("--height-scale", *v);
   o.scaled_units = c.flag("--scaled-units");
+  if (auto v = c.option("--site-curves")) o.site_curves = parse_ages("--site-curves", *v, 50);
+  o.site_curve_table = c.option("--site-curve-table").value_or("");
+  o.site_curve_figure = c.option("--site-curve-figure").value_or("");
   if (auto v = c.option("--age-unit")) o.age_unit = *v;
   if (auto v = c.option("--height-unit")) o.height_unit = *v;
   if (auto v = c.option("--comparison")) o.comparison = *v;
@@ -102,10 +114,15 @@ void read_settings(const io::CommandLine& c, Options& o) {
 void check(const io::CommandLine& c, const Options& o) {
   if (o.tables.projections.empty() && o.tables.residuals.empty() && o.tables.site_index.empty() &&
       o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty() && o.summary_page.empty() &&
-      o.new_locals.empty())
+      o.new_locals.empty() && o.site_curve_table.empty() && o.site_curve_figure.empty())
     c.wrong_call("no output asked for (--projections, --residuals, --site-index, a figure or --summary-page)");
   if (!o.comparison.empty() && o.summary_page.empty()) c.wrong_call("--comparison needs --summary-page");
   if (!o.new_locals.empty() && o.new_data.empty()) c.wrong_call("--new-locals needs --new-data");
+  const bool site_outputs = !o.site_curve_table.empty() || !o.site_curve_figure.empty();
+  if (site_outputs != !o.site_curves.empty())
+    c.wrong_call("--site-curves and --site-curve-table or --site-curve-figure go together");
+  if (!o.site_curves.empty() && !o.base_age) c.wrong_call("--site-curves needs --base-age");
+  if (!o.site_curve_table.empty() && o.ages.empty()) c.wrong_call("--site-curve-table needs --ages");
   if (!o.new_data.empty() && !o.summary_page.empty())
     c.wrong_call("--summary-page shows the run's own plots: it cannot be made with --new-data");
   if (!o.new_data.empty() && !o.figures.curves.empty() && o.plot_files.locals.empty())

@@ -39,6 +39,8 @@ struct Options {
   std::string comparison;    // the comparer's table shown on the summary page
   std::string new_data;      // new plots: a raw data file (empty: the run's plots)
   std::string new_locals;    // the new plots' locals (CSV)
+  std::vector<double> site_curves;  // site indices of the site-index curves
+  std::string site_curve_table, site_curve_figure;
 };
 
 Options parse_command_line(int argc, char** argv);

@@ -49,7 +49,7 @@ class NewDataChecks : public common::RawDataHandler {
     if (!std::isfinite(t)) io::fail(where() + "the age of plot " + std::to_string(plot.id) + " is " + text(t));
   }
   std::string where() const { return raw_.role() + ", line " + std::to_string(raw_.line_number()) + ": "; }
-  int first_line = 0;  // of the plot being read
+  long first_line = 0;  // of the plot being read
 
  private:
   io::FreeFormReader& raw_;
@@ -88,7 +88,7 @@ void for_each_new_plot(const RunResults& run, const std::string& path, const Uni
   NewDataChecks checks(raw);
   common::RawDataReader reader(raw, checks);
   const NewPlotFitter fitter(run);
-  std::map<std::int32_t, int> first_lines;  // of the suspects seen
+  std::map<std::int32_t, long> first_lines;  // of the suspects seen
   common::RawPlot rawplot;
   PlotData plot;
   while (reader.next(rawplot)) {

@@ -21,6 +21,7 @@
 #include "projector/projection_tables.hpp"
 #include "projector/residual_figure.hpp"
 #include "projector/run_results.hpp"
+#include "projector/site_curves.hpp"
 #include "projector/summary_page.hpp"
 
 namespace projector {
@@ -84,7 +85,9 @@ void check_output_paths(const Options& o) {
                                    {o.figures.curves, "curve figure"},
                                    {o.figures.residuals, "residual figure"},
                                    {o.summary_page, "summary page"},
-                                   {o.new_locals, "new locals table"}};
+                                   {o.new_locals, "new locals table"},
+                                   {o.site_curve_table, "site-curve table"},
+                                   {o.site_curve_figure, "site-curve figure"}};
   io::check_outputs(inputs, outputs);
 }
 
@@ -123,6 +126,9 @@ int run_projector(int argc, char** argv) {
   if (!options.comparison.empty()) read_comparison(options.comparison);  // refused before the pass
   std::optional<NewDataScan> scan;
   if (!options.new_data.empty()) scan = scan_new_data(options.new_data, options.units);  // refused before the pass
+  std::optional<SiteCurves> site;  // refused before the pass when a site index cannot be reached
+  if (!options.site_curves.empty())
+    site = solve_site_curves(run, options.site_curves, *options.base_age, options.units);
   const PageFigureFiles page_figures(options);
   const FigureFiles& figures = page_figures.files;
   if (run.outcome != "converged")
@@ -138,7 +144,12 @@ int run_projector(int argc, char** argv) {
   ResidualFigure residual_figure(scan ? scan->measurements : run.measurements);
   LocalsSummary locals_summary;
   PlotProjection projection;
+  std::optional<SiteCurveFigure> site_figure;
+  if (!options.site_curve_figure.empty())
+    site_figure.emplace(options.site_curve_figure, *site, grid.ages.back(), scan ? scan->plots : run.plots,
+                        options.units, text);
   const auto project = [&](const PlotData& plot) {
+    if (site_figure) site_figure->add(plot);
     const bool chosen = selected(options, plot.id);
     if (!chosen && figures.residuals.empty()) return;
     project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), static_cast<int>(grid.ages.size()),
@@ -161,6 +172,9 @@ int run_projector(int argc, char** argv) {
   if (!figures.curves.empty())
     write_curve_figure(figures.curves, run, options.plot_files.locals, locals_summary, options.quantiles, options.units,
                        text);
+  if (site_figure) site_figure->write();
+  if (!options.site_curve_table.empty())
+    write_site_curve_table(options.site_curve_table, run, *site, grid, options.units);
   tables.commit();
   new_locals.commit();
   if (!options.summary_page.empty()) write_page(options, figures, residual_figure.summary());
