@@ -82,7 +82,8 @@ const io::ProgramInterface& program_interface() {
     "projector",
         "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
         "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [--summary-page FILE "
-        "[--comparison FILE]] [settings]",
+        "[--comparison FILE]] [--site-curves LIST --site-curve-table FILE --site-curve-figure FILE] [settings]; "
+        "projector RESULTS [DATA LOCALS] --new-data RAW [--new-locals FILE] [outputs] [settings]",
         kHelp, {"results file", "data file", "local-parameter file"}, 1,
         {{"--projections"},     {"--residuals"}, {"--site-index"},   {"--plot-figure"}, {"--curve-figure"},
          {"--residual-figure"}, {"--ages"},      {"--level"},        {"--ids"},         {"--base-age"},
@@ -111,12 +112,7 @@ void read_settings(const io::CommandLine& c, Options& o) {
   if (auto v = c.option("--comparison")) o.comparison = *v;
 }
 
-void check(const io::CommandLine& c, const Options& o) {
-  if (o.tables.projections.empty() && o.tables.residuals.empty() && o.tables.site_index.empty() &&
-      o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty() && o.summary_page.empty() &&
-      o.new_locals.empty() && o.site_curve_table.empty() && o.site_curve_figure.empty())
-    c.wrong_call("no output asked for (--projections, --residuals, --site-index, a figure or --summary-page)");
-  if (!o.comparison.empty() && o.summary_page.empty()) c.wrong_call("--comparison needs --summary-page");
+void check_new_plots_and_site_curves(const io::CommandLine& c, const Options& o) {
   if (!o.new_locals.empty() && o.new_data.empty()) c.wrong_call("--new-locals needs --new-data");
   const bool site_outputs = !o.site_curve_table.empty() || !o.site_curve_figure.empty();
   if (site_outputs != !o.site_curves.empty())
@@ -127,6 +123,17 @@ void check(const io::CommandLine& c, const Options& o) {
     c.wrong_call("--summary-page shows the run's own plots: it cannot be made with --new-data");
   if (!o.new_data.empty() && !o.figures.curves.empty() && o.plot_files.locals.empty())
     c.wrong_call("--curve-figure with --new-data needs the run's DATA and LOCALS (the guide curves are the run's)");
+}
+
+void check(const io::CommandLine& c, const Options& o) {
+  if (o.tables.projections.empty() && o.tables.residuals.empty() && o.tables.site_index.empty() &&
+      o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty() && o.summary_page.empty() &&
+      o.new_locals.empty() && o.site_curve_table.empty() && o.site_curve_figure.empty())
+    c.wrong_call(
+        "no output asked for (--projections, --residuals, --site-index, a figure, --summary-page, --new-locals or a "
+        "site-curve output)");
+  if (!o.comparison.empty() && o.summary_page.empty()) c.wrong_call("--comparison needs --summary-page");
+  check_new_plots_and_site_curves(c, o);
   if (!o.tables.projections.empty() && o.ages.empty()) c.wrong_call("--projections needs --ages");
   if (!o.tables.site_index.empty() && !o.base_age) c.wrong_call("--site-index needs --base-age");
   if (!(o.age_scale.value_or(1.0) > 0) || !(o.height_scale.value_or(1.0) > 0))

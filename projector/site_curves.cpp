@@ -4,6 +4,7 @@
 #include <boost/math/tools/roots.hpp>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "io/csv_writer.hpp"
 #include "io/errors.hpp"
@@ -46,8 +47,8 @@ SiteCurve solve_one(const RunResults& run, const SiteCurves& s, double site_inde
   const double target = site_index / units.height_scale;
   const double reference = run.local_averages[at(s.solved)] > 0.0 ? run.local_averages[at(s.solved)] : 1.0;
   const auto g = [&](double v) { return height_at(run, out.locals, s.solved, v, s.base_age) - target; };
-  double lo_h = INFINITY, hi_h = -INFINITY;
-  double previous = NAN, previous_v = NAN;
+  double lo_h = std::numeric_limits<double>::infinity(), hi_h = -lo_h;
+  double previous = std::nan(""), previous_v = std::nan("");
   for (int k = -kGridHalf; k <= kGridHalf; ++k) {
     const double v = reference * std::pow(kGridFactor, k), d = g(v);
     if (!std::isfinite(d)) continue;
