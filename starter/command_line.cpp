@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/data_metadata.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/option_values.hpp"
@@ -41,8 +42,9 @@ Options:
   --model M            model number, 1 to 18 (required)
   --k1 X, --k2 X       the two model constants: required for models 14 to 18,
                        which fix the start of the curve through them (the age
-                       and height scales given to preparer); models 1 to 13
-                       do not use them (default 1)
+                       and height scales given to preparer), unless DATA has
+                       the preparer's DATA.meta.json beside it: then its scales
+                       by default; models 1 to 13 do not use them (default 1)
   --title TEXT         title of the run (at most 80 characters; default names
                        the model)
   --iteration-limit N  iteration limit written to CONTROL (default 100)
@@ -91,12 +93,13 @@ StarterCall read_command_line(int argc, char** argv) {
   if (!model::valid_model(call.model))
     refuse("model number " + std::to_string(call.model) + ": the models are numbered 1 to " +
            std::to_string(model::kModelCount));
-  if (model::fixed_start(call.model) && (!line.option("--k1") || !line.option("--k2")))
+  const std::optional<common::DataMetadata> metadata = common::read_data_metadata(call.data);
+  if (model::fixed_start(call.model) && !metadata && (!line.option("--k1") || !line.option("--k2")))
     line.wrong_call("model " + std::to_string(call.model) +
                     " fixes the start of the curve through the two model constants: give --k1 and --k2 (the age "
                     "and height scales given to the preparer)");
-  call.k1 = io::positive_option(line, "--k1", 1.0);
-  call.k2 = io::positive_option(line, "--k2", 1.0);
+  call.k1 = io::positive_option(line, "--k1", metadata ? metadata->age_scale : 1.0);
+  call.k2 = io::positive_option(line, "--k2", metadata ? metadata->height_scale : 1.0);
   call.title = line.option("--title").value_or("");
   if (call.title.find('\n') != std::string::npos || call.title.size() > 80)
     line.wrong_call("--title takes one line of at most 80 characters");

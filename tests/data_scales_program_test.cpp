@@ -129,7 +129,8 @@ TEST(DataScales, RandomLocalsRawEstimatesAreTheSameWhateverTheScales) {
 
 // The projector takes the scales from the results file: without options it
 // writes what it writes with the preparer's scales given, and in the scaled
-// units with --scaled-units; the comparer's results carry the scales too. A
+// units with --scaled-units; the comparer's results carry the scales too, and
+// its fixed-start models take them for their model constants. A
 // metadata file that no longer describes its data file gives no scales.
 TEST(DataScales, TheProjectorAndTheComparerTakeTheScalesOfTheData) {
   TempDir dir;
@@ -156,12 +157,14 @@ TEST(DataScales, TheProjectorAndTheComparerTakeTheScalesOfTheData) {
     EXPECT_DOUBLE_EQ(raw_table.at(k, "median"), 10 * scaled.at(k, "median"));
   }
 
-  const ProgramResult compared =
-      run_program(COMPARER_PATH, {dir / "tens.dat", dir / "tens.loc", dir / "models", "--models", "1", "--jobs", "1"});
+  // The comparer's runs carry the scales, and take them for the model constants of the fixed starts.
+  const ProgramResult compared = run_program(
+      COMPARER_PATH, {dir / "tens.dat", dir / "tens.loc", dir / "models", "--models", "1,14", "--jobs", "1"});
   ASSERT_EQ(compared.status, 0) << compared.err;
   const Json model1 = read_json(dir / "models/model-01/results.json");
   EXPECT_EQ(model1["data_scales"]["age_scale"], 10.0);
   EXPECT_EQ(model1["data_scales"]["metadata"], fs::absolute(dir / "tens.dat.meta.json").string());
+  EXPECT_EQ(read_json(dir / "models/model-14/results.json")["model"]["constants"], Json::array({10.0, 10.0}));
 
   // Metadata copied beside another data file describes it no more.
   prepare(dir, (fs::path(GOLDEN_DIR) / "model1" / "raw.txt").string(), "other", "1 1");
