@@ -61,7 +61,7 @@ std::string named(const std::string& path) { return std::string(kRole) + " '" + 
 
 }  // namespace
 
-NewDataScan scan_new_data(const std::string& path, const Units&) {
+NewDataScan scan_new_data(const std::string& path) {
   io::FreeFormReader raw(path, kRole);
   NewDataChecks checks(raw);
   common::RawDataReader reader(raw, checks);

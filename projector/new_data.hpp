@@ -29,7 +29,7 @@ struct NewDataScan {
   std::vector<std::int32_t> suspects;  // identifiers whose hash was marked before, sorted
 };
 
-NewDataScan scan_new_data(const std::string& path, const Units& units);
+NewDataScan scan_new_data(const std::string& path);
 
 // `visit` gets every plot whose locals are determined, `left_out` every other
 // one (its place in the file, identifier and measurements) with the reason.

@@ -125,7 +125,7 @@ int run_projector(int argc, char** argv) {
   options.units = data_units(options, run);
   if (!options.comparison.empty()) read_comparison(options.comparison);  // refused before the pass
   std::optional<NewDataScan> scan;
-  if (!options.new_data.empty()) scan = scan_new_data(options.new_data, options.units);  // refused before the pass
+  if (!options.new_data.empty()) scan = scan_new_data(options.new_data);  // refused before the pass
   std::optional<SiteCurves> site;  // refused before the pass when a site index cannot be reached
   if (!options.site_curves.empty())
     site = solve_site_curves(run, options.site_curves, *options.base_age, options.units);
