@@ -14,6 +14,7 @@
 
 #include "common/control_file_reader.hpp"
 #include "common/limits.hpp"
+#include "common/plot_file_readers.hpp"
 #include "estimator/cholesky.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/plot_kernels.hpp"
@@ -67,8 +68,7 @@ void pass(std::vector<StoredPlot>& plots, std::vector<PlotSlot>& slots, Evaluate
 std::vector<StoredPlot> read_plots(const common::ControlFile& control, const Sizes& sizes, const char* data_path,
                                    const char* locals_path) {
   io::SequentialReader data(data_path, "data file");
-  io::DirectAccessFile records(locals_path, "local-parameter file", common::kRecordLength,
-                               io::DirectAccessFile::Mode::read_write_existing);
+  io::DirectAccessFile records = common::open_local_file(locals_path, io::DirectAccessFile::Mode::read_write_existing);
   const Files files{data, records};
   std::vector<StoredPlot> plots(static_cast<std::size_t>(control.np));
   common::Plot plot;

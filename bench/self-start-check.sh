@@ -16,31 +16,12 @@ seed=${2:-11}
 source bench/common.sh
 bench_setup selfstart
 
-# True parameters of each model, in the scaled units of the data file (ages 1
-# to about 24, asymptotes near 3): globals, then each local's mean:sd.
-truth() {
-  case $1 in
-    1|14) echo "0.15,0.7,0.2,0.05 3.0:0.4" ;;
-    2) echo "0.15,0.7,0.2,0.05,0.5 3.0:0.4" ;;
-    3) echo "0.15,0.7,0.2,0.05,0.3 3.0:0.4" ;;
-    4) echo "0.15,0.7,0.1,0.2,0.05 3.0:0.4" ;;
-    5) echo "0.15,0.7,0.1,0.2,0.05,0.5 3.0:0.4" ;;
-    6|15) echo "3.0,0.7,0.2,0.05 0.15:0.03" ;;
-    7) echo "3.0,0.7,0.2,0.05,0.5 0.15:0.03" ;;
-    8) echo "3.0,0.7,0.2,0.05,0.3 0.15:0.03" ;;
-    9) echo "3.0,0.7,0.1,0.2,0.05 0.15:0.03" ;;
-    10) echo "3.0,0.7,0.1,0.2,0.05,0.5 0.15:0.03" ;;
-    11|16) echo "2.0,6.0,0.7,0.2,0.05 0.15:0.03" ;;
-    12|17) echo "6.0,0.4,0.7,0.2,0.05 0.15:0.03" ;;
-    13|18) echo "0.7,0.2,0.05 3.0:0.4,0.25:0.04" ;;
-  esac
-}
 json() { sed -n "s/^  \"$1\": \"\{0,1\}\([^\",]*\)\"\{0,1\},\{0,1\}$/\1/p" "$2"; }
 
 echo "| model | truth: outcome | iterations | self-start: outcome | iterations | starter s | log-likelihood (truth) | log-likelihood (self-start) | relative difference |"
 echo "|---|---|---|---|---|---|---|---|---|"
 for model in $(seq 1 18); do
-  read -r globals locals < <(truth "$model")
+  read -r globals locals < <(simulation_truth "$model")
   p=$work/m$model
   "$B/bench/simulate" --prefix "$p" --plots "$plots" --model "$model" --globals "$globals" --locals "$locals" \
     --measurements 6 --max-measurements 12 --seed "$seed" --k1 1 --k2 10 --itlim 100 --tol 1e-5

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "common/limits.hpp"
 #include "common/plot_file_layout.hpp"
 #include "io/byte_order.hpp"
 
@@ -40,6 +41,10 @@ PlotStatus read_body(io::SequentialReader& data, Plot& plot) {
 }
 
 }  // namespace
+
+io::DirectAccessFile open_local_file(const std::string& path, io::DirectAccessFile::Mode mode) {
+  return {path, "local-parameter file", kRecordLength, mode};
+}
 
 PlotStatus read_plot(io::SequentialReader& data, std::int32_t record_id, Plot& plot) {
   if (!read_header(data, plot.id, plot.n)) return PlotStatus::data_ended;

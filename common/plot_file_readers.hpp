@@ -4,11 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "common/plot.hpp"
 #include "io/binary_file.hpp"
 
 namespace common {
+
+// The local-parameter file at `path`, its records of kRecordLength bytes,
+// named "local-parameter file" in messages.
+io::DirectAccessFile open_local_file(const std::string& path, io::DirectAccessFile::Mode mode);
 
 enum class PlotStatus {
   ok,

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/plot_file_readers.hpp"
 #include "common/plot_record.hpp"
 #include "io/binary_file.hpp"
 
@@ -19,8 +20,7 @@ bool ran_away(double value, double average) {
 
 Runaways find_runaways(const std::string& locals_path, std::int64_t plots, int nl,
                        const std::array<double, common::kMaxLocals>& average_magnitude) {
-  io::DirectAccessFile file(locals_path, "local-parameter file", common::kRecordLength,
-                            io::DirectAccessFile::Mode::read_only);
+  io::DirectAccessFile file = common::open_local_file(locals_path, io::DirectAccessFile::Mode::read_only);
   Runaways r;
   std::array<double, common::kMaxLocals> locals{};
   for (std::int64_t p = 1; p <= plots; ++p) {

@@ -1,5 +1,6 @@
 #include "estimator/outer_algebra.hpp"
 
+#include <Eigen/Eigenvalues>
 #include <cmath>
 
 namespace estimator {
@@ -47,6 +48,45 @@ bool solve_positive(const OuterMatrix& a, int n, const model::marginal::Outer& b
   if (!factor(a, n, l)) return false;
   x = b;
   substitute(l, n, x);
+  return true;
+}
+
+// The unit eigenvector of the most negative eigenvalue, pointing downhill
+// along rhs (b in S's units), or, when rhs has no share in it, towards the
+// positive side of its largest component.
+Eigen::VectorXd descent_direction(const Eigen::VectorXd& v, const Eigen::VectorXd& rhs) {
+  const double along = v.dot(rhs);
+  Eigen::Index big = 0;
+  v.cwiseAbs().maxCoeff(&big);
+  const bool flip = std::fabs(along) > 1e-12 * rhs.norm() ? along > 0.0 : v(big) < 0.0;
+  return flip ? Eigen::VectorXd(-v) : v;
+}
+
+bool modified_newton(const OuterMatrix& a, int n, const model::marginal::Outer& b, model::marginal::Outer& x,
+                     bool* negative) {
+  Eigen::MatrixXd s(n, n);
+  Eigen::VectorXd d(n), rhs(n);
+  for (int i = 0; i < n; ++i) {
+    const double aii = std::fabs(at(a, i, i));
+    if (!std::isfinite(aii) || !std::isfinite(b[static_cast<std::size_t>(i)])) return false;
+    d(i) = aii > 0.0 ? std::sqrt(aii) : 1.0;
+  }
+  for (int i = 0; i < n; ++i) {
+    rhs(i) = b[static_cast<std::size_t>(i)] / d(i);
+    for (int j = 0; j < n; ++j) s(i, j) = at(a, i, j) / (d(i) * d(j));
+  }
+  const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(s);
+  if (eigen.info() != Eigen::Success) return false;
+  const Eigen::VectorXd lambda = eigen.eigenvalues().cwiseAbs();
+  const double floor = 1e-10 * lambda.maxCoeff();
+  if (!(floor > 0.0) || !std::isfinite(floor)) return false;
+  const Eigen::MatrixXd& v = eigen.eigenvectors();
+  Eigen::VectorXd z = -(v * (v.transpose() * rhs).cwiseQuotient(lambda.cwiseMax(floor)));
+  // Eigenvalues in increasing order: the first is the most negative.
+  const bool downhill_curve = eigen.eigenvalues()(0) < -floor;
+  if (downhill_curve) z += descent_direction(v.col(0), rhs);
+  if (negative != nullptr) *negative = downhill_curve;
+  for (int i = 0; i < n; ++i) x[static_cast<std::size_t>(i)] = z(i) / d(i);
   return true;
 }
 

@@ -11,6 +11,11 @@ using model::marginal::Outer;
 constexpr int kLd = model::marginal::kMaxOuter;
 constexpr int kMaxHalvings = 40;
 constexpr int kStartNarrowings = 6;
+constexpr int kMaxDoublings = 10;
+// A population deviation below this fraction of its mean is 0 to the plots
+// (their conditional deviations are far wider), and the objective is flat
+// there: the fit holds it at the bound, a boundary estimate.
+constexpr double kLeastDeviation = 1e-4;
 
 double largest(const Outer& v, int n) {
   double m = 0.0;
@@ -33,14 +38,15 @@ Outer bhhh_step(const MarginalTotals& t, int n) {
   return minus_g;
 }
 
-// Holds each ln sigma at or above ln(1e-8 |mu|); marks the ones held.
+// Holds each ln sigma at or above ln(kLeastDeviation |mu|); marks the ones
+// held (within 1e-3 of the bound, which follows mu as it moves).
 void hold_deviations(const MarginalProblem& p, Outer& phi, MarginalSummary& summary) {
   const int ng = p.sizes.ng, nl = p.sizes.nl;
   for (int l = 0; l < nl; ++l) {
     const double mu = std::fabs(phi[static_cast<std::size_t>(ng + l)]);
     double& psi = phi[static_cast<std::size_t>(ng + nl + l)];
-    const double bound = std::log(1e-8 * (mu > 0.0 ? mu : 1.0));
-    summary.boundary[static_cast<std::size_t>(l)] = psi <= bound;
+    const double bound = std::log(kLeastDeviation * (mu > 0.0 ? mu : 1.0));
+    summary.boundary[static_cast<std::size_t>(l)] = psi <= bound + 1e-3;
     if (psi < bound) psi = bound;
   }
 }
@@ -50,34 +56,168 @@ bool acceptable(const MarginalTotals& trial, double objective, double slope, dou
          trial.objective <= objective + 1e-4 * alpha * slope;
 }
 
+// A step and whether its matrix had a direction of negative curvature.
+struct Step {
+  Outer dx{};
+  bool negative = false;
+};
+
+// The trial phi + alpha dx, its pass, and whether it is acceptable.
+bool try_point(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi, const Step& step,
+               double alpha, double objective, double slope, Outer& trial, MarginalTotals& t,
+               MarginalSummary& held) {
+  trial = phi;
+  for (int i = 0; i < problem.outer; ++i)
+    trial[static_cast<std::size_t>(i)] += alpha * step.dx[static_cast<std::size_t>(i)];
+  hold_deviations(problem, trial, held);
+  t = marginal_pass(pipeline, problem, trial, true, true);
+  return acceptable(t, objective, slope, alpha);
+}
+
 // Backtracking along dx from phi: the accepted step length (phi, totals and
 // the boundary flags moved there), or 0 when no halving lowers the objective.
-double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& dx, double slope, Outer& phi,
-                   MarginalTotals& totals, MarginalSummary& summary) {
+// Along a direction of negative curvature the objective can fall much further
+// than the step's unit length: an accepted full step is doubled, up to
+// kMaxDoublings times, while the objective keeps falling, when the step's
+// matrix had such a direction or the full step lowered the objective by 1.2
+// times what the quadratic model predicts (-g'dx / 2), as it does where a
+// deviation runs to 0 and the objective flattens out.
+double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const Step& step, double slope,
+                   Outer& phi, MarginalTotals& totals, MarginalSummary& summary) {
+  const double objective = totals.objective;
   double alpha = 1.0;
   for (int h = 0; h < kMaxHalvings; ++h, alpha *= 0.5) {
-    Outer trial = phi;
-    for (int i = 0; i < problem.outer; ++i)
-      trial[static_cast<std::size_t>(i)] += alpha * dx[static_cast<std::size_t>(i)];
+    Outer trial;
+    MarginalTotals t;
     MarginalSummary held = summary;
-    hold_deviations(problem, trial, held);
-    const MarginalTotals t = marginal_pass(pipeline, problem, trial, true, true);
-    if (!acceptable(t, totals.objective, slope, alpha)) continue;
+    if (!try_point(pipeline, problem, phi, step, alpha, objective, slope, trial, t, held)) continue;
+    const Outer from = phi;
     phi = trial;
     totals = t;
     summary.boundary = held.boundary;
+    // A fall well beyond the quadratic model's -g'dx / 2: the objective curves
+    // less than the model along dx, or down.
+    const bool curving_down = step.negative || objective - totals.objective > -0.6 * slope;
+    if (alpha < 1.0 || !curving_down) return alpha;
+    for (int d = 0; d < kMaxDoublings; ++d) {
+      held = summary;
+      if (!try_point(pipeline, problem, from, step, 2.0 * alpha, objective, slope, trial, t, held) ||
+          !(t.objective < totals.objective))
+        break;
+      alpha *= 2.0;
+      phi = trial;
+      totals = t;
+      summary.boundary = held.boundary;
+    }
     return alpha;
   }
   return 0.0;
 }
 
-}  // namespace
+// The curvature of the step: the difference Hessian (`fresh`, kept in the
+// summary for the standard errors) or, after a full step, that matrix
+// carried along by the BFGS update.
+struct Curvature {
+  OuterMatrix h{};
+  bool fresh = false;
+};
 
-MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem& problem,
-                                  const MarginalOptions& options, Outer& phi, MarginalMonitor& monitor) {
-  MarginalSummary summary;
+void refresh(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi, Curvature& c,
+             MarginalSummary& summary) {
+  summary.hessian_failed = FailedPlot{};
+  summary.hessian = outer_hessian(pipeline, problem, phi, summary.hessian_failed);
+  c = {summary.hessian, true};
+}
+
+// The outer parameters a step leaves where they are: each ln sigma held at
+// its bound while the objective still falls below it, and with two locals
+// the correlation once a deviation is held (it no longer moves the
+// population, and the objective is flat in it).
+std::array<bool, model::marginal::kMaxOuter> frozen_at_bounds(const MarginalProblem& problem,
+                                                               const MarginalTotals& totals,
+                                                               const MarginalSummary& summary) {
+  std::array<bool, model::marginal::kMaxOuter> frozen{};
+  const int ng = problem.sizes.ng, nl = problem.sizes.nl;
+  bool any = false;
+  for (int l = 0; l < nl; ++l) {
+    const auto j = static_cast<std::size_t>(ng + nl + l);
+    frozen[j] = summary.boundary[static_cast<std::size_t>(l)] && totals.gradient[j] >= 0.0;
+    any = any || frozen[j];
+  }
+  if (nl == 2 && any) frozen[static_cast<std::size_t>(ng + 2 * nl)] = true;
+  return frozen;
+}
+
+// The Newton step on c made positive definite where it is not, with the
+// parameters frozen at their bounds left out; the BHHH step when a plot
+// failed on the way to the Hessian.
+Step outer_step(const MarginalProblem& problem, const Curvature& c, const MarginalTotals& totals,
+                const MarginalSummary& summary) {
   const int n = problem.outer;
-  MarginalTotals totals = marginal_pass(pipeline, problem, phi, true, true);
+  const auto frozen = frozen_at_bounds(problem, totals, summary);
+  OuterMatrix h = c.h;
+  Outer g = totals.gradient;
+  for (int j = 0; j < n; ++j) {
+    if (!frozen[static_cast<std::size_t>(j)]) continue;
+    for (int i = 0; i < n; ++i) h[static_cast<std::size_t>(i * kLd + j)] = h[static_cast<std::size_t>(j * kLd + i)] = 0.0;
+    h[static_cast<std::size_t>(j * kLd + j)] = 1.0;
+    g[static_cast<std::size_t>(j)] = 0.0;
+  }
+  Step step;
+  if (summary.hessian_failed.iplot != 0 || !modified_newton(h, n, g, step.dx, &step.negative))
+    step = {bhhh_step(totals, n), false};
+  for (int j = 0; j < n; ++j)
+    if (frozen[static_cast<std::size_t>(j)]) step.dx[static_cast<std::size_t>(j)] = 0.0;
+  return step;
+}
+
+// The BFGS update of c for the step s = phi1 - phi0 and the change y of the
+// gradient; false (c untouched) when y's or s'Cs is not positive.
+bool bfgs_update(int n, const Outer& s, const Outer& y, Curvature& c) {
+  Outer cs{};
+  double ys = 0.0, scs = 0.0;
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j)
+      cs[static_cast<std::size_t>(i)] += c.h[static_cast<std::size_t>(i * kLd + j)] * s[static_cast<std::size_t>(j)];
+    ys += y[static_cast<std::size_t>(i)] * s[static_cast<std::size_t>(i)];
+  }
+  for (int i = 0; i < n; ++i) scs += s[static_cast<std::size_t>(i)] * cs[static_cast<std::size_t>(i)];
+  if (!(ys > 0.0) || !(scs > 0.0)) return false;
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j)
+      c.h[static_cast<std::size_t>(i * kLd + j)] +=
+          y[static_cast<std::size_t>(i)] * y[static_cast<std::size_t>(j)] / ys -
+          cs[static_cast<std::size_t>(i)] * cs[static_cast<std::size_t>(j)] / scs;
+  c.fresh = false;
+  return true;
+}
+
+// After an accepted step from phi0 (gradient g0): the BFGS update after a
+// full step, a new difference Hessian after a shortened one or when the
+// update fails.
+void follow_step(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi0, const Outer& g0,
+                 const Outer& phi, const MarginalTotals& totals, double alpha, Curvature& c,
+                 MarginalSummary& summary) {
+  Outer s{}, y{};
+  for (int i = 0; i < problem.outer; ++i) {
+    s[static_cast<std::size_t>(i)] = phi[static_cast<std::size_t>(i)] - phi0[static_cast<std::size_t>(i)];
+    y[static_cast<std::size_t>(i)] = totals.gradient[static_cast<std::size_t>(i)] - g0[static_cast<std::size_t>(i)];
+  }
+  if (alpha == 1.0 && summary.hessian_failed.iplot == 0 && bfgs_update(problem.outer, s, y, c)) return;
+  refresh(pipeline, problem, phi, c, summary);
+}
+
+double slope_of(const MarginalTotals& totals, const Outer& dx, int n) {
+  double slope = 0.0;
+  for (int i = 0; i < n; ++i) slope += totals.gradient[static_cast<std::size_t>(i)] * dx[static_cast<std::size_t>(i)];
+  return slope;
+}
+
+// Narrows the starting deviations while a plot has no usable mode; false
+// (the summary says which plot) when one still has none.
+bool start(PassPipeline& pipeline, const MarginalProblem& problem, Outer& phi, MarginalTotals& totals,
+           MarginalSummary& summary) {
+  totals = marginal_pass(pipeline, problem, phi, true, true);
   // Deviations from fixed-locals estimates are inflated by the plots whose
   // locals the data hardly fix, and a wide population can leave a plot
   // without a usable peak: narrow the start.
@@ -86,25 +226,48 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
       phi[static_cast<std::size_t>(problem.sizes.ng + problem.sizes.nl + l)] -= std::log(2.0);
     totals = marginal_pass(pipeline, problem, phi, true, true);
   }
-  if (totals.failed.iplot != 0) {
-    summary.outcome = MarginalOutcome::plot_failed;
-    summary.failed = totals.failed;
-    return summary;
-  }
+  if (totals.failed.iplot == 0) return true;
+  summary.outcome = MarginalOutcome::plot_failed;
+  summary.failed = totals.failed;
+  return false;
+}
+
+}  // namespace
+
+MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem& problem,
+                                  const MarginalOptions& options, Outer& phi, MarginalMonitor& monitor) {
+  MarginalSummary summary;
+  const int n = problem.outer;
+  MarginalTotals totals;
+  if (!start(pipeline, problem, phi, totals, summary)) return summary;
+  Curvature c;
+  refresh(pipeline, problem, phi, c, summary);
   double alpha = 0.0;
   for (int k = 0;; ++k) {
-    const Outer dx = bhhh_step(totals, n);
-    summary.last = {k, totals.objective, largest(dx, n), largest(totals.gradient, n), alpha};
+    Step step = outer_step(problem, c, totals, summary);
+    // Convergence and a failed search are judged on a new difference Hessian.
+    if (largest(step.dx, n) <= options.tolerance && !c.fresh) {
+      refresh(pipeline, problem, phi, c, summary);
+      step = outer_step(problem, c, totals, summary);
+    }
+    summary.last = {k, totals.objective, largest(step.dx, n), largest(totals.gradient, n), alpha};
     summary.iterations = k + 1;
     monitor.iteration(summary.last, std::span<const double>(phi.data(), static_cast<std::size_t>(n)));
     if (summary.last.dmax <= options.tolerance) return summary;
     if (k >= options.iteration_limit) {
+      if (!c.fresh) refresh(pipeline, problem, phi, c, summary);
       summary.outcome = MarginalOutcome::iteration_limit_exceeded;
       return summary;
     }
-    double slope = 0.0;
-    for (int i = 0; i < n; ++i) slope += totals.gradient[static_cast<std::size_t>(i)] * dx[static_cast<std::size_t>(i)];
-    alpha = line_search(pipeline, problem, dx, slope, phi, totals, summary);
+    const Outer phi0 = phi, g0 = totals.gradient;
+    double slope = slope_of(totals, step.dx, n);
+    alpha = line_search(pipeline, problem, step, slope, phi, totals, summary);
+    if (alpha == 0.0 && !c.fresh) {
+      refresh(pipeline, problem, phi, c, summary);
+      step = outer_step(problem, c, totals, summary);
+      slope = slope_of(totals, step.dx, n);
+      alpha = line_search(pipeline, problem, step, slope, phi, totals, summary);
+    }
     if (alpha == 0.0) {
       // No lower point: within rounding of the minimum, or a step that is wrong.
       summary.outcome = std::fabs(slope) <= 1e-10 * (1.0 + std::fabs(totals.objective))
@@ -113,6 +276,7 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
       marginal_pass(pipeline, problem, phi, false, true);  // the records back at the accepted point
       return summary;
     }
+    follow_step(pipeline, problem, phi0, g0, phi, totals, alpha, c, summary);
   }
 }
 

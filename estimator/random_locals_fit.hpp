@@ -1,13 +1,17 @@
 // The outer optimiser of the random-locals fit: maximum marginal likelihood
 // over phi = (globals, mu, psi), minimising the summed marginal terms
-// M(phi) = sum_p m_p. Each iteration takes the BHHH step dphi = -B^-1 g, B =
-// (1/2) sum_p g_p g_p' (m_p is minus twice a log-likelihood), with a
-// backtracking line search (halving, Armijo constant 1e-4); each trial pass
-// also forms the gradient, so an accepted step costs one pass. Every pass
-// writes each plot's mode into its record, from which the next pass starts
-// its search. Each ln sigma is held at or above ln(1e-8 |mu|): a deviation
-// held there is a boundary estimate. When a plot has no usable mode at the
-// start, the starting deviations are halved, up to 6 times.
+// M(phi) = sum_p m_p. Each iteration takes Newton's step on a difference
+// Hessian of the exact gradient made positive definite (outer_algebra.hpp),
+// carried along by the BFGS update after full steps and formed anew after a
+// shortened step and before convergence is declared; the BHHH step dphi =
+// -B^-1 g, B = (1/2) sum_p g_p g_p', when a plot fails on the way to the
+// Hessian. A backtracking line search (halving, Armijo constant 1e-4)
+// follows; each trial pass also forms the gradient. Every pass writes each
+// plot's mode into its record, from which the next pass starts its search.
+// Each ln sigma is held at or above ln(1e-4 |mu|): a deviation held there is
+// a boundary estimate, left out of the step while the objective still falls
+// below the bound. When a plot has no usable mode at the start, the
+// starting deviations are halved, up to 6 times.
 //
 // Options in, a summary out, the trace through the monitor; it never prints
 // and never ends the program.
@@ -51,6 +55,8 @@ struct MarginalSummary {
   MarginalIteration last;
   FailedPlot failed;                                                 // plot_failed: the plot at fault
   std::array<bool, model::marginal::kMaxMarginalLocals> boundary{};  // ln sigma held at its bound
+  OuterMatrix hessian{};      // outer_hessian at the estimates (any outcome but plot_failed)
+  FailedPlot hessian_failed;  // a plot that failed on the way to `hessian`
 };
 
 // phi: in starting values, out estimates (the last accepted point).

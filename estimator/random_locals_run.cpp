@@ -73,11 +73,9 @@ void run_random_locals(const RandomLocalsCall& call) {
   ConsoleMarginalTrace trace(io::console());
   const MarginalSummary fit = random_locals_fit(pipeline, problem, {c.itlim, c.tol}, phi, trace);
   stop_on_failure(fit);
-  FailedPlot failed;
-  const OuterMatrix hessian = outer_hessian(pipeline, problem, phi, failed);
-  if (failed.iplot != 0) stop_on_plot(failed);
+  if (fit.hessian_failed.iplot != 0) stop_on_plot(fit.hessian_failed);
 
-  MarginalEstimates e = marginal_estimates(problem, phi, hessian);
+  MarginalEstimates e = marginal_estimates(problem, phi, fit.hessian);
   e.objective = fit.last.objective;
   e.plots = c.np;
   const MarginalRun run{c.title, c.model, call.nodes_per_local, fit};

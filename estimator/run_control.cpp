@@ -9,6 +9,7 @@
 
 #include "common/control_file_reader.hpp"
 #include "common/limits.hpp"
+#include "common/plot_file_readers.hpp"
 #include "estimator/newton.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/plot_table.hpp"
@@ -21,8 +22,8 @@
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/format.hpp"
-#include "io/output_paths.hpp"
 #include "io/option_values.hpp"
+#include "io/output_paths.hpp"
 #include "model/marginal/quadrature_rule.hpp"
 #include "model/model_table.hpp"
 
@@ -33,43 +34,43 @@ constexpr int kMaxThreads = 256;
 
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
-    "estimator",
+    .program = "estimator",
+    .usage =
         "estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N] [--random-locals "
         "[--quadrature K]]",
-        R"(usage: estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N] [--random-locals [--quadrature K]]
-
-Fits a stochastic height-growth model to the plots of DATA by maximum likelihood:
+    .description = R"(Fits a stochastic height-growth model to the plots of DATA by maximum likelihood:
 a full Newton method over the global parameters and every plot's local
 parameters, streaming the plots. Prints a monitoring trace on standard output,
-rewrites the local-parameter file in place and writes the report.
-
-Arguments:
-  CONTROL        control file (text): title; NG NL NP, four unit numbers, monitoring
-                 frequency, iteration limit, tolerance, NG starting globals; model
-                 number and the two model constants
-  DATA           data file written by preparer (read only)
-  LOCALS         local-parameter file written by preparer or by an earlier run
-                 (read and rewritten in place)
-  REPORT         report file to write (replaced only when complete)
-
-Options:
-  --json FILE    also write the results as JSON (see docs/results-files.md)
-  --plots FILE   also write one CSV row per plot: position, id, measurements,
-                 objective, each local and its standard error
-  --threads N    evaluate the plots on N threads (default: ESTIMATOR_THREADS, or
-                 every core); the output is the same for any N
-  --random-locals
-                 fit the locals as random: each plot's locals drawn from a Normal
-                 population whose means and standard deviations (and correlation)
-                 are fitted with the globals by maximum marginal likelihood; the
-                 starting population is the mean and covariance of the locals in
-                 LOCALS (a fixed-locals run's estimates); see docs/random-locals.md
-  --quadrature K adaptive Gauss-Hermite quadrature with K nodes per local (1 to 20;
-                 default 1, the Laplace approximation); only with --random-locals
-  -h, --help     show this help and exit
-  --version      show the version and exit
-
-Environment:
+rewrites the local-parameter file in place and writes the report.)",
+    .arguments = {{"CONTROL", "control file",
+                   "control file (text): title; NG NL NP, four unit numbers, monitoring\n"
+                   "frequency, iteration limit, tolerance, NG starting globals; model\n"
+                   "number and the two model constants"},
+                  {"DATA", "data file", "data file written by preparer (read only)"},
+                  {"LOCALS", "local-parameter file",
+                   "local-parameter file written by preparer or by an earlier run\n"
+                   "(read and rewritten in place)"},
+                  {"REPORT", "report file", "report file to write (replaced only when complete)"}},
+    .required = 4,
+    .option_groups = {{"Options",
+                       {{"--json", "FILE", "also write the results as JSON (see docs/results-files.md)"},
+                        {"--plots", "FILE",
+                         "also write one CSV row per plot: position, id, measurements,\n"
+                         "objective, each local and its standard error"},
+                        {"--threads", "N",
+                         "evaluate the plots on N threads (default: ESTIMATOR_THREADS, or\n"
+                         "every core); the output is the same for any N"},
+                        {"--random-locals", "",
+                         "fit the locals as random: each plot's locals drawn from a Normal\n"
+                         "population whose means and standard deviations (and correlation)\n"
+                         "are fitted with the globals by maximum marginal likelihood; the\n"
+                         "starting population is the mean and covariance of the locals in\n"
+                         "LOCALS (a fixed-locals run's estimates); see docs/random-locals.md"},
+                        {"--quadrature", "K",
+                         "adaptive Gauss-Hermite quadrature with K nodes per local (1 to " +
+                             std::to_string(model::marginal::kMaxNodesPerLocal) +
+                             ";\ndefault 1, the Laplace approximation); only with --random-locals"}}}},
+    .epilogue = R"(Environment:
   ESTIMATOR_THREADS   number of threads when --threads is not given
   ESTIMATOR_PROGRESS_AFTER
                       when the error stream is a terminal, a line there shows the
@@ -83,9 +84,7 @@ Exit status:
   2  a wrong call or an input/output failure (missing file, unreadable number,
      damaged binary file), reported on the error stream
 )",
-        {"control file", "data file", "local-parameter file", "report file"}, 4, {
-      {"--json"}, {"--plots"}, {"--threads"}, {"--random-locals", false}, { "--quadrature" }
-    }
+    .column = 15,
   };
   return interface;
 }
@@ -152,12 +151,11 @@ void write_outcome(io::TextWriter& out, NewtonOutcome outcome) {
 // Threads from --threads, else ESTIMATOR_THREADS, else every core.
 int thread_count(const io::CommandLine& command) {
   const auto parse = [&command](const std::string& text, const std::string& where) {
-    char* end = nullptr;
-    const long n = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || n < 1 || n > kMaxThreads)
+    const std::optional<int> n = io::whole_integer(text);
+    if (!n || *n < 1 || *n > kMaxThreads)
       command.wrong_call(where + " must be a number of threads from 1 to " + std::to_string(kMaxThreads) + ", not " +
                          io::quoted(text));
-    return static_cast<int>(n);
+    return *n;
   };
   if (const auto option = command.option("--threads")) return parse(*option, "--threads");
   if (const char* text = std::getenv("ESTIMATOR_THREADS")) return parse(text, "ESTIMATOR_THREADS");
@@ -196,11 +194,10 @@ void stop_on_failure(const NewtonSummary& fit) {
 double progress_delay(const io::CommandLine& command) {
   const char* text = std::getenv("ESTIMATOR_PROGRESS_AFTER");
   if (text == nullptr) return 2.0;
-  char* end = nullptr;
-  const double seconds = std::strtod(text, &end);
-  if (*text == '\0' || *end != '\0' || !(seconds >= 0.0))
+  const std::optional<double> seconds = io::whole_number(text);
+  if (!seconds || !(*seconds >= 0.0))
     command.wrong_call("ESTIMATOR_PROGRESS_AFTER must be a number of seconds, not " + io::quoted(text));
-  return seconds;
+  return *seconds;
 }
 
 NewtonOptions newton_options(const common::ControlFile& control, int threads) {
@@ -278,8 +275,7 @@ int run_estimator(int argc, char** argv) {
   const model::Esde esde{control.k1, control.k2, control.model};
 
   io::SequentialReader data(names.data, "data file");
-  io::DirectAccessFile locals(names.locals, "local-parameter file", common::kRecordLength,
-                              io::DirectAccessFile::Mode::read_write_existing);
+  io::DirectAccessFile locals = common::open_local_file(names.locals, io::DirectAccessFile::Mode::read_write_existing);
   const Files files{data, locals};
   io::TextWriter report_out(names.report, "report file");
   std::optional<io::TextWriter> json_out, plots_out;

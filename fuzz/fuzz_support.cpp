@@ -32,8 +32,7 @@ void run_estimator(const std::string& control, const std::string& data, const st
 
 void write_plots(const std::string& data_path, const std::string& locals_path) {
   io::SequentialWriter data(data_path, "data file");
-  io::DirectAccessFile locals(locals_path, "local-parameter file", common::kRecordLength,
-                              io::DirectAccessFile::Mode::create);
+  io::DirectAccessFile locals = common::open_local_file(locals_path, io::DirectAccessFile::Mode::create);
   const double ages[3][4] = {{1, 3, 5, 7}, {1.5, 3.5, 5.5, 7.5}, {2, 4, 6, 8}};
   const double heights[3][4] = {{0.4, 1.1, 1.7, 2.1}, {0.6, 1.3, 1.8, 2.2}, {0.7, 1.4, 2.0, 2.4}};
   for (int p = 0; p < 3; ++p) {

@@ -1,6 +1,7 @@
 #include "io/command_line.hpp"
 
 #include <cstdio>
+#include <sstream>
 
 #include "io/errors.hpp"
 
@@ -16,13 +17,55 @@ namespace {
 
 bool is_option(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
 
+// One row of the help: the label, then the lines of its text at the column.
+void add_row(std::string& out, const std::string& label, const std::string& text, int column) {
+  const std::string indent(static_cast<std::size_t>(column) + 2, ' ');
+  std::string start = "  " + label;
+  if (start.size() >= indent.size()) {
+    out += start + "\n";
+    start = indent;
+  }
+  start.resize(indent.size(), ' ');
+  std::stringstream lines(text);
+  for (std::string line; std::getline(lines, line); start = indent) out += start + line + "\n";
+}
+
+void add_options(std::string& out, const std::vector<Option>& options, int column) {
+  std::string label;
+  for (const Option& o : options) {
+    label += (label.empty() ? "" : ", ") + o.name + (o.value.empty() ? "" : " " + o.value);
+    if (o.help.empty()) continue;
+    add_row(out, label, o.help, column);
+    label.clear();
+  }
+}
+
+const Option* find_option(const ProgramInterface& interface, const std::string& name) {
+  for (const OptionGroup& group : interface.option_groups)
+    for (const Option& o : group.options)
+      if (o.name == name) return &o;
+  return nullptr;
+}
+
 }  // namespace
+
+std::string help_text(const ProgramInterface& interface) {
+  std::string out = "usage: " + interface.usage + "\n\n" + interface.description + "\n\nArguments:\n";
+  for (const Argument& a : interface.arguments) add_row(out, a.label, a.help, interface.column);
+  for (const OptionGroup& group : interface.option_groups) {
+    out += "\n" + group.heading + ":\n";
+    add_options(out, group.options, interface.column);
+  }
+  add_row(out, "-h, --help", "show this help and exit", interface.column);
+  add_row(out, "--version", "show the version and exit", interface.column);
+  return out + "\n" + interface.epilogue;
+}
 
 CommandLine::CommandLine(int argc, char** argv, const ProgramInterface& interface) : interface_(interface) {
   for (int k = 1; k < argc; ++k) {
     const std::string arg = argv[k];
     if (arg == "--help" || arg == "-h") {
-      std::fputs(interface.help.c_str(), stdout);
+      std::fputs(help_text(interface).c_str(), stdout);
       throw Stop{0, ""};
     }
     if (arg == "--version") {
@@ -41,20 +84,18 @@ CommandLine::CommandLine(int argc, char** argv, const ProgramInterface& interfac
 
 void CommandLine::take_positional(const std::string& arg) {
   if (!options_.empty()) wrong_call("argument " + quoted(arg) + " after the options: file names come first");
-  if (positionals_.size() == interface_.positionals.size())
-    wrong_call("unexpected argument " + quoted(arg) + " (at most " + std::to_string(interface_.positionals.size()) +
+  if (positionals_.size() == interface_.arguments.size())
+    wrong_call("unexpected argument " + quoted(arg) + " (at most " + std::to_string(interface_.arguments.size()) +
                " file names)");
   positionals_.push_back(arg);
 }
 
 int CommandLine::take_option(int k, int argc, char** argv) {
   const std::string arg = argv[k];
-  const OptionInterface* known = nullptr;
-  for (const OptionInterface& o : interface_.options)
-    if (o.name == arg) known = &o;
+  const Option* known = find_option(interface_, arg);
   if (known == nullptr) wrong_call("unknown option " + quoted(arg));
   if (options_.count(arg) != 0) wrong_call("option " + arg + " given twice");
-  if (!known->takes_value) {
+  if (known->value.empty()) {
     options_[arg] = "";
     return k;
   }
@@ -64,7 +105,7 @@ int CommandLine::take_option(int k, int argc, char** argv) {
 }
 
 std::string CommandLine::file(int k) const {
-  const std::string& what = interface_.positionals[static_cast<std::size_t>(k - 1)];
+  const std::string& what = interface_.arguments[static_cast<std::size_t>(k - 1)].what;
   if (!has_file(k)) wrong_call("missing argument " + std::to_string(k) + ": the " + what);
   std::string name = positionals_[static_cast<std::size_t>(k - 1)];
   while (!name.empty() && name.back() == ' ') name.pop_back();

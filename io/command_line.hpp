@@ -1,5 +1,9 @@
 // The command line of a program: positional file names, then options.
 //
+// Each program describes its command line in one table (ProgramInterface):
+// the arguments and options it accepts, with the help of each. The table
+// yields the parsing, the usage shown on a wrong call and the help text.
+//
 // Every program answers --help (or -h) with its help text on standard output
 // and --version with its version, both with status 0. A wrong call (a missing
 // or extra argument, an unknown option, an option without its value) ends
@@ -13,22 +17,43 @@
 
 namespace io {
 
-struct OptionInterface {
-  std::string name;  // "--json"
-  bool takes_value = true;
+// Help texts are lines separated by '\n'; the help lists each row as its
+// label, then its text from the table's column on (on the next line when the
+// label reaches the column), later lines of the text at the column.
+struct Argument {
+  std::string label;  // "CONTROL"
+  std::string what;   // "control file", in messages
+  std::string help;
+};
+
+struct Option {
+  std::string name;   // "--json"
+  std::string value;  // "FILE"; empty: a flag, which takes no value
+  // Empty: the option shares the help row of the next one ("--k1 X, --k2 X").
+  std::string help;
+};
+
+struct OptionGroup {
+  std::string heading;  // "Options"
+  std::vector<Option> options;
 };
 
 struct ProgramInterface {
-  std::string program;                   // "estimator"
-  std::string usage;                     // one-line synopsis after "usage: "
-  std::string help;                      // full help text (arguments, options, environment, exit statuses)
-  std::vector<std::string> positionals;  // what each positional argument is, e.g. "control file"
-  int required = 0;                      // how many of them must be given
-  std::vector<OptionInterface> options;
+  std::string program;                     // "estimator"
+  std::string usage;                       // one-line synopsis after "usage: "
+  std::string description;                 // the paragraphs after the usage line of the help
+  std::vector<Argument> arguments;         // the positional arguments, in order
+  int required = 0;                        // how many of them must be given
+  std::vector<OptionGroup> option_groups;  // the last group also lists --help and --version
+  std::string epilogue;                    // the paragraphs after the options (environment, exit statuses)
+  int column = 0;                          // width of the labels' column, after the indent of two
 };
 
 // Version of the programs, e.g. "1.1.0".
 const char* version();
+
+// The help text of --help.
+std::string help_text(const ProgramInterface& interface);
 
 class CommandLine {
  public:

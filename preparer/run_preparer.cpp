@@ -6,6 +6,7 @@
 
 #include "common/data_metadata.hpp"
 #include "common/limits.hpp"
+#include "common/plot_file_readers.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/output_paths.hpp"
@@ -17,10 +18,8 @@ namespace {
 
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
-    "preparer", "preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS",
-        R"(usage: preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS
-
-Checks a text file of repeated age/height measurements and writes the two
+    .program = "preparer", .usage = "preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS",
+    .description = R"(Checks a text file of repeated age/height measurements and writes the two
 binary plot files the estimator reads. Asks three questions on standard output
 and reads the answers from standard input (a file of answers works):
   1. number of locals, minimum measurements per plot, age scale, height scale,
@@ -29,31 +28,29 @@ and reads the answers from standard input (a file of answers works):
   2. the position of each local in the parameter file, or 0;
   3. the starting value of each local (used where its position is 0).
 Ends with the line " Using N plots": N is the number of plots for the
-estimator's control file.
-
-Arguments:
-  RAW-DATA     text file, one measurement per line: plot identifier, age, height;
-               consecutive lines with one identifier make a plot, ages not
-               decreasing, heights greater than 0
-  DATA         data file to write (the plots' scaled ages and heights); beside
-               it DATA.meta.json, written when every plot is: the scales, the
-               raw file's name, the counts and the data file's fingerprint
-  LOCALS       local-parameter file to write (one 748-byte record per plot)
-  PARAMETERS   parameter text file with one line of starting values per plot,
-               needed only when the answers give columns > 0
-
-Options:
-  -h, --help   show this help and exit
-  --version    show the version and exit
-
-Exit status:
+estimator's control file.)",
+    .arguments = {{"RAW-DATA", "raw data file",
+                   "text file, one measurement per line: plot identifier, age, height;\n"
+                   "consecutive lines with one identifier make a plot, ages not\n"
+                   "decreasing, heights greater than 0"},
+                  {"DATA", "data file",
+                   "data file to write (the plots' scaled ages and heights); beside\n"
+                   "it DATA.meta.json, written when every plot is: the scales, the\n"
+                   "raw file's name, the counts and the data file's fingerprint"},
+                  {"LOCALS", "local-parameter file",
+                   "local-parameter file to write (one " + std::to_string(common::kRecordLength) +
+                       "-byte record per plot)"},
+                  {"PARAMETERS", "parameter text file",
+                   "parameter text file with one line of starting values per plot,\n"
+                   "needed only when the answers give columns > 0"}},
+    .required = 3, .option_groups = {{"Options", {}}}, .epilogue = R"(Exit status:
   0  the plots were written (also when some were dropped for too few measurements)
   1  an error in the data or the answers, reported on standard output (the
      program's own message) and, with details, on the error stream; both
      output files hold exactly the plots accepted before it
   2  a wrong call or an input/output failure, reported on the error stream
 )",
-        {"raw data file", "data file", "local-parameter file", "parameter text file"}, 3, {}
+    .column = 13,
   };
   return interface;
 }
@@ -74,8 +71,7 @@ int run_preparer(int argc, char** argv, io::FreeFormReader& answer_input) {
   common::StartRecord record{};
   io::FreeFormReader raw(command.file(1), "raw data file");
   io::SequentialWriter data(command.file(2), "data file");
-  io::DirectAccessFile locals(command.file(3), "local-parameter file", common::kRecordLength,
-                              io::DirectAccessFile::Mode::create);
+  io::DirectAccessFile locals = common::open_local_file(command.file(3), io::DirectAccessFile::Mode::create);
 
   const Answers answers = run_dialogue(answer_input, record);
 

@@ -2,109 +2,101 @@
 
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
-#include "projector/number_lists.hpp"
+#include "io/option_values.hpp"
 #include "projector/state_smoother.hpp"
 
 namespace projector {
 namespace {
 
-const char* const kHelp = R"(usage: projector RESULTS DATA LOCALS [options]
-       projector RESULTS [DATA LOCALS] --new-data RAW [options]
-
-Reads the results file of a finished run (estimator --json) and the run's two
+const io::ProgramInterface& program_interface() {
+  static const io::ProgramInterface interface {
+    .program = "projector",
+    .usage =
+        "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
+        "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [--summary-page "
+        "FILE [--comparison FILE]] [--site-curves LIST --site-curve-table FILE --site-curve-figure FILE] [settings]; "
+        "projector RESULTS [DATA LOCALS] --new-data RAW [--new-locals FILE] [outputs] [settings]",
+    .description = R"(Reads the results file of a finished run (estimator --json) and the run's two
 plot files, and writes for every plot (or the plots of --ids) the distribution
 of its height at chosen ages given all its measurements, its residuals, its
 site index, and figures. Intervals are plug-in intervals: they treat the
-estimates as the true parameters.
-
-Arguments:
-  RESULTS                 results file of the run (JSON, from estimator --json)
-  DATA                    the run's data file (read only)
-  LOCALS                  the run's local-parameter file as the run left it (read only)
-                          (with --new-data only for --curve-figure)
-
-New plots:
-  --new-data RAW          plots that were not in the fit, in the preparer's raw format
-                          (identifier, age, height per line) and the raw units: each plot's
-                          locals are fitted with the run's globals held, and the outputs are
-                          those of these plots; a plot whose locals its measurements cannot
-                          determine is named on the error stream and left out
-  --new-locals FILE       CSV: per new plot, its locals and their standard errors (globals
-                          held), or the reason it was left out
-
-Site-index curves:
-  --site-curves LIST      site indices (heights at --base-age), numbers or FROM:TO:STEP: for each
-                          the curve without noise through (base age, site index), solved for the
-                          asymptote (or the one local; with two locals the rate held at its
-                          weighted mean, as the outputs say)
-  --site-curve-table FILE CSV: per site index and age (--ages and the base age), the height and the locals
-  --site-curve-figure FILE SVG: the family of curves labelled by site index, the plots faintly behind
-
-Outputs (at least one; each written beside its name and put in place when complete,
-and none of them when the plot files are not the run's):
-  --projections FILE      CSV: per plot and age, the median height, its interval,
-                          the interval of a new measurement, the power-scale moments
-  --residuals FILE        CSV: per measurement, the fitted height and the
-                          standardised innovation
-  --site-index FILE       CSV: per plot, the median height and its interval at --base-age
-  --plot-figure FILE      SVG: measured heights, median curve and band of up to 16 plots
-  --curve-figure FILE     SVG: guide curves at the average locals and at quantiles of the locals
-  --residual-figure FILE  SVG: standardised innovations against age and fitted height, normal Q-Q
-  --summary-page FILE     HTML, self-contained (no network): title, model and outcome, the
-                          globals in raw units where exact (with --age-scale and --height-scale)
-                          with standard errors and correlations, the averages of the locals,
-                          the residual summary and the three figures inline
-
-Settings:
-  --ages LIST             ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10
-  --level P               level of the intervals, 0 < P < 1 (default 0.9)
-  --ids LIST              only the plots with these identifiers (tables and plot figure)
-  --base-age AGE          base age of the site index
-  --quantiles LIST        quantiles of the locals for the guide curves (default 0.1,0.5,0.9)
-  --age-scale S           the age scale given to preparer: ages read and written in raw units
-  --height-scale S        the height scale given to preparer: heights written in raw units
-                          (both are taken from the results file when its run found the
-                          preparer's metadata beside the data file; given as well, they
-                          must agree with it; without metadata both must be given)
-  --scaled-units          ages and heights in the scaled units of the data file
-  --age-unit TEXT         unit of age named on the figures' axes (default "scaled units")
-  --height-unit TEXT      unit of height named on the figures' axes (default "scaled units")
-  --comparison FILE       the comparer's comparison.csv, shown on the summary page
-  -h, --help              show this help and exit
-  --version               show the version and exit
-
-Exit status: 0 done; 2 a wrong call, a file that is missing, unreadable or not of
+estimates as the true parameters.)",
+    .arguments = {{"RESULTS", "results file", "results file of the run (JSON, from estimator --json)"},
+                  {"DATA", "data file", "the run's data file (read only)"},
+                  {"LOCALS", "local-parameter file",
+                   "the run's local-parameter file as the run left it (read only)\n"
+                   "(with --new-data only for --curve-figure)"}},
+    .required = 1,
+    .option_groups =
+        {{"Outputs (at least one; each written beside its name and put in place when complete,\n"
+          "and none of them when the plot files are not the run's)",
+          {{"--projections", "FILE",
+            "CSV: per plot and age, the median height, its interval,\n"
+            "the interval of a new measurement, the power-scale moments"},
+           {"--residuals", "FILE",
+            "CSV: per measurement, the fitted height and the\n"
+            "standardised innovation"},
+           {"--site-index", "FILE", "CSV: per plot, the median height and its interval at --base-age"},
+           {"--plot-figure", "FILE", "SVG: measured heights, median curve and band of up to 16 plots"},
+           {"--curve-figure", "FILE", "SVG: guide curves at the average locals and at quantiles of the locals"},
+           {"--residual-figure", "FILE", "SVG: standardised innovations against age and fitted height, normal Q-Q"},
+           {"--summary-page", "FILE",
+            "HTML, self-contained (no network): title, model and outcome, the\n"
+            "globals in raw units where exact (with --age-scale and --height-scale)\n"
+            "with standard errors and correlations, the averages of the locals,\n"
+            "the residual summary and the three figures inline"}}},
+         {"Settings",
+          {{"--ages", "LIST", "ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10"},
+           {"--level", "P", "level of the intervals, 0 < P < 1 (default 0.9)"},
+           {"--ids", "LIST", "only the plots with these identifiers (tables and plot figure)"},
+           {"--base-age", "AGE", "base age of the site index"},
+           {"--quantiles", "LIST", "quantiles of the locals for the guide curves (default 0.1,0.5,0.9)"},
+           {"--age-scale", "S", "the age scale given to preparer: ages read and written in raw units"},
+           {"--height-scale", "S",
+            "the height scale given to preparer: heights written in raw units\n"
+            "(both are taken from the results file when its run found the\n"
+            "preparer's metadata beside the data file; given as well, they\n"
+            "must agree with it; without metadata both must be given)"},
+           {"--scaled-units", "", "ages and heights in the scaled units of the data file"},
+           {"--age-unit", "TEXT", "unit of age named on the figures' axes (default \"scaled units\")"},
+           {"--height-unit", "TEXT", "unit of height named on the figures' axes (default \"scaled units\")"},
+           {"--comparison", "FILE", "the comparer's comparison.csv, shown on the summary page"}}},
+         {"New plots",
+          {{"--new-data", "RAW",
+            "plots that were not in the fit, in the preparer's raw format\n"
+            "(identifier, age, height per line) and the raw units: each plot's\n"
+            "locals are fitted with the run's globals held, and the outputs are\n"
+            "those of these plots; a plot whose locals its measurements cannot\n"
+            "determine is named on the error stream and left out"},
+           {"--new-locals", "FILE",
+            "CSV: per new plot, its locals and their standard errors (globals\n"
+            "held), or the reason it was left out"}}},
+         {"Site-index curves",
+          {{"--site-curves", "LIST",
+            "site indices (heights at --base-age), numbers or FROM:TO:STEP: for each\n"
+            "the curve without noise through (base age, site index), solved for the\n"
+            "asymptote (or the one local; with two locals the rate held at its\n"
+            "weighted mean, as the outputs say)"},
+           {"--site-curve-table", "FILE", "CSV: per site index and age (--ages and the base age), height and locals"},
+           {"--site-curve-figure", "FILE", "SVG: the curves labelled by site index, the plots faintly behind"}}}},
+    .epilogue = R"(Exit status: 0 done; 2 a wrong call, a file that is missing, unreadable or not of
 the run, a value that does not parse.
-)";
-
-const io::ProgramInterface& program_interface() {
-  static const io::ProgramInterface interface {
-    "projector",
-        "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
-        "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [--summary-page FILE "
-        "[--comparison FILE]] [--site-curves LIST --site-curve-table FILE --site-curve-figure FILE] [settings]; "
-        "projector RESULTS [DATA LOCALS] --new-data RAW [--new-locals FILE] [outputs] [settings]",
-        kHelp, {"results file", "data file", "local-parameter file"}, 1,
-        {{"--projections"},     {"--residuals"}, {"--site-index"},   {"--plot-figure"}, {"--curve-figure"},
-         {"--residual-figure"}, {"--ages"},      {"--level"},        {"--ids"},         {"--base-age"},
-         {"--quantiles"},       {"--age-scale"}, {"--height-scale"}, {"--age-unit"},    {"--height-unit"},
-         {"--summary-page"},    {"--comparison"},   {"--scaled-units", false},
-         {"--new-data"},        {"--new-locals"},   {"--site-curves"}, {"--site-curve-table"},
-         {"--site-curve-figure"}},
+)",
+    .column = 24,
   };
   return interface;
 }
 
 void read_settings(const io::CommandLine& c, Options& o) {
-  if (auto v = c.option("--ages")) o.ages = parse_ages("--ages", *v, kMaxRequestedAges - 1);
-  if (auto v = c.option("--level")) o.level = parse_fractions("--level", *v).at(0);
-  if (auto v = c.option("--ids")) o.ids = parse_ids("--ids", *v);
-  if (auto v = c.option("--base-age")) o.base_age = parse_number("--base-age", *v);
-  if (auto v = c.option("--quantiles")) o.quantiles = parse_fractions("--quantiles", *v);
-  if (auto v = c.option("--age-scale")) o.age_scale = parse_number("--age-scale", *v);
-  if (auto v = c.option("--height-scale")) o.height_scale = parse_number("--height-scale", *v);
+  if (auto v = c.option("--ages")) o.ages = io::numbers_and_steps("--ages", *v, kMaxRequestedAges - 1, "ages");
+  if (auto v = c.option("--level")) o.level = io::fraction_list("--level", *v).at(0);
+  if (auto v = c.option("--ids")) o.ids = io::integer_list("--ids", *v, "a plot identifier");
+  if (auto v = c.option("--base-age")) o.base_age = io::number_value("--base-age", *v);
+  if (auto v = c.option("--quantiles")) o.quantiles = io::fraction_list("--quantiles", *v);
+  if (auto v = c.option("--age-scale")) o.age_scale = io::number_value("--age-scale", *v);
+  if (auto v = c.option("--height-scale")) o.height_scale = io::number_value("--height-scale", *v);
   o.scaled_units = c.flag("--scaled-units");
-  if (auto v = c.option("--site-curves")) o.site_curves = parse_ages("--site-curves", *v, 50);
+  if (auto v = c.option("--site-curves")) o.site_curves = io::numbers_and_steps("--site-curves", *v, 50, "site indices");
   o.site_curve_table = c.option("--site-curve-table").value_or("");
   o.site_curve_figure = c.option("--site-curve-figure").value_or("");
   if (auto v = c.option("--age-unit")) o.age_unit = *v;

@@ -61,8 +61,7 @@ void check_fingerprint(const std::string& role, const std::string& given, const 
 void for_each_plot(const RunResults& run, const PlotFiles& files, bool progress,
                    const std::function<void(const PlotData&)>& visit) {
   io::SequentialReader data(files.data, "data file");
-  io::DirectAccessFile locals(files.locals, "local-parameter file", common::kRecordLength,
-                              io::DirectAccessFile::Mode::read_only);
+  io::DirectAccessFile locals = common::open_local_file(files.locals, io::DirectAccessFile::Mode::read_only);
   locals.require_whole_records();
   check_record_count(locals, run);
   common::Fingerprint data_print, locals_print;
@@ -86,8 +85,7 @@ void for_each_plot(const RunResults& run, const PlotFiles& files, bool progress,
 
 void for_each_record(const RunResults& run, const std::string& locals_path,
                      const std::function<void(const model::Locals&)>& visit) {
-  io::DirectAccessFile locals(locals_path, "local-parameter file", common::kRecordLength,
-                              io::DirectAccessFile::Mode::read_only);
+  io::DirectAccessFile locals = common::open_local_file(locals_path, io::DirectAccessFile::Mode::read_only);
   check_record_count(locals, run);
   common::Fingerprint print;
   model::Locals values{};

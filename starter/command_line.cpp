@@ -7,6 +7,7 @@
 #include "io/errors.hpp"
 #include "io/option_values.hpp"
 #include "model/catalogue.hpp"
+#include "model/model_numbers.hpp"
 #include "starter/refusal.hpp"
 
 namespace starter {
@@ -14,12 +15,11 @@ namespace {
 
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
-    "starter",
-        "starter DATA LOCALS CONTROL --model M [--k1 X --k2 X] [--title TEXT] [--iteration-limit N] [--monitor N] "
-        "[--tolerance X] [--sample N]",
-        R"(usage: starter DATA LOCALS CONTROL --model M [--k1 X --k2 X] [options]
-
-Proposes starting values for an estimator run from the data: the globals of
+    .program = "starter",
+    .usage =
+        "starter DATA LOCALS CONTROL --model M [--k1 X --k2 X] [--title TEXT] [--iteration-limit N] "
+        "[--monitor N] [--tolerance X] [--sample N]",
+    .description = R"(Proposes starting values for an estimator run from the data: the globals of
 model M and every plot's locals. Writes the estimator's control file CONTROL
 (title, counts, number of plots, monitoring frequency, iteration limit,
 tolerance, starting globals, model line) and puts the starting locals into the
@@ -30,47 +30,46 @@ How: the model's noise-free curve is fitted to a sample of the plots pooled
 the residuals; the globals then maximise the likelihood of the sample with
 every plot's locals at their best (Ceres BFGS); last, every plot's locals are
 set to their best at those globals. The values are in the scaled units of the
-data file. The same input always gives the same output.
-
-Arguments:
-  DATA                 data file written by preparer (read only)
-  LOCALS               local-parameter file written by preparer for the same data
-                       (its records get the starting locals)
-  CONTROL              control file to write (replaced only when complete)
-
-Options:
-  --model M            model number, 1 to 18 (required)
-  --k1 X, --k2 X       the two model constants: required for models 14 to 18,
-                       which fix the start of the curve through them (the age
-                       and height scales given to preparer), unless DATA has
-                       the preparer's DATA.meta.json beside it: then its scales
-                       by default; models 1 to 13 do not use them (default 1)
-  --title TEXT         title of the run (at most 80 characters; default names
-                       the model)
-  --iteration-limit N  iteration limit written to CONTROL (default 100)
-  --monitor N          monitoring frequency written to CONTROL (default 0: no
-                       per-plot trace lines)
-  --tolerance X        tolerance written to CONTROL (default: 1e-5, or more for
-                       large problems, where rounding keeps the gradient of the
-                       globals above 1e-5)
-  --sample N           number of plots, taken evenly through the file, whose
-                       likelihood gives the starting globals (default 2000; the
-                       sample is held in memory, about 1.6 kB a plot)
-  -h, --help           show this help and exit
-  --version            show the version and exit
-
-Exit status:
+data file. The same input always gives the same output.)",
+    .arguments = {{"DATA", "data file", "data file written by preparer (read only)"},
+                  {"LOCALS", "local-parameter file",
+                   "local-parameter file written by preparer for the same data\n"
+                   "(its records get the starting locals)"},
+                  {"CONTROL", "control file", "control file to write (replaced only when complete)"}},
+    .required = 3,
+    .option_groups = {{"Options",
+                       {{"--model", "M", "model number, " + model::all_models() + " (required)"},
+                        {"--k1", "X", ""},
+                        {"--k2", "X",
+                         "the two model constants: required for models " + model::fixed_start_models() +
+                             ",\nwhich fix the start of the curve through them (the age\n"
+                             "and height scales given to preparer), unless DATA has\n"
+                             "the preparer's DATA.meta.json beside it: then its scales\n"
+                             "by default; models " +
+                             model::free_start_models() + " do not use them (default 1)"},
+                        {"--title", "TEXT",
+                         "title of the run (at most 80 characters; default names\n"
+                         "the model)"},
+                        {"--iteration-limit", "N", "iteration limit written to CONTROL (default 100)"},
+                        {"--monitor", "N",
+                         "monitoring frequency written to CONTROL (default 0: no\n"
+                         "per-plot trace lines)"},
+                        {"--tolerance", "X",
+                         "tolerance written to CONTROL (default: 1e-5, or more for\n"
+                         "large problems, where rounding keeps the gradient of the\n"
+                         "globals above 1e-5)"},
+                        {"--sample", "N",
+                         "number of plots, taken evenly through the file, whose\n"
+                         "likelihood gives the starting globals (default 2000; the\n"
+                         "sample is held in memory, about 1.6 kB a plot)"}}}},
+    .epilogue = R"(Exit status:
   0  the control file and the starting locals are written
   1  the input does not suit the model (model number, files of different runs,
      a local-parameter file with other locals, data too few to start the
      model); the reason is on the error stream
   2  a wrong call or an input/output failure, on the error stream
 )",
-        {"data file", "local-parameter file", "control file"}, 3, {
-      {"--model"}, {"--k1"}, {"--k2"}, {"--title"}, {"--iteration-limit"}, {"--monitor"}, {"--tolerance"}, {
-        "--sample"
-      }
-    }
+    .column = 21,
   };
   return interface;
 }
@@ -86,13 +85,10 @@ StarterCall read_command_line(int argc, char** argv) {
   const auto model = line.option("--model");
   if (!model) line.wrong_call("--model is required");
   const std::optional<int> number = io::whole_integer(*model);
-  if (!number)
-    line.wrong_call("--model takes a model number, 1 to " + std::to_string(model::kModelCount) + ", not " +
-                    io::quoted(*model));
+  if (!number) line.wrong_call("--model takes a model number, " + model::all_models() + ", not " + io::quoted(*model));
   call.model = *number;
   if (!model::valid_model(call.model))
-    refuse("model number " + std::to_string(call.model) + ": the models are numbered 1 to " +
-           std::to_string(model::kModelCount));
+    refuse("model number " + std::to_string(call.model) + ": the models are numbered " + model::all_models());
   const std::optional<common::DataMetadata> metadata = common::read_data_metadata(call.data);
   if (model::fixed_start(call.model) && !metadata && (!line.option("--k1") || !line.option("--k2")))
     line.wrong_call("model " + std::to_string(call.model) +

@@ -21,7 +21,7 @@ struct StarterCall {
 };
 
 // Ends the run with status 0 after --help or --version and with status 2 and
-// the usage on a wrong call. A model number outside 1 to 18 is refused with
+// the usage on a wrong call. A model number outside the catalogue is refused with
 // status 1.
 StarterCall read_command_line(int argc, char** argv);
 

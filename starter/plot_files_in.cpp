@@ -21,8 +21,7 @@ PlotFiles::PlotFiles(const std::string& data_path, const std::string& locals_pat
     : data_path_(data_path),
       locals_path_(locals_path),
       data_(data_path, "data file"),
-      locals_(locals_path, "local-parameter file", common::kRecordLength,
-              io::DirectAccessFile::Mode::read_write_existing),
+      locals_(common::open_local_file(locals_path, io::DirectAccessFile::Mode::read_write_existing)),
       plots_(locals_.records_in_file()) {
   locals_.require_whole_records();
   if (plots_ == 0) refuse("the local-parameter file " + locals_path + " holds no records");

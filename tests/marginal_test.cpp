@@ -381,10 +381,10 @@ TEST(MarginalTerm, IntegrandObjectiveIsTheCatalogues) {
     // the model takes them.
     Globals g{};
     for (int i = 0; i < counts.ng; ++i) g[static_cast<std::size_t>(i)] = 0.2 + 0.1 * i;
-    if (model == 11 || model == 16) g[0] = 1.0, g[1] = 10.0;
-    if (model == 12 || model == 17) g[0] = 8.0, g[1] = 0.6;
-    const bool rate = (model >= 6 && model <= 12) || model == 15 || model == 16 || model == 17;
-    const Locals u{rate ? 0.2 : 3.1, 0.25};
+    const model::ModelEntry& row = model::catalogue_entry(model);
+    if (row.tied == model::TiedAsymptote::linear) g[0] = 1.0, g[1] = 10.0;
+    if (row.tied == model::TiedAsymptote::power) g[0] = 8.0, g[1] = 0.6;
+    const Locals u{row.locals[0] == model::Role::b ? 0.2 : 3.1, 0.25};
     Curve curve{};
     model::trpars(esde, g, u, curve);
     const double expected = model::funct(curve, static_cast<int>(plot.t.size()), plot.t.data(), plot.h.data());
@@ -423,7 +423,7 @@ TEST(MarginalTerm, DeviationsNearZeroAreBoundariesNotFailures) {
                                 Population{13, 1.0, {0.7, 0.2, 0.05}, {3.0, 0.15}, {1e-12, 1e-12}, 0.3}}) {
     const Plot plot = simulate(pop, rng, 10);
     const double at_mean = model::funct(curve_of(pop, Eigen::Map<const Eigen::VectorXd>(pop.mean.data(), pop.nl())),
-                                            static_cast<int>(plot.t.size()), plot.t.data(), plot.h.data());
+                                        static_cast<int>(plot.t.size()), plot.t.data(), plot.h.data());
     for (int k : {1, 5}) {
       const mg::PlotMarginal r = term(pop, plot, mg::quadrature_rule(k, pop.nl()), true, pop.phi());
       ASSERT_EQ(r.status, mg::PlotStatus::ok) << "model " << pop.model << ", K " << k;

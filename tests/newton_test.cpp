@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/limits.hpp"
+#include "common/plot_file_readers.hpp"
 #include "estimator/newton.hpp"
 #include "io/binary_file.hpp"
 #include "io/byte_order.hpp"
@@ -54,8 +55,7 @@ Fit fit(const TempDir& dir, const std::vector<TestPlot>& plots, const std::vecto
   s.globals = start;
   const FitFiles files = write_fit_problem(dir, plots, s, prefix);
   io::SequentialReader data(files.data, "data file");
-  io::DirectAccessFile locals(files.locals, "local-parameter file", common::kRecordLength,
-                              io::DirectAccessFile::Mode::read_write_existing);
+  io::DirectAccessFile locals = common::open_local_file(files.locals, io::DirectAccessFile::Mode::read_write_existing);
   const estimator::Files f{data, locals};
   const estimator::Sizes sizes = estimator::make_sizes(4, 1, static_cast<int>(plots.size()));
   model::Globals globals{};

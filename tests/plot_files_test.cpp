@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/plot_file_layout.hpp"
+#include "common/plot_file_readers.hpp"
 #include "common/plot_file_writers.hpp"
 #include "console_capture.hpp"
 #include "estimator/pass_pipeline.hpp"
@@ -52,7 +53,7 @@ TEST_F(PlotFiles, DataFileOfPlot17ByteForByte) {
 TEST_F(PlotFiles, StartRecordsAreFullAndPutTouchesOnlyTheUsedBytes) {
   const std::string path = dir / "plots.loc";
   {
-    io::DirectAccessFile out(path, "local-parameter file", common::kRecordLength, io::DirectAccessFile::Mode::create);
+    io::DirectAccessFile out = common::open_local_file(path, io::DirectAccessFile::Mode::create);
     common::StartRecord reals{};
     for (int i = 0; i < common::kRecordReals; ++i) reals[static_cast<std::size_t>(i)] = 100.0 + i;
     common::write_start_record(out, 1, 301, reals);
@@ -66,8 +67,7 @@ TEST_F(PlotFiles, StartRecordsAreFullAndPutTouchesOnlyTheUsedBytes) {
   const Sizes sizes = make_sizes(2, 2, 2);
   {
     io::SequentialReader data(data_file({}), "data file");
-    io::DirectAccessFile records(path, "local-parameter file", common::kRecordLength,
-                                 io::DirectAccessFile::Mode::read_write_existing);
+    io::DirectAccessFile records = common::open_local_file(path, io::DirectAccessFile::Mode::read_write_existing);
     const Files files{data, records};
     Locals locals{};
     WorkBlock block{};
@@ -102,8 +102,7 @@ TEST_F(PlotFiles, ShortRecordReadsAsZerosAndMissingRecordFails) {
   const std::string path = dir.write_bytes("short.loc", bytes);
   const Sizes sizes = make_sizes(4, 1, 2);
   io::SequentialReader data(data_file({}), "data file");
-  io::DirectAccessFile records(path, "local-parameter file", common::kRecordLength,
-                               io::DirectAccessFile::Mode::read_write_existing);
+  io::DirectAccessFile records = common::open_local_file(path, io::DirectAccessFile::Mode::read_write_existing);
   const Files files{data, records};
   Locals locals{};
   WorkBlock block;
@@ -228,8 +227,7 @@ TEST_F(PlotFiles, RecordsRewrittenOverThreadsMatchTheirOneByOneRewrite) {
     double largest = 0.0;
     {
       io::SequentialReader data_in(data, "data file");
-      io::DirectAccessFile locals(path, "local-parameter file", common::kRecordLength,
-                                  io::DirectAccessFile::Mode::read_write_existing);
+      io::DirectAccessFile locals = common::open_local_file(path, io::DirectAccessFile::Mode::read_write_existing);
       const Files files{data_in, locals};
       put(files, sizes, 5, id5, locals5, work5, lfactor5);
       PassPipeline pipeline(files, sizes, threads);

@@ -278,8 +278,7 @@ TEST_F(Preparer, PlotsReadBackThroughTheEstimator) {
   using namespace model;
   const Sizes sizes = make_sizes(3, 2, 2);
   io::SequentialReader data(p.data, "data file");
-  io::DirectAccessFile records(p.locals, "local-parameter file", common::kRecordLength,
-                               io::DirectAccessFile::Mode::read_write_existing);
+  io::DirectAccessFile records = common::open_local_file(p.locals, io::DirectAccessFile::Mode::read_write_existing);
   const Files files{data, records};
   Locals locals{};
   WorkBlock block{};

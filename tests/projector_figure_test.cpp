@@ -43,8 +43,8 @@ TEST(ProjectorFigures, RenderedPointsLandOnTheirAxes) {
   TempDir dir;
   const std::vector<double> ages = {2.0, 5.0, 9.0}, heights = {1.0, 2.5, 3.5};
   const FitFiles f = write_fit_problem(dir, {{7, ages, heights, {4.0}}}, ControlSettings{});
-  dir.write("run.json",
-            results_json({.model = 1, .globals = {0.2, 0.8, 0.1, 0.05}, .local_averages = {4.0}}, f.data, f.locals));
+  write_results_file(dir / "run.json", {.model = 1, .globals = {0.2, 0.8, 0.1, 0.05}, .local_averages = {4.0}}, f.data,
+                     f.locals);
   const ProgramResult r = run_program(
       PROJECTOR_PATH, {dir / "run.json", f.data, f.locals, "--plot-figure", dir / "plots.svg", "--curve-figure",
                        dir / "curves.svg", "--residual-figure", dir / "res.svg", "--ages", "12"});
@@ -93,9 +93,10 @@ TEST(SiteCurves, PassThroughTheBaseAgeAndAreTheModelsClosedFormCurve) {
     SCOPED_TRACE("model " + std::to_string(m.model));
     const FitFiles f = write_fit_problem(dir, {{7, ages, heights, m.averages}, {8, ages, heights, m.averages}},
                                          ControlSettings{});
-    dir.write("run.json", results_json({.model = m.model, .globals = m.globals, .local_averages = m.averages,
-                                        .age_scale = 10, .height_scale = 10},
-                                       f.data, f.locals));
+    write_results_file(dir / "run.json",
+                       {.model = m.model, .globals = m.globals, .local_averages = m.averages, .age_scale = 10,
+                        .height_scale = 10},
+                       f.data, f.locals);
     const ProgramResult r = run_program(
         PROJECTOR_PATH, {dir / "run.json", f.data, f.locals, "--site-curves", "20,25:35:5", "--base-age", "50",
                          "--ages", "10,30,70", "--site-curve-table", dir / "si.csv", "--site-curve-figure",

@@ -1,6 +1,8 @@
 // The projector program on data simulated at known parameters, and on bad input.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -53,8 +55,8 @@ class SimulatedTruth : public ::testing::Test {
     const ProgramResult fit = run_estimator(
         {*dir / "fit.ctl", *dir / "sim.dat", *dir / "fit.loc", *dir / "fit.rep", "--json", *dir / "fit.json"});
     ASSERT_EQ(fit.status, 0) << fit.err;
-    dir->write("sim.json", results_json({.model = 4, .globals = s.globals, .local_averages = {3.0}}, *dir / "sim.dat",
-                                        *dir / "sim.loc"));
+    write_results_file(*dir / "sim.json", {.model = 4, .globals = s.globals, .local_averages = {3.0}}, *dir / "sim.dat",
+                       *dir / "sim.loc");
   }
   static void TearDownTestSuite() { dir.reset(); }
 
@@ -137,9 +139,10 @@ TEST_F(SimulatedTruth, StandardisedInnovationsAreStandardNormal) {
 // index is the projection at the base age; --ids selects plots.
 TEST_F(SimulatedTruth, UnitsSiteIndexAndSelectionAgree) {
   auto scaled = files(), raw = files();
-  raw[0] = dir->write("unscaled.json", results_json({.model = 4, .globals = {0.15, 0.7, 0.05, 0.2, 0.05},
-                                                     .local_averages = {3.0}, .scales = false},
-                                                    *dir / "sim.dat", *dir / "sim.loc"));
+  raw[0] = *dir / "unscaled.json";
+  write_results_file(raw[0], {.model = 4, .globals = {0.15, 0.7, 0.05, 0.2, 0.05}, .local_averages = {3.0},
+                              .scales = false},
+                     *dir / "sim.dat", *dir / "sim.loc");
   scaled.insert(scaled.end(), {"--projections", *dir / "s.csv", "--ages", "5,12", "--ids", "3,17", "--site-index",
                                *dir / "si.csv", "--base-age", "12"});
   raw.insert(raw.end(), {"--projections", *dir / "raw.csv", "--ages", "50:120:70", "--ids", "3,17", "--age-scale", "10",
@@ -178,17 +181,18 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
       dir->write("m13.json", std::string(json).replace(json.find("\"number\": 4"), 11, "\"number\": 13"));
   // The results file names the plot files the run was given: the message names the one expected.
   const auto naming = [&](const std::string& name, const std::string& locals) {
-    return dir->write(name, "{\"files\": {\"data\": \"" + *dir / "sim.dat" + "\", \"locals\": \"" + locals + "\"}," +
-                                json.substr(json.find('{') + 1));
+    nlohmann::ordered_json j = nlohmann::ordered_json::parse(json);
+    j["files"]["locals"] = locals;
+    return dir->write(name, j.dump(2));
   };
   const std::string named = naming("named.json", *dir / "sim.loc"), same = naming("same.json", *dir / "other.loc");
   // A number beyond double's range is not JSON's business to hold: refused like a syntax error.
   const std::string overflow = dir->write("overflow.json", "{\"overflow\": 1e99999," + json.substr(json.find('{') + 1));
   const std::string out = *dir / "bad.csv";
-  const std::string unscaled = dir->write(
-      "unscaled.json", results_json({.model = 4, .globals = {0.15, 0.7, 0.05, 0.2, 0.05}, .local_averages = {3.0},
-                                     .scales = false},
-                                    *dir / "sim.dat", *dir / "sim.loc"));
+  const std::string unscaled = *dir / "unscaled.json";
+  write_results_file(unscaled, {.model = 4, .globals = {0.15, 0.7, 0.05, 0.2, 0.05}, .local_averages = {3.0},
+                                .scales = false},
+                     *dir / "sim.dat", *dir / "sim.loc");
   struct Case {
     std::vector<std::string> args;
     std::string message;
@@ -202,7 +206,8 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
        "; the run was given a file of that name, which has changed since"},
       {{model13, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "does not name the parameters of model 13"},
       {{*dir / "sim.dat", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "is not JSON"},
-      {{overflow, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "is not JSON: [json.exception.out_of_range.406]"},
+      {{overflow, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out},
+       "is not JSON: [json.exception.out_of_range.406]"},
       {{*dir / "none.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "cannot open the results file"},
       {{*dir / "sim.json", *dir / "none.dat", *dir / "sim.loc", "--residuals", out}, "cannot open the data file"},
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--projections", out, "--ages", "5,x"},
@@ -228,7 +233,7 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--age-scale", "1",
         "--height-scale", "0.3048"},
        "--height-scale 0.3048 contradicts the height scale 1 of the data, which the results file '" + *dir / "sim.json" +
-           "' gives (from the preparer's metadata 'test.meta.json')"},
+           "' gives (from the preparer's metadata '" + *dir / "sim.dat.meta.json" + "')"},
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--scaled-units", "--age-scale",
         "1"},
        "--scaled-units excludes --age-scale and --height-scale"},

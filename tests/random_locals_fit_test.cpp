@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "common/limits.hpp"
+#include "common/plot_file_readers.hpp"
 #include "estimator/marginal_pass.hpp"
 #include "support/fit_problem.hpp"
 
@@ -33,8 +34,7 @@ void check_gradient(const Case& c, int nodes) {
   s.globals = c.globals;
   const FitFiles f = write_fit_problem(dir, plots, s);
   io::SequentialReader data(f.data, "data file");
-  io::DirectAccessFile locals(f.locals, "local-parameter file", common::kRecordLength,
-                              io::DirectAccessFile::Mode::read_write_existing);
+  io::DirectAccessFile locals = common::open_local_file(f.locals, io::DirectAccessFile::Mode::read_write_existing);
   const estimator::Files files{data, locals};
   const estimator::Sizes sizes = estimator::make_sizes(c.ng, c.nl, static_cast<int>(plots.size()));
   const model::Esde esde{1.0, 1.0, c.model};

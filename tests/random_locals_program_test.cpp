@@ -3,7 +3,10 @@
 // the output does not depend on the number of threads; bad calls are refused.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <random>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -11,7 +14,9 @@
 
 #include "bench/simulation.hpp"
 #include "support/fit_problem.hpp"
+#include "support/plot_records.hpp"
 #include "support/program.hpp"
+#include "support/trace.hpp"
 
 namespace {
 
@@ -80,6 +85,57 @@ TEST(RandomLocalsProgram, RecoversTheProcessDeviationThatFixedLocalsBiasLow) {
   EXPECT_NEAR(random["marginal_log_likelihood"].get<double>(), -0.5 * random["objective"].get<double>(), 1e-9);
 }
 
+// Fourteen plots of six measurements (loblolly pine): too few plots for an
+// outer step built from the plots' scores alone. From the control file's
+// rough start and from the fixed-locals estimates the fit reaches the same
+// minimum, with a positive definite outer Hessian and finite standard errors.
+// The fixed-locals sigma_p (1e-13) is written as 0, a saddle of the marginal
+// objective by symmetry, which the fit has to leave.
+TEST(RandomLocalsProgram, LoblollyFromARoughStartAndFromFixedLocalsReachesOneMinimum) {
+  TempDir dir;
+  const fs::path golden = fs::path(GOLDEN_DIR) / "loblolly-model1";
+  const std::string control = (golden / "control").string();
+  const ProgramResult prep = run_preparer({(golden / "raw.txt").string(), dir / "data", dir / "start.loc"},
+                                          read_text((golden / "answers").string()));
+  ASSERT_EQ(prep.status, 0) << prep.err;
+  fs::copy_file(dir / "start.loc", dir / "rough.loc");
+  const ProgramResult rough = run_estimator(
+      {control, dir / "data", dir / "rough.loc", dir / "rough.rep", "--random-locals", "--json", dir / "rough.json"});
+  ASSERT_EQ(rough.status, 0) << rough.out << rough.err;
+
+  // The second start: the fixed-locals fit's globals and locals.
+  fs::copy_file(dir / "start.loc", dir / "fixed.loc");
+  ASSERT_EQ(run_estimator({control, dir / "data", dir / "fixed.loc", dir / "fixed.rep", "--json", dir / "fixed.json"})
+                .status,
+            0);
+  const nlohmann::json fixed = read_json(dir / "fixed.json");
+  std::vector<std::string> lines = split_lines(read_text(control));
+  std::string globals;
+  for (const auto& g : fixed["globals"]["estimates"]) globals += std::to_string(g.get<double>()) + " ";
+  ASSERT_NE(globals.find(" 0.000000 "), std::string::npos) << globals;  // sigma_p at the saddle
+  lines[4] = globals;
+  std::string text;
+  for (const std::string& l : lines) text += l + "\n";
+  const ProgramResult again = run_estimator({dir.write("fixed.ctl", text), dir / "data", dir / "fixed.loc",
+                                             dir / "again.rep", "--random-locals", "--json", dir / "again.json"});
+  ASSERT_EQ(again.status, 0) << again.out << again.err;
+
+  const nlohmann::json a = read_json(dir / "rough.json"), b = read_json(dir / "again.json");
+  for (const nlohmann::json* j : {&a, &b}) {
+    EXPECT_EQ((*j)["outcome"], "converged");
+    EXPECT_TRUE((*j)["hessian_positive_definite"].get<bool>());
+    EXPECT_LT((*j)["dmax"].get<double>(), 1e-5);
+  }
+  EXPECT_LE(a["iterations"].get<int>(), 20);
+  EXPECT_NEAR(a["objective"].get<double>(), b["objective"].get<double>(), 1e-7);
+  for (std::size_t i = 0; i < 6; ++i) {
+    const double x = a["outer"]["estimates"][i], y = b["outer"]["estimates"][i];
+    const double se = a["outer"]["standard_errors"][i];
+    EXPECT_TRUE(std::isfinite(se) && se > 0.0) << "outer parameter " << i;
+    EXPECT_NEAR(x, y, 2e-5) << "outer parameter " << i;  // the control file's tolerance 1e-5
+  }
+}
+
 TEST(RandomLocalsProgram, SameBytesForOneAndThreeThreads) {
   TempDir dir;
   bench::SimulationSettings s;
@@ -107,6 +163,120 @@ TEST(RandomLocalsProgram, SameBytesForOneAndThreeThreads) {
   }
   for (int k = 0; k < 4; ++k) EXPECT_TRUE(bytes[0][k] == bytes[1][k]) << "output " << k << " differs";
   EXPECT_NE(bytes[0][1].find("ADAPTIVE GAUSS-HERMITE QUADRATURE, 3 NODES PER LOCAL"), std::string::npos);
+}
+
+std::vector<double> outer_estimates(const std::string& json) {
+  return read_json(json)["outer"]["estimates"].get<std::vector<double>>();
+}
+
+// A run stopped by SIGINT, or killed by SIGKILL at a random moment, leaves a
+// local-parameter file (the modes of some pass, partly rewritten when the
+// kill came within one) from which the same call reaches the same estimates
+// and the same conditional modes.
+TEST(RandomLocalsProgram, InterruptedAndKilledRunsStartAgainFromTheirLocals) {
+  TempDir dir;
+  const Prepared p = simulate_and_fit(dir, model1_settings(3000));
+  const std::vector<unsigned char> start = read_bytes(p.locals);
+  const std::vector<std::string> args = {p.control,        p.data,   p.locals, dir / "random.rep",
+                                         "--random-locals", "--json", dir / "random.json"};
+  const auto begin = std::chrono::steady_clock::now();
+  const ProgramResult reference = run_estimator(args);
+  const double duration = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  ASSERT_EQ(reference.status, 0) << reference.err;
+  const std::vector<double> ref = outer_estimates(dir / "random.json");
+  const std::vector<double> ref_se = read_json(dir / "random.json")["outer"]["standard_errors"];
+  const std::vector<unsigned char> ref_modes = read_bytes(p.locals);
+
+  std::mt19937 rng(11);
+  int killed = 0;
+  for (int trial = 0; trial < 4; ++trial) {
+    const int signal_number = trial == 0 ? SIGINT : SIGKILL;
+    // Within the first half, so that a busy machine seldom lets the run end first.
+    const double at = std::uniform_real_distribution<double>(0.05, 0.5)(rng) * duration;
+    SCOPED_TRACE("signal " + std::to_string(signal_number) + " after " + std::to_string(at) + " s");
+    dir.write_bytes("locals", start);
+    fs::remove(dir / "random.json");
+    const int status = run_and_kill(ESTIMATOR_PATH, args, at, signal_number);
+    ASSERT_TRUE(status == 0 || status == 128 + signal_number) << status;
+    if (status != 0) {
+      ++killed;
+      ASSERT_FALSE(fs::exists(dir / "random.json"));
+    }
+    const ProgramResult again = run_estimator(args);
+    ASSERT_EQ(again.status, 0) << again.err;
+    const std::vector<double> got = outer_estimates(dir / "random.json");
+    for (std::size_t i = 0; i < ref.size(); ++i) EXPECT_NEAR(got[i], ref[i], 1e-3 * ref_se[i]) << "outer " << i;
+    const std::vector<unsigned char> modes = read_bytes(p.locals);
+    for (std::int64_t r = 1; r <= record_count(ref_modes); ++r)
+      ASSERT_NEAR(record_real(modes, r, 0), record_real(ref_modes, r, 0), 1e-5) << "record " << r;
+  }
+  EXPECT_GE(killed, 2) << "the runs ended before the signals: too few plots for this machine";
+}
+
+TEST(RandomLocalsProgram, APlotWithoutAModeIsNamedAndTheLocalsStayUsable) {
+  TempDir dir;
+  std::vector<TestPlot> plots;
+  for (int group = 0; group < 6; ++group) {  // rates spread about 0.15, as model 13 has them
+    const double b = 0.12 + 0.012 * group;
+    for (TestPlot& p : simulate_model1(21 + group, 10, 10, {b, 0.7, 0.05, 0.03}, 3.0, 0.3, 3.0)) {
+      p.id = 1000 + static_cast<int>(plots.size());
+      const double side = plots.size() % 2 == 0 ? 1.0 : -1.0;
+      p.locals = {3.0 + side * 3000.0, 0.15 + side * 150.0};  // far out: searches start from the mean
+      plots.push_back(p);
+    }
+  }
+  plots.push_back({90017, {5.0}, {2.0}, {3.0, 0.15}});
+  ControlSettings s;
+  s.ng = 3;
+  s.nl = 2;
+  s.model = 13;
+  s.globals = {0.7, 0.05, 0.03};
+  s.mfreq = 0;
+  const FitFiles f = write_fit_problem(dir, plots, s);
+  std::vector<std::string> args = f.args();
+  args.insert(args.end(), {"--random-locals", "--json", dir / "r.json"});
+  const ProgramResult r = run_estimator(args);
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  const std::string message = "estimator: random locals: the mode of the locals of plot 61 (ID 90017) cannot be found: ";
+  EXPECT_EQ(r.err.substr(0, message.size()), message) << r.err;
+  EXPECT_FALSE(fs::exists(f.report));
+  EXPECT_FALSE(fs::exists(dir / "r.json"));
+
+  const std::vector<unsigned char> left = read_bytes(f.locals);
+  ASSERT_EQ(record_count(left), static_cast<std::int64_t>(plots.size()));
+  for (std::int64_t rec = 1; rec <= record_count(left); ++rec)
+    ASSERT_EQ(record_id(left, rec), plots[static_cast<std::size_t>(rec - 1)].id) << "record " << rec;
+  s.np = static_cast<int>(plots.size()) - 1;
+  dir.write("fit.ctl", control_text(s, s.np));
+  const ProgramResult again = run_estimator(args);
+  ASSERT_EQ(again.status, 0) << again.out << again.err;
+  EXPECT_EQ(read_json(dir / "r.json")["outcome"], "converged");
+}
+
+// Plots that share one asymptote: its deviation runs to 0, where the
+// objective flattens out. The fit converges with the deviation held at its
+// bound and reported as a boundary estimate, not as a failed step.
+TEST(RandomLocalsProgram, ADeviationRunningToZeroIsABoundaryEstimate) {
+  TempDir dir;
+  std::vector<TestPlot> plots = simulate_model1(23, 150, 10, {0.15, 0.7, 0.2, 0.05}, 3.0, 0.0, 3.0);
+  for (std::size_t p = 0; p < plots.size(); ++p) plots[p].locals = {p % 2 == 0 ? 2.5 : 3.5};
+  ControlSettings s;
+  s.globals = {0.15, 0.7, 0.2, 0.05};
+  s.mfreq = 0;
+  s.itlim = 100;
+  s.tol = 1e-6;
+  const FitFiles f = write_fit_problem(dir, plots, s);
+  std::vector<std::string> args = f.args();
+  args.insert(args.end(), {"--random-locals", "--json", dir / "r.json"});
+  const ProgramResult r = run_estimator(args);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const nlohmann::json j = read_json(dir / "r.json");
+  EXPECT_EQ(j["outcome"], "converged");
+  EXPECT_EQ(j["population"]["boundary"], nlohmann::json::parse("[true]"));
+  const double mean = j["population"]["estimates"][0], sd = j["population"]["estimates"][1];
+  EXPECT_NEAR(mean, 3.0, 0.1);
+  EXPECT_LE(sd, 1e-4 * mean * (1.0 + 1e-3));
+  EXPECT_LE(j["iterations"].get<int>(), 20);
 }
 
 TEST(RandomLocalsProgram, RefusesQuadratureOutsideItsRange) {

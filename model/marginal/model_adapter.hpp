@@ -2,31 +2,25 @@
 // plot objective, in one place: the objective's own exp and log and its
 // constant ln(2 pi), the numbers of globals and locals of a model, a call of
 // templated code with the model number as a constant of the code, and the
-// map from the globals g
-// and a plot's locals l to its eight curve parameters written for any number
-// type (numbers or Taylor polynomials), so that derivatives of every order
-// follow the map's chain rule by themselves. The map is the catalogue's
-// (trpars):
-//   1-5   a = l1; b = g1, c = g2, then (sigma_p, sigma_e) = (g3, g4) with
-//         t0 = g5 (2) or y0 = g5 (3), or (sigma0, sigma_p, sigma_e) =
-//         (g3, g4, g5) with t0 = g6 (5);
-//   6-10  the same with a = g1 and b = l1;
-//   11    a = g1 + g2 l1, b = l1, c = g3, sigma_p = g4, sigma_e = g5;
-//   12    a = g1 l1^g2, otherwise as 11;
-//   13    a = l1, b = l2, c = g1, sigma_p = g2, sigma_e = g3;
-//   14-18 as 1, 6, 11, 12, 13 with t0 = 0.5 / K1 and y0 = (1.3 / K2)^c.
-// Everything not named is 0. Powers are exp(y log x) with the objective's
-// exp and log.
+// map from the globals g and a plot's locals l to its eight curve parameters
+// written for any number type (numbers or Taylor polynomials), so that
+// derivatives of every order follow the map's chain rule by themselves. The
+// map is read off the model's catalogue row (catalogue.hpp), as trpars does:
+// each parameter at its curve position, then the tied asymptote
+//   a = a_intercept + a_slope b   or   a = a_scale b^a_exponent,
+// then the fixed start t0 = 0.5 / K1, y0 = (1.3 / K2)^c; everything else 0.
+// Powers are exp(y log x) with the objective's exp and log.
 #pragma once
 
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
 
+#include "model/catalogue.hpp"
 #include "model/lanes/objective_math.hpp"
 #include "model/likelihood.hpp"
-#include "model/model_table.hpp"
 #include "model/model_records.hpp"
+#include "model/model_table.hpp"
 
 namespace model::marginal {
 
@@ -48,7 +42,7 @@ decltype(auto) visit_model(int model, F&& f) {
   return [&]<int... M>(std::integer_sequence<int, M...>)->decltype(auto) {
     using Result = decltype(f(std::integral_constant<int, 1>{}));
     if constexpr (std::is_void_v<Result>) {
-      ((model == M + 1 ? (f(std::integral_constant<int, M + 1>{}), true) : false) || ...);
+      static_cast<void>(((model == M + 1 ? (f(std::integral_constant<int, M + 1>{}), true) : false) || ...));
     } else {
       Result r{};
       static_cast<void>(((model == M + 1 ? (r = f(std::integral_constant<int, M + 1>{}), true) : false) || ...));
@@ -74,50 +68,65 @@ T constant_of(double v) {
     return T(v);
 }
 
-constexpr int base_model(int model) {
-  constexpr int kBase[5] = {1, 6, 11, 12, 13};
-  return model >= 14 ? kBase[model - 14] : model;
+// The curve element at `position` as the catalogue's row of the model makes
+// it: a local or a global the row names there, else 0 (the tie and the fixed
+// start are set after).
+template <int Model>
+constexpr int local_at(int position) {
+  const ModelEntry& m = catalogue_entry(Model);
+  for (int i = 0; i < m.nl(); ++i)
+    if (curve_position(m.locals[static_cast<std::size_t>(i)]) == position) return i;
+  return -1;
+}
+template <int Model>
+constexpr int global_at(int position) {
+  const ModelEntry& m = catalogue_entry(Model);
+  for (int i = 0; i < m.ng(); ++i)
+    if (curve_position(m.globals[static_cast<std::size_t>(i)]) == position) return i;
+  return -1;
 }
 
-// Models 1 to 10: `first` is the global that is b (1-5) or a (6-10).
-template <int Variant, class TG>
-void selection_deviations(const TG* g, CurveOf<TG, TG, TG>& shape) {
-  const TG zero = constant_of<TG>(0.0);
-  shape.s0 = Variant >= 4 ? g[2] : zero;
-  shape.sp = Variant >= 4 ? g[3] : g[2];
-  shape.se = Variant >= 4 ? g[4] : g[3];
-  shape.t0 = Variant == 2 ? g[4] : Variant == 5 ? g[5] : zero;
-  shape.y0 = Variant == 3 ? g[4] : zero;
+// Whether the element varies with the locals: a local itself, or the
+// asymptote tied to the local rate.
+template <int Model>
+constexpr bool from_locals(int position) {
+  return local_at<Model>(position) >= 0 || (position == kCurveA && catalogue_entry(Model).tied != TiedAsymptote::none);
 }
 
-template <int Model, class TG, class TL>
-auto base_curve(const TG* g, const TL* l) {
-  constexpr int kBase = base_model(Model);
-  const TG zero = constant_of<TG>(0.0);
-  if constexpr (kBase <= 10) {
-    CurveOf<TG, TG, TG> s{zero, g[0], g[1], zero, zero, zero, zero, zero};
-    selection_deviations<(kBase - 1) % 5 + 1>(g, s);
-    if constexpr (kBase <= 5)
-      return CurveOf<TL, TG, TG>{l[0], g[0], s.c, s.s0, s.sp, s.se, s.t0, s.y0};
-    else
-      return CurveOf<TG, TL, TG>{g[0], l[0], s.c, s.s0, s.sp, s.se, s.t0, s.y0};
-  } else if constexpr (kBase == 11) {
-    return CurveOf<TL, TL, TG>{g[0] + g[1] * l[0], l[0], g[2], zero, g[3], g[4], zero, zero};
-  } else if constexpr (kBase == 12) {
-    return CurveOf<TL, TL, TG>{g[0] * exp_of(g[1] * log_of(l[0])), l[0], g[2], zero, g[3], g[4], zero, zero};
-  } else {
-    return CurveOf<TL, TL, TG>{l[0], l[1], g[0], zero, g[1], g[2], zero, zero};
-  }
+template <int Model, int Position, class T, class TG, class TL>
+T curve_element(const TG* g, const TL* l) {
+  if constexpr (constexpr int k = local_at<Model>(Position); k >= 0)
+    return l[k];
+  else if constexpr (constexpr int j = global_at<Model>(Position); j >= 0)
+    return g[j];
+  else
+    return constant_of<T>(0.0);
 }
 
 template <int Model, class TG, class TL>
 auto curve_map(const Esde& esde, const TG* g, const TL* l) {
-  auto curve = base_curve<Model>(g, l);
-  if constexpr (Model >= 14) {
+  constexpr const ModelEntry& m = catalogue_entry(Model);
+  using TA = std::conditional_t<from_locals<Model>(kCurveA), TL, TG>;
+  using TB = std::conditional_t<from_locals<Model>(kCurveB), TL, TG>;
+  CurveOf<TA, TB, TG> curve{curve_element<Model, kCurveA, TA>(g, l),  curve_element<Model, kCurveB, TB>(g, l),
+                            curve_element<Model, kCurveC, TG>(g, l),  curve_element<Model, kCurveS0, TG>(g, l),
+                            curve_element<Model, kCurveSp, TG>(g, l), curve_element<Model, kCurveSe, TG>(g, l),
+                            curve_element<Model, kCurveT0, TG>(g, l), curve_element<Model, kCurveY0, TG>(g, l)};
+  if constexpr (m.tied == TiedAsymptote::linear)
+    curve.a = g[m.global_index(Role::a_intercept)] + g[m.global_index(Role::a_slope)] * curve.b;
+  else if constexpr (m.tied == TiedAsymptote::power)
+    curve.a = g[m.global_index(Role::a_scale)] * exp_of(g[m.global_index(Role::a_exponent)] * log_of(curve.b));
+  if constexpr (m.fixed_start) {
     curve.t0 = constant_of<TG>(0.5 / esde.k1);
     curve.y0 = exp_of(curve.c * log_of(1.3 / esde.k2));
   }
   return curve;
+}
+
+// Models whose one local is the asymptote, which enters nothing else.
+constexpr bool asymptote_only(int model) {
+  const ModelEntry& m = catalogue_entry(model);
+  return m.nl() == 1 && m.locals[0] == Role::a;
 }
 
 }  // namespace model::marginal

@@ -2,7 +2,7 @@
 // takes it: values, and Taylor polynomials of order O in the locals (and in
 // the globals when asked for).
 //   generic: one pass of the plot objective over the polynomials per call;
-//   asymptote only (models 1-5, 14; plot_objective.hpp): one pass per
+//   asymptote only (the one local is the asymptote; plot_objective.hpp): one pass per
 //            centre, f(u) = f(u_c) - 2 B dw + C dw^2 at any u after it, with
 //            dw = a^c / c - w(u_c) and a = u.
 // center(u_c, globals) makes u_c the centre (and the coefficients carry their
@@ -16,8 +16,6 @@
 #include "model/marginal/small_matrix.hpp"
 
 namespace model::marginal {
-
-constexpr bool asymptote_only(int model) { return base_model(model) <= 5; }
 
 template <int M, bool AsymptoteOnly = asymptote_only(M)>
 struct PlotFunction;

@@ -34,7 +34,7 @@ def command_line(directory, program, args, stdin=None):
     assert done.returncode == 0, done.stderr.decode()
 
 
-def command_line_fit(directory, answers, model_args=None, control=None):
+def command_line_fit(directory, answers, model_args=None, control=None, estimator_args=()):
     """preparer, starter (or the given control file) and estimator on the bundled loblolly.txt."""
     with open(os.path.join(directory, "answers"), "w") as f:
         f.write(answers)
@@ -45,7 +45,7 @@ def command_line_fit(directory, answers, model_args=None, control=None):
         control = d("lob.ctl")
         command_line(directory, "starter", [d("lob.dat"), d("lob.loc"), control, *model_args])
     command_line(directory, "estimator", [control, d("lob.dat"), d("lob.loc"), d("lob.rep"), "--json",
-                                          d("lob.json"), "--plots", d("lob.csv")])
+                                          d("lob.json"), "--plots", d("lob.csv"), *estimator_args])
     with open(d("lob.json")) as f:
         return json.load(f), pd.read_csv(d("lob.csv"))
 

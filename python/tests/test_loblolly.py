@@ -64,6 +64,23 @@ def test_a_fit_from_the_data_frame_is_the_command_line_fit(loblolly, tmp_path):
     assert all(f.svg.startswith("<?xml") for f in fit.plot())
 
 
+def test_a_random_locals_fit_is_the_command_line_one_with_its_marginal_likelihood_and_population(loblolly, tmp_path):
+    fit = growthfit.fit(loblolly, id="Seed", model=1, age_scale=10, height_scale=10, random_locals=True)
+    results, plots = command_line_fit(tmp_path, "1 3 10 10 0 0 0\n0\n0\n", ["--model", "1", "--k1", "10", "--k2", "10"],
+                                      estimator_args=["--random-locals"])
+    assert results["locals"] == "random" and fit.random_locals
+    assert close(fit.loglik, results["marginal_log_likelihood"])
+    assert (fit.aic, fit.df) == (results["aic"], 6)  # 4 globals, the mean and the deviation of the asymptote
+    assert close(fit.coef(), results["globals"]["estimates"])
+    assert close(np.sqrt(np.diag(fit.vcov())), results["globals"]["standard_errors"])
+    outer = np.array(results["outer"]["correlations"])[:4, :4]
+    assert close(fit.vcov() / np.outer(fit.standard_errors(), fit.standard_errors()), outer)
+    assert close(fit.locals()["mode_a"], plots["mode_a"])
+    summary = fit.summary()
+    assert "Locals, their population's means and standard deviations" in summary and "mean_a" in summary
+    assert "marginal log-likelihood" in repr(fit)
+
+
 def test_the_callers_starting_values_give_the_walk_throughs_command_line_fit(loblolly, tmp_path):
     fit = growthfit.fit(loblolly, id="Seed", model=1, age_scale=10, height_scale=10,
                         start={"b": 0.5, "c": 0.5, "sigma_p": 0.1, "sigma_e": 0.05}, start_locals=[8.0],

@@ -77,7 +77,7 @@ estimate <- function(fit, plots, start, start_locals, iteration_limit, tolerance
     write_control(file.path(fit$dir, "control"), model, plots, start, iteration_limit,
                   if (is.null(tolerance)) 1e-5 else tolerance, title, fit)
   }
-  # Options of the estimator still to come: random locals and their quadrature.
+  # Random locals and their quadrature, passed as they are (the estimator refuses a quadrature without them).
   coming <- c(if (isTRUE(random_locals)) "--random-locals", if (!is.null(quadrature)) c("--quadrature", quadrature))
   run_program("estimator", c("control", "plots.dat", "plots.loc", "report", "--json", "results.json", "--plots",
                              "plots.csv", if (!is.null(threads)) c("--threads", as.integer(threads)), coming),

@@ -73,9 +73,12 @@ growthfit_programs(programs = NULL)
   starter, the estimator (\code{--threads}) and the comparer (\code{--jobs}).}
 \item{age_unit, height_unit}{names of the data's units, on the figures and
   the summary page.}
-\item{random_locals, quadrature}{coming options of the estimator
-  (\code{--random-locals}, \code{--quadrature K}): passed to it as they are;
-  an estimator without them refuses the call with its own message.}
+\item{random_locals, quadrature}{\code{random_locals = TRUE}: the plots'
+  locals drawn from a population and integrated out (the estimator's
+  \code{--random-locals}); \code{logLik} is then the marginal log-likelihood
+  and \code{summary} gives the population's means and standard deviations.
+  \code{quadrature}: nodes per local (\code{--quadrature K}; default the
+  Laplace approximation), refused by the estimator without random locals.}
 \item{newdata}{new plots (a data frame with the fit's columns), passed to the
   projector as a raw data file with \code{--new-data}: each plot's locals
   are fitted with the fit's globals held.

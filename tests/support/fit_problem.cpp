@@ -8,6 +8,7 @@
 
 #include "common/control_file_writer.hpp"
 #include "common/limits.hpp"
+#include "common/plot_file_readers.hpp"
 #include "common/plot_file_writers.hpp"
 #include "io/binary_file.hpp"
 
@@ -32,8 +33,7 @@ FitFiles write_fit_problem(const TempDir& dir, const std::vector<TestPlot>& plot
                            const std::string& prefix) {
   FitFiles f{dir / (prefix + ".ctl"), dir / (prefix + ".dat"), dir / (prefix + ".loc"), dir / (prefix + ".rep")};
   io::SequentialWriter data(f.data, "data file");
-  io::DirectAccessFile locals(f.locals, "local-parameter file", common::kRecordLength,
-                              io::DirectAccessFile::Mode::create);
+  io::DirectAccessFile locals = common::open_local_file(f.locals, io::DirectAccessFile::Mode::create);
   int record = 0;
   for (const TestPlot& p : plots) {
     common::write_data_plot(data, p.id, static_cast<int>(p.ages.size()), p.ages.data(), p.heights.data());

@@ -1,6 +1,7 @@
-// Writes a results file in the layout of estimator --json for given globals
-// and a run's plot files (the fingerprints, plots and measurements are taken
-// from the files), so that the projector can be tested on chosen parameters.
+// Writes a results file, through the estimator's own writer, for given
+// globals and a run's plot files (the fingerprints, plots and measurements
+// are taken from the files), so that the projector can be tested on chosen
+// parameters.
 #pragma once
 
 #include <string>
@@ -16,5 +17,5 @@ struct ResultsSettings {
   double age_scale = 1.0, height_scale = 1.0;
 };
 
-// The JSON text.
-std::string results_json(const ResultsSettings& settings, const std::string& data_path, const std::string& locals_path);
+void write_results_file(const std::string& path, const ResultsSettings& settings, const std::string& data_path,
+                        const std::string& locals_path);

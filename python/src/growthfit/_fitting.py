@@ -93,7 +93,7 @@ def _estimate(run, model, plots, o):
             raise GrowthfitError("fit: start_locals needs start, the starting globals")
         _control(run, model, plots, start, o["iteration_limit"], 1e-5 if o["tolerance"] is None else o["tolerance"],
                  o["title"])
-    # Options of the estimator still to come: random locals and their quadrature.
+    # Random locals and their quadrature, passed as they are (the estimator refuses a quadrature without them).
     coming = (["--random-locals"] if o["random_locals"] else []) + \
         (["--quadrature", o["quadrature"]] if o["quadrature"] is not None else [])
     run.run("estimator", ["control", "plots.dat", "plots.loc", "report", "--json", "results.json", "--plots",
@@ -130,10 +130,10 @@ def fit(data, id="id", age="age", height="height", model=1, age_scale=1.0, heigh
     The scales are the preparer's (ages and heights are divided by them for the
     estimator; they are also the model constants K1 and K2). start, start_locals:
     the caller's starting globals (a list in the model's order, or a dict) and
-    the starting value of each local; by default the starter's. random_locals and
-    quadrature are coming options of the estimator (--random-locals,
-    --quadrature K), passed to it as they are: an estimator without them refuses
-    the call with its own message.
+    the starting value of each local; by default the starter's. random_locals:
+    the plots' locals drawn from a population and integrated out (estimator
+    --random-locals); quadrature: its nodes per local (--quadrature K, default
+    the Laplace approximation), refused by the estimator without random_locals.
     """
     from .fit_object import Fit
 

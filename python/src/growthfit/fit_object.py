@@ -81,15 +81,30 @@ class Fit:
         return pd.Series(self._numbers(g["standard_errors"]) * self._factors(raw), index=g["names"],
                          name="standard_error")
 
+    # A random-locals fit (estimator --random-locals) integrates the locals
+    # out: its log-likelihood is the marginal one, its globals' correlations
+    # are the first rows of those of all its outer parameters (globals, then
+    # the population's), and its locals are described by their population.
+    @property
+    def random_locals(self):
+        return self.results.get("locals") == "random"
+
+    def _correlations(self):
+        n = len(self.results["globals"]["names"])
+        rows = self.results["outer" if self.random_locals else "globals"]["correlations"]
+        return np.array([self._numbers(row[:n]) for row in rows[:n]])
+
     def vcov(self, raw=False):
         g = self.results["globals"]
         se = self.standard_errors(raw).to_numpy()
-        r = np.array([self._numbers(row) for row in g["correlations"]])
-        return pd.DataFrame(np.outer(se, se) * r, index=g["names"], columns=g["names"])
+        return pd.DataFrame(np.outer(se, se) * self._correlations(), index=g["names"], columns=g["names"])
 
     @property
     def loglik(self):
-        return self.results["log_likelihood"]
+        return self.results["marginal_log_likelihood" if self.random_locals else "log_likelihood"]
+
+    def _likelihood_text(self):
+        return f"{'marginal log-likelihood' if self.random_locals else 'log-likelihood'} {self.loglik:.10g}"
 
     @property
     def df(self):
@@ -122,18 +137,19 @@ class Fit:
         g = pd.DataFrame({"estimate": self.coef(), "standard_error": self.standard_errors(),
                           "raw_estimate": self.coef(raw=True), "raw_standard_error": self.standard_errors(raw=True)})
         names = r["globals"]["names"]
-        correlations = pd.DataFrame([self._numbers(row) for row in r["globals"]["correlations"]], index=names,
-                                    columns=names)
-        a = r["local_averages"]
+        correlations = pd.DataFrame(self._correlations(), index=names, columns=names)
+        a = r["population" if self.random_locals else "local_averages"]
         averages = pd.DataFrame({"estimate": a["estimates"], "standard_error": a["standard_errors"]}, index=a["names"])
-        lines = [r["title"], f"model {self.model}: {r['outcome']} after {r['iterations']} iterations "
-                 f"(limit {r['iteration_limit']})",
+        limit = f" (limit {r['iteration_limit']})" if "iteration_limit" in r else ""
+        mode = f", random locals ({r['nodes_per_local']} node(s) per local)" if self.random_locals else ""
+        lines = [r["title"], f"model {self.model}: {r['outcome']} after {r['iterations']} iterations{limit}{mode}",
                  f"{r['plots']} plots, {r['measurements']} measurements, {r['parameters']} parameters",
-                 f"log-likelihood {r['log_likelihood']:.10g}, AIC {r['aic']:.10g}, BIC {r['bic']:.10g}", "",
+                 f"{self._likelihood_text()}, AIC {r['aic']:.10g}, BIC {r['bic']:.10g}", "",
                  f"Globals (raw: the data's units, age scale {self.age_scale:g}, height scale {self.height_scale:g}, "
                  "where exact; the others stay scaled):", g.to_string(), "", "Correlations:",
-                 correlations.round(3).to_string(), "", "Locals, averages weighted by the plots' measurements "
-                 "(scaled):", averages.to_string()]
+                 correlations.round(3).to_string(), "",
+                 "Locals, their population's means and standard deviations (scaled):" if self.random_locals else
+                 "Locals, averages weighted by the plots' measurements (scaled):", averages.to_string()]
         if self.settings["files"]["comparison"] is not None:
             table = self.comparison()[["model", "log_likelihood", "parameters", "aic", "bic", "outcome", "flag"]]
             lines += ["", "Models compared:", table.to_string(index=False)]
@@ -143,7 +159,7 @@ class Fit:
         r = self.results
         text = (f"{r['title']}\nmodel {self.model} (globals {' '.join(r['model']['globals'])}; locals "
                 f"{' '.join(r['model']['locals'])}): {r['outcome']} after {r['iterations']} iterations\n"
-                f"{r['plots']} plots, {r['measurements']} measurements; log-likelihood {r['log_likelihood']:.10g}, "
+                f"{r['plots']} plots, {r['measurements']} measurements; {self._likelihood_text()}, "
                 f"AIC {r['aic']:.10g}, BIC {r['bic']:.10g}\n{self.coef().to_string()}")
         return text
 

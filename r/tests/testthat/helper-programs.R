@@ -19,7 +19,7 @@ command_line <- function(dir, program, args, input = NULL) {
   if (status != 0) stop(program, " failed: ", paste(readLines(file.path(dir, paste0(program, ".err"))), collapse = "\n"))
 }
 
-command_line_fit <- function(answers, model_args = NULL, control = NULL) {
+command_line_fit <- function(answers, model_args = NULL, control = NULL, estimator_args = NULL) {
   dir <- tempfile("command-line-")
   dir.create(dir)
   writeLines(answers, file.path(dir, "answers"))
@@ -30,7 +30,7 @@ command_line_fit <- function(answers, model_args = NULL, control = NULL) {
     command_line(dir, "starter", c(file.path(dir, "lob.dat"), file.path(dir, "lob.loc"), control, model_args))
   }
   command_line(dir, "estimator", c(control, file.path(dir, "lob.dat"), file.path(dir, "lob.loc"), file.path(dir, "lob.rep"),
-                                   "--json", file.path(dir, "lob.json"), "--plots", file.path(dir, "lob.csv")))
+                                   "--json", file.path(dir, "lob.json"), "--plots", file.path(dir, "lob.csv"), estimator_args))
   list(dir = dir, json = jsonlite::fromJSON(file.path(dir, "lob.json")), plots = read.csv(file.path(dir, "lob.csv")))
 }
 

@@ -50,6 +50,25 @@ test_that("a fit from the data frame is the command-line fit, and the methods gi
   expect_equal(new$upper, old$upper, tolerance = 1e-6)
 })
 
+test_that("a random-locals fit is the command-line one, and the methods read its marginal likelihood and population", {
+  fit <- growth_fit(Loblolly, id = "Seed", model = 1, age_scale = 10, height_scale = 10, random_locals = TRUE)
+  cl <- command_line_fit("1 3 10 10 0 0 0\n0\n0", c("--model", "1", "--k1", "10", "--k2", "10"),
+                         estimator_args = "--random-locals")
+  expect_identical(cl$json$locals, "random")
+  expect_close(logLik(fit), cl$json$marginal_log_likelihood, "marginal log-likelihood")
+  expect_identical(attr(logLik(fit), "df"), 6L)  # 4 globals, the mean and the deviation of the asymptote
+  expect_identical(AIC(fit), cl$json$aic)
+  expect_close(coef(fit), cl$json$globals$estimates, "globals")
+  expect_close(sqrt(diag(vcov(fit))), cl$json$globals$standard_errors, "standard errors")
+  expect_equal(cov2cor(vcov(fit)), unname(cl$json$outer$correlations[1:4, 1:4]), ignore_attr = TRUE, tolerance = 1e-14)
+  s <- summary(fit)
+  expect_identical(rownames(s$local_averages), c("mean_a", "sd_a"))
+  expect_close(s$local_averages$estimate, cl$json$population$estimates, "population")
+  expect_output(print(s), "Locals, their population's means and standard deviations")
+  expect_output(print(fit), "marginal log-likelihood")
+  expect_close(locals(fit)$mode_a, cl$plots$mode_a, "each plot's conditional mode")
+})
+
 test_that("the caller's starting values give the walk-through's command-line fit", {
   fit <- growth_fit(Loblolly, id = "Seed", model = 1, age_scale = 10, height_scale = 10,
                     start = c(b = 0.5, c = 0.5, sigma_p = 0.1, sigma_e = 0.05), start_locals = 8.0,

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Fixed against random locals over replications: REPS data sets simulated by
+# bench/simulate from one model (PLOTS plots of 10 measurements each, seeds 1
+# to REPS), each fitted
+#   - with fixed locals, from the simulation's start (the true globals, the
+#     locals at their mean), and
+#   - with random locals (Laplace), from the fixed-locals estimates (globals
+#     and local-parameter file),
+# both with iteration limit 100 and tolerance 1e-6. Prints one row per
+# parameter: the truth, the mean of the estimates with fixed and with random
+# locals, the standard deviation of the random-locals estimates over the
+# replications, the mean of their standard errors, and the mean of the
+# random-locals fit's outer iterations. With fixed locals the population's
+# mean and deviation are those of the plots' estimated locals.
+#
+#   bench/random-locals-study.sh [MODEL] [REPS] [PLOTS]    (default model 1, 20, 5000)
+#
+# MODEL is 1 (globals b, c, sigma_p, sigma_e = 0.15, 0.7, 0.2, 0.05; asymptotes
+# 3.0:0.4) or 13 (c, sigma_p, sigma_e = 0.7, 0.2, 0.05; asymptotes 3.0:0.4,
+# rates 0.25:0.04). BENCH_BUILD names a build to use instead of building
+# build-bench.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+model=${1:-1}
+reps=${2:-20}
+plots=${3:-5000}
+source bench/common.sh
+bench_setup rlstudy
+
+case $model in
+  1) globals=0.15,0.7,0.2,0.05 locals=3.0:0.4 ;;
+  13) globals=0.7,0.2,0.05 locals=3.0:0.4,0.25:0.04 ;;
+  *) echo "random-locals-study: model 1 or 13, not $model" >&2; exit 2 ;;
+esac
+
+for seed in $(seq 1 "$reps"); do
+  p=$work/r$seed
+  "$B/bench/simulate" --prefix "$p" --plots "$plots" --model "$model" --globals "$globals" --locals "$locals" \
+    --measurements 10 --seed "$seed" --itlim 100 --tol 1e-6
+  "$B/preparer" "$p.txt" "$p.dat" "$p.loc" < "$p.answers" > /dev/null
+  "$B/estimator" "$p.ctl" "$p.dat" "$p.loc" "$p.fixed.rep" --json "$p.fixed.json" --plots "$p.fixed.csv" > /dev/null
+  # The random-locals fit starts from the fixed-locals globals (line 5 of the control file).
+  python3 - "$p.ctl" "$p.fixed.json" "$p.random.ctl" <<'EOF'
+import json, sys
+lines = open(sys.argv[1]).read().split("\n")
+lines[4] = " ".join(repr(x) for x in json.load(open(sys.argv[2]))["globals"]["estimates"])
+open(sys.argv[3], "w").write("\n".join(lines))
+EOF
+  "$B/estimator" "$p.random.ctl" "$p.dat" "$p.loc" "$p.random.rep" --random-locals --json "$p.random.json" \
+    > /dev/null
+  rm "$p.txt" "$p.dat"
+done
+
+python3 - "$work" "$reps" "$globals" "$locals" <<'EOF'
+import csv, json, math, statistics, sys
+work, reps = sys.argv[1], int(sys.argv[2])
+truth = [float(x) for x in sys.argv[3].split(",")]
+spreads = [tuple(float(v) for v in l.split(":")) for l in sys.argv[4].split(",")]
+nl = len(spreads)
+truth += [m for m, _ in spreads] + [s for _, s in spreads] + ([0.0] if nl == 2 else [])
+fixed, random, se, iterations, names = [], [], [], [], None
+for r in range(1, reps + 1):
+    f = json.load(open(f"{work}/r{r}.fixed.json"))
+    g = json.load(open(f"{work}/r{r}.random.json"))
+    assert g["outcome"] == "converged", f"replication {r}: {g['outcome']}"
+    names = g["globals"]["names"] + g["population"]["names"]
+    rows = list(csv.DictReader(open(f"{work}/r{r}.fixed.csv")))
+    local = [[float(row[n]) for row in rows] for n in f["model"]["locals"]]
+    pop = [statistics.mean(v) for v in local] + [statistics.stdev(v) for v in local]
+    if nl == 2:
+        pop.append(statistics.correlation(local[0], local[1]))
+    fixed.append(f["globals"]["estimates"] + pop)
+    random.append(g["globals"]["estimates"] + g["population"]["estimates"])
+    se.append(g["globals"]["standard_errors"] + g["population"]["standard_errors"])
+    iterations.append(g["iterations"])
+print(f"| parameter | truth | mean, fixed locals | mean, random locals | SD over {reps} reps | mean SE | "
+      "random - truth, in SEs of the mean |")
+print("|---|---|---|---|---|---|---|")
+for i, name in enumerate(names):
+    col = [x[i] for x in random]
+    mean, sd = statistics.mean(col), statistics.stdev(col)
+    z = (mean - truth[i]) / (sd / math.sqrt(reps))
+    print(f"| {name} | {truth[i]:g} | {statistics.mean(x[i] for x in fixed):.4f} | {mean:.4f} | {sd:.4f} | "
+          f"{statistics.mean(x[i] for x in se):.4f} | {z:+.1f} |")
+print(f"\nouter iterations of the random-locals fits: mean {statistics.mean(iterations):.1f}, "
+      f"max {max(iterations)} (counted from 1, the start included)")
+EOF
