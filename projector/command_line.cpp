@@ -8,6 +8,49 @@
 namespace projector {
 namespace {
 
+io::OptionGroup settings_options() {
+  return {"Settings",
+          {{"--ages", "LIST", "ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10"},
+           {"--level", "P", "level of the intervals, 0 < P < 1 (default 0.9)"},
+           {"--ids", "LIST", "only the plots with these identifiers (tables and plot figure)"},
+           {"--base-age", "AGE", "base age of the site index"},
+           {"--quantiles", "LIST", "quantiles of the locals for the guide curves (default 0.1,0.5,0.9)"},
+           {"--age-scale", "S", "the age scale given to preparer: ages read and written in raw units"},
+           {"--height-scale", "S",
+            "the height scale given to preparer: heights written in raw units\n"
+            "(both are taken from the results file when its run found the\n"
+            "preparer's metadata beside the data file; given as well, they\n"
+            "must agree with it; without metadata both must be given)"},
+           {"--scaled-units", "", "ages and heights in the scaled units of the data file"},
+           {"--age-unit", "TEXT", "unit of age named on the figures' axes (default \"scaled units\")"},
+           {"--height-unit", "TEXT", "unit of height named on the figures' axes (default \"scaled units\")"},
+           {"--comparison", "FILE", "the comparer's comparison.csv, shown on the summary page"}}};
+}
+
+io::OptionGroup new_plot_options() {
+  return {"New plots",
+          {{"--new-data", "RAW",
+            "plots that were not in the fit, in the preparer's raw format\n"
+            "(identifier, age, height per line) and the raw units: each plot's\n"
+            "locals are fitted with the run's globals held, and the outputs are\n"
+            "those of these plots; a plot whose locals its measurements cannot\n"
+            "determine is named on the error stream and left out"},
+           {"--new-locals", "FILE",
+            "CSV: per new plot, its locals and their standard errors (globals\n"
+            "held), or the reason it was left out"}}};
+}
+
+io::OptionGroup site_curve_options() {
+  return {"Site-index curves",
+          {{"--site-curves", "LIST",
+            "site indices (heights at --base-age), numbers or FROM:TO:STEP: for each\n"
+            "the curve without noise through (base age, site index), solved for the\n"
+            "asymptote (or the one local; with two locals the rate held at its\n"
+            "weighted mean, as the outputs say)"},
+           {"--site-curve-table", "FILE", "CSV: per site index and age (--ages and the base age), height and locals"},
+           {"--site-curve-figure", "FILE", "SVG: the curves labelled by site index, the plots faintly behind"}}};
+}
+
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     .program = "projector",
@@ -45,40 +88,9 @@ estimates as the true parameters.)",
             "globals in raw units where exact (with --age-scale and --height-scale)\n"
             "with standard errors and correlations, the averages of the locals,\n"
             "the residual summary and the three figures inline"}}},
-         {"Settings",
-          {{"--ages", "LIST", "ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10"},
-           {"--level", "P", "level of the intervals, 0 < P < 1 (default 0.9)"},
-           {"--ids", "LIST", "only the plots with these identifiers (tables and plot figure)"},
-           {"--base-age", "AGE", "base age of the site index"},
-           {"--quantiles", "LIST", "quantiles of the locals for the guide curves (default 0.1,0.5,0.9)"},
-           {"--age-scale", "S", "the age scale given to preparer: ages read and written in raw units"},
-           {"--height-scale", "S",
-            "the height scale given to preparer: heights written in raw units\n"
-            "(both are taken from the results file when its run found the\n"
-            "preparer's metadata beside the data file; given as well, they\n"
-            "must agree with it; without metadata both must be given)"},
-           {"--scaled-units", "", "ages and heights in the scaled units of the data file"},
-           {"--age-unit", "TEXT", "unit of age named on the figures' axes (default \"scaled units\")"},
-           {"--height-unit", "TEXT", "unit of height named on the figures' axes (default \"scaled units\")"},
-           {"--comparison", "FILE", "the comparer's comparison.csv, shown on the summary page"}}},
-         {"New plots",
-          {{"--new-data", "RAW",
-            "plots that were not in the fit, in the preparer's raw format\n"
-            "(identifier, age, height per line) and the raw units: each plot's\n"
-            "locals are fitted with the run's globals held, and the outputs are\n"
-            "those of these plots; a plot whose locals its measurements cannot\n"
-            "determine is named on the error stream and left out"},
-           {"--new-locals", "FILE",
-            "CSV: per new plot, its locals and their standard errors (globals\n"
-            "held), or the reason it was left out"}}},
-         {"Site-index curves",
-          {{"--site-curves", "LIST",
-            "site indices (heights at --base-age), numbers or FROM:TO:STEP: for each\n"
-            "the curve without noise through (base age, site index), solved for the\n"
-            "asymptote (or the one local; with two locals the rate held at its\n"
-            "weighted mean, as the outputs say)"},
-           {"--site-curve-table", "FILE", "CSV: per site index and age (--ages and the base age), height and locals"},
-           {"--site-curve-figure", "FILE", "SVG: the curves labelled by site index, the plots faintly behind"}}}},
+         settings_options(),
+         new_plot_options(),
+         site_curve_options()},
     .epilogue = R"(Exit status: 0 done; 2 a wrong call, a file that is missing, unreadable or not of
 the run, a value that does not parse.
 )",

@@ -116,68 +116,113 @@ void project_new_plots(const Options& options, const RunResults& run, const NewD
     for_each_plot(run, options.plot_files, false, [&](const PlotData& plot) { locals_summary.add(plot, run.nl); });
 }
 
+// What a run of the projector reads before its pass: the results, the units,
+// and the new data's and the site curves' checks, so that each refusal comes
+// before any output is made.
+struct Inputs {
+  RunResults run;
+  std::optional<NewDataScan> scan;
+  std::optional<SiteCurves> site;
+};
+
+Inputs read_inputs(Options& options) {
+  Inputs in{read_run_results(options.results), std::nullopt, std::nullopt};
+  options.units = data_units(options, in.run);
+  if (!options.comparison.empty()) read_comparison(options.comparison);
+  if (!options.new_data.empty()) in.scan = scan_new_data(options.new_data);
+  if (!options.site_curves.empty())
+    in.site = solve_site_curves(in.run, options.site_curves, *options.base_age, options.units);
+  if (in.run.outcome != "converged")
+    std::fprintf(stderr,
+                 "projector: note: the run's outcome was \"%s\": its estimates may not maximise the likelihood\n",
+                 in.run.outcome.c_str());
+  return in;
+}
+
+// Every output of the pass: each plot is projected once and handed to the
+// outputs that want it; they are written, and the tables committed, after the pass.
+class Outputs {
+ public:
+  Outputs(const Options& o, const Inputs& in, const FigureFiles& figures)
+      : o_(o),
+        in_(in),
+        figures_(figures),
+        grid_(make_age_grid(o.ages, o.base_age, o.units)),
+        z_(interval_z(o.level)),
+        text_{o.age_unit, o.height_unit, o.level},
+        tables_(o.tables, o.units),
+        new_locals_(o.new_locals, in.run.esde.model, o.units),
+        plot_figure_(grid_.ages.empty() ? std::nan("") : grid_.ages.back(), z_),
+        residual_figure_(in.scan ? in.scan->measurements : in.run.measurements) {
+    if (!o.site_curve_figure.empty())
+      site_figure_.emplace(o.site_curve_figure, *in.site, grid_.ages.back(), in.scan ? in.scan->plots : in.run.plots,
+                           o.units, text_);
+  }
+
+  void project(const PlotData& plot) {
+    if (site_figure_) site_figure_->add(plot);
+    const bool chosen = selected(o_, plot.id);
+    if (!chosen && figures_.residuals.empty()) return;
+    project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), static_cast<int>(grid_.ages.size()),
+                 grid_.ages.data(), z_, projection_);
+    if (!figures_.residuals.empty()) residual_figure_.add(plot, projection_);
+    if (!chosen) return;
+    tables_.add(plot, grid_, projection_);
+    if (!figures_.plots.empty() && plot_figure_.wants_more()) plot_figure_.add(plot);
+  }
+
+  void pass() {
+    const RunResults& run = in_.run;
+    const auto project = [this](const PlotData& plot) { this->project(plot); };
+    if (in_.scan) {
+      project_new_plots(o_, run, *in_.scan, new_locals_, locals_summary_, !figures_.curves.empty(), project);
+      return;
+    }
+    for_each_plot(run, o_.plot_files, run.plots >= kProgressPlots, [&](const PlotData& plot) {
+      locals_summary_.add(plot, run.nl);
+      project(plot);
+    });
+  }
+
+  void write() {
+    if (!figures_.plots.empty()) plot_figure_.write(figures_.plots, o_.units, text_);
+    if (!figures_.residuals.empty()) residual_figure_.write(figures_.residuals, o_.units, text_);
+    if (!figures_.curves.empty())
+      write_curve_figure(figures_.curves, in_.run, o_.plot_files.locals, locals_summary_, o_.quantiles, o_.units,
+                         text_);
+    if (site_figure_) site_figure_->write();
+    if (!o_.site_curve_table.empty()) write_site_curve_table(o_.site_curve_table, in_.run, *in_.site, grid_, o_.units);
+    tables_.commit();
+    new_locals_.commit();
+    if (!o_.summary_page.empty()) write_page(o_, figures_, residual_figure_.summary());
+  }
+
+ private:
+  const Options& o_;
+  const Inputs& in_;
+  const FigureFiles& figures_;
+  const AgeGrid grid_;
+  const double z_;
+  const FigureText text_;
+  ProjectionTables tables_;
+  NewLocalsTable new_locals_;
+  PlotFigure plot_figure_;
+  ResidualFigure residual_figure_;
+  LocalsSummary locals_summary_;
+  PlotProjection projection_;
+  std::optional<SiteCurveFigure> site_figure_;
+};
+
 }  // namespace
 
 int run_projector(int argc, char** argv) {
   Options options = parse_command_line(argc, argv);
   check_output_paths(options);
-  const RunResults run = read_run_results(options.results);
-  options.units = data_units(options, run);
-  if (!options.comparison.empty()) read_comparison(options.comparison);  // refused before the pass
-  std::optional<NewDataScan> scan;
-  if (!options.new_data.empty()) scan = scan_new_data(options.new_data);  // refused before the pass
-  std::optional<SiteCurves> site;  // refused before the pass when a site index cannot be reached
-  if (!options.site_curves.empty())
-    site = solve_site_curves(run, options.site_curves, *options.base_age, options.units);
+  const Inputs inputs = read_inputs(options);
   const PageFigureFiles page_figures(options);
-  const FigureFiles& figures = page_figures.files;
-  if (run.outcome != "converged")
-    std::fprintf(stderr,
-                 "projector: note: the run's outcome was \"%s\": its estimates may not maximise the likelihood\n",
-                 run.outcome.c_str());
-  const AgeGrid grid = make_age_grid(options.ages, options.base_age, options.units);
-  const double z = interval_z(options.level);
-  const FigureText text{options.age_unit, options.height_unit, options.level};
-  ProjectionTables tables(options.tables, options.units);
-  NewLocalsTable new_locals(options.new_locals, run.esde.model, options.units);
-  PlotFigure plot_figure(grid.ages.empty() ? std::nan("") : grid.ages.back(), z);
-  ResidualFigure residual_figure(scan ? scan->measurements : run.measurements);
-  LocalsSummary locals_summary;
-  PlotProjection projection;
-  std::optional<SiteCurveFigure> site_figure;
-  if (!options.site_curve_figure.empty())
-    site_figure.emplace(options.site_curve_figure, *site, grid.ages.back(), scan ? scan->plots : run.plots,
-                        options.units, text);
-  const auto project = [&](const PlotData& plot) {
-    if (site_figure) site_figure->add(plot);
-    const bool chosen = selected(options, plot.id);
-    if (!chosen && figures.residuals.empty()) return;
-    project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), static_cast<int>(grid.ages.size()),
-                 grid.ages.data(), z, projection);
-    if (!figures.residuals.empty()) residual_figure.add(plot, projection);
-    if (!chosen) return;
-    tables.add(plot, grid, projection);
-    if (!figures.plots.empty() && plot_figure.wants_more()) plot_figure.add(plot);
-  };
-  if (scan) {
-    project_new_plots(options, run, *scan, new_locals, locals_summary, !figures.curves.empty(), project);
-  } else {
-    for_each_plot(run, options.plot_files, run.plots >= kProgressPlots, [&](const PlotData& plot) {
-      locals_summary.add(plot, run.nl);
-      project(plot);
-    });
-  }
-  if (!figures.plots.empty()) plot_figure.write(figures.plots, options.units, text);
-  if (!figures.residuals.empty()) residual_figure.write(figures.residuals, options.units, text);
-  if (!figures.curves.empty())
-    write_curve_figure(figures.curves, run, options.plot_files.locals, locals_summary, options.quantiles, options.units,
-                       text);
-  if (site_figure) site_figure->write();
-  if (!options.site_curve_table.empty())
-    write_site_curve_table(options.site_curve_table, run, *site, grid, options.units);
-  tables.commit();
-  new_locals.commit();
-  if (!options.summary_page.empty()) write_page(options, figures, residual_figure.summary());
+  Outputs outputs(options, inputs, page_figures.files);
+  outputs.pass();
+  outputs.write();
   return 0;
 }
 
