@@ -29,6 +29,8 @@ ResultsReader::ResultsReader(const std::string& path) : path_(path), root_(parse
     io::fail("results file '" + path + "' is not a results file of estimator (no \"program\": \"estimator\")");
 }
 
+bool ResultsReader::has(const std::string& pointer) const { return root_.contains(json::json_pointer(pointer)); }
+
 const json& ResultsReader::at(const std::string& pointer) const {
   const json::json_pointer p(pointer);
   if (!root_.contains(p)) bad(pointer, "is missing");

@@ -17,6 +17,7 @@ class ResultsReader {
   // a results file of estimator ("program": "estimator").
   explicit ResultsReader(const std::string& path);
 
+  bool has(const std::string& pointer) const;
   const nlohmann::json& at(const std::string& pointer) const;
   std::string text(const std::string& pointer) const;
   // A text the file may leave out (empty then).

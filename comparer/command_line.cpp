@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/data_metadata.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/option_values.hpp"
@@ -43,7 +44,8 @@ and an estimate of the time left.)",
                         {"--k1", "X", ""},
                         {"--k2", "X",
                          "the two model constants, needed for models " + model::fixed_start_models() +
-                             ": the age\nand height scales given to preparer"},
+                             ": the age\nand height scales given to preparer (default: those scales,\n"
+                             "from the preparer's DATA.meta.json beside DATA)"},
                         {"--iteration-limit", "N", "iteration limit of every fit (default 100)"},
                         {"--jobs", "N",
                          "models fitted at the same time (default: one per core);\n"
@@ -80,12 +82,14 @@ ComparerCall read_command_line(int argc, char** argv) {
   if (call.models.empty())
     line.wrong_call("--models takes model numbers " + model::all_models() +
                     " and ranges such as 1,4,13-18, or all; not " + io::quoted(list));
-  if (std::ranges::any_of(call.models, model::fixed_start) && (!line.option("--k1") || !line.option("--k2")))
+  const std::optional<common::DataMetadata> metadata = common::read_data_metadata(call.data);
+  if (std::ranges::any_of(call.models, model::fixed_start) && !metadata &&
+      (!line.option("--k1") || !line.option("--k2")))
     line.wrong_call("models " + model::fixed_start_models() +
                     " fix the start of the curve through the two model constants: give --k1 and "
                     "--k2 (the age and height scales given to the preparer), or leave those models out with --models");
-  call.k1 = io::positive_option(line, "--k1", 1.0);
-  call.k2 = io::positive_option(line, "--k2", 1.0);
+  call.k1 = io::positive_option(line, "--k1", metadata ? metadata->age_scale : 1.0);
+  call.k2 = io::positive_option(line, "--k2", metadata ? metadata->height_scale : 1.0);
   call.iteration_limit = io::integer_option(line, "--iteration-limit", 100, 0);
   call.jobs = io::integer_option(line, "--jobs", 0, 1);
   return call;

@@ -5,6 +5,7 @@
 
 #include "estimator/json_values.hpp"
 #include "estimator/marginal_names.hpp"
+#include "estimator/raw_json.hpp"
 #include "io/command_line.hpp"
 #include "model/model_table.hpp"
 
@@ -23,7 +24,7 @@ Json correlations_of(const MarginalEstimates& e) {
 }  // namespace
 
 void write_marginal_json(io::TextWriter& out, const MarginalRun& run, const RunFiles& files,
-                         const MarginalEstimates& e) {
+                         const MarginalEstimates& e, const common::DataMetadata* metadata) {
   const int npop = e.outer - e.ng;
   Json boundary = Json::array();
   for (int l = 0; l < e.nl; ++l) boundary.push_back(run.fit.boundary[static_cast<std::size_t>(l)]);
@@ -57,6 +58,10 @@ void write_marginal_json(io::TextWriter& out, const MarginalRun& run, const RunF
                 {"standard_errors", vector_of(e.phi_se.data(), e.outer)},
                 {"correlations", correlations_of(e)}};
   j["files"] = {{"control", files.control}, {"data", files.data}, {"locals", files.locals}, {"report", files.report}};
+  add_raw_units(j, metadata, files.data, run.model,
+                {e.phi.data(), e.phi_se.data(), e.correlations.data(), model::marginal::kMaxOuter});
+  add_raw_locals(j, metadata, "raw_population", j["population"]["names"], e.population.data(),
+                 e.population_se.data());
   out.put(j.dump(2, ' ', false, Json::error_handler_t::replace));
   out.put("\n");
 }

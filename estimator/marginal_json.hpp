@@ -10,7 +10,8 @@
 
 namespace estimator {
 
+// `metadata`: the preparer's metadata of the data file, when it describes it (else null).
 void write_marginal_json(io::TextWriter& out, const MarginalRun& run, const RunFiles& files,
-                         const MarginalEstimates& e);
+                         const MarginalEstimates& e, const common::DataMetadata* metadata);
 
 }  // namespace estimator

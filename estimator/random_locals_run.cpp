@@ -4,7 +4,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/fingerprint.hpp"
 #include "estimator/marginal_json.hpp"
+#include "estimator/raw_json.hpp"
 #include "estimator/marginal_plot_table.hpp"
 #include "estimator/marginal_trace.hpp"
 #include "estimator/population_start.hpp"
@@ -81,8 +83,10 @@ void run_random_locals(const RandomLocalsCall& call) {
   write_marginal_plot_heading(call.report);
   std::optional<MarginalPlotTable> table;
   if (call.plots) table.emplace(*call.plots, c.model, c.nl);
+  common::Fingerprint data_print;
   const MarginalTotals last = marginal_pass(pipeline, problem, phi, false, true, [&](int iplot, const PlotSlot& s) {
     e.measurements += s.data.n;
+    data_print.add_plot(s.data.id, s.data.n, s.data.ages.data(), s.data.heights.data());
     write_marginal_plot(call.report, c.nl, s);
     if (table) table->row(iplot, s);
   });
@@ -90,7 +94,7 @@ void run_random_locals(const RandomLocalsCall& call) {
   call.report.commit();
   if (call.plots) call.plots->commit();
   if (call.json) {
-    write_marginal_json(*call.json, run, call.names, e);
+    write_marginal_json(*call.json, run, call.names, e, describing(call.metadata, call.names.data, data_print.hex()));
     call.json->commit();
   }
 }

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "common/control_file.hpp"
+#include "common/data_metadata.hpp"
 #include "estimator/results_json.hpp"
 #include "estimator/shared_records.hpp"
 #include "io/text_writer.hpp"
@@ -24,6 +25,7 @@ struct RandomLocalsCall {
   io::TextWriter& report;
   std::optional<io::TextWriter>& json;
   std::optional<io::TextWriter>& plots;
+  const std::optional<common::DataMetadata>& metadata;
 };
 
 void run_random_locals(const RandomLocalsCall& call);

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "estimator/json_values.hpp"
+#include "estimator/raw_json.hpp"
 #include "io/command_line.hpp"
 #include "model/model_table.hpp"
 
@@ -78,6 +79,12 @@ void write_results_json(io::TextWriter& out, const RunResults& run) {
                 {"locals", run.files.locals},
                 {"report", run.files.report}};
   j["fingerprints"] = {{"data", s.data_fingerprint}, {"locals", s.locals_fingerprint}};
+  add_raw_units(j, run.metadata, run.files.data, c.model,
+                {run.globals.data(), s.global_standard_errors.data(), s.global_correlations.data(), common::kMaxGlobals});
+  add_raw_locals(j, run.metadata, "raw_local_averages", j["local_averages"]["names"], s.averages.averages.data(),
+                 s.averages.standard_errors.data());
+  add_raw_locals(j, run.metadata, "raw_absolute_local_averages", j["local_averages"]["names"],
+                 s.absolute.averages.data(), s.absolute.standard_errors.data());
   out.put(j.dump(2, ' ', false, Json::error_handler_t::replace));
   out.put("\n");
 }

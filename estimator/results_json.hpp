@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/control_file.hpp"
+#include "common/data_metadata.hpp"
 #include "estimator/newton.hpp"
 #include "estimator/report.hpp"
 #include "io/text_writer.hpp"
@@ -22,6 +23,8 @@ struct RunResults {
   const model::Globals& globals;
   const NewtonSummary& fit;
   const ReportSummary& summary;
+  // The preparer's metadata of the data file, when it describes it (else null).
+  const common::DataMetadata* metadata = nullptr;
 };
 
 void write_results_json(io::TextWriter& out, const RunResults& run);

@@ -16,6 +16,7 @@
 #include "estimator/progress_display.hpp"
 #include "estimator/random_locals_run.hpp"
 #include "estimator/report.hpp"
+#include "estimator/raw_json.hpp"
 #include "estimator/results_json.hpp"
 #include "estimator/trace.hpp"
 #include "io/command_line.hpp"
@@ -236,7 +237,7 @@ common::ControlFile read_control(const std::string& path) {
 void write_results(const RunContext& run, const common::ControlFile& control, const RunFiles& names,
                    const model::Globals& globals, const GlobalFactor& hfactor, const NewtonSummary& fit,
                    io::TextWriter& report_out, std::optional<io::TextWriter>& json_out,
-                   std::optional<io::TextWriter>& plots_out) {
+                   std::optional<io::TextWriter>& plots_out, const std::optional<common::DataMetadata>& metadata) {
   static const io::Format title("(1H ,20A4,/)");
   report_out.write(title, io::Items().chunks(control.title, 4));
   write_outcome(report_out, fit.outcome);
@@ -247,7 +248,8 @@ void write_results(const RunContext& run, const common::ControlFile& control, co
   report_out.commit();
   if (plots_out) plots_out->commit();
   if (json_out) {
-    write_results_json(*json_out, {control, names, globals, fit, summary});
+    write_results_json(*json_out, {control, names, globals, fit, summary,
+                                   describing(metadata, names.data, summary.data_fingerprint)});
     json_out->commit();
   }
 }
@@ -266,6 +268,9 @@ int run_estimator(int argc, char** argv) {
                                    {command.option("--plots").value_or(""), "plot results file"}};
   io::check_outputs(inputs, outputs);
   const common::ControlFile control = read_control(names.control);
+  // Read before the fit, so that a damaged metadata file is refused before the work.
+  const std::optional<common::DataMetadata> metadata =
+      command.option("--json") ? common::read_data_metadata(names.data) : std::nullopt;
   const Sizes sizes = make_sizes(control.ng, control.nl, control.np);
   const model::Esde esde{control.k1, control.k2, control.model};
 
@@ -281,7 +286,7 @@ int run_estimator(int argc, char** argv) {
   if (!model::valid_model(control.model)) refuse_invalid_model(files, sizes);
 
   if (command.flag("--random-locals")) {
-    run_random_locals({control, names, files, threads, nodes, report_out, json_out, plots_out});
+    run_random_locals({control, names, files, threads, nodes, report_out, json_out, plots_out, metadata});
     return 0;
   }
 
@@ -293,7 +298,7 @@ int run_estimator(int argc, char** argv) {
   stop_on_failure(fit);
 
   const RunContext run{sizes, files, esde, threads};
-  write_results(run, control, names, globals, hfactor, fit, report_out, json_out, plots_out);
+  write_results(run, control, names, globals, hfactor, fit, report_out, json_out, plots_out, metadata);
   return 0;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "common/data_metadata.hpp"
+#include "common/fingerprint.hpp"
 #include "common/limits.hpp"
 #include "common/plot_file_readers.hpp"
 #include "common/plot_file_writers.hpp"
@@ -47,6 +49,15 @@ const FixedRun& fixed_run() {
   static const FixedRun run = [] {
     FixedRun r{scratch("run.dat"), scratch("run.loc"), scratch("run.json")};
     write_plots(r.data, r.locals);
+    // The preparer's metadata beside the data file, so that the run's results give the scales (1 and 1).
+    {
+      io::SequentialReader in(r.data, "data file");
+      common::Fingerprint print;
+      common::Plot plot;
+      while (common::read_any_plot(in, plot) == common::PlotStatus::ok)
+        print.add_plot(plot.id, plot.n, plot.ages.data(), plot.heights.data());
+      common::write_data_metadata(r.data, {1.0, 1.0, "fixed run", 3, 12, print.hex()});
+    }
     const std::string control = write_file("run.ctl",
                                            "fixed run\n"
                                            "4 1 3\n1 1 1 1\n0 50 1e-6\n"

@@ -4,16 +4,13 @@
 #include <cstdio>
 #include <string>
 
+#include "common/raw_data_reader.hpp"
 #include "io/errors.hpp"
 #include "io/format.hpp"
 #include "io/text_writer.hpp"
 
 namespace preparer {
 namespace {
-
-// Room for a whole plot and the first line of the next one.
-constexpr int kLineRoom = common::kMaxMeasurements + 1;
-constexpr int kNoPlotYet = -6391;
 
 const io::Format& message_format() {
   static const io::Format f("(1X,A,I9,A,I2,A)");
@@ -38,51 +35,37 @@ std::string bound_text(double v) {
   throw io::Stop{io::kExitDetectedError, ""};
 }
 
-class Gatherer {
+class Gatherer : public common::RawDataHandler {
  public:
-  Gatherer(const Answers& answers, common::StartRecord& record, const PlotFiles& files, int& written)
+  Gatherer(const Answers& answers, common::StartRecord& record, const PlotFiles& files, Written& written)
       : a_(answers), record_(record), files_(files), written_(written) {}
 
   void run() {
     if (files_.parameters != nullptr) skip_parameter_lines();
-    int k = 0;
-    int id = kNoPlotYet;
-    for (;;) {
-      ++k;
-      const int previous = id;
-      const Read status = read_line(k, id);
-      if (status == Read::end) {
-        if (k > 1) finish(previous, k - 1);
-        write_using();
-        return;
-      }
-      if (status == Read::bad) stop_for_plot("*** ERROR reading data file at plot ", id);
-      if (k > 1 && id != previous) {
-        finish(previous, k - 1);
-        move_first(k);
-        k = 1;
-      }
-      if (k > 1) {
-        const double before = ages_[static_cast<std::size_t>(k - 2)];
-        const double now = ages_[static_cast<std::size_t>(k - 1)];
-        if (!(now >= before)) stop_for_plot("*** ERROR:  Decreasing age in plot ", id);
-        if (k > common::kMaxMeasurements) stop_for_plot("*** ERROR:  More than 99 measurements in plot ", id);
-      }
-      check_measurement(k, id);
+    common::RawDataReader reader(files_.raw, *this);
+    common::RawPlot plot;
+    while (reader.next(plot)) finish(plot);
+    write_using();
+  }
+
+  void fault(common::RawFault what, std::int32_t id) override {
+    switch (what) {
+      case common::RawFault::unreadable:
+        io::console().write(message_format(), io::Items().a("*** ERROR reading data file at plot ").i(id));
+        io::stop_with_diagnostic(files_.raw.failure());
+      case common::RawFault::decreasing_age:
+        stop_for_plot("*** ERROR:  Decreasing age in plot ", id);
+      case common::RawFault::too_many:
+        stop_for_plot("*** ERROR:  More than 99 measurements in plot ", id);
     }
   }
 
- private:
-  enum class Read { ok, end, bad };
-
-  // One measurement line: identifier, age, height (read free-form, so a short
-  // line continues on the next one). The identifier is kept as soon as it is
-  // read, so a failure later in the line names this line's plot.
   // A height must be positive, and the scaled age and height within what the
   // power scale of the growth law can raise to its powers in doubles.
-  void check_measurement(int k, int id) const {
-    const double height = heights_[static_cast<std::size_t>(k - 1)];
-    const double age = ages_[static_cast<std::size_t>(k - 1)];
+  void measurement(const common::RawPlot& plot, int k) override {
+    const std::int32_t id = plot.id;
+    const double height = plot.heights[static_cast<std::size_t>(k)];
+    const double age = plot.ages[static_cast<std::size_t>(k)];
     const std::string where = files_.raw.role() + ", line " + std::to_string(files_.raw.line_number()) + ": the ";
     if (!(height > 0.0))
       io::stop_with_diagnostic(where + "height of plot " + std::to_string(id) + " is " + number_text(height) +
@@ -99,19 +82,7 @@ class Gatherer {
                                bound_text(common::kLargestScaledValue) + " of 0");
   }
 
-  Read read_line(int k, int& id) {
-    io::FreeFormReader& raw = files_.raw;
-    raw.begin();
-    using S = io::FreeFormReader::Status;
-    S s = raw.next(id, "the plot identifier");
-    if (s == S::ok) s = raw.next(ages_[static_cast<std::size_t>(k - 1)], "the age");
-    if (s == S::ok) s = raw.next(heights_[static_cast<std::size_t>(k - 1)], "the height");
-    if (s == S::ok) return Read::ok;
-    if (s == S::end_of_file) return Read::end;
-    io::console().write(message_format(), io::Items().a("*** ERROR reading data file at plot ").i(id));
-    io::stop_with_diagnostic(raw.failure());
-  }
-
+ private:
   void skip_parameter_lines() {
     for (int i = 1; i <= a_.skip; ++i) {
       if (!files_.parameters->skip_line()) {
@@ -148,8 +119,9 @@ class Gatherer {
     }
   }
 
-  // The plot made of lines 1 .. n, with identifier id.
-  void finish(int id, int n) {
+  void finish(const common::RawPlot& plot) {
+    const std::int32_t id = plot.id;
+    const int n = plot.n;
     if (files_.parameters != nullptr) {
       read_parameters(id);
       for (int i = 0; i < a_.nl; ++i) {
@@ -166,33 +138,28 @@ class Gatherer {
     std::array<double, common::kMaxMeasurements> scaled_ages{};
     std::array<double, common::kMaxMeasurements> scaled_heights{};
     for (int i = 0; i < n; ++i) {
-      scaled_ages[static_cast<std::size_t>(i)] = ages_[static_cast<std::size_t>(i)] / a_.age_scale;
-      scaled_heights[static_cast<std::size_t>(i)] = heights_[static_cast<std::size_t>(i)] / a_.height_scale;
+      scaled_ages[static_cast<std::size_t>(i)] = plot.ages[static_cast<std::size_t>(i)] / a_.age_scale;
+      scaled_heights[static_cast<std::size_t>(i)] = plot.heights[static_cast<std::size_t>(i)] / a_.height_scale;
     }
     common::write_data_plot(files_.data, id, n, scaled_ages.data(), scaled_heights.data());
-    ++written_;
-    common::write_start_record(files_.locals, written_, id, record_);
+    written_.data.add_plot(id, n, scaled_ages.data(), scaled_heights.data());
+    written_.measurements += n;
+    ++written_.plots;
+    common::write_start_record(files_.locals, written_.plots, id, record_);
   }
 
-  void move_first(int k) {
-    ages_[0] = ages_[static_cast<std::size_t>(k - 1)];
-    heights_[0] = heights_[static_cast<std::size_t>(k - 1)];
-  }
-
-  void write_using() { io::console().write(message_format(), io::Items().a("Using").i(written_).a(" plots")); }
+  void write_using() { io::console().write(message_format(), io::Items().a("Using").i(written_.plots).a(" plots")); }
 
   const Answers& a_;
   common::StartRecord& record_;
   const PlotFiles& files_;
-  std::array<double, kLineRoom> ages_{};
-  std::array<double, kLineRoom> heights_{};
   std::array<double, common::kMaxParameterColumns> values_{};
-  int& written_;
+  Written& written_;
 };
 
 }  // namespace
 
-void gather_plots(const Answers& answers, common::StartRecord& record, const PlotFiles& files, int& written) {
+void gather_plots(const Answers& answers, common::StartRecord& record, const PlotFiles& files, Written& written) {
   Gatherer(answers, record, files, written).run();
 }
 

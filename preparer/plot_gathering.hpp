@@ -4,6 +4,9 @@
 // measurements, is written to the data file and the local-parameter file.
 #pragma once
 
+#include <cstdint>
+
+#include "common/fingerprint.hpp"
 #include "common/plot_file_writers.hpp"
 #include "io/binary_file.hpp"
 #include "io/free_form_reader.hpp"
@@ -18,9 +21,16 @@ struct PlotFiles {
   io::FreeFormReader* parameters;  // null when there is no parameter text file
 };
 
-// Counts the plots written in `written` as they are written. Errors are
-// reported on the console and end the run; the plots accepted before them
-// stay written.
-void gather_plots(const Answers& answers, common::StartRecord& record, const PlotFiles& files, int& written);
+// What has been written so far: the plots, their measurements and the data
+// file's fingerprint over them.
+struct Written {
+  int plots = 0;
+  std::int64_t measurements = 0;
+  common::Fingerprint data;
+};
+
+// Counts the plots in `written` as they are written. Errors are reported on
+// the console and end the run; the plots accepted before them stay written.
+void gather_plots(const Answers& answers, common::StartRecord& record, const PlotFiles& files, Written& written);
 
 }  // namespace preparer

@@ -1,8 +1,10 @@
 #include "preparer/run_preparer.hpp"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "common/data_metadata.hpp"
 #include "common/limits.hpp"
 #include "common/plot_file_readers.hpp"
 #include "io/command_line.hpp"
@@ -31,7 +33,10 @@ estimator's control file.)",
                    "text file, one measurement per line: plot identifier, age, height;\n"
                    "consecutive lines with one identifier make a plot, ages not\n"
                    "decreasing, heights greater than 0"},
-                  {"DATA", "data file", "data file to write (the plots' scaled ages and heights)"},
+                  {"DATA", "data file",
+                   "data file to write (the plots' scaled ages and heights); beside\n"
+                   "it DATA.meta.json, written when every plot is: the scales, the\n"
+                   "raw file's name, the counts and the data file's fingerprint"},
                   {"LOCALS", "local-parameter file",
                    "local-parameter file to write (one " + std::to_string(common::kRecordLength) +
                        "-byte record per plot)"},
@@ -56,8 +61,13 @@ int run_preparer(int argc, char** argv, io::FreeFormReader& answer_input) {
   const io::CommandLine command(argc, argv, program_interface());
   const io::NamedPath inputs[] = {{command.file(1), "raw data file"},
                                   {command.has_file(4) ? command.file(4) : "", "parameter text file"}};
-  const io::NamedPath outputs[] = {{command.file(2), "data file"}, {command.file(3), "local-parameter file"}};
+  const io::NamedPath outputs[] = {{command.file(2), "data file"},
+                                   {command.file(3), "local-parameter file"},
+                                   {common::metadata_path(command.file(2)), "data file's metadata"}};
   io::check_outputs(inputs, outputs);
+  // The metadata of an earlier data file of that name no longer describes it.
+  std::error_code ignored;
+  std::filesystem::remove(common::metadata_path(command.file(2)), ignored);
   common::StartRecord record{};
   io::FreeFormReader raw(command.file(1), "raw data file");
   io::SequentialWriter data(command.file(2), "data file");
@@ -69,20 +79,22 @@ int run_preparer(int argc, char** argv, io::FreeFormReader& answer_input) {
   if (answers.columns > 0) parameters.emplace(command.file(4), "parameter text file");
 
   const PlotFiles files{raw, data, locals, parameters ? &*parameters : nullptr};
-  int written = 0;
+  Written written;
   // However the pass ends, both files keep exactly the plots written so far.
   try {
     gather_plots(answers, record, files, written);
   } catch (...) {
     try {
       data.finish();
-      locals.truncate(written);
+      locals.truncate(written.plots);
     } catch (const io::IoError&) {
     }
     throw;
   }
   data.finish();
-  locals.truncate(written);
+  locals.truncate(written.plots);
+  common::write_data_metadata(command.file(2), {answers.age_scale, answers.height_scale, command.file(1), written.plots,
+                                                written.measurements, written.data.hex()});
   return 0;
 }
 

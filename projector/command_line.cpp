@@ -8,13 +8,57 @@
 namespace projector {
 namespace {
 
+io::OptionGroup settings_options() {
+  return {"Settings",
+          {{"--ages", "LIST", "ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10"},
+           {"--level", "P", "level of the intervals, 0 < P < 1 (default 0.9)"},
+           {"--ids", "LIST", "only the plots with these identifiers (tables and plot figure)"},
+           {"--base-age", "AGE", "base age of the site index"},
+           {"--quantiles", "LIST", "quantiles of the locals for the guide curves (default 0.1,0.5,0.9)"},
+           {"--age-scale", "S", "the age scale given to preparer: ages read and written in raw units"},
+           {"--height-scale", "S",
+            "the height scale given to preparer: heights written in raw units\n"
+            "(both are taken from the results file when its run found the\n"
+            "preparer's metadata beside the data file; given as well, they\n"
+            "must agree with it; without metadata both must be given)"},
+           {"--scaled-units", "", "ages and heights in the scaled units of the data file"},
+           {"--age-unit", "TEXT", "unit of age named on the figures' axes (default \"scaled units\")"},
+           {"--height-unit", "TEXT", "unit of height named on the figures' axes (default \"scaled units\")"},
+           {"--comparison", "FILE", "the comparer's comparison.csv, shown on the summary page"}}};
+}
+
+io::OptionGroup new_plot_options() {
+  return {"New plots",
+          {{"--new-data", "RAW",
+            "plots that were not in the fit, in the preparer's raw format\n"
+            "(identifier, age, height per line) and the raw units: each plot's\n"
+            "locals are fitted with the run's globals held, and the outputs are\n"
+            "those of these plots; a plot whose locals its measurements cannot\n"
+            "determine is named on the error stream and left out"},
+           {"--new-locals", "FILE",
+            "CSV: per new plot, its locals and their standard errors (globals\n"
+            "held), or the reason it was left out"}}};
+}
+
+io::OptionGroup site_curve_options() {
+  return {"Site-index curves",
+          {{"--site-curves", "LIST",
+            "site indices (heights at --base-age), numbers or FROM:TO:STEP: for each\n"
+            "the curve without noise through (base age, site index), solved for the\n"
+            "asymptote (or the one local; with two locals the rate held at its\n"
+            "weighted mean, as the outputs say)"},
+           {"--site-curve-table", "FILE", "CSV: per site index and age (--ages and the base age), height and locals"},
+           {"--site-curve-figure", "FILE", "SVG: the curves labelled by site index, the plots faintly behind"}}};
+}
+
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     .program = "projector",
     .usage =
         "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
         "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [--summary-page "
-        "FILE [--comparison FILE]] [settings]",
+        "FILE [--comparison FILE]] [--site-curves LIST --site-curve-table FILE --site-curve-figure FILE] [settings]; "
+        "projector RESULTS [DATA LOCALS] --new-data RAW [--new-locals FILE] [outputs] [settings]",
     .description = R"(Reads the results file of a finished run (estimator --json) and the run's two
 plot files, and writes for every plot (or the plots of --ids) the distribution
 of its height at chosen ages given all its measurements, its residuals, its
@@ -22,8 +66,10 @@ site index, and figures. Intervals are plug-in intervals: they treat the
 estimates as the true parameters.)",
     .arguments = {{"RESULTS", "results file", "results file of the run (JSON, from estimator --json)"},
                   {"DATA", "data file", "the run's data file (read only)"},
-                  {"LOCALS", "local-parameter file", "the run's local-parameter file as the run left it (read only)"}},
-    .required = 3,
+                  {"LOCALS", "local-parameter file",
+                   "the run's local-parameter file as the run left it (read only)\n"
+                   "(with --new-data only for --curve-figure)"}},
+    .required = 1,
     .option_groups =
         {{"Outputs (at least one; each written beside its name and put in place when complete,\n"
           "and none of them when the plot files are not the run's)",
@@ -42,17 +88,9 @@ estimates as the true parameters.)",
             "globals in raw units where exact (with --age-scale and --height-scale)\n"
             "with standard errors and correlations, the averages of the locals,\n"
             "the residual summary and the three figures inline"}}},
-         {"Settings",
-          {{"--ages", "LIST", "ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10"},
-           {"--level", "P", "level of the intervals, 0 < P < 1 (default 0.9)"},
-           {"--ids", "LIST", "only the plots with these identifiers (tables and plot figure)"},
-           {"--base-age", "AGE", "base age of the site index"},
-           {"--quantiles", "LIST", "quantiles of the locals for the guide curves (default 0.1,0.5,0.9)"},
-           {"--age-scale", "S", "the age scale given to preparer: ages read and written in raw units"},
-           {"--height-scale", "S", "the height scale given to preparer: heights written in raw units"},
-           {"--age-unit", "TEXT", "unit of age named on the figures' axes (default \"scaled units\")"},
-           {"--height-unit", "TEXT", "unit of height named on the figures' axes (default \"scaled units\")"},
-           {"--comparison", "FILE", "the comparer's comparison.csv, shown on the summary page"}}}},
+         settings_options(),
+         new_plot_options(),
+         site_curve_options()},
     .epilogue = R"(Exit status: 0 done; 2 a wrong call, a file that is missing, unreadable or not of
 the run, a value that does not parse.
 )",
@@ -67,21 +105,45 @@ void read_settings(const io::CommandLine& c, Options& o) {
   if (auto v = c.option("--ids")) o.ids = io::integer_list("--ids", *v, "a plot identifier");
   if (auto v = c.option("--base-age")) o.base_age = io::number_value("--base-age", *v);
   if (auto v = c.option("--quantiles")) o.quantiles = io::fraction_list("--quantiles", *v);
-  if (auto v = c.option("--age-scale")) o.units.age_scale = io::number_value("--age-scale", *v);
-  if (auto v = c.option("--height-scale")) o.units.height_scale = io::number_value("--height-scale", *v);
+  if (auto v = c.option("--age-scale")) o.age_scale = io::number_value("--age-scale", *v);
+  if (auto v = c.option("--height-scale")) o.height_scale = io::number_value("--height-scale", *v);
+  o.scaled_units = c.flag("--scaled-units");
+  if (auto v = c.option("--site-curves")) o.site_curves = io::numbers_and_steps("--site-curves", *v, 50, "site indices");
+  o.site_curve_table = c.option("--site-curve-table").value_or("");
+  o.site_curve_figure = c.option("--site-curve-figure").value_or("");
   if (auto v = c.option("--age-unit")) o.age_unit = *v;
   if (auto v = c.option("--height-unit")) o.height_unit = *v;
   if (auto v = c.option("--comparison")) o.comparison = *v;
 }
 
+void check_new_plots_and_site_curves(const io::CommandLine& c, const Options& o) {
+  if (!o.new_locals.empty() && o.new_data.empty()) c.wrong_call("--new-locals needs --new-data");
+  const bool site_outputs = !o.site_curve_table.empty() || !o.site_curve_figure.empty();
+  if (site_outputs != !o.site_curves.empty())
+    c.wrong_call("--site-curves and --site-curve-table or --site-curve-figure go together");
+  if (!o.site_curves.empty() && !o.base_age) c.wrong_call("--site-curves needs --base-age");
+  if (!o.site_curve_table.empty() && o.ages.empty()) c.wrong_call("--site-curve-table needs --ages");
+  if (!o.new_data.empty() && !o.summary_page.empty())
+    c.wrong_call("--summary-page shows the run's own plots: it cannot be made with --new-data");
+  if (!o.new_data.empty() && !o.figures.curves.empty() && o.plot_files.locals.empty())
+    c.wrong_call("--curve-figure with --new-data needs the run's DATA and LOCALS (the guide curves are the run's)");
+}
+
 void check(const io::CommandLine& c, const Options& o) {
   if (o.tables.projections.empty() && o.tables.residuals.empty() && o.tables.site_index.empty() &&
-      o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty() && o.summary_page.empty())
-    c.wrong_call("no output asked for (--projections, --residuals, --site-index, a figure or --summary-page)");
+      o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty() && o.summary_page.empty() &&
+      o.new_locals.empty() && o.site_curve_table.empty() && o.site_curve_figure.empty())
+    c.wrong_call(
+        "no output asked for (--projections, --residuals, --site-index, a figure, --summary-page, --new-locals or a "
+        "site-curve output)");
   if (!o.comparison.empty() && o.summary_page.empty()) c.wrong_call("--comparison needs --summary-page");
+  check_new_plots_and_site_curves(c, o);
   if (!o.tables.projections.empty() && o.ages.empty()) c.wrong_call("--projections needs --ages");
   if (!o.tables.site_index.empty() && !o.base_age) c.wrong_call("--site-index needs --base-age");
-  if (!(o.units.age_scale > 0) || !(o.units.height_scale > 0)) c.wrong_call("the scales must be positive");
+  if (!(o.age_scale.value_or(1.0) > 0) || !(o.height_scale.value_or(1.0) > 0))
+    c.wrong_call("the scales must be positive");
+  if (o.scaled_units && (o.age_scale || o.height_scale))
+    c.wrong_call("--scaled-units excludes --age-scale and --height-scale");
   if (o.quantiles.size() > 9) c.wrong_call("--quantiles: at most 9 quantiles");
 }
 
@@ -91,7 +153,9 @@ Options parse_command_line(int argc, char** argv) {
   const io::CommandLine c(argc, argv, program_interface());
   Options o;
   o.results = c.file(1);
-  o.plot_files = {c.file(2), c.file(3)};
+  o.new_data = c.option("--new-data").value_or("");
+  o.new_locals = c.option("--new-locals").value_or("");
+  if (o.new_data.empty() || c.has_file(2)) o.plot_files = {c.file(2), c.file(3)};
   o.tables = {c.option("--projections").value_or(""), c.option("--residuals").value_or(""),
               c.option("--site-index").value_or("")};
   o.figures = {c.option("--plot-figure").value_or(""), c.option("--curve-figure").value_or(""),

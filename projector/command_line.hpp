@@ -28,11 +28,19 @@ struct Options {
   std::vector<std::int32_t> ids;  // empty: every plot
   std::optional<double> base_age;
   std::vector<double> quantiles = {0.1, 0.5, 0.9};
+  // The preparer's scales as the call gives them; `units` holds the scales
+  // the run works with once the results file is read (data_units.hpp).
+  std::optional<double> age_scale, height_scale;
+  bool scaled_units = false;
   Units units;
   std::string age_unit = "scaled units";
   std::string height_unit = "scaled units";
   std::string summary_page;  // empty: none
   std::string comparison;    // the comparer's table shown on the summary page
+  std::string new_data;      // new plots: a raw data file (empty: the run's plots)
+  std::string new_locals;    // the new plots' locals (CSV)
+  std::vector<double> site_curves;  // site indices of the site-index curves
+  std::string site_curve_table, site_curve_figure;
 };
 
 Options parse_command_line(int argc, char** argv);

@@ -44,12 +44,7 @@ void guide_heights(const RunResults& run, const model::Locals& locals, const std
                    std::array<double, kCurveAges>& heights) {
   model::Curve curve{};
   model::trpars(run.esde, run.globals, locals, curve);
-  const PowerScale scale = power_scale(curve);
-  const double start = (curve[model::kCurveY0] - scale.ac) / curve[model::kCurveC];
-  for (std::size_t k = 0; k < ages.size(); ++k)
-    heights[k] = ages[k] < curve[model::kCurveT0]
-                     ? std::nan("")
-                     : scale.height(start * std::exp(-curve[model::kCurveB] * (ages[k] - curve[model::kCurveT0])));
+  for (std::size_t k = 0; k < ages.size(); ++k) heights[k] = noise_free_height(curve, ages[k]);
 }
 
 std::string quantile_label(const RunResults& run, double q) {

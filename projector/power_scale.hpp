@@ -33,4 +33,15 @@ PowerScale power_scale(const Curve& curve) {
   return PowerScale{std::pow(curve[model::kCurveA], curve[model::kCurveC]), curve[model::kCurveC]};
 }
 
+// The curve without noise at age t: the state's mean (y0 - a^c)/c decays by
+// exp(-b (t - t0)), h(t) = [a^c + (y0 - a^c) exp(-b (t - t0))]^(1/c); NaN
+// before the start age t0.
+template <class Curve>
+double noise_free_height(const Curve& curve, double t) {
+  if (t < curve[model::kCurveT0]) return std::nan("");
+  const PowerScale scale = power_scale(curve);
+  const double start = (curve[model::kCurveY0] - scale.ac) / curve[model::kCurveC];
+  return scale.height(start * std::exp(-curve[model::kCurveB] * (t - curve[model::kCurveT0])));
+}
+
 }  // namespace projector

@@ -1,17 +1,9 @@
-// The raw-unit form of an estimated parameter, where a change of units is an
-// exact rescaling (estimate and standard error times one factor, correlations
-// unchanged), with ages t = age scale × scaled age and heights
-// h = height scale × scaled height:
-//   a, a_intercept    height               × height scale
-//   a_slope           height × age         × height scale × age scale
-//                     (a = a_intercept + a_slope b)
-//   b                 per unit of age      ÷ age scale
-//   t0                age                  × age scale
-// Every other parameter stays in the scaled units of the data file: the power
-// c has none; the deviations and the start level y0 live on the power scale,
-// whose raw form (height scale)^c × value depends on the estimate of c, so
-// that its standard error is no rescaling; a_scale's raw form depends on
-// a_exponent in the same way.
+// The raw-unit form of an estimated parameter on the summary page, where a
+// change of units is an exact rescaling (estimate and standard error times
+// one factor, correlations unchanged: model/raw_units.hpp). Every other
+// parameter stays in the scaled units of the data file there: the power c
+// has none; the deviations, the start level y0 and a_scale have raw forms
+// that depend on other estimates (the results file holds them).
 #pragma once
 
 #include <string>

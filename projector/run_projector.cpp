@@ -5,17 +5,23 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 
 #include "io/output_paths.hpp"
 #include "projector/command_line.hpp"
 #include "projector/curve_figure.hpp"
+#include "projector/data_units.hpp"
+#include "projector/new_data.hpp"
+#include "projector/new_locals_table.hpp"
 #include "projector/plot_figure.hpp"
 #include "projector/plot_pass.hpp"
 #include "projector/plot_projection.hpp"
 #include "projector/projection_tables.hpp"
 #include "projector/residual_figure.hpp"
 #include "projector/run_results.hpp"
+#include "projector/site_curves.hpp"
 #include "projector/summary_page.hpp"
 
 namespace projector {
@@ -70,56 +76,153 @@ void check_output_paths(const Options& o) {
   const io::NamedPath inputs[] = {{o.results, "results file"},
                                   {o.plot_files.data, "data file"},
                                   {o.plot_files.locals, "local-parameter file"},
-                                  {o.comparison, "comparison table"}};
+                                  {o.comparison, "comparison table"},
+                                  {o.new_data, "new data file"}};
   const io::NamedPath outputs[] = {{o.tables.projections, "projection table"},
                                    {o.tables.residuals, "residual table"},
                                    {o.tables.site_index, "site-index table"},
                                    {o.figures.plots, "plot figure"},
                                    {o.figures.curves, "curve figure"},
                                    {o.figures.residuals, "residual figure"},
-                                   {o.summary_page, "summary page"}};
+                                   {o.summary_page, "summary page"},
+                                   {o.new_locals, "new locals table"},
+                                   {o.site_curve_table, "site-curve table"},
+                                   {o.site_curve_figure, "site-curve figure"}};
   io::check_outputs(inputs, outputs);
 }
+
+// The new plots of --new-data, each projected and its locals tabled; the
+// run's plots are read only for the guide curves' summary of their locals.
+void project_new_plots(const Options& options, const RunResults& run, const NewDataScan& scan,
+                       NewLocalsTable& new_locals, LocalsSummary& locals_summary, bool curves,
+                       const std::function<void(const PlotData&)>& project) {
+  std::int64_t left = 0;
+  for_each_new_plot(
+      run, options.new_data, options.units, scan,
+      [&](const PlotData& plot, const NewPlotLocals& fit) {
+        new_locals.add(plot, fit);
+        project(plot);
+      },
+      [&](const PlotData& plot, const std::string& reason) {
+        ++left;
+        new_locals.left_out(plot, reason);
+        std::fprintf(stderr, "projector: new plot %lld (ID %d) left out: %s\n", static_cast<long long>(plot.position),
+                     static_cast<int>(plot.id), reason.c_str());
+      });
+  if (left > 0)
+    std::fprintf(stderr, "projector: %lld of %lld new plots left out\n", static_cast<long long>(left),
+                 static_cast<long long>(scan.plots));
+  if (curves)
+    for_each_plot(run, options.plot_files, false, [&](const PlotData& plot) { locals_summary.add(plot, run.nl); });
+}
+
+// What a run of the projector reads before its pass: the results, the units,
+// and the new data's and the site curves' checks, so that each refusal comes
+// before any output is made.
+struct Inputs {
+  RunResults run;
+  std::optional<NewDataScan> scan;
+  std::optional<SiteCurves> site;
+};
+
+Inputs read_inputs(Options& options) {
+  Inputs in{read_run_results(options.results), std::nullopt, std::nullopt};
+  options.units = data_units(options, in.run);
+  if (!options.comparison.empty()) read_comparison(options.comparison);
+  if (!options.new_data.empty()) in.scan = scan_new_data(options.new_data);
+  if (!options.site_curves.empty())
+    in.site = solve_site_curves(in.run, options.site_curves, *options.base_age, options.units);
+  if (in.run.outcome != "converged")
+    std::fprintf(stderr,
+                 "projector: note: the run's outcome was \"%s\": its estimates may not maximise the likelihood\n",
+                 in.run.outcome.c_str());
+  return in;
+}
+
+// Every output of the pass: each plot is projected once and handed to the
+// outputs that want it; they are written, and the tables committed, after the pass.
+class Outputs {
+ public:
+  Outputs(const Options& o, const Inputs& in, const FigureFiles& figures)
+      : o_(o),
+        in_(in),
+        figures_(figures),
+        grid_(make_age_grid(o.ages, o.base_age, o.units)),
+        z_(interval_z(o.level)),
+        text_{o.age_unit, o.height_unit, o.level},
+        tables_(o.tables, o.units),
+        new_locals_(o.new_locals, in.run.esde.model, o.units),
+        plot_figure_(grid_.ages.empty() ? std::nan("") : grid_.ages.back(), z_),
+        residual_figure_(in.scan ? in.scan->measurements : in.run.measurements) {
+    if (!o.site_curve_figure.empty())
+      site_figure_.emplace(o.site_curve_figure, *in.site, grid_.ages.back(), in.scan ? in.scan->plots : in.run.plots,
+                           o.units, text_);
+  }
+
+  void project(const PlotData& plot) {
+    if (site_figure_) site_figure_->add(plot);
+    const bool chosen = selected(o_, plot.id);
+    if (!chosen && figures_.residuals.empty()) return;
+    project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), static_cast<int>(grid_.ages.size()),
+                 grid_.ages.data(), z_, projection_);
+    if (!figures_.residuals.empty()) residual_figure_.add(plot, projection_);
+    if (!chosen) return;
+    tables_.add(plot, grid_, projection_);
+    if (!figures_.plots.empty() && plot_figure_.wants_more()) plot_figure_.add(plot);
+  }
+
+  void pass() {
+    const RunResults& run = in_.run;
+    const auto project = [this](const PlotData& plot) { this->project(plot); };
+    if (in_.scan) {
+      project_new_plots(o_, run, *in_.scan, new_locals_, locals_summary_, !figures_.curves.empty(), project);
+      return;
+    }
+    for_each_plot(run, o_.plot_files, run.plots >= kProgressPlots, [&](const PlotData& plot) {
+      locals_summary_.add(plot, run.nl);
+      project(plot);
+    });
+  }
+
+  void write() {
+    if (!figures_.plots.empty()) plot_figure_.write(figures_.plots, o_.units, text_);
+    if (!figures_.residuals.empty()) residual_figure_.write(figures_.residuals, o_.units, text_);
+    if (!figures_.curves.empty())
+      write_curve_figure(figures_.curves, in_.run, o_.plot_files.locals, locals_summary_, o_.quantiles, o_.units,
+                         text_);
+    if (site_figure_) site_figure_->write();
+    if (!o_.site_curve_table.empty()) write_site_curve_table(o_.site_curve_table, in_.run, *in_.site, grid_, o_.units);
+    tables_.commit();
+    new_locals_.commit();
+    if (!o_.summary_page.empty()) write_page(o_, figures_, residual_figure_.summary());
+  }
+
+ private:
+  const Options& o_;
+  const Inputs& in_;
+  const FigureFiles& figures_;
+  const AgeGrid grid_;
+  const double z_;
+  const FigureText text_;
+  ProjectionTables tables_;
+  NewLocalsTable new_locals_;
+  PlotFigure plot_figure_;
+  ResidualFigure residual_figure_;
+  LocalsSummary locals_summary_;
+  PlotProjection projection_;
+  std::optional<SiteCurveFigure> site_figure_;
+};
 
 }  // namespace
 
 int run_projector(int argc, char** argv) {
-  const Options options = parse_command_line(argc, argv);
+  Options options = parse_command_line(argc, argv);
   check_output_paths(options);
-  const RunResults run = read_run_results(options.results);
-  if (!options.comparison.empty()) read_comparison(options.comparison);  // refused before the pass
+  const Inputs inputs = read_inputs(options);
   const PageFigureFiles page_figures(options);
-  const FigureFiles& figures = page_figures.files;
-  if (run.outcome != "converged")
-    std::fprintf(stderr,
-                 "projector: note: the run's outcome was \"%s\": its estimates may not maximise the likelihood\n",
-                 run.outcome.c_str());
-  const AgeGrid grid = make_age_grid(options.ages, options.base_age, options.units);
-  const double z = interval_z(options.level);
-  const FigureText text{options.age_unit, options.height_unit, options.level};
-  ProjectionTables tables(options.tables, options.units);
-  PlotFigure plot_figure(grid.ages.empty() ? std::nan("") : grid.ages.back(), z);
-  ResidualFigure residual_figure(run.measurements);
-  LocalsSummary locals_summary;
-  PlotProjection projection;
-  for_each_plot(run, options.plot_files, run.plots >= kProgressPlots, [&](const PlotData& plot) {
-    locals_summary.add(plot, run.nl);
-    const bool chosen = selected(options, plot.id);
-    if (!chosen && figures.residuals.empty()) return;
-    project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), static_cast<int>(grid.ages.size()),
-                 grid.ages.data(), z, projection);
-    if (!figures.residuals.empty()) residual_figure.add(plot, projection);
-    if (!chosen) return;
-    tables.add(plot, grid, projection);
-    if (!figures.plots.empty() && plot_figure.wants_more()) plot_figure.add(plot);
-  });
-  if (!figures.plots.empty()) plot_figure.write(figures.plots, options.units, text);
-  if (!figures.residuals.empty()) residual_figure.write(figures.residuals, options.units, text);
-  if (!figures.curves.empty())
-    write_curve_figure(figures.curves, run, options.plot_files.locals, locals_summary, options.quantiles, options.units,
-                       text);
-  tables.commit();
-  if (!options.summary_page.empty()) write_page(options, figures, residual_figure.summary());
+  Outputs outputs(options, inputs, page_figures.files);
+  outputs.pass();
+  outputs.write();
   return 0;
 }
 

@@ -42,6 +42,12 @@ RunResults read_run_results(const std::string& path) {
   run.locals_fingerprint = fingerprint(r, "/fingerprints/locals");
   run.data_file = r.optional_text("/files/data");
   run.locals_file = r.optional_text("/files/locals");
+  if (r.has("/data_scales")) {
+    run.data_scales = model::Scales{r.finite("/data_scales/age_scale"), r.finite("/data_scales/height_scale")};
+    if (!(run.data_scales->age > 0.0)) r.bad("/data_scales/age_scale", "should be greater than 0");
+    if (!(run.data_scales->height > 0.0)) r.bad("/data_scales/height_scale", "should be greater than 0");
+    run.metadata_file = r.optional_text("/data_scales/metadata");
+  }
   return run;
 }
 

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "model/model_records.hpp"
+#include "model/raw_units.hpp"
 
 namespace projector {
 
@@ -28,6 +30,10 @@ struct RunResults {
   // results file does not say).
   std::string data_file;
   std::string locals_file;
+  // The data's scales, from the preparer's metadata of the run's data file
+  // ("/data_scales"; nothing when the run found none), and that file's name.
+  std::optional<model::Scales> data_scales;
+  std::string metadata_file;
 };
 
 RunResults read_run_results(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/data_metadata.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/option_values.hpp"
@@ -42,8 +43,10 @@ data file. The same input always gives the same output.)",
                         {"--k2", "X",
                          "the two model constants: required for models " + model::fixed_start_models() +
                              ",\nwhich fix the start of the curve through them (the age\n"
-                             "and height scales given to preparer); models " +
-                             model::free_start_models() + "\ndo not use them (default 1)"},
+                             "and height scales given to preparer), unless DATA has\n"
+                             "the preparer's DATA.meta.json beside it: then its scales\n"
+                             "by default; models " +
+                             model::free_start_models() + " do not use them (default 1)"},
                         {"--title", "TEXT",
                          "title of the run (at most 80 characters; default names\n"
                          "the model)"},
@@ -86,12 +89,13 @@ StarterCall read_command_line(int argc, char** argv) {
   call.model = *number;
   if (!model::valid_model(call.model))
     refuse("model number " + std::to_string(call.model) + ": the models are numbered " + model::all_models());
-  if (model::fixed_start(call.model) && (!line.option("--k1") || !line.option("--k2")))
+  const std::optional<common::DataMetadata> metadata = common::read_data_metadata(call.data);
+  if (model::fixed_start(call.model) && !metadata && (!line.option("--k1") || !line.option("--k2")))
     line.wrong_call("model " + std::to_string(call.model) +
                     " fixes the start of the curve through the two model constants: give --k1 and --k2 (the age "
                     "and height scales given to the preparer)");
-  call.k1 = io::positive_option(line, "--k1", 1.0);
-  call.k2 = io::positive_option(line, "--k2", 1.0);
+  call.k1 = io::positive_option(line, "--k1", metadata ? metadata->age_scale : 1.0);
+  call.k2 = io::positive_option(line, "--k2", metadata ? metadata->height_scale : 1.0);
   call.title = line.option("--title").value_or("");
   if (call.title.find('\n') != std::string::npos || call.title.size() > 80)
     line.wrong_call("--title takes one line of at most 80 characters");

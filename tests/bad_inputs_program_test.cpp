@@ -138,6 +138,15 @@ const std::vector<Case>& cases() {
       {"E23",
        [](const TempDir& d) { return estimator_with(d, [&](FitFiles& f, ControlSettings&) { f.report = f.control; }); },
        2, "estimator: the report file '"},
+      {"E24",
+       [](const TempDir& d) {
+         const FitFiles f = write_fit_problem(d, plots(), settings());
+         d.write("fit.dat.meta.json", "{\"program\": \"preparer\", \"age_scale\": 10}");
+         std::vector<std::string> args = f.args();
+         args.insert(args.end(), {"--json", d / "fit.json"});
+         return run_estimator(args);
+       },
+       2, "fit.dat.meta.json': \"height_scale\" is missing"},
       {"E13",
        [](const TempDir& d) {
          return estimator_with(d, [&](FitFiles& f, ControlSettings&) { d.write_bytes("fit.dat", cut(f.data, 180)); });
@@ -296,12 +305,12 @@ TEST_P(BadInput, GetsItsStatusAndMessage) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::Range<std::size_t>(0, 41),
+INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::Range<std::size_t>(0, 42),
                          [](const ::testing::TestParamInfo<std::size_t>& info) {
                            return std::string(cases()[info.param].row);
                          });
 
-TEST(BadInputTable, EveryRowHasACase) { EXPECT_EQ(cases().size(), 41u); }
+TEST(BadInputTable, EveryRowHasACase) { EXPECT_EQ(cases().size(), 42u); }
 
 // A run that stops on bad input rewrites no local-parameter record.
 TEST(BadInputTable, StoppedRunsLeaveTheLocalParameterFileAsItWas) {

@@ -134,10 +134,15 @@ TEST_F(SimulatedTruth, StandardisedInnovationsAreStandardNormal) {
   }
 }
 
-// Raw units are the scaled ones times the scales; the site index is the
-// projection at the base age; --ids selects plots.
+// Raw units are the scaled ones times the scales (here of a results file
+// that gives none, as one of a run without the preparer's metadata); the site
+// index is the projection at the base age; --ids selects plots.
 TEST_F(SimulatedTruth, UnitsSiteIndexAndSelectionAgree) {
   auto scaled = files(), raw = files();
+  raw[0] = *dir / "unscaled.json";
+  write_results_file(raw[0], {.model = 4, .globals = {0.15, 0.7, 0.05, 0.2, 0.05}, .local_averages = {3.0},
+                              .scales = false},
+                     *dir / "sim.dat", *dir / "sim.loc");
   scaled.insert(scaled.end(), {"--projections", *dir / "s.csv", "--ages", "5,12", "--ids", "3,17", "--site-index",
                                *dir / "si.csv", "--base-age", "12"});
   raw.insert(raw.end(), {"--projections", *dir / "raw.csv", "--ages", "50:120:70", "--ids", "3,17", "--age-scale", "10",
@@ -184,6 +189,10 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
   // A number beyond double's range is not JSON's business to hold: refused like a syntax error.
   const std::string overflow = dir->write("overflow.json", "{\"overflow\": 1e99999," + json.substr(json.find('{') + 1));
   const std::string out = *dir / "bad.csv";
+  const std::string unscaled = *dir / "unscaled.json";
+  write_results_file(unscaled, {.model = 4, .globals = {0.15, 0.7, 0.05, 0.2, 0.05}, .local_averages = {3.0},
+                                .scales = false},
+                     *dir / "sim.dat", *dir / "sim.loc");
   struct Case {
     std::vector<std::string> args;
     std::string message;
@@ -217,6 +226,17 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
        "comparison table '" + *dir / "sim.json" + "', line 1: not the header of the comparer's comparison.csv"},
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--comparison", *dir / "sim.json"},
        "--comparison needs --summary-page"},
+      {{unscaled, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out},
+       "the results file '" + unscaled + "' does not give the data's scales"},
+      {{unscaled, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--age-scale", "10"},
+       "give --age-scale and --height-scale, the scales given to the preparer, or --scaled-units"},
+      {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--age-scale", "1",
+        "--height-scale", "0.3048"},
+       "--height-scale 0.3048 contradicts the height scale 1 of the data, which the results file '" + *dir / "sim.json" +
+           "' gives (from the preparer's metadata '" + *dir / "sim.dat.meta.json" + "')"},
+      {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--scaled-units", "--age-scale",
+        "1"},
+       "--scaled-units excludes --age-scale and --height-scale"},
   };
   for (const Case& c : cases) {
     const ProgramResult r = run_projector(c.args);

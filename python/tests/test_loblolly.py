@@ -51,6 +51,15 @@ def test_a_fit_from_the_data_frame_is_the_command_line_fit(loblolly, tmp_path):
     one = fit.predict(ages=[15], ids=[305])
     assert one["median"].tolist() == csv[(csv.id == 305) & (csv.age == 15)]["median"].tolist()
     assert fit.site_index(base_age=25)["site_index"].tolist() == fit.predict(ages=[25])["median"].tolist()
+    # Plots of the fit given again as new data: their locals refitted with the globals held, the same projections
+    # (to the fit's tolerance, within which the fit's own locals are at their best).
+    new = fit.predict(newdata=loblolly[loblolly.Seed.astype(str).isin(["301", "305"])], ages=[5, 15], level=0.8)
+    old = fit.predict(ages=[5, 15], level=0.8, ids=[301, 305])
+    key = lambda p: p.assign(id=p["id"].astype(str)).sort_values(["id", "age"]).reset_index(drop=True)  # noqa: E731
+    new, old = key(new), key(old)
+    assert new["id"].tolist() == old["id"].tolist()
+    assert np.allclose(new["median"], old["median"], rtol=1e-6, atol=0)
+    assert np.allclose(new["upper"], old["upper"], rtol=1e-6, atol=0)
     assert "model 1: converged" in fit.summary()
     assert all(f.svg.startswith("<?xml") for f in fit.plot())
 

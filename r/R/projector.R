@@ -43,8 +43,8 @@ ids_option <- function(fit, ids) {
 }
 
 # New plots (newdata) go to the projector as a raw data file with
-# --new-data, an option of the projector still to come; until it is there,
-# the projector refuses the call with its own message.
+# --new-data, in the data's units: each plot's locals are fitted with the
+# fit's globals held.
 predict.growth_fit <- function(object, newdata = NULL, ages, level = 0.9,
                                interval = c("height", "measurement", "none"), ids = NULL, ...) {
   interval <- match.arg(interval)

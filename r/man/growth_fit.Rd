@@ -80,8 +80,8 @@ growthfit_programs(programs = NULL)
   \code{quadrature}: nodes per local (\code{--quadrature K}; default the
   Laplace approximation), refused by the estimator without random locals.}
 \item{newdata}{new plots (a data frame with the fit's columns), passed to the
-  projector as a raw data file with \code{--new-data}, an option still to
-  come; without it the projector refuses the call with its own message.
+  projector as a raw data file with \code{--new-data}: each plot's locals
+  are fitted with the fit's globals held.
   \code{NULL}: the fitted plots.}
 \item{ages, level, interval, ids, base_age}{ages to project to, the level of
   the intervals, which interval (of the true height, of a new measurement, or

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "common/control_file.hpp"
+#include "common/data_metadata.hpp"
 #include "common/fingerprint.hpp"
 #include "common/limits.hpp"
 #include "common/plot_file_readers.hpp"
@@ -56,6 +57,9 @@ void write_results_file(const std::string& path, const ResultsSettings& s, const
   const estimator::RunFiles files{"test.ctl", data_path, locals_path, "test.rep"};
   const estimator::NewtonSummary fit;
   io::TextWriter out(path, "results file");
-  estimator::write_results_json(out, {control, files, globals, fit, summary});
+  // The metadata a preparer run would have left beside the data file.
+  const common::DataMetadata metadata{s.age_scale, s.height_scale, "test.txt", summary.plots, summary.measurements,
+                                      summary.data_fingerprint};
+  estimator::write_results_json(out, {control, files, globals, fit, summary, s.scales ? &metadata : nullptr});
   out.commit();
 }

@@ -208,8 +208,8 @@ class Fit:
         """Projections of the fitted plots (or of new plots, newdata) at `ages`: the median height and the
         interval of the true height ("height"), of a new measurement ("measurement"), or none ("none").
 
-        newdata goes to the projector as a raw data file with --new-data, an option still to come: until it
-        is there, the projector refuses the call with its own message."""
+        newdata goes to the projector as a raw data file with --new-data, in the data's units: each plot's
+        locals are fitted with the fit's globals held."""
         if ages is None:
             raise GrowthfitError("predict: give the ages to project to (ages=[5, 15, 30])")
         if interval not in ("height", "measurement", "none"):

@@ -39,6 +39,15 @@ test_that("a fit from the data frame is the command-line fit, and the methods gi
   expect_identical(one$median, csv$median[csv$id == 305 & csv$age == 15])
   si <- site_index(fit, base_age = 25)
   expect_identical(si$site_index, predict(fit, ages = 25)$median)
+  # Plots of the fit given again as new data: their locals refitted with the globals held, the same projections
+  # (to the fit's tolerance, within which the fit's own locals are at their best).
+  new <- predict(fit, newdata = subset(Loblolly, Seed %in% c("301", "305")), ages = c(5, 15), level = 0.8)
+  old <- predict(fit, ages = c(5, 15), level = 0.8, ids = c(301, 305))
+  new <- new[order(as.character(new$id), new$age), ]
+  old <- old[order(as.character(old$id), old$age), ]
+  expect_identical(as.character(new$id), as.character(old$id))
+  expect_equal(new$median, old$median, tolerance = 1e-6)
+  expect_equal(new$upper, old$upper, tolerance = 1e-6)
 })
 
 test_that("a random-locals fit is the command-line one, and the methods read its marginal likelihood and population", {

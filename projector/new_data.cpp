@@ -1,0 +1,120 @@
+#include "projector/new_data.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "common/raw_data_reader.hpp"
+#include "io/errors.hpp"
+#include "io/free_form_reader.hpp"
+#include "model/models.hpp"
+
+namespace projector {
+namespace {
+
+constexpr std::uint32_t kBitmapBits = 1u << 26;  // 8 MiB
+
+std::string text(double v) {
+  char buf[32];
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+std::uint32_t slot_of(std::int32_t id) {
+  std::uint64_t h = static_cast<std::uint32_t>(id) * 0x9e3779b97f4a7c15ULL;
+  return static_cast<std::uint32_t>(h >> 38);  // the top 26 bits
+}
+
+// The projector's wording of the raw reader's faults and its check of each measurement.
+class NewDataChecks : public common::RawDataHandler {
+ public:
+  explicit NewDataChecks(io::FreeFormReader& raw) : raw_(raw) {}
+  void fault(common::RawFault what, std::int32_t id) override {
+    switch (what) {
+      case common::RawFault::unreadable:
+        io::fail(raw_.failure());
+      case common::RawFault::decreasing_age:
+        io::fail(where() + "the ages of plot " + std::to_string(id) + " decrease; within a plot ages must not decrease");
+      case common::RawFault::too_many:
+        io::fail(where() + "plot " + std::to_string(id) + " has more than 99 measurements");
+    }
+  }
+  void measurement(const common::RawPlot& plot, int k) override {
+    if (k == 0) first_line = raw_.line_number();
+    const double h = plot.heights[static_cast<std::size_t>(k)], t = plot.ages[static_cast<std::size_t>(k)];
+    if (!(h > 0.0) || !std::isfinite(h))
+      io::fail(where() + "the height of plot " + std::to_string(plot.id) + " is " + text(h) +
+               "; heights must be greater than 0");
+    if (!std::isfinite(t)) io::fail(where() + "the age of plot " + std::to_string(plot.id) + " is " + text(t));
+  }
+  std::string where() const { return raw_.role() + ", line " + std::to_string(raw_.line_number()) + ": "; }
+  long first_line = 0;  // of the plot being read
+
+ private:
+  io::FreeFormReader& raw_;
+};
+
+const char* const kRole = "new data file";
+
+std::string named(const std::string& path) { return std::string(kRole) + " '" + path + "'"; }
+
+}  // namespace
+
+NewDataScan scan_new_data(const std::string& path) {
+  io::FreeFormReader raw(path, kRole);
+  NewDataChecks checks(raw);
+  common::RawDataReader reader(raw, checks);
+  std::vector<std::uint64_t> bitmap(kBitmapBits / 64, 0);
+  NewDataScan scan;
+  common::RawPlot plot;
+  while (reader.next(plot)) {
+    ++scan.plots;
+    scan.measurements += plot.n;
+    const std::uint32_t b = slot_of(plot.id);
+    std::uint64_t& word = bitmap[b / 64];
+    if ((word >> (b % 64)) & 1u) scan.suspects.push_back(plot.id);
+    word |= std::uint64_t{1} << (b % 64);
+  }
+  std::sort(scan.suspects.begin(), scan.suspects.end());
+  scan.suspects.erase(std::unique(scan.suspects.begin(), scan.suspects.end()), scan.suspects.end());
+  return scan;
+}
+
+void for_each_new_plot(const RunResults& run, const std::string& path, const Units& units, const NewDataScan& scan,
+                       const std::function<void(const PlotData&, const NewPlotLocals&)>& visit,
+                       const std::function<void(const PlotData&, const std::string&)>& left_out) {
+  io::FreeFormReader raw(path, kRole);
+  NewDataChecks checks(raw);
+  common::RawDataReader reader(raw, checks);
+  const NewPlotFitter fitter(run);
+  std::map<std::int32_t, long> first_lines;  // of the suspects seen
+  common::RawPlot rawplot;
+  PlotData plot;
+  while (reader.next(rawplot)) {
+    ++plot.position;
+    if (std::binary_search(scan.suspects.begin(), scan.suspects.end(), rawplot.id)) {
+      const auto [it, inserted] = first_lines.emplace(rawplot.id, checks.first_line);
+      if (!inserted)
+        io::fail(named(path) + ": the identifier " + std::to_string(rawplot.id) + " is given to the plot at line " +
+                 std::to_string(it->second) + " and again to the plot at line " + std::to_string(checks.first_line) +
+                 "; every new plot needs an identifier of its own");
+    }
+    plot.id = rawplot.id;
+    plot.n = rawplot.n;
+    for (int i = 0; i < plot.n; ++i) {
+      plot.ages[static_cast<std::size_t>(i)] = rawplot.ages[static_cast<std::size_t>(i)] / units.age_scale;
+      plot.heights[static_cast<std::size_t>(i)] = rawplot.heights[static_cast<std::size_t>(i)] / units.height_scale;
+    }
+    const NewPlotLocals fit = fitter.fit(plot);
+    if (!fit.refusal.empty()) {
+      left_out(plot, fit.refusal);
+      continue;
+    }
+    plot.locals = fit.locals;
+    model::trpars(run.esde, run.globals, plot.locals, plot.curve);
+    visit(plot, fit);
+  }
+}
+
+}  // namespace projector
