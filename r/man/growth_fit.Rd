@@ -73,9 +73,9 @@ growthfit_programs(programs = NULL)
   starter, the estimator (\code{--threads}) and the comparer (\code{--jobs}).}
 \item{age_unit, height_unit}{names of the data's units, on the figures and
   the summary page.}
-\item{random_locals, quadrature}{coming options of the estimator
-  (\code{--random-locals}, \code{--quadrature K}): passed to it as they are;
-  an estimator without them refuses the call with its own message.}
+\item{random_locals, quadrature}{the estimator's \code{--random-locals} and
+  \code{--quadrature K}: passed as they are to the estimator, or for
+  \code{model = "compare"} to the comparer, which fits every model with them.}
 \item{newdata}{new plots (a data frame with the fit's columns), passed to the
   projector as a raw data file with \code{--new-data}, an option still to
   come; without it the projector refuses the call with its own message.

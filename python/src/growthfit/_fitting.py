@@ -93,20 +93,25 @@ def _estimate(run, model, plots, o):
             raise GrowthfitError("fit: start_locals needs start, the starting globals")
         _control(run, model, plots, start, o["iteration_limit"], 1e-5 if o["tolerance"] is None else o["tolerance"],
                  o["title"])
-    # Options of the estimator still to come: random locals and their quadrature.
-    coming = (["--random-locals"] if o["random_locals"] else []) + \
-        (["--quadrature", o["quadrature"]] if o["quadrature"] is not None else [])
     run.run("estimator", ["control", "plots.dat", "plots.loc", "report", "--json", "results.json", "--plots",
-                          "plots.csv", *(["--threads", int(o["threads"])] if o["threads"] else []), *coming])
+                          "plots.csv", *(["--threads", int(o["threads"])] if o["threads"] else []),
+                          *_random_locals_options(o)])
     return {"data": "plots.dat", "locals": "plots.loc", "results": "results.json", "plots": "plots.csv",
             "report": "report", "trace": "estimator.out", "comparison": None}
+
+
+def _random_locals_options(o):
+    """Random locals and their quadrature, passed as they are to the estimator or the comparer
+    (which refuse a quadrature without them)."""
+    return (["--random-locals"] if o["random_locals"] else []) + \
+        (["--quadrature", o["quadrature"]] if o["quadrature"] is not None else [])
 
 
 def _compare(run, o):
     models = o["models"] if isinstance(o["models"], str) else ",".join(str(m) for m in o["models"])
     run.run("comparer", ["plots.dat", "plots.loc", "models", "--models", models, *run.constants(),
                          "--iteration-limit", int(o["iteration_limit"]),
-                         *(["--jobs", int(o["jobs"])] if o["jobs"] else [])])
+                         *(["--jobs", int(o["jobs"])] if o["jobs"] else []), *_random_locals_options(o)])
     table = pd.read_csv(os.path.join(run.directory, "models", "comparison.csv"), keep_default_na=False,
                         na_values=["NaN"])
     converged = table.index[table["outcome"] == "converged"]
@@ -131,9 +136,9 @@ def fit(data, id="id", age="age", height="height", model=1, age_scale=1.0, heigh
     estimator; they are also the model constants K1 and K2). start, start_locals:
     the caller's starting globals (a list in the model's order, or a dict) and
     the starting value of each local; by default the starter's. random_locals and
-    quadrature are coming options of the estimator (--random-locals,
-    --quadrature K), passed to it as they are: an estimator without them refuses
-    the call with its own message.
+    quadrature are the estimator's --random-locals and --quadrature K, passed as
+    they are to the estimator, or for model="compare" to the comparer, which fits
+    every model with them.
     """
     from .fit_object import Fit
 
@@ -157,8 +162,6 @@ def fit(data, id="id", age="age", height="height", model=1, age_scale=1.0, heigh
     if model == "compare":
         if start is not None or start_locals is not None:
             raise GrowthfitError('fit: model="compare" starts every model from the starter\'s values: leave out start')
-        if random_locals or quadrature is not None:
-            raise GrowthfitError("fit: the comparer does not pass random_locals or quadrature to the estimator yet")
         _prepare(run, min_measurements, None, None)
         files = _compare(run, o)
     else:

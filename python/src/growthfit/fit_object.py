@@ -89,11 +89,14 @@ class Fit:
 
     @property
     def loglik(self):
-        return self.results["log_likelihood"]
+        """The log-likelihood; of a random-locals fit, the marginal one."""
+        r = self.results
+        return r["marginal_log_likelihood"] if r.get("locals") == "random" else r["log_likelihood"]
 
     @property
     def df(self):
-        """Estimated parameters: the globals and the locals of every plot."""
+        """Estimated parameters: the globals and the locals of every plot (random locals: the
+        globals, the locals' means and their covariance)."""
         return self.results["parameters"]
 
     @property
