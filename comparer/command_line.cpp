@@ -29,10 +29,11 @@ The flag tells of a deviation that ended at 0 (a boundary optimum), of plots
 whose locals ran away (an unbounded optimum), or why a model could not be
 started (the data do not identify it). With --random-locals every model is
 fitted by estimator --random-locals from the starter's values: the
-log-likelihood is the marginal one and the parameters NG + NL + NL(NL+1)/2. The files of every model are the same
-whatever the number of jobs; only the seconds change. While the models run, the
-error stream tells which models are running and, after each, how many are done
-and an estimate of the time left.)",
+log-likelihood is the marginal one, the parameters NG + NL + NL(NL+1)/2, and the
+flag tells of a population deviation held at 0. The files of every model are
+the same whatever the number of jobs; only the seconds change. While the models
+run, the error stream tells which models are running and, after each, how many
+are done and an estimate of the time left.)",
     .arguments = {{"DATA", "data file", "data file written by preparer (only read)"},
                   {"LOCALS", "local-parameter file",
                    "local-parameter file written by preparer (only read; each\n"
@@ -54,12 +55,12 @@ and an estimate of the time left.)",
                          "models fitted at the same time (default: one per core);\n"
                          "each fit uses the cores left over"},
                         {"--random-locals", "",
-                         "fit every model with random locals (estimator --random-locals):\n"
-                         "the table compares marginal log-likelihoods"},
+                         "fit every model with random locals (estimator\n"
+                         "--random-locals): the table compares marginal likelihoods"},
                         {"--quadrature", "K",
                          "nodes per local of the random-locals fits (1 to " +
                              std::to_string(model::marginal::kMaxNodesPerLocal) +
-                             "; default 1,\nthe Laplace approximation); only with --random-locals"}}}},
+                             ";\ndefault 1, the Laplace approximation); only with\n--random-locals"}}}},
     .epilogue = R"(The programs starter and estimator are taken from the folder of comparer, or
 else from the PATH.
 
