@@ -3,10 +3,12 @@
 #include <algorithm>
 
 #include "common/data_metadata.hpp"
+#include "common/random_locals_option.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/option_values.hpp"
 #include "model/catalogue.hpp"
+#include "model/marginal/quadrature_rule.hpp"
 #include "model/model_numbers.hpp"
 
 namespace comparer {
@@ -15,7 +17,8 @@ namespace {
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     .program = "comparer",
-    .usage = "comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X] [--iteration-limit N] [--jobs N]",
+    .usage = "comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X] [--iteration-limit N] [--jobs N] "
+              "[--random-locals [--quadrature K]]",
     .description = R"(Fits a list of models to the same data, each from the starter's starting values,
 and compares them. Every model runs in its own folder OUTDIR/model-NN: a copy of
 LOCALS, the starter's control file, and the estimator's report, results.json,
@@ -25,10 +28,13 @@ it as OUTDIR/comparison.csv, with the columns
   iterations, seconds, flag
 The flag tells of a deviation that ended at 0 (a boundary optimum), of plots
 whose locals ran away (an unbounded optimum), or why a model could not be
-started (the data do not identify it). The files of every model are the same
-whatever the number of jobs; only the seconds change. While the models run, the
-error stream tells which models are running and, after each, how many are done
-and an estimate of the time left.)",
+started (the data do not identify it). With --random-locals every model is
+fitted by estimator --random-locals from the starter's values: the
+log-likelihood is the marginal one, the parameters NG + NL + NL(NL+1)/2, and the
+flag tells of a population deviation held at 0. The files of every model are
+the same whatever the number of jobs; only the seconds change. While the models
+run, the error stream tells which models are running and, after each, how many
+are done and an estimate of the time left.)",
     .arguments = {{"DATA", "data file", "data file written by preparer (only read)"},
                   {"LOCALS", "local-parameter file",
                    "local-parameter file written by preparer (only read; each\n"
@@ -49,7 +55,14 @@ and an estimate of the time left.)",
                         {"--iteration-limit", "N", "iteration limit of every fit (default 100)"},
                         {"--jobs", "N",
                          "models fitted at the same time (default: one per core);\n"
-                         "each fit uses the cores left over"}}}},
+                         "each fit uses the cores left over"},
+                        {"--random-locals", "",
+                         "fit every model with random locals (estimator\n"
+                         "--random-locals): the table compares marginal likelihoods"},
+                        {"--quadrature", "K",
+                         "nodes per local of the random-locals fits (1 to " +
+                             std::to_string(model::marginal::kMaxNodesPerLocal) +
+                             ";\ndefault 1, the Laplace approximation); only with\n--random-locals"}}}},
     .epilogue = R"(The programs starter and estimator are taken from the folder of comparer, or
 else from the PATH.
 
@@ -92,6 +105,8 @@ ComparerCall read_command_line(int argc, char** argv) {
   call.k2 = io::positive_option(line, "--k2", metadata ? metadata->height_scale : 1.0);
   call.iteration_limit = io::integer_option(line, "--iteration-limit", 100, 0);
   call.jobs = io::integer_option(line, "--jobs", 0, 1);
+  call.random_locals = line.flag("--random-locals");
+  call.quadrature = common::quadrature_option(line).value_or(0);
   return call;
 }
 

@@ -1,6 +1,6 @@
 // The comparer's command line:
 //   comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X]
-//            [--iteration-limit N] [--jobs N]
+//            [--iteration-limit N] [--jobs N] [--random-locals [--quadrature K]]
 #pragma once
 
 #include <string>
@@ -14,6 +14,8 @@ struct ComparerCall {
   double k1 = 1.0, k2 = 1.0;
   int iteration_limit = 100;
   int jobs = 0;  // 0: as many as there are cores
+  bool random_locals = false;
+  int quadrature = 0;  // nodes per local given to the estimator; 0: not given (Laplace)
 };
 
 // Ends the run with status 0 after --help or --version and with status 2 and

@@ -29,8 +29,9 @@ double number(const nlohmann::json& v) { return v.is_number() ? v.get<double>() 
 }  // namespace
 
 std::string inputs_key(const RunSettings& s) {
-  char constants[96];
-  std::snprintf(constants, sizeof constants, "k1 %.17g k2 %.17g limit %d", s.k1, s.k2, s.iteration_limit);
+  char constants[128];
+  std::snprintf(constants, sizeof constants, "k1 %.17g k2 %.17g limit %d locals %s quadrature %d", s.k1, s.k2,
+                s.iteration_limit, s.random_locals ? "random" : "fixed", s.quadrature);
   return file_key(s.data) + "; " + file_key(s.locals) + "; " + constants;
 }
 

@@ -15,7 +15,9 @@ namespace comparer {
 inline constexpr const char* kFinishedRecord = "row.json";
 
 // What the model's fit depends on: the plot files (name, size, time of the
-// last change) and the settings passed to the starter and the estimator.
+// last change) and the settings passed to the starter and the estimator,
+// among them the mode of the locals (fixed or random, and the quadrature), so
+// that a resumed run never mixes the rows of the two modes.
 std::string inputs_key(const RunSettings& settings);
 
 void write_finished(const std::string& path, const ModelRow& row, const std::string& key);

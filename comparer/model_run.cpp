@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <vector>
 
 #include "common/limits.hpp"
 #include "common/results_reader.hpp"
@@ -16,6 +17,7 @@
 #include "comparer/runaway_locals.hpp"
 #include "io/errors.hpp"
 #include "model/catalogue.hpp"
+#include "model/marginal/quadrature_rule.hpp"
 #include "model/model_table.hpp"
 
 namespace comparer {
@@ -80,16 +82,47 @@ void flag_runaways(const common::ResultsReader& results, const std::string& loca
                      number_text(r.first_value) + ")");
 }
 
-void read_results(const std::string& path, const std::string& locals_path, ModelRow& row) {
+// Deviations of the population held at their lower bound (a boundary
+// estimate of a random-locals fit).
+void flag_population_boundary(const common::ResultsReader& results, std::string& flag) {
+  const int nl = results.size("/population/boundary");
+  for (int l = 0; l < nl; ++l)
+    if (results.at("/population/boundary/" + std::to_string(l)).get<bool>())
+      add_flag(flag, results.text("/population/names/" + std::to_string(nl + l)) + " at 0");
+}
+
+void read_results(const std::string& path, const std::string& locals_path, bool random_locals, ModelRow& row) {
   const common::ResultsReader results(path);
   row.outcome = results.text("/outcome");
-  row.log_likelihood = results.number_or_nan("/log_likelihood");
+  row.log_likelihood = results.number_or_nan(random_locals ? "/marginal_log_likelihood" : "/log_likelihood");
   row.parameters = results.integer("/parameters");
   row.aic = results.number_or_nan("/aic");
   row.bic = results.number_or_nan("/bic");
   row.iterations = static_cast<int>(results.integer("/iterations"));
   flag_zero_deviations(row.model, results, row.flag);
-  flag_runaways(results, locals_path, row.flag);
+  // Random locals are integrated out: no plot's locals can run away.
+  if (random_locals)
+    flag_population_boundary(results, row.flag);
+  else
+    flag_runaways(results, locals_path, row.flag);
+}
+
+// The estimator's arguments in the model's folder.
+std::vector<std::string> estimator_arguments(const RunSettings& s, const std::string& data) {
+  std::vector<std::string> args = {"control", data, "locals", "report", "--json", "results.json", "--plots",
+                                   "plots.csv", "--threads", std::to_string(s.threads)};
+  if (s.random_locals) args.push_back("--random-locals");
+  if (s.quadrature > 0) args.insert(args.end(), {"--quadrature", std::to_string(s.quadrature)});
+  return args;
+}
+
+// The parameters of a model that gave no results file: NG + NL NP with fixed
+// locals, NG + NL + NL(NL+1)/2 with random ones.
+std::int64_t parameter_count(int model, const RunSettings& s) {
+  const model::ModelCounts counts = model::model_counts(model);
+  if (s.random_locals) return counts.ng + counts.nl + counts.nl * (counts.nl + 1) / 2;
+  return counts.ng +
+         static_cast<std::int64_t>(counts.nl) * static_cast<std::int64_t>(fs::file_size(s.locals) / common::kRecordLength);
 }
 
 // A filesystem step whose failure names the folder and the reason.
@@ -133,31 +166,26 @@ static ModelRow fit_in(int model, const RunSettings& s, const fs::path& dir) {
   // The children run in `dir`, which they know by relative names; the data
   // file by its absolute name.
   const std::string data = fs::absolute(s.data).string();
-  const int started = run_child(s.starter,
-                                {data, "locals", "control", "--model", std::to_string(model), "--k1", text(s.k1),
-                                 "--k2", text(s.k2), "--iteration-limit", std::to_string(s.iteration_limit)},
-                                dir.string(), (dir / "starter.txt").string(), (dir / "starter.err").string());
-  if (started != 0) {
+  const int nl = model::model_counts(model).nl;
+  if (s.random_locals && nl > model::marginal::kMaxMarginalLocals) {
+    row.outcome = "not started";
+    row.flag = "random locals take at most " + std::to_string(model::marginal::kMaxMarginalLocals) +
+               " locals; the model has " + std::to_string(nl);
+  } else if (run_child(s.starter,
+                       {data, "locals", "control", "--model", std::to_string(model), "--k1", text(s.k1), "--k2",
+                        text(s.k2), "--iteration-limit", std::to_string(s.iteration_limit)},
+                       dir.string(), (dir / "starter.txt").string(), (dir / "starter.err").string()) != 0) {
     row.outcome = "not started";
     row.flag = stop_message(dir / "starter.err", dir / "starter.txt", "starter");
+  } else if (run_child(s.estimator, estimator_arguments(s, data), dir.string(), (dir / "trace.txt").string(),
+                       (dir / "estimator.err").string()) == 0) {
+    read_results((dir / "results.json").string(), locals, s.random_locals, row);
   } else {
-    const int fitted = run_child(s.estimator,
-                                 {"control", data, "locals", "report", "--json", "results.json", "--plots", "plots.csv",
-                                  "--threads", std::to_string(s.threads)},
-                                 dir.string(), (dir / "trace.txt").string(), (dir / "estimator.err").string());
-    if (fitted == 0) {
-      read_results((dir / "results.json").string(), locals, row);
-    } else {
-      row.outcome = "failed";
-      row.flag = stop_message(dir / "estimator.err", dir / "trace.txt", "estimator");
-    }
+    row.outcome = "failed";
+    row.flag = stop_message(dir / "estimator.err", dir / "trace.txt", "estimator");
   }
   row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (row.parameters == 0) {
-    const model::ModelCounts counts = model::model_counts(model);
-    row.parameters = counts.ng + static_cast<std::int64_t>(counts.nl) *
-                                     static_cast<std::int64_t>(fs::file_size(s.locals) / common::kRecordLength);
-  }
+  if (row.parameters == 0) row.parameters = parameter_count(model, s);
   return row;
 }
 

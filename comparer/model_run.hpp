@@ -20,6 +20,8 @@ struct RunSettings {
   int threads = 1;  // of each estimator run
   std::string starter;
   std::string estimator;
+  bool random_locals = false;  // every model fitted by estimator --random-locals
+  int quadrature = 0;          // its --quadrature K; 0: not given (Laplace)
 };
 
 // The folder of a model's run.

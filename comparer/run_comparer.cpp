@@ -65,7 +65,9 @@ int run_comparer(int argc, char** argv) {
                        call.iteration_limit,
                        std::max(1, cores / jobs),
                        sibling_program("starter"),
-                       sibling_program("estimator")};
+                       sibling_program("estimator"),
+                       call.random_locals,
+                       call.quadrature};
   for (const std::string& input : {call.data, call.locals})
     if (!std::filesystem::is_regular_file(input)) io::fail("cannot open '" + input + "': no such file");
   lock_folder(call.outdir);
@@ -80,6 +82,12 @@ int run_comparer(int argc, char** argv) {
   io::TextWriter csv((std::filesystem::path(call.outdir) / "comparison.csv").string(), "comparison table");
   write_table_csv(rows, csv);
   csv.commit();
+  if (call.random_locals)
+    std::printf("\nrandom locals (%s): the log-likelihood is the marginal one, the parameters NG + NL + "
+                "NL(NL+1)/2\n",
+                call.quadrature > 1 ? ("adaptive Gauss-Hermite quadrature, " + std::to_string(call.quadrature) +
+                                       " nodes per local").c_str()
+                                    : "Laplace approximation");
   if (!std::isfinite(rows.front().aic)) io::stop_with_diagnostic("no model could be fitted; the flags tell why");
   const auto best = std::find_if(rows.begin(), rows.end(), [](const ModelRow& r) { return r.outcome == "converged"; });
   if (best == rows.end()) {

@@ -10,6 +10,7 @@
 #include "common/control_file_reader.hpp"
 #include "common/limits.hpp"
 #include "common/plot_file_readers.hpp"
+#include "common/random_locals_option.hpp"
 #include "estimator/newton.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/plot_table.hpp"
@@ -209,19 +210,6 @@ NewtonOptions newton_options(const common::ControlFile& control, int threads) {
   return options;
 }
 
-// Nodes per local of --quadrature (1 when it is not given), refused at once
-// outside 1 .. 20 or without --random-locals.
-int nodes_per_local(const io::CommandLine& command) {
-  const auto option = command.option("--quadrature");
-  if (!option) return 1;
-  if (!command.flag("--random-locals")) command.wrong_call("--quadrature is an option of --random-locals");
-  const std::optional<int> k = io::whole_integer(*option);
-  if (!k || *k < 1 || *k > model::marginal::kMaxNodesPerLocal)
-    command.wrong_call("--quadrature must be a number of nodes per local from 1 to " +
-                       std::to_string(model::marginal::kMaxNodesPerLocal) + ", not " + io::quoted(*option));
-  return *k;
-}
-
 common::ControlFile read_control(const std::string& path) {
   io::FreeFormReader in(path, "control file");
   common::ControlFile control;
@@ -260,7 +248,7 @@ int run_estimator(int argc, char** argv) {
   const io::CommandLine command(argc, argv, program_interface());
   const RunFiles names{command.file(1), command.file(2), command.file(3), command.file(4)};
   const int threads = thread_count(command);
-  const int nodes = nodes_per_local(command);
+  const int nodes = common::quadrature_option(command).value_or(1);
   const io::NamedPath inputs[] = {
       {names.control, "control file"}, {names.data, "data file"}, {names.locals, "local-parameter file"}};
   const io::NamedPath outputs[] = {{names.report, "report file"},

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
+#include <memory>
 #include <sstream>
 
 #include <fcntl.h>
@@ -23,6 +25,8 @@
 #include "bench/simulation.hpp"
 #include "common/results_reader.hpp"
 #include "model/catalogue.hpp"
+#include "model/model_table.hpp"
+#include "model/model_table.hpp"
 #include "support/fit_problem.hpp"
 #include "support/program.hpp"
 
@@ -284,6 +288,60 @@ TEST(ComparerProgram, AKilledRunResumesToTheSameTable) {
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(without_seconds(read_csv(out + "/comparison.csv")), whole);
   }
+}
+
+// With --random-locals every row is that model's own random-locals fit from
+// the starter's values: the comparer's table against a starter and an
+// estimator --random-locals run by hand. The folder held a fixed-locals
+// comparison first: its rows are not kept, since the mode differs.
+TEST(ComparerProgram, RandomLocalsRowsAreEachModelsOwnMarginalFit) {
+  TempDir dir;
+  bench::SimulationSettings s;
+  s.globals = {0.15, 0.7, 0.2, 0.05};
+  s.locals = {{3.0, 0.4}};
+  s.plots = 120;
+  s.seed = 11;
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> raw(std::fopen((dir / "raw.txt").c_str(), "w"), std::fclose);
+    bench::write_raw_data(s, raw.get());
+  }
+  const Prepared p{dir / "data", dir / "locals"};
+  ASSERT_EQ(run_preparer({dir / "raw.txt", p.data, p.locals}, bench::preparer_answers(s)).status, 0);
+  ASSERT_EQ(compare(p, dir / "out", {"--models", "1,4,13"}).status, 0);
+  EXPECT_EQ(compare(p, dir / "out", {"--models", "1", "--quadrature", "3"}).status, 2) << "only with random locals";
+  const ProgramResult r = compare(p, dir / "out", {"--models", "1,4,13", "--random-locals", "--jobs", "2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("random locals (Laplace approximation)"), std::string::npos) << r.out;
+  const std::vector<Row> table = read_csv(dir / "out/comparison.csv");
+  ASSERT_EQ(table.size(), 4u);
+  int fitted = 0;
+  for (std::size_t k = 1; k < table.size(); ++k) {
+    const std::vector<std::string>& f = table[k].fields;
+    SCOPED_TRACE(f[0]);
+    const std::string own = dir / ("own" + f[0]);
+    fs::create_directories(own);
+    fs::copy_file(p.locals, own + "/locals");
+    ASSERT_EQ(run_program(STARTER_PATH, {p.data, own + "/locals", own + "/control", "--model", f[0]}).status, 0);
+    const ProgramResult fit = run_estimator({own + "/control", p.data, own + "/locals", own + "/report",
+                                             "--random-locals", "--json", own + "/results.json"});
+    if (fit.status != 0) {  // the comparer tells the estimator's reason
+      EXPECT_EQ(f[7], "failed");
+      EXPECT_EQ("estimator: " + f[10], fit.err.substr(0, fit.err.find('\n')));
+      continue;
+    }
+    const common::ResultsReader results(own + "/results.json");
+    EXPECT_EQ(results.text("/locals"), "random");
+    const double ll = results.finite("/marginal_log_likelihood");
+    EXPECT_NEAR(std::stod(f[3]), ll, 1e-10 * std::fabs(ll));
+    const model::ModelCounts c = model::model_counts(std::stoi(f[0]));
+    EXPECT_EQ(std::stoll(f[4]), c.ng + c.nl + c.nl * (c.nl + 1) / 2);
+    EXPECT_EQ(std::stoll(f[4]), results.integer("/parameters"));
+    EXPECT_NEAR(std::stod(f[5]), results.finite("/aic"), 1e-10 * std::fabs(ll));
+    EXPECT_NEAR(std::stod(f[6]), results.finite("/bic"), 1e-10 * std::fabs(ll));
+    EXPECT_EQ(f[7], results.text("/outcome"));
+    ++fitted;
+  }
+  EXPECT_GE(fitted, 2);
 }
 
 }  // namespace

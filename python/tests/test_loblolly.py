@@ -113,6 +113,18 @@ def test_the_comparison_the_summary_page_and_a_fit_saved_and_opened_again(loblol
         growthfit.fit(loblolly, id="Seed", model=1, age_scale=10, height_scale=10).comparison()
 
 
+def test_a_random_locals_comparison_ranks_each_models_own_random_locals_fit(loblolly, tmp_path):
+    best = growthfit.fit(loblolly, id="Seed", model="compare", models=[1, 6], age_scale=10, height_scale=10,
+                         jobs=1, random_locals=True)
+    table = best.comparison()
+    assert best.results["locals"] == "random" and best.model == table["model"][0]
+    assert close(best.loglik, table["log_likelihood"][0]) and best.aic == table["aic"][0]
+    assert table["parameters"].tolist() == [6, 6]  # 4 globals, the mean and the deviation of the local
+    one = growthfit.fit(loblolly, id="Seed", model=int(table["model"][0]), age_scale=10, height_scale=10,
+                        random_locals=True)
+    assert close(one.loglik, best.loglik)
+
+
 def test_bad_inputs_end_with_clear_messages_the_programs_own_among_them(loblolly, monkeypatch):
     with pytest.raises(growthfit.GrowthfitError,
                        match=r"the data have no column 'plot' \(the plot identifier\); columns: rownames, height"):

@@ -22,10 +22,8 @@ growth_fit <- function(data, id = "id", age = "age", height = "height", model = 
   if (identical(model, "compare")) {
     if (!is.null(start) || !is.null(start_locals))
       stop(growthfit_error("growth_fit: model = \"compare\" starts every model from the starter's values: leave out start"))
-    if (isTRUE(random_locals) || !is.null(quadrature))
-      stop(growthfit_error("growth_fit: the comparer does not pass random_locals or quadrature to the estimator yet"))
     prepare(fit, min_measurements, NULL)
-    files <- compare_models(fit, models, iteration_limit, jobs)
+    files <- compare_models(fit, models, iteration_limit, jobs, random_locals, quadrature)
   } else {
     plots <- prepare(fit, min_measurements, start_locals, model)
     files <- estimate(fit, plots, start, start_locals, iteration_limit, tolerance, title, threads, random_locals,
@@ -77,10 +75,9 @@ estimate <- function(fit, plots, start, start_locals, iteration_limit, tolerance
     write_control(file.path(fit$dir, "control"), model, plots, start, iteration_limit,
                   if (is.null(tolerance)) 1e-5 else tolerance, title, fit)
   }
-  # Random locals and their quadrature, passed as they are (the estimator refuses a quadrature without them).
-  coming <- c(if (isTRUE(random_locals)) "--random-locals", if (!is.null(quadrature)) c("--quadrature", quadrature))
   run_program("estimator", c("control", "plots.dat", "plots.loc", "report", "--json", "results.json", "--plots",
-                             "plots.csv", if (!is.null(threads)) c("--threads", as.integer(threads)), coming),
+                             "plots.csv", if (!is.null(threads)) c("--threads", as.integer(threads)),
+                             random_locals_options(random_locals, quadrature)),
               fit$dir, fit$programs, ids = fit$ids)
   list(data = "plots.dat", locals = "plots.loc", results = "results.json", plots = "plots.csv", report = "report",
        trace = "estimator.out", comparison = NULL)
@@ -107,11 +104,17 @@ write_control <- function(path, model, plots, start, iteration_limit, tolerance,
                paste(model, number_text(fit$age_scale), number_text(fit$height_scale))), path)
 }
 
-compare_models <- function(fit, models, iteration_limit, jobs) {
+# Random locals and their quadrature, passed as they are to the estimator or
+# the comparer (which refuse a quadrature without them).
+random_locals_options <- function(random_locals, quadrature)
+  c(if (isTRUE(random_locals)) "--random-locals", if (!is.null(quadrature)) c("--quadrature", quadrature))
+
+compare_models <- function(fit, models, iteration_limit, jobs, random_locals, quadrature) {
   list_ <- if (is.numeric(models)) paste(models, collapse = ",") else models
   run_program("comparer", c("plots.dat", "plots.loc", "models", "--models", list_, constants(fit),
                             "--iteration-limit", as.integer(iteration_limit),
-                            if (!is.null(jobs)) c("--jobs", as.integer(jobs))), fit$dir, fit$programs, ids = fit$ids)
+                            if (!is.null(jobs)) c("--jobs", as.integer(jobs)),
+                            random_locals_options(random_locals, quadrature)), fit$dir, fit$programs, ids = fit$ids)
   table <- utils::read.csv(file.path(fit$dir, "models", "comparison.csv"), stringsAsFactors = FALSE)
   best <- which(table$outcome == "converged")[1]
   if (is.na(best)) {

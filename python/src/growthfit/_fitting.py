@@ -93,20 +93,25 @@ def _estimate(run, model, plots, o):
             raise GrowthfitError("fit: start_locals needs start, the starting globals")
         _control(run, model, plots, start, o["iteration_limit"], 1e-5 if o["tolerance"] is None else o["tolerance"],
                  o["title"])
-    # Random locals and their quadrature, passed as they are (the estimator refuses a quadrature without them).
-    coming = (["--random-locals"] if o["random_locals"] else []) + \
-        (["--quadrature", o["quadrature"]] if o["quadrature"] is not None else [])
     run.run("estimator", ["control", "plots.dat", "plots.loc", "report", "--json", "results.json", "--plots",
-                          "plots.csv", *(["--threads", int(o["threads"])] if o["threads"] else []), *coming])
+                          "plots.csv", *(["--threads", int(o["threads"])] if o["threads"] else []),
+                          *_random_locals_options(o)])
     return {"data": "plots.dat", "locals": "plots.loc", "results": "results.json", "plots": "plots.csv",
             "report": "report", "trace": "estimator.out", "comparison": None}
+
+
+def _random_locals_options(o):
+    """Random locals and their quadrature, passed as they are to the estimator or the comparer
+    (which refuse a quadrature without them)."""
+    return (["--random-locals"] if o["random_locals"] else []) + \
+        (["--quadrature", o["quadrature"]] if o["quadrature"] is not None else [])
 
 
 def _compare(run, o):
     models = o["models"] if isinstance(o["models"], str) else ",".join(str(m) for m in o["models"])
     run.run("comparer", ["plots.dat", "plots.loc", "models", "--models", models, *run.constants(),
                          "--iteration-limit", int(o["iteration_limit"]),
-                         *(["--jobs", int(o["jobs"])] if o["jobs"] else [])])
+                         *(["--jobs", int(o["jobs"])] if o["jobs"] else []), *_random_locals_options(o)])
     table = pd.read_csv(os.path.join(run.directory, "models", "comparison.csv"), keep_default_na=False,
                         na_values=["NaN"])
     converged = table.index[table["outcome"] == "converged"]
@@ -133,7 +138,9 @@ def fit(data, id="id", age="age", height="height", model=1, age_scale=1.0, heigh
     the starting value of each local; by default the starter's. random_locals:
     the plots' locals drawn from a population and integrated out (estimator
     --random-locals); quadrature: its nodes per local (--quadrature K, default
-    the Laplace approximation), refused by the estimator without random_locals.
+    the Laplace approximation), refused without random_locals. Both go to the
+    estimator, or for model="compare" to the comparer, which fits every model
+    with them.
     """
     from .fit_object import Fit
 
@@ -157,8 +164,6 @@ def fit(data, id="id", age="age", height="height", model=1, age_scale=1.0, heigh
     if model == "compare":
         if start is not None or start_locals is not None:
             raise GrowthfitError('fit: model="compare" starts every model from the starter\'s values: leave out start')
-        if random_locals or quadrature is not None:
-            raise GrowthfitError("fit: the comparer does not pass random_locals or quadrature to the estimator yet")
         _prepare(run, min_measurements, None, None)
         files = _compare(run, o)
     else:

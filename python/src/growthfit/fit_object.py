@@ -108,7 +108,8 @@ class Fit:
 
     @property
     def df(self):
-        """Estimated parameters: the globals and the locals of every plot."""
+        """Estimated parameters: the globals and the locals of every plot (random locals: the
+        globals, the locals' means and their covariance)."""
         return self.results["parameters"]
 
     @property

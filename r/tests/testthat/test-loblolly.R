@@ -67,6 +67,14 @@ test_that("a random-locals fit is the command-line one, and the methods read its
   expect_output(print(s), "Locals, their population's means and standard deviations")
   expect_output(print(fit), "marginal log-likelihood")
   expect_close(locals(fit)$mode_a, cl$plots$mode_a, "each plot's conditional mode")
+
+  # The comparer with random locals: its row of model 1 is this fit.
+  best <- growth_fit(Loblolly, id = "Seed", model = "compare", models = c(1, 6), age_scale = 10, height_scale = 10,
+                     jobs = 1, random_locals = TRUE)
+  table <- comparison(best)
+  expect_identical(table$parameters, c(6L, 6L))
+  expect_close(table$log_likelihood[table$model == 1], cl$json$marginal_log_likelihood, "marginal log-likelihood")
+  expect_identical(AIC(best), table$aic[1])
 })
 
 test_that("the caller's starting values give the walk-through's command-line fit", {
