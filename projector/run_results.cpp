@@ -17,6 +17,10 @@ std::string fingerprint(const common::ResultsReader& r, const std::string& point
 
 RunResults read_run_results(const std::string& path) {
   const common::ResultsReader r(path);
+  // A random-locals fit has no locals of its own per plot to project from.
+  if (r.optional_text("/locals") == "random")
+    r.bad("/locals", "is \"random\": the projector takes the results of a fixed-locals fit (estimator without "
+                     "--random-locals); fit the same plot files without it to project them");
   RunResults run;
   run.title = r.text("/title");
   run.outcome = r.text("/outcome");

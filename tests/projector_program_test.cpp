@@ -186,6 +186,11 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
     return dir->write(name, j.dump(2));
   };
   const std::string named = naming("named.json", *dir / "sim.loc"), same = naming("same.json", *dir / "other.loc");
+  const std::string random = [&] {
+    nlohmann::ordered_json j = nlohmann::ordered_json::parse(json);
+    j["locals"] = "random";
+    return dir->write("random.json", j.dump(2));
+  }();
   // A number beyond double's range is not JSON's business to hold: refused like a syntax error.
   const std::string overflow = dir->write("overflow.json", "{\"overflow\": 1e99999," + json.substr(json.find('{') + 1));
   const std::string out = *dir / "bad.csv";
@@ -205,6 +210,8 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
       {{same, *dir / "sim.dat", *dir / "other.loc", "--residuals", out},
        "; the run was given a file of that name, which has changed since"},
       {{model13, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "does not name the parameters of model 13"},
+      {{random, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out},
+       "\"/locals\" is \"random\": the projector takes the results of a fixed-locals fit"},
       {{*dir / "sim.dat", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out}, "is not JSON"},
       {{overflow, *dir / "sim.dat", *dir / "sim.loc", "--residuals", out},
        "is not JSON: [json.exception.out_of_range.406]"},
