@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "common/data_metadata.hpp"
-#include "common/random_locals_option.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/option_values.hpp"
 #include "model/catalogue.hpp"
 #include "model/marginal/quadrature_rule.hpp"
 #include "model/model_numbers.hpp"
+#include "model/quadrature_option.hpp"
 
 namespace comparer {
 namespace {
@@ -17,8 +17,9 @@ namespace {
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     .program = "comparer",
-    .usage = "comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X] [--iteration-limit N] [--jobs N] "
-              "[--random-locals [--quadrature K]]",
+    .usage =
+        "comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X] [--iteration-limit N] [--jobs N] "
+        "[--random-locals [--quadrature K]]",
     .description = R"(Fits a list of models to the same data, each from the starter's starting values,
 and compares them. Every model runs in its own folder OUTDIR/model-NN: a copy of
 LOCALS, the starter's control file, and the estimator's report, results.json,
@@ -106,7 +107,7 @@ ComparerCall read_command_line(int argc, char** argv) {
   call.iteration_limit = io::integer_option(line, "--iteration-limit", 100, 0);
   call.jobs = io::integer_option(line, "--jobs", 0, 1);
   call.random_locals = line.flag("--random-locals");
-  call.quadrature = common::quadrature_option(line).value_or(0);
+  call.quadrature = model::quadrature_option(line).value_or(0);
   return call;
 }
 

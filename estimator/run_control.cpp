@@ -10,14 +10,13 @@
 #include "common/control_file_reader.hpp"
 #include "common/limits.hpp"
 #include "common/plot_file_readers.hpp"
-#include "common/random_locals_option.hpp"
 #include "estimator/newton.hpp"
 #include "estimator/plot_files.hpp"
 #include "estimator/plot_table.hpp"
 #include "estimator/progress_display.hpp"
 #include "estimator/random_locals_run.hpp"
-#include "estimator/report.hpp"
 #include "estimator/raw_json.hpp"
+#include "estimator/report.hpp"
 #include "estimator/results_json.hpp"
 #include "estimator/trace.hpp"
 #include "io/command_line.hpp"
@@ -27,6 +26,7 @@
 #include "io/output_paths.hpp"
 #include "model/marginal/quadrature_rule.hpp"
 #include "model/model_table.hpp"
+#include "model/quadrature_option.hpp"
 
 namespace estimator {
 namespace {
@@ -236,8 +236,8 @@ void write_results(const RunContext& run, const common::ControlFile& control, co
   report_out.commit();
   if (plots_out) plots_out->commit();
   if (json_out) {
-    write_results_json(*json_out, {control, names, globals, fit, summary,
-                                   describing(metadata, names.data, summary.data_fingerprint)});
+    write_results_json(
+        *json_out, {control, names, globals, fit, summary, describing(metadata, names.data, summary.data_fingerprint)});
     json_out->commit();
   }
 }
@@ -248,7 +248,7 @@ int run_estimator(int argc, char** argv) {
   const io::CommandLine command(argc, argv, program_interface());
   const RunFiles names{command.file(1), command.file(2), command.file(3), command.file(4)};
   const int threads = thread_count(command);
-  const int nodes = common::quadrature_option(command).value_or(1);
+  const int nodes = model::quadrature_option(command).value_or(1);
   const io::NamedPath inputs[] = {
       {names.control, "control file"}, {names.data, "data file"}, {names.locals, "local-parameter file"}};
   const io::NamedPath outputs[] = {{names.report, "report file"},

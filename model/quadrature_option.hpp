@@ -6,10 +6,10 @@
 
 #include "io/command_line.hpp"
 
-namespace common {
+namespace model {
 
 // Nodes per local of --quadrature, when it is given; a wrong call (the usage,
 // status 2) outside 1 .. the largest rule or without --random-locals.
 std::optional<int> quadrature_option(const io::CommandLine& line);
 
-}  // namespace common
+}  // namespace model

@@ -1,4 +1,4 @@
-#include "common/random_locals_option.hpp"
+#include "model/quadrature_option.hpp"
 
 #include <string>
 
@@ -6,7 +6,7 @@
 #include "io/option_values.hpp"
 #include "model/marginal/quadrature_rule.hpp"
 
-namespace common {
+namespace model {
 
 std::optional<int> quadrature_option(const io::CommandLine& line) {
   const auto option = line.option("--quadrature");
@@ -19,4 +19,4 @@ std::optional<int> quadrature_option(const io::CommandLine& line) {
   return k;
 }
 
-}  // namespace common
+}  // namespace model
