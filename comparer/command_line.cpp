@@ -14,6 +14,15 @@
 namespace comparer {
 namespace {
 
+constexpr const char* kEpilogue = R"(The programs starter and estimator are taken from the folder of comparer, or
+else from the PATH.
+
+Exit status:
+  0  the comparison is made (whatever the outcome of each model)
+  1  no model could be started
+  2  a wrong call or an input/output failure, on the error stream
+)";
+
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     .program = "comparer",
@@ -64,14 +73,7 @@ are done and an estimate of the time left.)",
                          "nodes per local of the random-locals fits (1 to " +
                              std::to_string(model::marginal::kMaxNodesPerLocal) +
                              ";\ndefault 1, the Laplace approximation); only with\n--random-locals"}}}},
-    .epilogue = R"(The programs starter and estimator are taken from the folder of comparer, or
-else from the PATH.
-
-Exit status:
-  0  the comparison is made (whatever the outcome of each model)
-  1  no model could be started
-  2  a wrong call or an input/output failure, on the error stream
-)",
+    .epilogue = kEpilogue,
     .column = 21,
   };
   return interface;
