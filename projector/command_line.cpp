@@ -60,7 +60,7 @@ const io::ProgramInterface& program_interface() {
     .program = "projector",
     .usage =
         "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
-        "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [--summary-page "
+        "--base-age AGE] [--plot-figure FILE [--plot-pages]] [--curve-figure FILE] [--residual-figure FILE] [--summary-page "
         "FILE [--comparison FILE]] [--site-curves LIST --site-curve-table FILE --site-curve-figure FILE] [settings]; "
         "projector RESULTS [DATA LOCALS] --new-data RAW [--new-locals FILE] [outputs] [settings]",
     .description = R"(Reads the results file of a finished run (estimator --json) and the run's two
@@ -87,7 +87,9 @@ estimates as the true parameters.)",
            {"--plot-figure", "FILE",
             "SVG: measured heights, median curve and band of up to 16 plots\n"
             "(the first ones; with --plot-pages every plot)"},
-           {"--curve-figure", "FILE", "SVG: guide curves at the average locals and at quantiles of the locals"},
+           {"--curve-figure", "FILE",
+            "SVG: guide curves at the average locals and at quantiles of the locals,\n"
+            "over the ages of --ages (without it, 0 to past the last measured age)"},
            {"--residual-figure", "FILE", "SVG: standardised innovations against age and fitted height, normal Q-Q"},
            {"--summary-page", "FILE",
             "HTML, self-contained (no network): title, model and outcome, the\n"
