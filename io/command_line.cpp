@@ -100,7 +100,7 @@ std::string usage_text(const ProgramInterface& interface) {
   std::size_t line = std::string("usage: ").size() + out.size();
   for (const std::string& w : words) {
     if (line + 1 + w.size() > 80) {
-      out += "\n" + indent + w;
+      out.append("\n").append(indent).append(w);
       line = indent.size() + w.size();
     } else {
       out += " " + w;
