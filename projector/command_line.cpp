@@ -16,7 +16,8 @@ io::OptionGroup settings_options() {
            {"--plot-pages", "",
             "the plot figure through every plot (or every plot of --ids), 16 to a\n"
             "page: --plot-figure plots.svg writes plots-1.svg, plots-2.svg, ...\n"
-            "(numbers zero-padded to the digits of the run's last page)"},
+            "(numbers zero-padded to the digits of the run's last page)",
+            false, "--plot-figure"},
            {"--base-age", "AGE", "base age of the site index"},
            {"--quantiles", "LIST", "quantiles of the locals for the guide curves (default 0.1,0.5,0.9)"},
            {"--age-scale", "S", "the age scale given to preparer: ages read and written in raw units"},
@@ -28,7 +29,8 @@ io::OptionGroup settings_options() {
            {"--scaled-units", "", "ages and heights in the scaled units of the data file"},
            {"--age-unit", "TEXT", "unit of age named on the figures' axes (default \"scaled units\")"},
            {"--height-unit", "TEXT", "unit of height named on the figures' axes (default \"scaled units\")"},
-           {"--comparison", "FILE", "the comparer's comparison.csv, shown on the summary page"}}};
+           {"--comparison", "FILE", "the comparer's comparison.csv, shown on the summary page", false,
+            "--summary-page"}}};
 }
 
 io::OptionGroup new_plot_options() {
@@ -41,7 +43,7 @@ io::OptionGroup new_plot_options() {
             "determine is named on the error stream and left out"},
            {"--new-locals", "FILE",
             "CSV: per new plot, its locals and their standard errors (globals\n"
-            "held), or the reason it was left out"}}};
+            "held), or the reason it was left out", false, "--new-data"}}};
 }
 
 io::OptionGroup site_curve_options() {
@@ -58,11 +60,7 @@ io::OptionGroup site_curve_options() {
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     .program = "projector",
-    .usage =
-        "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
-        "--base-age AGE] [--plot-figure FILE [--plot-pages]] [--curve-figure FILE] [--residual-figure FILE] [--summary-page "
-        "FILE [--comparison FILE]] [--site-curves LIST --site-curve-table FILE --site-curve-figure FILE] [settings]; "
-        "projector RESULTS [DATA LOCALS] --new-data RAW [--new-locals FILE] [outputs] [settings]",
+    .input = "",
     .description = R"(Reads the results file of a finished run (estimator --json) and the run's two
 plot files, and writes for every plot (or the plots of --ids) the distribution
 of its height at chosen ages given all its measurements, its residuals, its

@@ -4,17 +4,6 @@
 #include "model/model_table.hpp"
 
 namespace projector {
-namespace {
-
-std::string fingerprint(const common::ResultsReader& r, const std::string& pointer) {
-  std::string s = r.text(pointer);
-  if (s.size() != 16 || s.find_first_not_of("0123456789abcdef") != std::string::npos)
-    r.bad(pointer, "should be 16 hexadecimal digits");
-  return s;
-}
-
-}  // namespace
-
 RunResults read_run_results(const std::string& path) {
   const common::ResultsReader r(path);
   // A random-locals fit has no locals of its own per plot to project from.
@@ -42,14 +31,12 @@ RunResults read_run_results(const std::string& path) {
   run.plots = r.integer("/plots");
   run.measurements = r.integer("/measurements");
   if (run.plots < 1) r.bad("/plots", "should be at least 1");
-  run.data_fingerprint = fingerprint(r, "/fingerprints/data");
-  run.locals_fingerprint = fingerprint(r, "/fingerprints/locals");
+  run.data_fingerprint = r.fingerprint("/fingerprints/data");
+  run.locals_fingerprint = r.fingerprint("/fingerprints/locals");
   run.data_file = r.optional_text("/files/data");
   run.locals_file = r.optional_text("/files/locals");
   if (r.has("/data_scales")) {
-    run.data_scales = model::Scales{r.finite("/data_scales/age_scale"), r.finite("/data_scales/height_scale")};
-    if (!(run.data_scales->age > 0.0)) r.bad("/data_scales/age_scale", "should be greater than 0");
-    if (!(run.data_scales->height > 0.0)) r.bad("/data_scales/height_scale", "should be greater than 0");
+    run.data_scales = model::Scales{r.positive("/data_scales/age_scale"), r.positive("/data_scales/height_scale")};
     run.metadata_file = r.optional_text("/data_scales/metadata");
   }
   return run;
