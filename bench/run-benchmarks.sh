@@ -104,8 +104,9 @@ for model in 1 13; do
   done
 done
 
-# The projector's section (bench/run-projector-benchmarks.sh) is kept.
+# The projector's sections (bench/run-projector-benchmarks.sh, bench/run-new-plots-benchmark.sh) are kept.
 projector_section=$(sed -n '/^<!-- projector -->/,/^<!-- \/projector -->/p' bench/RESULTS.md 2>/dev/null || true)
+new_plots_section=$(sed -n '/^<!-- new plots -->/,/^<!-- \/new plots -->/p' bench/RESULTS.md 2>/dev/null || true)
 {
   echo "# Benchmark results"
   echo
@@ -144,6 +145,7 @@ projector_section=$(sed -n '/^<!-- projector -->/,/^<!-- \/projector -->/p' benc
   echo "|---|---|---|---|---|---|---|---|---|"
   printf '%s\n' "${self_results[@]}"
   if [ -n "$projector_section" ]; then printf '\n%s\n' "$projector_section"; fi
+  if [ -n "$new_plots_section" ]; then printf '\n%s\n' "$new_plots_section"; fi
 } > bench/RESULTS.md
 echo "written bench/RESULTS.md"
 

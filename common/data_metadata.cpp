@@ -1,9 +1,13 @@
 #include "common/data_metadata.hpp"
 
+#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "common/fingerprint.hpp"
 #include "common/json_reader.hpp"
+#include "common/plot_file_readers.hpp"
+#include "io/binary_file.hpp"
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/text_writer.hpp"
@@ -52,6 +56,43 @@ std::optional<DataMetadata> read_data_metadata(const std::string& data_path) {
   m.measurements = count(r, "/measurements");
   m.data_fingerprint = r.fingerprint("/data_fingerprint");
   return m;
+}
+
+
+const DataMetadata* describing(const std::optional<DataMetadata>& metadata, const std::string& data_path,
+                               const std::string& fingerprint, const char* program, const char* consequence) {
+  if (!metadata) return nullptr;
+  if (metadata->data_fingerprint == fingerprint) return &*metadata;
+  std::fprintf(stderr,
+               "%s: note: the metadata '%s' does not describe the data file '%s' (its fingerprint is %s, the "
+               "data file's %s): %s\n",
+               program, metadata_path(data_path).c_str(), data_path.c_str(), metadata->data_fingerprint.c_str(),
+               fingerprint.c_str(), consequence);
+  return nullptr;
+}
+
+std::optional<std::string> data_file_fingerprint(const std::string& data_path) {
+  try {
+    io::SequentialReader data(data_path, "data file");
+    Fingerprint print;
+    Plot plot;
+    PlotStatus status;
+    while ((status = read_any_plot(data, plot)) == PlotStatus::ok)
+      print.add_plot(plot.id, plot.n, plot.ages.data(), plot.heights.data());
+    if (status != PlotStatus::data_ended) return std::nullopt;
+    return print.hex();
+  } catch (const io::IoError&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<DataMetadata> read_describing_metadata(const std::string& data_path, const char* program,
+                                                     const char* consequence) {
+  std::optional<DataMetadata> metadata = read_data_metadata(data_path);
+  if (!metadata) return metadata;
+  const std::optional<std::string> fingerprint = data_file_fingerprint(data_path);
+  if (!fingerprint || describing(metadata, data_path, *fingerprint, program, consequence)) return metadata;
+  return std::nullopt;
 }
 
 }  // namespace common

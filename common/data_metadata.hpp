@@ -32,4 +32,24 @@ void write_data_metadata(const std::string& data_path, const DataMetadata& metad
 // (status 2) with a message naming the file and the key.
 std::optional<DataMetadata> read_data_metadata(const std::string& data_path);
 
+// The metadata read, if it describes the data file whose fingerprint is
+// `fingerprint`; otherwise nothing, with a note on the error stream when there
+// was a metadata file that no longer describes it:
+//   PROGRAM: note: the metadata 'M' does not describe the data file 'D' (its
+//   fingerprint is X, the data file's Y): CONSEQUENCE
+const DataMetadata* describing(const std::optional<DataMetadata>& metadata, const std::string& data_path,
+                               const std::string& fingerprint, const char* program, const char* consequence);
+
+// The data file's fingerprint (common/fingerprint.hpp), from one pass over
+// its plots; nothing when it does not read to its end as a data file (the
+// program's own reading of it names the fault).
+std::optional<std::string> data_file_fingerprint(const std::string& data_path);
+
+// For a program that takes defaults from the metadata before it reads the
+// data: the metadata beside the data file when it describes it (describing(),
+// after a pass over the data file for its fingerprint), and when the data
+// file cannot be read to its end, as it is.
+std::optional<DataMetadata> read_describing_metadata(const std::string& data_path, const char* program,
+                                                     const char* consequence);
+
 }  // namespace common

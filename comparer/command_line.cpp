@@ -97,7 +97,8 @@ ComparerCall read_command_line(int argc, char** argv) {
   if (call.models.empty())
     line.wrong_call("--models takes model numbers " + model::all_models() +
                     " and ranges such as 1,4,13-18, or all; not " + io::quoted(list));
-  const std::optional<common::DataMetadata> metadata = common::read_data_metadata(call.data);
+  const std::optional<common::DataMetadata> metadata =
+      common::read_describing_metadata(call.data, "comparer", "its scales are not the defaults of --k1 and --k2");
   if (std::ranges::any_of(call.models, model::fixed_start) && !metadata &&
       (!line.option("--k1") || !line.option("--k2")))
     line.wrong_call("models " + model::fixed_start_models() +

@@ -1,7 +1,6 @@
 #include "estimator/raw_json.hpp"
 
 #include <cmath>
-#include <cstdio>
 
 #include "model/model_table.hpp"
 
@@ -40,14 +39,7 @@ model::Role local_role(const std::string& name) {
 
 const common::DataMetadata* describing(const std::optional<common::DataMetadata>& metadata,
                                        const std::string& data_path, const std::string& fingerprint) {
-  if (!metadata) return nullptr;
-  if (metadata->data_fingerprint == fingerprint) return &*metadata;
-  std::fprintf(stderr,
-               "estimator: note: the metadata '%s' does not describe the data file '%s' (its fingerprint is %s, the "
-               "data file's %s): the results file gives no scales\n",
-               common::metadata_path(data_path).c_str(), data_path.c_str(), metadata->data_fingerprint.c_str(),
-               fingerprint.c_str());
-  return nullptr;
+  return common::describing(metadata, data_path, fingerprint, "estimator", "the results file gives no scales");
 }
 
 void add_raw_units(Json& j, const common::DataMetadata* metadata, const std::string& data_path, int model,

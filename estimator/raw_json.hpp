@@ -16,8 +16,8 @@
 namespace estimator {
 
 // The metadata read before the run, if it describes the data file whose
-// fingerprint is `fingerprint`; otherwise nothing, with a note on the error
-// stream when there was a metadata file that no longer describes it.
+// fingerprint is `fingerprint` (common::describing, the results file then
+// giving no scales).
 const common::DataMetadata* describing(const std::optional<common::DataMetadata>& metadata,
                                        const std::string& data_path, const std::string& fingerprint);
 

@@ -13,6 +13,11 @@ io::OptionGroup settings_options() {
           {{"--ages", "LIST", "ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10"},
            {"--level", "P", "level of the intervals, 0 < P < 1 (default 0.9)"},
            {"--ids", "LIST", "only the plots with these identifiers (tables and plot figure)"},
+           {"--plot-pages", "",
+            "the plot figure through every plot (or every plot of --ids), 16 to a\n"
+            "page: --plot-figure plots.svg writes plots-1.svg, plots-2.svg, ...\n"
+            "(numbers zero-padded to the digits of the run's last page)",
+            false, "--plot-figure"},
            {"--base-age", "AGE", "base age of the site index"},
            {"--quantiles", "LIST", "quantiles of the locals for the guide curves (default 0.1,0.5,0.9)"},
            {"--age-scale", "S", "the age scale given to preparer: ages read and written in raw units"},
@@ -77,8 +82,12 @@ estimates as the true parameters.)",
             "CSV: per measurement, the fitted height and the\n"
             "standardised innovation"},
            {"--site-index", "FILE", "CSV: per plot, the median height and its interval at --base-age"},
-           {"--plot-figure", "FILE", "SVG: measured heights, median curve and band of up to 16 plots"},
-           {"--curve-figure", "FILE", "SVG: guide curves at the average locals and at quantiles of the locals"},
+           {"--plot-figure", "FILE",
+            "SVG: measured heights, median curve and band of up to 16 plots\n"
+            "(the first ones; with --plot-pages every plot)"},
+           {"--curve-figure", "FILE",
+            "SVG: guide curves at the average locals and at quantiles of the locals,\n"
+            "over the ages of --ages (without it, 0 to past the last measured age)"},
            {"--residual-figure", "FILE", "SVG: standardised innovations against age and fitted height, normal Q-Q"},
            {"--summary-page", "FILE",
             "HTML, self-contained (no network): title, model and outcome, the\n"
@@ -105,6 +114,7 @@ void read_settings(const io::CommandLine& c, Options& o) {
   if (auto v = c.option("--age-scale")) o.age_scale = io::number_value("--age-scale", *v);
   if (auto v = c.option("--height-scale")) o.height_scale = io::number_value("--height-scale", *v);
   o.scaled_units = c.flag("--scaled-units");
+  o.plot_pages = c.flag("--plot-pages");
   if (auto v = c.option("--site-curves")) o.site_curves = io::numbers_and_steps("--site-curves", *v, 50, "site indices");
   o.site_curve_table = c.option("--site-curve-table").value_or("");
   o.site_curve_figure = c.option("--site-curve-figure").value_or("");
@@ -134,6 +144,7 @@ void check(const io::CommandLine& c, const Options& o) {
         "no output asked for (--projections, --residuals, --site-index, a figure, --summary-page, --new-locals or a "
         "site-curve output)");
   if (!o.comparison.empty() && o.summary_page.empty()) c.wrong_call("--comparison needs --summary-page");
+  if (o.plot_pages && o.figures.plots.empty()) c.wrong_call("--plot-pages needs --plot-figure");
   check_new_plots_and_site_curves(c, o);
   if (!o.tables.projections.empty() && o.ages.empty()) c.wrong_call("--projections needs --ages");
   if (!o.tables.site_index.empty() && !o.base_age) c.wrong_call("--site-index needs --base-age");

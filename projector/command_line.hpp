@@ -23,6 +23,7 @@ struct Options {
   PlotFiles plot_files;
   TableFiles tables;
   FigureFiles figures;
+  bool plot_pages = false;  // the plot figure on pages of 16 plots, every plot (plot_figure_pages.hpp)
   std::vector<double> ages;  // as typed (raw units when --age-scale is given)
   double level = 0.9;
   std::vector<std::int32_t> ids;  // empty: every plot

@@ -56,6 +56,14 @@ std::string quantile_label(const RunResults& run, double q) {
   return b;
 }
 
+// The age axis: the span of the requested ages (from 0 when one age is
+// given), else 0 to the last measured age; round numbers either way.
+Ticks age_axis(const std::vector<double>& ages, const LocalsSummary& summary, const Units& units) {
+  if (ages.empty()) return nice_ticks(0, summary.age_hi * units.age_scale);
+  const auto [lo, hi] = std::minmax_element(ages.begin(), ages.end());
+  return nice_ticks(*lo < *hi ? *lo : std::min(0.0, *lo), *hi);
+}
+
 }  // namespace
 
 void LocalsSummary::add(const PlotData& plot, int nl) {
@@ -69,13 +77,12 @@ void LocalsSummary::add(const PlotData& plot, int nl) {
 }
 
 void write_curve_figure(const std::string& path, const RunResults& run, const std::string& locals_path,
-                        const LocalsSummary& summary, const std::vector<double>& quantiles, const Units& units,
-                        const FigureText& text) {
-  // The curves span the age axis: 0 to the round number after the last measured age.
-  const Ticks x = nice_ticks(0, summary.age_hi * units.age_scale);
+                        const LocalsSummary& summary, const std::vector<double>& requested_ages,
+                        const std::vector<double>& quantiles, const Units& units, const FigureText& text) {
+  const Ticks x = age_axis(requested_ages, summary, units);
   std::array<double, kCurveAges> ages;
   for (int k = 0; k < kCurveAges; ++k)
-    ages[static_cast<std::size_t>(k)] = x.hi / units.age_scale * k / (kCurveAges - 1);
+    ages[static_cast<std::size_t>(k)] = (x.lo + (x.hi - x.lo) * k / (kCurveAges - 1)) / units.age_scale;
   std::vector<GuideCurve> curves(1, GuideCurve{"average locals (weighted by measurements)", {}});
   guide_heights(run, run.local_averages, ages, curves[0].heights);
   const std::vector<model::Locals> at = local_quantiles(run, locals_path, summary, quantiles);
@@ -91,6 +98,10 @@ void write_curve_figure(const std::string& path, const RunResults& run, const st
   svg.text({kWidth / 2, 24}, "Guide curves: height over age without noise", 15, io::Anchor::middle);
   const Panel panel(svg, {kLeft, kTop}, kWidth - kLeft - 30, kHeight - kTop - 70, x, nice_ticks(0, top));
   panel.axes("age (" + text.age_unit + ")", "height (" + text.height_unit + ")", "");
+  const auto stroke = [](std::size_t c) -> io::Stroke {
+    if (c == 0) return {"#000000", 3.0, ""};
+    return {series_colour(static_cast<int>(c) - 1), 2.0, "7 4"};
+  };
   panel.begin_clip();
   for (std::size_t c = 0; c < curves.size(); ++c) {
     std::vector<io::Point> line;
@@ -99,13 +110,10 @@ void write_curve_figure(const std::string& path, const RunResults& run, const st
       if (std::isfinite(h))
         line.push_back(panel.at(ages[static_cast<std::size_t>(k)] * units.age_scale, h * units.height_scale));
     }
-    svg.polyline(line, {c == 0 ? std::string_view("#000000") : series_colour(static_cast<int>(c) - 1),
-                        c == 0 ? 3.0 : 2.0, c == 0 ? "" : "7 4"});
+    svg.polyline(line, stroke(c));
   }
   panel.end_clip();
-  for (std::size_t c = 0; c < curves.size(); ++c)
-    panel.legend(static_cast<int>(c), c == 0 ? std::string_view("#000000") : series_colour(static_cast<int>(c) - 1),
-                 curves[c].label, false);
+  for (std::size_t c = 0; c < curves.size(); ++c) panel.legend(static_cast<int>(c), stroke(c), curves[c].label);
   svg.commit();
 }
 

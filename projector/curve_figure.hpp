@@ -30,8 +30,10 @@ struct LocalsSummary {
   void add(const PlotData& plot, int nl);
 };
 
+// `ages`: the ages of --ages as typed (the axis's units); the age axis spans
+// them, or, when none are given, runs from 0 to past the last measured age.
 void write_curve_figure(const std::string& path, const RunResults& run, const std::string& locals_path,
-                        const LocalsSummary& summary, const std::vector<double>& quantiles, const Units& units,
-                        const FigureText& text);
+                        const LocalsSummary& summary, const std::vector<double>& ages,
+                        const std::vector<double>& quantiles, const Units& units, const FigureText& text);
 
 }  // namespace projector

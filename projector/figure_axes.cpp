@@ -87,13 +87,13 @@ void Panel::axes(std::string_view x_label, std::string_view y_label, std::string
 
 void Panel::begin_clip() const { svg_.begin_clip(corner_, width_, height_); }
 
-void Panel::legend(int row, std::string_view colour, std::string_view text, bool point) const {
+void Panel::legend(int row, const io::Stroke& stroke, std::string_view text) const {
   const double y = corner_.y + 14 + 16 * row, x = corner_.x + 8;
-  if (point)
-    svg_.circle({x + 9, y - 4}, 3, colour);
-  else
-    svg_.line({x, y - 4}, {x + 18, y - 4}, {colour, 2.5});
-  svg_.text({x + 24, y}, text, kLabelSize - 1);
+  // Long enough to show a whole period of the longest dash the figures use.
+  svg_.begin_group("legend");
+  svg_.line({x, y - 4}, {x + 30, y - 4}, stroke);
+  svg_.text({x + 36, y}, text, kLabelSize - 1);
+  svg_.end_group();
 }
 
 }  // namespace projector

@@ -36,8 +36,9 @@ class Panel {
   // Drawing clipped to the frame until end_clip().
   void begin_clip() const;
   void end_clip() const { svg_.end_group(); }
-  // A legend row inside the top left corner: a swatch and its text.
-  void legend(int row, std::string_view colour, std::string_view text, bool point) const;
+  // A legend row inside the top left corner: a swatch drawn with the
+  // stroke of the curve it names (colour, width and dash), and its text.
+  void legend(int row, const io::Stroke& stroke, std::string_view text) const;
 
  private:
   io::SvgWriter& svg_;

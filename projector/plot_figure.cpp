@@ -12,6 +12,8 @@ namespace projector {
 namespace {
 
 constexpr double kWidth = 800, kMargin = 58, kGap = 16, kHeader = 64;
+constexpr double kBandOpacity = 0.7;
+constexpr io::Stroke kMedianStroke{kCurveColour, 2, ""};
 
 struct Extent {
   double x_lo = std::numeric_limits<double>::infinity(), x_hi = -x_lo, y_hi = 0;
@@ -48,6 +50,11 @@ void PlotFigure::add(const PlotData& plot) {
   ++count_;
 }
 
+void PlotFigure::clear() {
+  entries_.clear();
+  count_ = 0;
+}
+
 void PlotFigure::write(const std::string& path, const Units& units, const FigureText& text) const {
   const double ts = units.age_scale, hs = units.height_scale;
   Extent extent;
@@ -67,12 +74,16 @@ void PlotFigure::write(const std::string& path, const Units& units, const Figure
   std::snprintf(title, sizeof title, "Measured heights, conditional median and %g%% interval of the true height",
                 100 * text.level);
   svg.text({kWidth / 2, 22}, title, 15, io::Anchor::middle);
+  // The legend: each swatch drawn as the figure draws what it names.
+  svg.begin_group("legend");
   svg.circle({kMargin + 6, 42}, 3.5, kPointColour);
   svg.text({kMargin + 14, 46}, "measured", 12);
-  svg.line({kMargin + 90, 42}, {kMargin + 110, 42}, {kCurveColour, 2});
+  svg.line({kMargin + 90, 42}, {kMargin + 110, 42}, kMedianStroke);
   svg.text({kMargin + 116, 46}, "median", 12);
-  svg.rect({kMargin + 180, 36}, 20, 12, kBandColour, {kBandColour, 0});
+  const io::Point swatch[] = {{kMargin + 180, 36}, {kMargin + 200, 36}, {kMargin + 200, 48}, {kMargin + 180, 48}};
+  svg.polygon(swatch, kBandColour, kBandOpacity);
   svg.text({kMargin + 206, 46}, "interval", 12);
+  svg.end_group();
   const Ticks x = nice_ticks(extent.x_lo, extent.x_hi), y = nice_ticks(0, extent.y_hi);
   for (std::size_t p = 0; p < entries_.size(); ++p) {
     const Entry& e = entries_[p];
@@ -92,8 +103,8 @@ void PlotFigure::write(const std::string& path, const Units& units, const Figure
     for (int k = kCurveAges - 1; k >= 0; --k)
       band.push_back(
           panel.at(e.curve_ages[static_cast<std::size_t>(k)] * ts, e.curve[static_cast<std::size_t>(k)].lower * hs));
-    svg.polygon(band, kBandColour, 0.7);
-    svg.polyline(median, {kCurveColour, 2});
+    svg.polygon(band, kBandColour, kBandOpacity);
+    svg.polyline(median, kMedianStroke);
     svg.begin_group("measured");
     for (int i = 0; i < e.n; ++i)
       svg.circle(panel.at(e.ages[static_cast<std::size_t>(i)] * ts, e.heights[static_cast<std::size_t>(i)] * hs), 3.5,

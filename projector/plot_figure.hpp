@@ -30,6 +30,9 @@ class PlotFigure {
   bool wants_more() const { return count_ < kMaxPlots; }
   void add(const PlotData& plot);
   void write(const std::string& path, const Units& units, const FigureText& text) const;
+  // Empties the figure for the next page of plots.
+  void clear();
+  int count() const { return count_; }
 
  private:
   struct Entry {

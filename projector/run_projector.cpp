@@ -16,6 +16,7 @@
 #include "projector/new_data.hpp"
 #include "projector/new_locals_table.hpp"
 #include "projector/plot_figure.hpp"
+#include "projector/plot_figure_pages.hpp"
 #include "projector/plot_pass.hpp"
 #include "projector/plot_projection.hpp"
 #include "projector/projection_tables.hpp"
@@ -154,6 +155,9 @@ class Outputs {
         new_locals_(o.new_locals, in.run.esde.model, o.units),
         plot_figure_(grid_.ages.empty() ? std::nan("") : grid_.ages.back(), z_),
         residual_figure_(in.scan ? in.scan->measurements : in.run.measurements) {
+    if (o.plot_pages)
+      plot_pages_.emplace(o.figures.plots, in.scan ? in.scan->plots : in.run.plots,
+                          grid_.ages.empty() ? std::nan("") : grid_.ages.back(), z_, o.units, text_);
     if (!o.site_curve_figure.empty())
       site_figure_.emplace(o.site_curve_figure, *in.site, grid_.ages.back(), in.scan ? in.scan->plots : in.run.plots,
                            o.units, text_);
@@ -168,7 +172,10 @@ class Outputs {
     if (!figures_.residuals.empty()) residual_figure_.add(plot, projection_);
     if (!chosen) return;
     tables_.add(plot, grid_, projection_);
-    if (!figures_.plots.empty() && plot_figure_.wants_more()) plot_figure_.add(plot);
+    if (plot_pages_)
+      plot_pages_->add(plot);
+    else if (!figures_.plots.empty() && plot_figure_.wants_more())
+      plot_figure_.add(plot);
   }
 
   void pass() {
@@ -185,16 +192,22 @@ class Outputs {
   }
 
   void write() {
-    if (!figures_.plots.empty()) plot_figure_.write(figures_.plots, o_.units, text_);
+    FigureFiles shown = figures_;  // the summary page shows the first page of a paged plot figure
+    if (plot_pages_) {
+      plot_pages_->commit();
+      shown.plots = plot_pages_->page_path(1);
+    } else if (!figures_.plots.empty()) {
+      plot_figure_.write(figures_.plots, o_.units, text_);
+    }
     if (!figures_.residuals.empty()) residual_figure_.write(figures_.residuals, o_.units, text_);
     if (!figures_.curves.empty())
-      write_curve_figure(figures_.curves, in_.run, o_.plot_files.locals, locals_summary_, o_.quantiles, o_.units,
-                         text_);
+      write_curve_figure(figures_.curves, in_.run, o_.plot_files.locals, locals_summary_, o_.ages, o_.quantiles,
+                         o_.units, text_);
     if (site_figure_) site_figure_->write();
     if (!o_.site_curve_table.empty()) write_site_curve_table(o_.site_curve_table, in_.run, *in_.site, grid_, o_.units);
     tables_.commit();
     new_locals_.commit();
-    if (!o_.summary_page.empty()) write_page(o_, figures_, residual_figure_.summary());
+    if (!o_.summary_page.empty()) write_page(o_, shown, residual_figure_.summary());
   }
 
  private:
@@ -207,6 +220,7 @@ class Outputs {
   ProjectionTables tables_;
   NewLocalsTable new_locals_;
   PlotFigure plot_figure_;
+  std::optional<PlotFigurePages> plot_pages_;
   ResidualFigure residual_figure_;
   LocalsSummary locals_summary_;
   PlotProjection projection_;

@@ -87,7 +87,8 @@ StarterCall read_command_line(int argc, char** argv) {
   call.model = *number;
   if (!model::valid_model(call.model))
     refuse("model number " + std::to_string(call.model) + ": the models are numbered " + model::all_models());
-  const std::optional<common::DataMetadata> metadata = common::read_data_metadata(call.data);
+  const std::optional<common::DataMetadata> metadata =
+      common::read_describing_metadata(call.data, "starter", "its scales are not the defaults of --k1 and --k2");
   if (model::fixed_start(call.model) && !metadata && (!line.option("--k1") || !line.option("--k2")))
     line.wrong_call("model " + std::to_string(call.model) +
                     " fixes the start of the curve through the two model constants: give --k1 and --k2 (the age "

@@ -181,4 +181,47 @@ TEST(DataScales, TheProjectorAndTheComparerTakeTheScalesOfTheData) {
   EXPECT_FALSE(read_json(dir / "o.json").contains("data_scales"));
 }
 
+// The starter and the comparer take the defaults of --k1 and --k2 from the
+// metadata only while it describes the data file (the same fingerprint check
+// as the estimator's): a fixed-start model (14) starts on the data file's own
+// metadata, and is refused, naming the stale metadata, once the metadata of
+// another data file is copied beside it; given --k1 and --k2 it starts again.
+TEST(DataScales, TheStarterAndTheComparerTakeNoScalesFromMetadataOfAnotherDataFile) {
+  TempDir dir;
+  prepare(dir, (fs::path(GOLDEN_DIR) / "model1" / "raw.txt").string(), "own", "1 1");
+  prepare(dir, (fs::path(GOLDEN_DIR) / "loblolly-model1" / "raw.txt").string(), "tens", "10 10");
+  const auto start = [&](std::vector<std::string> extra) {
+    fs::copy_file(dir / "own.loc", dir / "start.loc", fs::copy_options::overwrite_existing);
+    std::vector<std::string> args = {dir / "own.dat", dir / "start.loc", dir / "start.ctl", "--model", "14"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return run_program(STARTER_PATH, args);
+  };
+  const auto compare = [&](const std::string& outdir) {
+    return run_program(COMPARER_PATH,
+                       {dir / "own.dat", dir / "own.loc", dir / outdir, "--models", "14", "--jobs", "1"});
+  };
+  const ProgramResult own = start({});
+  ASSERT_EQ(own.status, 0) << own.err;
+  EXPECT_EQ(own.err.find("does not describe"), std::string::npos) << own.err;
+  const ProgramResult compared = compare("own-models");
+  ASSERT_EQ(compared.status, 0) << compared.err;
+  EXPECT_EQ(read_json(dir / "own-models/model-14/results.json")["model"]["constants"], Json::array({1.0, 1.0}));
+
+  fs::copy_file(dir / "tens.dat.meta.json", dir / "own.dat.meta.json", fs::copy_options::overwrite_existing);
+  const std::string note = "note: the metadata '" + dir / "own.dat.meta.json" + "' does not describe the data file '" +
+                           dir / "own.dat" + "' (its fingerprint is ";
+  const ProgramResult stale = start({});
+  EXPECT_EQ(stale.status, 2);
+  EXPECT_NE(stale.err.find("starter: " + note), std::string::npos) << stale.err;
+  EXPECT_NE(stale.err.find("its scales are not the defaults of --k1 and --k2"), std::string::npos) << stale.err;
+  EXPECT_NE(stale.err.find("fixes the start of the curve through the two model constants"), std::string::npos)
+      << stale.err;
+  const ProgramResult stale_comparer = compare("stale-models");
+  EXPECT_EQ(stale_comparer.status, 2);
+  EXPECT_NE(stale_comparer.err.find("comparer: " + note), std::string::npos) << stale_comparer.err;
+  EXPECT_FALSE(fs::exists(dir / "stale-models/model-14"));
+  const ProgramResult given = start({"--k1", "1", "--k2", "1"});
+  EXPECT_EQ(given.status, 0) << given.err;
+}
+
 }  // namespace
