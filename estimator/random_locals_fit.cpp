@@ -12,6 +12,9 @@ constexpr int kLd = model::marginal::kMaxOuter;
 constexpr int kMaxHalvings = 40;
 constexpr int kStartNarrowings = 6;
 constexpr int kMaxDoublings = 10;
+// Plots per outer parameter from which the first step takes the plots'
+// scores rather than a difference Hessian.
+constexpr int kScoresStartPlots = 100;
 // A population deviation below this fraction of its mean is 0 to the plots
 // (their conditional deviations are far wider), and the objective is flat
 // there: the fit holds it at the bound, a boundary estimate.
@@ -115,18 +118,24 @@ double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const
 }
 
 // The curvature of the step: the difference Hessian (`fresh`, kept in the
-// summary for the standard errors) or, after a full step, that matrix
-// carried along by the BFGS update.
+// summary; `central` when by central differences, as the standard errors
+// take it) or, after a full step, that matrix carried along by the BFGS
+// update.
 struct Curvature {
   OuterMatrix h{};
   bool fresh = false;
+  bool central = false;
 };
 
+// A new difference Hessian at phi: central differences where it judges
+// convergence or a failed search and gives the standard errors, forward
+// differences from the gradient at phi (`at`, half the passes) where it only
+// shapes the next steps.
 void refresh(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi, Curvature& c,
-             MarginalSummary& summary) {
+             MarginalSummary& summary, const MarginalTotals* at = nullptr) {
   summary.hessian_failed = FailedPlot{};
-  summary.hessian = outer_hessian(pipeline, problem, phi, summary.hessian_failed);
-  c = {summary.hessian, true};
+  summary.hessian = outer_hessian(pipeline, problem, phi, summary.hessian_failed, at);
+  c = {summary.hessian, true, at == nullptr};
 }
 
 // The outer parameters a step leaves where they are: each ln sigma held at
@@ -189,12 +198,13 @@ bool bfgs_update(int n, const Outer& s, const Outer& y, Curvature& c) {
           y[static_cast<std::size_t>(i)] * y[static_cast<std::size_t>(j)] / ys -
           cs[static_cast<std::size_t>(i)] * cs[static_cast<std::size_t>(j)] / scs;
   c.fresh = false;
+  c.central = false;
   return true;
 }
 
 // After an accepted step from phi0 (gradient g0): the BFGS update after a
-// full step, a new difference Hessian after a shortened one or when the
-// update fails.
+// full step, a new difference Hessian after a shortened or doubled one or
+// when the update fails.
 void follow_step(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi0, const Outer& g0,
                  const Outer& phi, const MarginalTotals& totals, double alpha, Curvature& c,
                  MarginalSummary& summary) {
@@ -204,7 +214,7 @@ void follow_step(PassPipeline& pipeline, const MarginalProblem& problem, const O
     y[static_cast<std::size_t>(i)] = totals.gradient[static_cast<std::size_t>(i)] - g0[static_cast<std::size_t>(i)];
   }
   if (alpha == 1.0 && summary.hessian_failed.iplot == 0 && bfgs_update(problem.outer, s, y, c)) return;
-  refresh(pipeline, problem, phi, c, summary);
+  refresh(pipeline, problem, phi, c, summary, &totals);
 }
 
 double slope_of(const MarginalTotals& totals, const Outer& dx, int n) {
@@ -240,13 +250,16 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
   const int n = problem.outer;
   MarginalTotals totals;
   if (!start(pipeline, problem, phi, totals, summary)) return summary;
-  Curvature c;
-  refresh(pipeline, problem, phi, c, summary);
+  // With many plots the first step can take the plots' scores, B = (1/2)
+  // sum g_p g_p', close to the Hessian then (no extra pass); with few, B is
+  // far from it away from the minimum and a difference Hessian starts.
+  Curvature c{totals.bhhh, false, false};
+  if (problem.sizes.np < kScoresStartPlots * n) refresh(pipeline, problem, phi, c, summary, &totals);
   double alpha = 0.0;
   for (int k = 0;; ++k) {
     Step step = outer_step(problem, c, totals, summary);
-    // Convergence and a failed search are judged on a new difference Hessian.
-    if (largest(step.dx, n) <= options.tolerance && !c.fresh) {
+    // Convergence and a failed search are judged on a new central difference Hessian.
+    if (largest(step.dx, n) <= options.tolerance && !c.central) {
       refresh(pipeline, problem, phi, c, summary);
       step = outer_step(problem, c, totals, summary);
     }
@@ -255,14 +268,14 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
     monitor.iteration(summary.last, std::span<const double>(phi.data(), static_cast<std::size_t>(n)));
     if (summary.last.dmax <= options.tolerance) return summary;
     if (k >= options.iteration_limit) {
-      if (!c.fresh) refresh(pipeline, problem, phi, c, summary);
+      if (!c.central) refresh(pipeline, problem, phi, c, summary);
       summary.outcome = MarginalOutcome::iteration_limit_exceeded;
       return summary;
     }
     const Outer phi0 = phi, g0 = totals.gradient;
     double slope = slope_of(totals, step.dx, n);
     alpha = line_search(pipeline, problem, step, slope, phi, totals, summary);
-    if (alpha == 0.0 && !c.fresh) {
+    if (alpha == 0.0 && !c.central) {
       refresh(pipeline, problem, phi, c, summary);
       step = outer_step(problem, c, totals, summary);
       slope = slope_of(totals, step.dx, n);
@@ -281,16 +294,24 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
 }
 
 OuterMatrix outer_hessian(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi,
-                          FailedPlot& failed) {
+                          FailedPlot& failed, const MarginalTotals* at) {
   const int n = problem.outer;
   OuterMatrix h{};
   for (int j = 0; j < n; ++j) {
     const double step = 1e-4 * std::fmax(1.0, std::fabs(phi[static_cast<std::size_t>(j)]));
     Outer up = phi, down = phi;
     up[static_cast<std::size_t>(j)] += step;
-    down[static_cast<std::size_t>(j)] -= step;
     const MarginalTotals a = marginal_pass(pipeline, problem, up, true, false);
-    const MarginalTotals b = marginal_pass(pipeline, problem, down, true, false);
+    MarginalTotals b;
+    // A parameter within a step of 0 takes central differences: a deviation
+    // entering through its square is at a saddle there by symmetry, where a
+    // one-sided difference would see a slope.
+    if (at == nullptr || std::fabs(phi[static_cast<std::size_t>(j)]) < step) {
+      down[static_cast<std::size_t>(j)] -= step;
+      b = marginal_pass(pipeline, problem, down, true, false);
+    } else {
+      b = *at;
+    }
     if (failed.iplot == 0) failed = a.failed.iplot != 0 ? a.failed : b.failed;
     const double width = up[static_cast<std::size_t>(j)] - down[static_cast<std::size_t>(j)];
     for (int i = 0; i < n; ++i)
