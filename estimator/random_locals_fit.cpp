@@ -1,5 +1,6 @@
 #include "estimator/random_locals_fit.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "estimator/outer_algebra.hpp"
@@ -19,6 +20,10 @@ constexpr int kScoresStartPlots = 100;
 // (their conditional deviations are far wider), and the objective is flat
 // there: the fit holds it at the bound, a boundary estimate.
 constexpr double kLeastDeviation = 1e-4;
+// The correlation of two locals is held within +-kLargestCorrelation: a
+// population running to +-1 degenerates onto a line, where the objective
+// flattens out as the deviations' does near 0 (a boundary estimate).
+constexpr double kLargestCorrelation = 0.9999;
 
 double largest(const Outer& v, int n) {
   double m = 0.0;
@@ -41,8 +46,9 @@ Outer bhhh_step(const MarginalTotals& t, int n) {
   return minus_g;
 }
 
-// Holds each ln sigma at or above ln(kLeastDeviation |mu|); marks the ones
-// held (within 1e-3 of the bound, which follows mu as it moves).
+// Holds each ln sigma at or above ln(kLeastDeviation |mu|) and the
+// correlation's z within +-atanh(kLargestCorrelation); marks the ones held
+// (within 1e-3 of the bound, which for ln sigma follows mu as it moves).
 void hold_deviations(const MarginalProblem& p, Outer& phi, MarginalSummary& summary) {
   const int ng = p.sizes.ng, nl = p.sizes.nl;
   for (int l = 0; l < nl; ++l) {
@@ -52,6 +58,11 @@ void hold_deviations(const MarginalProblem& p, Outer& phi, MarginalSummary& summ
     summary.boundary[static_cast<std::size_t>(l)] = psi <= bound + 1e-3;
     if (psi < bound) psi = bound;
   }
+  if (nl != 2) return;
+  double& z = phi[static_cast<std::size_t>(ng + 2 * nl)];
+  const double bound = std::atanh(kLargestCorrelation);
+  summary.correlation_boundary = std::fabs(z) >= bound - 1e-3;
+  z = std::clamp(z, -bound, bound);
 }
 
 bool acceptable(const MarginalTotals& trial, double objective, double slope, double alpha) {
@@ -98,6 +109,7 @@ double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const
     phi = trial;
     totals = t;
     summary.boundary = held.boundary;
+    summary.correlation_boundary = held.correlation_boundary;
     // A fall well beyond the quadratic model's -g'dx / 2: the objective curves
     // less than the model along dx, or down.
     const bool curving_down = step.negative || objective - totals.objective > -0.6 * slope;
@@ -111,6 +123,7 @@ double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const
       phi = trial;
       totals = t;
       summary.boundary = held.boundary;
+      summary.correlation_boundary = held.correlation_boundary;
     }
     return alpha;
   }
@@ -141,8 +154,9 @@ void refresh(PassPipeline& pipeline, const MarginalProblem& problem, const Outer
 // The outer parameters a step leaves where they are: each ln sigma held at
 // its bound while the objective still falls below it, and with two locals
 // the correlation once a deviation is held (it no longer moves the
-// population, and the objective is flat in it).
-std::array<bool, model::marginal::kMaxOuter> frozen_at_bounds(const MarginalProblem& problem,
+// population, and the objective is flat in it) or while it is held at its
+// bound and the objective still falls beyond it.
+std::array<bool, model::marginal::kMaxOuter> frozen_at_bounds(const MarginalProblem& problem, const Outer& phi,
                                                                const MarginalTotals& totals,
                                                                const MarginalSummary& summary) {
   std::array<bool, model::marginal::kMaxOuter> frozen{};
@@ -153,17 +167,21 @@ std::array<bool, model::marginal::kMaxOuter> frozen_at_bounds(const MarginalProb
     frozen[j] = summary.boundary[static_cast<std::size_t>(l)] && totals.gradient[j] >= 0.0;
     any = any || frozen[j];
   }
-  if (nl == 2 && any) frozen[static_cast<std::size_t>(ng + 2 * nl)] = true;
+  if (nl == 2) {
+    // The correlation at its bound while the objective still falls beyond it.
+    const auto z = static_cast<std::size_t>(ng + 2 * nl);
+    frozen[z] = any || (summary.correlation_boundary && totals.gradient[z] * phi[z] <= 0.0);
+  }
   return frozen;
 }
 
 // The Newton step on c made positive definite where it is not, with the
 // parameters frozen at their bounds left out; the BHHH step when a plot
 // failed on the way to the Hessian.
-Step outer_step(const MarginalProblem& problem, const Curvature& c, const MarginalTotals& totals,
+Step outer_step(const MarginalProblem& problem, const Outer& phi, const Curvature& c, const MarginalTotals& totals,
                 const MarginalSummary& summary) {
   const int n = problem.outer;
-  const auto frozen = frozen_at_bounds(problem, totals, summary);
+  const auto frozen = frozen_at_bounds(problem, phi, totals, summary);
   OuterMatrix h = c.h;
   Outer g = totals.gradient;
   for (int j = 0; j < n; ++j) {
@@ -257,11 +275,11 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
   if (problem.sizes.np < kScoresStartPlots * n) refresh(pipeline, problem, phi, c, summary, &totals);
   double alpha = 0.0;
   for (int k = 0;; ++k) {
-    Step step = outer_step(problem, c, totals, summary);
+    Step step = outer_step(problem, phi, c, totals, summary);
     // Convergence and a failed search are judged on a new central difference Hessian.
     if (largest(step.dx, n) <= options.tolerance && !c.central) {
       refresh(pipeline, problem, phi, c, summary);
-      step = outer_step(problem, c, totals, summary);
+      step = outer_step(problem, phi, c, totals, summary);
     }
     summary.last = {k, totals.objective, largest(step.dx, n), largest(totals.gradient, n), alpha};
     summary.iterations = k + 1;
@@ -277,7 +295,7 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
     alpha = line_search(pipeline, problem, step, slope, phi, totals, summary);
     if (alpha == 0.0 && !c.central) {
       refresh(pipeline, problem, phi, c, summary);
-      step = outer_step(problem, c, totals, summary);
+      step = outer_step(problem, phi, c, totals, summary);
       slope = slope_of(totals, step.dx, n);
       alpha = line_search(pipeline, problem, step, slope, phi, totals, summary);
     }

@@ -11,9 +11,9 @@
 // Hessian. A backtracking line search (halving, Armijo constant 1e-4)
 // follows; each trial pass also forms the gradient. Every pass writes each
 // plot's mode into its record, from which the next pass starts its search.
-// Each ln sigma is held at or above ln(1e-4 |mu|): a deviation held there is
-// a boundary estimate, left out of the step while the objective still falls
-// below the bound. When a plot has no usable mode at the start, the
+// Each ln sigma is held at or above ln(1e-4 |mu|), and the correlation of two
+// locals within +-0.9999: a parameter held there is a boundary estimate, left
+// out of the step while the objective still falls beyond the bound. When a plot has no usable mode at the start, the
 // starting deviations are halved, up to 6 times.
 //
 // Options in, a summary out, the trace through the monitor; it never prints
@@ -58,6 +58,7 @@ struct MarginalSummary {
   MarginalIteration last;
   FailedPlot failed;                                                 // plot_failed: the plot at fault
   std::array<bool, model::marginal::kMaxMarginalLocals> boundary{};  // ln sigma held at its bound
+  bool correlation_boundary = false;                                 // two locals: z held at its bound
   OuterMatrix hessian{};      // outer_hessian at the estimates (any outcome but plot_failed)
   FailedPlot hessian_failed;  // a plot that failed on the way to `hessian`
 };
