@@ -54,6 +54,7 @@ void write_marginal_json(io::TextWriter& out, const MarginalRun& run, const RunF
                      {"estimates", vector_of(e.population.data(), npop)},
                      {"standard_errors", vector_of(e.population_se.data(), npop)},
                      {"boundary", boundary}};
+  if (e.nl == 2) j["population"]["correlation_boundary"] = run.fit.correlation_boundary;
   j["outer"] = {{"estimates", vector_of(e.phi.data(), e.outer)},
                 {"standard_errors", vector_of(e.phi_se.data(), e.outer)},
                 {"correlations", correlations_of(e)}};
