@@ -4,10 +4,12 @@
 // is Normal (the smoother, state_smoother.hpp, at the drawn curve), one
 // standard normal e_k per age gives the state mean + e_k sd (and, for a new
 // measurement, mean + e_k sqrt(sd^2 + sigma_e^2)) and the drawn curve's scale
-// takes it back to a height. The median and the bounds are the order
-// statistics of the K heights at ranks round(p (K - 1)), p = 1/2 and
-// (1 -+ level) / 2: Monte Carlo quantiles of the mixture, whose error in
-// coverage is about sqrt(p (1 - p) / K). An age at which a draw has no height
+// takes it back to a height. The e_k are stratified: e_k = Phi^-1((pi(k) +
+// 1/2) / K) for a random permutation pi of the plot, so that the state's own
+// spread, the larger part within the measured ages, adds almost no Monte
+// Carlo noise. The median and the bounds are the quantiles p = 1/2 and
+// (1 -+ level) / 2 of the K heights (order statistics at rank p (K + 1),
+// interpolated): Monte Carlo quantiles of the mixture. An age at which a draw has no height
 // (before its start age) gets NaN. The draws of a plot come from a stream
 // seeded by its place in the file, so the output does not depend on the order
 // or the number of threads in which plots are handled.
@@ -26,16 +28,20 @@ inline constexpr std::uint64_t kDrawSeed = 20261210;
 
 class DrawnProjection {
  public:
-  DrawnProjection(int draws, double level);
+  // At most `ages` requested ages per plot.
+  DrawnProjection(int draws, double level, int ages);
   // Overwrites the height and measurement intervals of out.at_ages[0 .. m-1].
   void project(CurveDraws& curves, const PlotData& plot, int m, const double* requested, PlotProjection& out);
 
  private:
   HeightInterval quantiles(double* values) const;
+  double quantile(double* values, double p) const;
 
   int draws_;
   double low_, high_;
   std::vector<double> heights_, measured_;  // age j, draw k at j * K + k; made once
+  std::vector<double> strata_;              // Phi^-1((i + 1/2) / K)
+  std::vector<int> order_;                  // the plot's permutation
 };
 
 }  // namespace projector

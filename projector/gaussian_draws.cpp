@@ -5,15 +5,16 @@
 
 namespace projector {
 
-double NormalStream::next() {
+double NormalStream::uniform() {
   state_ += 0x9e3779b97f4a7c15ULL;
   std::uint64_t x = state_;
   x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
   x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
   x ^= x >> 31;
-  const double u = (static_cast<double>(x >> 11) + 0.5) * 0x1.0p-53;
-  return boost::math::quantile(boost::math::normal_distribution<double>(), u);
+  return (static_cast<double>(x >> 11) + 0.5) * 0x1.0p-53;
 }
+
+double NormalStream::next() { return boost::math::quantile(boost::math::normal_distribution<double>(), uniform()); }
 
 NormalStream plot_stream(std::int64_t position, std::uint64_t seed) {
   return NormalStream(seed * 0x2545f4914f6cdd1dULL + static_cast<std::uint64_t>(position) * 0x9e3779b97f4a7c15ULL);

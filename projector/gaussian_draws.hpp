@@ -17,6 +17,7 @@ class NormalStream {
  public:
   explicit NormalStream(std::uint64_t seed) : state_(seed) {}
   double next();
+  double uniform();  // in (0, 1)
 
  private:
   std::uint64_t state_;

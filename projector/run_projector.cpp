@@ -12,6 +12,7 @@
 
 #include "io/errors.hpp"
 #include "io/output_paths.hpp"
+#include "model/models.hpp"
 #include "projector/command_line.hpp"
 #include "projector/curve_figure.hpp"
 #include "projector/curve_draws.hpp"
@@ -183,17 +184,18 @@ class Outputs {
         residual_figure_(in.scan ? in.scan->measurements : in.run.measurements) {
     if (o.full_intervals || in.run.random_locals) {
       curve_draws_ = std::make_unique<CurveDraws>(in.run, o.full_intervals);
-      drawn_ = std::make_unique<DrawnProjection>(o.draws, o.level);
+      drawn_ = std::make_unique<DrawnProjection>(o.draws, o.level, static_cast<int>(grid_.ages.size()));
     }
     if (!o.site_curve_figure.empty())
       site_figure_.emplace(o.site_curve_figure, *in.site, grid_.ages.back(), in.scan ? in.scan->plots : in.run.plots,
                            o.units, text_);
   }
 
-  void project(const PlotData& plot) {
-    if (site_figure_) site_figure_->add(plot);
-    const bool chosen = selected(o_, plot.id);
+  void project(const PlotData& given) {
+    if (site_figure_) site_figure_->add(given);
+    const bool chosen = selected(o_, given.id);
     if (!chosen && figures_.residuals.empty()) return;
+    const PlotData& plot = in_.run.random_locals ? at_conditional_mean(given) : given;
     project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), static_cast<int>(grid_.ages.size()),
                  grid_.ages.data(), z_, projection_);
     if (!figures_.residuals.empty()) residual_figure_.add(plot, projection_);
@@ -203,16 +205,30 @@ class Outputs {
     if (!figures_.plots.empty() && plot_figure_.wants_more()) plot_figure_.add(plot);
   }
 
+  // A plot of a random-locals fit with its locals at their conditional mean
+  // given its measurements (at the estimates), where its residuals and the
+  // state's moments are taken, and its draws prepared.
+  const PlotData& at_conditional_mean(const PlotData& plot) {
+    conditional_ = plot;
+    why_ = curve_draws_->start(conditional_);
+    if (why_.empty()) {
+      const CurveDraws::Conditional& c = curve_draws_->conditional();
+      std::copy_n(c.mean.begin(), in_.run.nl, conditional_.locals.begin());
+      model::trpars(in_.run.esde, in_.run.globals, conditional_.locals, conditional_.curve);
+    }
+    return conditional_;
+  }
+
   // The intervals over draws of the plot's parameters; a plot whose
   // distribution cannot be formed gets none (NaN), and is named.
   void draw(const PlotData& plot) {
-    const std::string why = curve_draws_->start(plot);
-    if (why.empty()) {
+    if (!in_.run.random_locals) why_ = curve_draws_->start(plot);
+    if (why_.empty()) {
       drawn_->project(*curve_draws_, plot, static_cast<int>(grid_.ages.size()), grid_.ages.data(), projection_);
       return;
     }
     std::fprintf(stderr, "projector: plot %lld (ID %d) has no intervals: %s\n", static_cast<long long>(plot.position),
-                 static_cast<int>(plot.id), why.c_str());
+                 static_cast<int>(plot.id), why_.c_str());
     const double nan = std::nan("");
     for (std::size_t j = 0; j < grid_.ages.size(); ++j)
       projection_.at_ages[j].height = projection_.at_ages[j].measurement = {nan, nan, nan};
@@ -263,6 +279,8 @@ class Outputs {
   std::optional<SiteCurveFigure> site_figure_;
   std::unique_ptr<CurveDraws> curve_draws_;
   std::unique_ptr<DrawnProjection> drawn_;
+  PlotData conditional_;  // the plot at its conditional mean (random locals)
+  std::string why_;       // why the plot has no intervals; empty when it has
 };
 
 }  // namespace
