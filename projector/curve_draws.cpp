@@ -44,8 +44,8 @@ CurveDraws::Conditional CurveDraws::conditional_at(const Outer& phi, bool& ok) {
   const model::marginal::PlotMeasurements m{plot_->n, plot_->ages.data(), plot_->heights.data()};
   model::marginal::LocalPair start{};
   for (int l = 0; l < run_.nl; ++l)
-    start[static_cast<std::size_t>(l)] =
-        at_estimates_ready_ ? at_estimates_.mean[static_cast<std::size_t>(l)] : plot_->locals[static_cast<std::size_t>(l)];
+    start[static_cast<std::size_t>(l)] = at_estimates_ready_ ? at_estimates_.mean[static_cast<std::size_t>(l)]
+                                                             : plot_->locals[static_cast<std::size_t>(l)];
   const model::marginal::PlotMarginal r = model::marginal::marginal_term(run_.esde, *rule_, phi, m, start, false);
   Conditional c;
   if (r.status != model::marginal::PlotStatus::ok) {
@@ -102,7 +102,8 @@ void CurveDraws::draw_fixed(NormalStream& z, model::Curve& curve) {
   for (int l = 0; l < nl; ++l) {
     double v = plot_->locals[static_cast<std::size_t>(l)] + e[static_cast<std::size_t>(l)];
     for (int k = 0; k < ng; ++k)
-      v -= w_[static_cast<std::size_t>(l + nl * k)] * (g[static_cast<std::size_t>(k)] - run_.globals[static_cast<std::size_t>(k)]);
+      v -= w_[static_cast<std::size_t>(l + nl * k)] *
+           (g[static_cast<std::size_t>(k)] - run_.globals[static_cast<std::size_t>(k)]);
     locals[static_cast<std::size_t>(l)] = v;
   }
   model::trpars(run_.esde, g, locals, curve);
@@ -124,7 +125,8 @@ void CurveDraws::draw_random(NormalStream& z, model::Curve& curve) {
   const int nl = run_.nl;
   std::array<double, kMaxDrawn * kMaxDrawn> s{};
   for (int i = 0; i < nl; ++i)
-    for (int j = 0; j < nl; ++j) s[static_cast<std::size_t>(i * kMaxDrawn + j)] = c.covariance[static_cast<std::size_t>(i * nl + j)];
+    for (int j = 0; j < nl; ++j)
+      s[static_cast<std::size_t>(i * kMaxDrawn + j)] = c.covariance[static_cast<std::size_t>(i * nl + j)];
   model::Locals locals{};
   correlated_draw(factor_covariance(nl, s.data()), c.mean.data(), z, locals.data());
   model::Globals g{};

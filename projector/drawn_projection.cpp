@@ -60,7 +60,8 @@ void DrawnProjection::project(CurveDraws& curves, const PlotData& plot, int m, c
     curves.draw(z, curve);
     const PowerScale scale = power_scale(curve);
     const double ve = curve[model::kCurveSe] * curve[model::kCurveSe];
-    for (int i = 0; i < plot.n; ++i) y[static_cast<std::size_t>(i)] = scale.state(plot.heights[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < plot.n; ++i)
+      y[static_cast<std::size_t>(i)] = scale.state(plot.heights[static_cast<std::size_t>(i)]);
     smooth_state(curve, plot.n, plot.ages.data(), y.data(), m, requested, smoothed);
     for (int j = 0; j < m; ++j) {
       const Moments s = smoothed.at_ages[static_cast<std::size_t>(j)];

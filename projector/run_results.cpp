@@ -18,14 +18,16 @@ std::string fingerprint(const common::ResultsReader& r, const std::string& point
 // diag(se) R diag(se) of `count` estimates under `pointer`; a standard error
 // or correlation that is not finite (a boundary estimate) counts as 0.
 void read_covariance(const common::ResultsReader& r, const std::string& pointer, int count, RunResults& run) {
-  if (r.size(pointer + "/standard_errors") != count) r.bad(pointer + "/standard_errors", "should hold " + std::to_string(count) + " numbers");
-  if (r.size(pointer + "/correlations") != count) r.bad(pointer + "/correlations", "should hold " + std::to_string(count) + " rows");
+  const std::string holds = "should hold " + std::to_string(count);
+  if (r.size(pointer + "/standard_errors") != count) r.bad(pointer + "/standard_errors", holds + " numbers");
+  if (r.size(pointer + "/correlations") != count) r.bad(pointer + "/correlations", holds + " rows");
   const auto finite_or_0 = [](double v) { return std::isfinite(v) ? v : 0.0; };
   std::array<double, model::marginal::kMaxOuter> se{};
-  for (int i = 0; i < count; ++i) se[static_cast<std::size_t>(i)] = finite_or_0(r.number_or_nan(pointer + "/standard_errors/" + std::to_string(i)));
+  for (int i = 0; i < count; ++i)
+    se[static_cast<std::size_t>(i)] = finite_or_0(r.number_or_nan(pointer + "/standard_errors/" + std::to_string(i)));
   for (int i = 0; i < count; ++i) {
     const std::string row = pointer + "/correlations/" + std::to_string(i);
-    if (r.size(row) != count) r.bad(row, "should hold " + std::to_string(count) + " numbers");
+    if (r.size(row) != count) r.bad(row, holds + " numbers");
     for (int j = 0; j < count; ++j) {
       const double rho = i == j ? 1.0 : finite_or_0(r.number_or_nan(row + "/" + std::to_string(j)));
       run.covariance[static_cast<std::size_t>(i * model::marginal::kMaxOuter + j)] =
@@ -44,7 +46,8 @@ void read_random_locals(const common::ResultsReader& r, RunResults& run) {
     r.bad("/model/locals", "should name at most " + std::to_string(model::marginal::kMaxMarginalLocals) + " locals");
   run.outer = model::marginal::outer_count(run.ng, run.nl);
   r.numbers("/outer/estimates", run.outer, run.phi);
-  for (int l = 0; l < run.nl; ++l) run.local_averages[static_cast<std::size_t>(l)] = run.phi[static_cast<std::size_t>(run.ng + l)];
+  for (int l = 0; l < run.nl; ++l)
+    run.local_averages[static_cast<std::size_t>(l)] = run.phi[static_cast<std::size_t>(run.ng + l)];
   read_covariance(r, "/outer", run.outer, run);
 }
 

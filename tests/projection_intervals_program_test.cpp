@@ -49,7 +49,8 @@ struct FixedFit {
       std::unique_ptr<std::FILE, int (*)(std::FILE*)> raw(std::fopen((dir / "sim.txt").c_str(), "w"), std::fclose);
       bench::write_raw_data(s, raw.get());
     }
-    const ProgramResult prep = run_preparer({dir / "sim.txt", dir / "sim.dat", dir / "sim.loc"}, bench::preparer_answers(s));
+    const ProgramResult prep =
+        run_preparer({dir / "sim.txt", dir / "sim.dat", dir / "sim.loc"}, bench::preparer_answers(s));
     EXPECT_EQ(prep.status, 0) << prep.err;
     dir.write("sim.ctl", bench::control_file(s));
     const ProgramResult fit =
@@ -114,11 +115,13 @@ TEST(FullIntervals, FixedLocalsDrawsHaveTheInverseHessiansCovariance) {
   // The results file's covariance of the globals is the same block.
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
-      EXPECT_NEAR(fit.run.covariance[static_cast<std::size_t>(i * 10 + j)], cov(i, j), 1e-3 * std::sqrt(cov(i, i) * cov(j, j)));
+      EXPECT_NEAR(fit.run.covariance[static_cast<std::size_t>(i * 10 + j)], cov(i, j),
+                  1e-3 * std::sqrt(cov(i, i) * cov(j, j)));
   projector::CurveDraws draws(fit.run, true);
   constexpr int kDraws = 40000;
   // Variables: b, c, sigma_p, sigma_e (curve positions), then the asymptote.
-  const std::array<int, 5> position = {model::kCurveB, model::kCurveC, model::kCurveSp, model::kCurveSe, model::kCurveA};
+  const std::array<int, 5> position = {model::kCurveB, model::kCurveC, model::kCurveSp, model::kCurveSe,
+                                       model::kCurveA};
   for (const std::size_t p : {std::size_t{0}, std::size_t{17}}) {
     ASSERT_EQ(draws.start(fit.plots[p]), "");
     projector::NormalStream z(11 + p);
@@ -139,7 +142,9 @@ TEST(FullIntervals, FixedLocalsDrawsHaveTheInverseHessiansCovariance) {
       }
     // The locals' cross-covariance with the globals matters here: the
     // asymptote and c are clearly correlated.
-    EXPECT_GT(std::fabs(cov(4 + static_cast<int>(p), 1)) / std::sqrt(cov(4 + static_cast<int>(p), 4 + static_cast<int>(p)) * cov(1, 1)), 0.2);
+    EXPECT_GT(std::fabs(cov(4 + static_cast<int>(p), 1)) /
+                  std::sqrt(cov(4 + static_cast<int>(p), 4 + static_cast<int>(p)) * cov(1, 1)),
+              0.2);
   }
 }
 
@@ -181,7 +186,8 @@ TEST(FullIntervals, RandomLocalsPlotWithoutMeasurementsFollowsThePopulation) {
       const projector::PowerScale scale = projector::power_scale(c);
       const double e = std::exp(-c[model::kCurveB] * (t - c[model::kCurveT0]));
       const double mean = e * (c[model::kCurveY0] - scale.ac) / c[model::kCurveC];
-      const double var = e * e * c[model::kCurveS0] * c[model::kCurveS0] + (1.0 - e * e) * c[model::kCurveSp] * c[model::kCurveSp];
+      const double var =
+          e * e * c[model::kCurveS0] * c[model::kCurveS0] + (1.0 - e * e) * c[model::kCurveSp] * c[model::kCurveSp];
       sum += w * boost::math::cdf(normal, (scale.state(h) - mean) / std::sqrt(var));
       weights += w;
     }
@@ -207,12 +213,12 @@ ProgramResult run_projector(const std::vector<std::string>& args) { return run_p
 TEST(FullIntervals, RandomLocalsNewPlotEqualToAFittedPlot) {
   const TempDir dir;
   const std::string examples = std::filesystem::path(LOBLOLLY_DATA).parent_path().parent_path();
-  const ProgramResult prep = run_preparer({LOBLOLLY_DATA, dir / "m1.dat", dir / "m1.loc"},
-                                          read_text(examples + "/loblolly-model1.answers"));
+  const ProgramResult prep =
+      run_preparer({LOBLOLLY_DATA, dir / "m1.dat", dir / "m1.loc"}, read_text(examples + "/loblolly-model1.answers"));
   ASSERT_EQ(prep.status, 0) << prep.err;
-  const ProgramResult fit = run_estimator({examples + "/loblolly-model1.ctl", dir / "m1.dat", dir / "m1.loc",
-                                           dir / "m1.rep", "--random-locals", "--json", dir / "m1.json", "--plots",
-                                           dir / "m1.csv"});
+  const ProgramResult fit =
+      run_estimator({examples + "/loblolly-model1.ctl", dir / "m1.dat", dir / "m1.loc", dir / "m1.rep",
+                     "--random-locals", "--json", dir / "m1.json", "--plots", dir / "m1.csv"});
   ASSERT_EQ(fit.status, 0) << fit.err;
   const std::vector<std::string> common = {"--ages", "5,15,30", "--base-age", "25", "--draws", "500"};
   std::vector<std::string> fitted = {dir / "m1.json", dir / "m1.dat", dir / "m1.loc", "--projections", dir / "f.csv"};
