@@ -122,6 +122,7 @@ void for_each_new_plot(const RunResults& run, const std::string& path, const Uni
       continue;
     }
     plot.locals = fit.locals;
+    plot.record = fit.record;
     model::trpars(run.esde, run.globals, plot.locals, plot.curve);
     visit(plot, fit);
   }

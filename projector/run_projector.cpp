@@ -144,9 +144,6 @@ void check_what_the_results_serve(const Options& o, const RunResults& run) {
           std::pair{!o.summary_page.empty(), "--summary-page"}, std::pair{!o.new_locals.empty(), "--new-locals"},
           std::pair{!o.site_curves.empty(), "--site-curves"}})
       if (given) refuse(std::string("the results ") + served + name);
-  } else if (o.full_intervals && !o.new_data.empty()) {
-    refuse("--intervals full with --new-data needs the results of a random-locals fit (estimator --random-locals): "
-           "a new plot of a fixed-locals fit has no record of its covariance with the globals");
   } else if (o.full_intervals && run.uncertain != run.ng) {
     refuse("--intervals full needs \"/globals/correlations\" and \"/globals/standard_errors\"");
   }
