@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <set>
+#include <sstream>
 #include <vector>
 
 #include "bench/simulation.hpp"
@@ -209,7 +211,8 @@ ProgramResult run_projector(const std::vector<std::string>& args) { return run_p
 // gets the fitted plot's conditional distribution (the same projections, to
 // rounding: the draws are seeded by the plot's place), and the conditional
 // mean of its locals is the fit's (the --plots table's mode and deviation).
-// Full intervals are wider than those with the estimates held.
+// Full intervals are wider than those with the estimates held, and a plot of
+// one measurement is projected too.
 TEST(FullIntervals, RandomLocalsNewPlotEqualToAFittedPlot) {
   const TempDir dir;
   const std::string examples = std::filesystem::path(LOBLOLLY_DATA).parent_path().parent_path();
@@ -245,6 +248,22 @@ TEST(FullIntervals, RandomLocalsNewPlotEqualToAFittedPlot) {
     held_width += h.at(k, "upper") - h.at(k, "lower");
   }
   EXPECT_GT(full_width, 1.2 * held_width);
+
+  // One measurement per plot is enough (its first): finite intervals, wider
+  // at the last age than those of the plot measured six times.
+  std::stringstream raw(read_text(LOBLOLLY_DATA)), first;
+  std::set<std::string> seen;
+  for (std::string line; std::getline(raw, line);)
+    if (seen.insert(line.substr(0, line.find(' '))).second) first << line << "\n";
+  const std::string one = dir.write("one.txt", first.str());
+  std::vector<std::string> single = {dir / "m1.json", "--new-data", one, "--projections", dir / "o.csv"};
+  single.insert(single.end(), common.begin(), common.end());
+  const ProgramResult r = run_projector(single);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable o = read_csv(dir / "o.csv");
+  ASSERT_EQ(o.rows.size(), h.rows.size());
+  for (std::size_t k = 2; k < o.rows.size(); k += 3)
+    EXPECT_GT(o.at(k, "upper") - o.at(k, "lower"), h.at(k, "upper") - h.at(k, "lower")) << "row " << k;
 
   const projector::RunResults run = projector::read_run_results(dir / "m1.json");
   const CsvTable table = read_csv(dir / "m1.csv");
