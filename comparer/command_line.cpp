@@ -26,9 +26,7 @@ Exit status:
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     .program = "comparer",
-    .usage =
-        "comparer DATA LOCALS OUTDIR [--models LIST] [--k1 X --k2 X] [--iteration-limit N] [--jobs N] "
-        "[--random-locals [--quadrature K]]",
+    .input = "",
     .description = R"(Fits a list of models to the same data, each from the starter's starting values,
 and compares them. Every model runs in its own folder OUTDIR/model-NN: a copy of
 LOCALS, the starter's control file, and the estimator's report, results.json,
@@ -72,7 +70,8 @@ are done and an estimate of the time left.)",
                         {"--quadrature", "K",
                          "nodes per local of the random-locals fits (1 to " +
                              std::to_string(model::marginal::kMaxNodesPerLocal) +
-                             ";\ndefault 1, the Laplace approximation); only with\n--random-locals"}}}},
+                             ";\ndefault 1, the Laplace approximation); only with\n--random-locals",
+                         false, "--random-locals"}}}},
     .epilogue = kEpilogue,
     .column = 21,
   };

@@ -36,9 +36,7 @@ constexpr int kMaxThreads = 256;
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     .program = "estimator",
-    .usage =
-        "estimator CONTROL DATA LOCALS REPORT [--json FILE] [--plots FILE] [--threads N] [--random-locals "
-        "[--quadrature K]]",
+    .input = "",
     .description = R"(Fits a stochastic height-growth model to the plots of DATA by maximum likelihood:
 a full Newton method over the global parameters and every plot's local
 parameters, streaming the plots. Prints a monitoring trace on standard output,
@@ -70,7 +68,8 @@ rewrites the local-parameter file in place and writes the report.)",
                         {"--quadrature", "K",
                          "adaptive Gauss-Hermite quadrature with K nodes per local (1 to " +
                              std::to_string(model::marginal::kMaxNodesPerLocal) +
-                             ";\ndefault 1, the Laplace approximation); only with --random-locals"}}}},
+                             ";\ndefault 1, the Laplace approximation); only with --random-locals",
+                         false, "--random-locals"}}}},
     .epilogue = R"(Environment:
   ESTIMATOR_THREADS   number of threads when --threads is not given
   ESTIMATOR_PROGRESS_AFTER

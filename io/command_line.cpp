@@ -47,10 +47,71 @@ const Option* find_option(const ProgramInterface& interface, const std::string& 
   return nullptr;
 }
 
+std::string option_words(const Option& o) { return o.name + (o.value.empty() ? "" : " " + o.value); }
+
+// The options of one help row, as the usage shows them; `name` is the option
+// that carries the row's help.
+struct UsageRow {
+  std::string name;
+  std::string words;  // "--k1 X --k2 X"
+  bool required = false;
+  std::string within;
+};
+
+std::vector<UsageRow> usage_rows(const ProgramInterface& interface) {
+  std::vector<UsageRow> rows;
+  std::string words;
+  for (const OptionGroup& group : interface.option_groups)
+    for (const Option& o : group.options) {
+      words += (words.empty() ? "" : " ") + option_words(o);
+      if (o.help.empty()) continue;
+      rows.push_back({o.name, words, o.required, o.within});
+      words.clear();
+    }
+  return rows;
+}
+
+// A row with the rows that go with it inside its brackets.
+std::string usage_entry(const std::vector<UsageRow>& rows, const UsageRow& row) {
+  std::string words = row.words;
+  for (const UsageRow& r : rows)
+    if (r.within == row.name) words += " " + usage_entry(rows, r);
+  return row.required ? words : "[" + words + "]";
+}
+
 }  // namespace
 
+std::string usage_text(const ProgramInterface& interface) {
+  std::vector<std::string> words;
+  std::string optional;
+  for (std::size_t k = 0; k < interface.arguments.size(); ++k) {
+    const std::string& label = interface.arguments[k].label;
+    if (static_cast<int>(k) < interface.required) words.push_back(label);
+    else optional += (optional.empty() ? "" : " ") + label;
+  }
+  if (!optional.empty()) words.push_back("[" + optional + "]");
+  const std::vector<UsageRow> rows = usage_rows(interface);
+  for (const UsageRow& row : rows)
+    if (row.within.empty()) words.push_back(usage_entry(rows, row));
+  if (!interface.input.empty()) words.push_back("< " + interface.input);
+  // Lines of at most 80 characters, counted with the "usage: " before the first.
+  const std::string indent(std::string("usage: ").size() + interface.program.size() + 1, ' ');
+  std::string out = interface.program;
+  std::size_t line = std::string("usage: ").size() + out.size();
+  for (const std::string& w : words) {
+    if (line + 1 + w.size() > 80) {
+      out.append("\n").append(indent).append(w);
+      line = indent.size() + w.size();
+    } else {
+      out += " " + w;
+      line += 1 + w.size();
+    }
+  }
+  return out;
+}
+
 std::string help_text(const ProgramInterface& interface) {
-  std::string out = "usage: " + interface.usage + "\n\n" + interface.description + "\n\nArguments:\n";
+  std::string out = "usage: " + usage_text(interface) + "\n\n" + interface.description + "\n\nArguments:\n";
   for (const Argument& a : interface.arguments) add_row(out, a.label, a.help, interface.column);
   for (const OptionGroup& group : interface.option_groups) {
     out += "\n" + group.heading + ":\n";
@@ -120,7 +181,7 @@ std::optional<std::string> CommandLine::option(const std::string& name) const {
 }
 
 void CommandLine::wrong_call(const std::string& problem) const {
-  fail(problem + "\nusage: " + interface_.usage + "\n(" + interface_.program + " --help tells more)");
+  fail(problem + "\nusage: " + usage_text(interface_) + "\n(" + interface_.program + " --help tells more)");
 }
 
 }  // namespace io

@@ -13,6 +13,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace io {
@@ -27,10 +28,19 @@ struct Argument {
 };
 
 struct Option {
+  Option(std::string name, std::string value, std::string help, bool required = false, std::string within = "")
+      : name(std::move(name)), value(std::move(value)), help(std::move(help)), required(required),
+        within(std::move(within)) {}
+
   std::string name;   // "--json"
   std::string value;  // "FILE"; empty: a flag, which takes no value
-  // Empty: the option shares the help row of the next one ("--k1 X, --k2 X").
+  // Empty: the option shares the help row of the next one ("--k1 X, --k2 X"),
+  // and the two go together in the usage ("[--k1 X --k2 X]").
   std::string help;
+  bool required;  // shown without brackets in the usage
+  // An option this one goes with: the usage shows it inside that one's
+  // brackets ("[--random-locals [--quadrature K]]").
+  std::string within;
 };
 
 struct OptionGroup {
@@ -38,9 +48,12 @@ struct OptionGroup {
   std::vector<Option> options;
 };
 
+// The usage (the synopsis after "usage: ") is made from the table: the
+// program, the arguments (the optional ones in brackets), every option, and
+// the standard input the program reads, if any.
 struct ProgramInterface {
   std::string program;                     // "estimator"
-  std::string usage;                       // one-line synopsis after "usage: "
+  std::string input;                       // what it reads on standard input: "ANSWERS"; empty: nothing
   std::string description;                 // the paragraphs after the usage line of the help
   std::vector<Argument> arguments;         // the positional arguments, in order
   int required = 0;                        // how many of them must be given
@@ -51,6 +64,9 @@ struct ProgramInterface {
 
 // Version of the programs, e.g. "1.1.0".
 const char* version();
+
+// The synopsis after "usage: ", wrapped to lines of at most 80 characters.
+std::string usage_text(const ProgramInterface& interface);
 
 // The help text of --help.
 std::string help_text(const ProgramInterface& interface);

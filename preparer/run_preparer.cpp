@@ -18,7 +18,7 @@ namespace {
 
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
-    .program = "preparer", .usage = "preparer RAW-DATA DATA LOCALS [PARAMETERS] < ANSWERS",
+    .program = "preparer", .input = "ANSWERS",
     .description = R"(Checks a text file of repeated age/height measurements and writes the two
 binary plot files the estimator reads. Asks three questions on standard output
 and reads the answers from standard input (a file of answers works):

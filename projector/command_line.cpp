@@ -31,7 +31,8 @@ io::OptionGroup settings_options() {
            {"--scaled-units", "", "ages and heights in the scaled units of the data file"},
            {"--age-unit", "TEXT", "unit of age named on the figures' axes (default \"scaled units\")"},
            {"--height-unit", "TEXT", "unit of height named on the figures' axes (default \"scaled units\")"},
-           {"--comparison", "FILE", "the comparer's comparison.csv, shown on the summary page"}}};
+           {"--comparison", "FILE", "the comparer's comparison.csv, shown on the summary page", false,
+            "--summary-page"}}};
 }
 
 io::OptionGroup new_plot_options() {
@@ -44,7 +45,7 @@ io::OptionGroup new_plot_options() {
             "determine is named on the error stream and left out"},
            {"--new-locals", "FILE",
             "CSV: per new plot, its locals and their standard errors (globals\n"
-            "held), or the reason it was left out"}}};
+            "held), or the reason it was left out", false, "--new-data"}}};
 }
 
 io::OptionGroup site_curve_options() {
@@ -61,11 +62,7 @@ io::OptionGroup site_curve_options() {
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     .program = "projector",
-    .usage =
-        "projector RESULTS DATA LOCALS [--projections FILE --ages LIST] [--residuals FILE] [--site-index FILE "
-        "--base-age AGE] [--plot-figure FILE] [--curve-figure FILE] [--residual-figure FILE] [--summary-page "
-        "FILE [--comparison FILE]] [--site-curves LIST --site-curve-table FILE --site-curve-figure FILE] [settings]; "
-        "projector RESULTS [DATA LOCALS] --new-data RAW [--new-locals FILE] [outputs] [settings]",
+    .input = "",
     .description = R"(Reads the results file of a finished run (estimator --json) and the run's two
 plot files, and writes for every plot (or the plots of --ids) the distribution
 of its height at chosen ages given all its measurements, its residuals, its

@@ -8,13 +8,6 @@
 namespace projector {
 namespace {
 
-std::string fingerprint(const common::ResultsReader& r, const std::string& pointer) {
-  std::string s = r.text(pointer);
-  if (s.size() != 16 || s.find_first_not_of("0123456789abcdef") != std::string::npos)
-    r.bad(pointer, "should be 16 hexadecimal digits");
-  return s;
-}
-
 // diag(se) R diag(se) of `count` estimates under `pointer`; a standard error
 // or correlation that is not finite (a boundary estimate) counts as 0.
 void read_covariance(const common::ResultsReader& r, const std::string& pointer, int count, RunResults& run) {
@@ -79,16 +72,14 @@ RunResults read_run_results(const std::string& path) {
     read_random_locals(r, run);
   } else {
     r.numbers("/local_averages/estimates", run.nl, run.local_averages);
-    run.data_fingerprint = fingerprint(r, "/fingerprints/data");
-    run.locals_fingerprint = fingerprint(r, "/fingerprints/locals");
+    run.data_fingerprint = r.fingerprint("/fingerprints/data");
+    run.locals_fingerprint = r.fingerprint("/fingerprints/locals");
     if (r.has("/globals/correlations")) read_covariance(r, "/globals", run.ng, run);
   }
   run.data_file = r.optional_text("/files/data");
   run.locals_file = r.optional_text("/files/locals");
   if (r.has("/data_scales")) {
-    run.data_scales = model::Scales{r.finite("/data_scales/age_scale"), r.finite("/data_scales/height_scale")};
-    if (!(run.data_scales->age > 0.0)) r.bad("/data_scales/age_scale", "should be greater than 0");
-    if (!(run.data_scales->height > 0.0)) r.bad("/data_scales/height_scale", "should be greater than 0");
+    run.data_scales = model::Scales{r.positive("/data_scales/age_scale"), r.positive("/data_scales/height_scale")};
     run.metadata_file = r.optional_text("/data_scales/metadata");
   }
   return run;

@@ -16,9 +16,7 @@ namespace {
 const io::ProgramInterface& program_interface() {
   static const io::ProgramInterface interface {
     .program = "starter",
-    .usage =
-        "starter DATA LOCALS CONTROL --model M [--k1 X --k2 X] [--title TEXT] [--iteration-limit N] "
-        "[--monitor N] [--tolerance X] [--sample N]",
+    .input = "",
     .description = R"(Proposes starting values for an estimator run from the data: the globals of
 model M and every plot's locals. Writes the estimator's control file CONTROL
 (title, counts, number of plots, monitoring frequency, iteration limit,
@@ -38,7 +36,7 @@ data file. The same input always gives the same output.)",
                   {"CONTROL", "control file", "control file to write (replaced only when complete)"}},
     .required = 3,
     .option_groups = {{"Options",
-                       {{"--model", "M", "model number, " + model::all_models() + " (required)"},
+                       {{"--model", "M", "model number, " + model::all_models() + " (required)", true},
                         {"--k1", "X", ""},
                         {"--k2", "X",
                          "the two model constants: required for models " + model::fixed_start_models() +

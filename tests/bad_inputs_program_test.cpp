@@ -146,7 +146,7 @@ const std::vector<Case>& cases() {
          args.insert(args.end(), {"--json", d / "fit.json"});
          return run_estimator(args);
        },
-       2, "fit.dat.meta.json': \"height_scale\" is missing"},
+       2, "fit.dat.meta.json': \"/height_scale\" is missing"},
       {"E13",
        [](const TempDir& d) {
          return estimator_with(d, [&](FitFiles& f, ControlSettings&) { d.write_bytes("fit.dat", cut(f.data, 180)); });

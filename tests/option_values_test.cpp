@@ -51,17 +51,17 @@ TEST(OptionValues, StepsReachTheirEndAndKeepTheLimit) {
 TEST(CommandLine, HelpRowsFromTheTable) {
   const io::ProgramInterface table{
       .program = "p",
-      .usage = "p FILE [--long-option-name]",
+      .input = "",
       .description = "Does p.",
       .arguments = {{"FILE", "input file", "what it reads\nline two"}},
       .required = 1,
-      .option_groups = {{"First", {{"--a", "X", ""}, {"--b", "X", "the pair"}}},
-                        {"Second", {{"--long-option-name", "", "a flag"}}}},
+      .option_groups = {{"First", {{"--a", "X", ""}, {"--b", "X", "the pair", true}}},
+                        {"Second", {{"--long-option-name", "", "a flag"}, {"--with", "N", "goes with the flag", false, "--long-option-name"}}}},
       .epilogue = "Exit status: 0.\n",
       .column = 12,
   };
   EXPECT_EQ(io::help_text(table),
-            "usage: p FILE [--long-option-name]\n\nDoes p.\n\nArguments:\n"
+            "usage: p FILE --a X --b X [--long-option-name [--with N]]\n\nDoes p.\n\nArguments:\n"
             "  FILE        what it reads\n"
             "              line two\n\n"
             "First:\n"
@@ -70,9 +70,29 @@ TEST(CommandLine, HelpRowsFromTheTable) {
             "Second:\n"
             "  --long-option-name\n"
             "              a flag\n"
+            "  --with N    goes with the flag\n"
             "  -h, --help  show this help and exit\n"
             "  --version   show the version and exit\n\n"
             "Exit status: 0.\n");
+  // A usage longer than a line is wrapped at 80 characters under the first argument.
+  io::ProgramInterface wide = table;
+  wide.input = "ANSWERS";
+  for (char c = 'c'; c <= 'p'; ++c) wide.option_groups[0].options.emplace_back(std::string("--option-") + c, "VALUE", "x");
+  const std::string usage = io::usage_text(wide);
+  EXPECT_EQ(usage.substr(0, 40), "p FILE --a X --b X [--option-c VALUE] [-");
+  std::size_t start = 0;
+  int lines = 0;
+  for (std::size_t end = usage.find('\n'); start != std::string::npos; ++lines) {
+    const std::string line = usage.substr(start, end == std::string::npos ? end : end - start);
+    EXPECT_LE(line.size() + (lines == 0 ? 7 : 0), 80u) << line;
+    if (lines > 0) {
+      EXPECT_EQ(line.rfind("         [", 0), 0u) << line;
+    }
+    start = end == std::string::npos ? end : end + 1;
+    end = usage.find('\n', start);
+  }
+  EXPECT_EQ(lines, 6);  // 2 options on the first line, 3 on each next, then the flag and the input
+  EXPECT_EQ(usage.substr(usage.size() - 10), " < ANSWERS");
 }
 
 }  // namespace
