@@ -11,7 +11,8 @@
 #   - at the plot counts up to BYTES_UP_TO (default 10000), the random-locals
 #     fit again with 1 and 3 threads: report, trace, results and local-parameter
 #     files compared byte for byte with the 2-thread run's.
-# Writes the section "Random locals at scale" of bench/RESULTS.md.
+# Writes the section "Random locals at scale" of bench/RESULTS.md in place,
+# keeping the others.
 #
 #   bench/random-locals-bench.sh [PLOT COUNTS...]   (default 1000 10000 100000 1000000)
 #
@@ -92,7 +93,6 @@ done
 
 section=$work/section.md
 {
-  echo "<!-- random-locals fit -->"
   echo "## Random locals at scale"
   echo
   echo "Produced by \`bench/random-locals-bench.sh ${sizes[*]}\` on $(date -u '+%Y-%m-%d %H:%M UTC'), on the machine"
@@ -113,10 +113,6 @@ section=$work/section.md
   echo "| plots | fixed s/iter | random s/iter | random mean s/iter | ratio | outcome | iterations | seconds | RSS fixed | RSS random | same bytes, 1 / 3 threads |"
   echo "|---|---|---|---|---|---|---|---|---|---|---|"
   printf '%s\n' "${rows[@]}"
-  echo "<!-- /random-locals fit -->"
 } > "$section"
-if grep -q '^<!-- random-locals fit -->' bench/RESULTS.md; then
-  sed -i '/^<!-- random-locals fit -->/,/^<!-- \/random-locals fit -->/d' bench/RESULTS.md
-fi
-{ echo; cat "$section"; } >> bench/RESULTS.md
+bench/put-section.py bench/RESULTS.md "random-locals fit" "$section"
 echo "written bench/RESULTS.md"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Benchmarks of the estimator and the preparer on simulated data; writes
-# bench/RESULTS.md.
+# Benchmarks of the estimator and the preparer on simulated data; writes its
+# sections of bench/RESULTS.md (the heading, the iteration and self-start
+# tables, the likelihood kernels) and keeps the others.
 #
 #   bench/run-benchmarks.sh [PLOT COUNTS...]     (default: 1000 10000 100000 1000000)
 #
@@ -104,9 +105,9 @@ for model in 1 13; do
   done
 done
 
-# The projector's sections (bench/run-projector-benchmarks.sh, bench/run-new-plots-benchmark.sh) are kept.
-projector_section=$(sed -n '/^<!-- projector -->/,/^<!-- \/projector -->/p' bench/RESULTS.md 2>/dev/null || true)
-new_plots_section=$(sed -n '/^<!-- new plots -->/,/^<!-- \/new plots -->/p' bench/RESULTS.md 2>/dev/null || true)
+# This script's sections replace their earlier runs in bench/RESULTS.md; the
+# sections of the other scripts (projector, random locals, ...) and any text
+# between them are kept (bench/put-section.py).
 {
   echo "# Benchmark results"
   echo
@@ -144,14 +145,14 @@ new_plots_section=$(sed -n '/^<!-- new plots -->/,/^<!-- \/new plots -->/p' benc
   echo "| model | plots | starter s | RSS | 1 thread s/iter | ratio | tolerance | outcome | iterations |"
   echo "|---|---|---|---|---|---|---|---|---|"
   printf '%s\n' "${self_results[@]}"
-  if [ -n "$projector_section" ]; then printf '\n%s\n' "$projector_section"; fi
-  if [ -n "$new_plots_section" ]; then printf '\n%s\n' "$new_plots_section"; fi
-} > bench/RESULTS.md
+} > "$work/benchmarks.md"
+bench/put-section.py bench/RESULTS.md benchmarks "$work/benchmarks.md"
 echo "written bench/RESULTS.md"
 
 # ---------------------------------------------------------------- likelihood kernels
 # The likelihood kernels beside commit 24c438e, the last commit before them,
 # built in the same run: kernels per measurement, seconds per iteration and
 # peak memory of models 1, 4 and 13, final estimates of fits of five models.
-{ echo; bench/against-commit.sh 24c438e "${sizes[@]}"; } >> bench/RESULTS.md
-echo "appended the likelihood kernels against 24c438e to bench/RESULTS.md"
+bench/against-commit.sh 24c438e "${sizes[@]}" | grep -v '^<!-- /\?likelihood kernels -->$' > "$work/kernels.md"
+bench/put-section.py bench/RESULTS.md "likelihood kernels" "$work/kernels.md"
+echo "written the likelihood kernels against 24c438e into bench/RESULTS.md"

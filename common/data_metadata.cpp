@@ -58,9 +58,6 @@ std::optional<DataMetadata> read_data_metadata(const std::string& data_path) {
   return m;
 }
 
-}  // namespace common
-
-namespace common {
 
 const DataMetadata* describing(const std::optional<DataMetadata>& metadata, const std::string& data_path,
                                const std::string& fingerprint, const char* program, const char* consequence) {

@@ -39,10 +39,10 @@ whose locals ran away (an unbounded optimum), or why a model could not be
 started (the data do not identify it). With --random-locals every model is
 fitted by estimator --random-locals from the starter's values: the
 log-likelihood is the marginal one, the parameters NG + NL + NL(NL+1)/2, and the
-flag tells of a population deviation held at 0. The files of every model are
-the same whatever the number of jobs; only the seconds change. While the models
-run, the error stream tells which models are running and, after each, how many
-are done and an estimate of the time left.)",
+flag tells of a population deviation held at 0 or a correlation held at +-1.
+The files of every model are the same whatever the number of jobs; only the
+seconds change. While the models run, the error stream tells which models are
+running and, after each, how many are done and an estimate of the time left.)",
     .arguments = {{"DATA", "data file", "data file written by preparer (only read)"},
                   {"LOCALS", "local-parameter file",
                    "local-parameter file written by preparer (only read; each\n"

@@ -82,13 +82,16 @@ void flag_runaways(const common::ResultsReader& results, const std::string& loca
                      number_text(r.first_value) + ")");
 }
 
-// Deviations of the population held at their lower bound (a boundary
-// estimate of a random-locals fit).
+// Deviations of the population held at their lower bound and a correlation
+// held at +-0.9999 (boundary estimates of a random-locals fit).
 void flag_population_boundary(const common::ResultsReader& results, std::string& flag) {
   const int nl = results.size("/population/boundary");
   for (int l = 0; l < nl; ++l)
     if (results.at("/population/boundary/" + std::to_string(l)).get<bool>())
       add_flag(flag, results.text("/population/names/" + std::to_string(nl + l)) + " at 0");
+  if (results.has("/population/correlation_boundary") &&
+      results.at("/population/correlation_boundary").get<bool>())
+    add_flag(flag, "correlation at +-1");
 }
 
 void read_results(const std::string& path, const std::string& locals_path, bool random_locals, ModelRow& row) {

@@ -34,7 +34,10 @@ void write_marginal_json(io::TextWriter& out, const MarginalRun& run, const RunF
   j["title"] = trimmed(run.title);
   j["locals"] = "random";
   j["nodes_per_local"] = run.nodes_per_local;
-  j["model"] = {{"number", run.model}, {"globals", names_of(run.model, true)}, {"locals", names_of(run.model, false)}};
+  j["model"] = {{"number", run.model},
+                {"constants", {number(run.constants[0]), number(run.constants[1])}},
+                {"globals", names_of(run.model, true)},
+                {"locals", names_of(run.model, false)}};
   j["outcome"] = marginal_outcome_text(run.fit.outcome);
   j["iterations"] = run.fit.iterations;
   j["dmax"] = number(run.fit.last.dmax);
@@ -54,6 +57,7 @@ void write_marginal_json(io::TextWriter& out, const MarginalRun& run, const RunF
                      {"estimates", vector_of(e.population.data(), npop)},
                      {"standard_errors", vector_of(e.population_se.data(), npop)},
                      {"boundary", boundary}};
+  if (e.nl == 2) j["population"]["correlation_boundary"] = run.fit.correlation_boundary;
   j["outer"] = {{"estimates", vector_of(e.phi.data(), e.outer)},
                 {"standard_errors", vector_of(e.phi_se.data(), e.outer)},
                 {"correlations", correlations_of(e)}};

@@ -54,6 +54,7 @@ void write_marginal_head(io::TextWriter& out, const MarginalRun& run, const Marg
   for (int l = 0; l < e.nl; ++l)
     if (run.fit.boundary[static_cast<std::size_t>(l)])
       out.line("0STANDARD DEVIATION " + std::to_string(l + 1) + " AT ITS LOWER BOUND: A BOUNDARY ESTIMATE");
+  if (run.fit.correlation_boundary) out.line("0CORRELATION AT ITS BOUND (+-0.9999): A BOUNDARY ESTIMATE");
   out.line("0CORRELATIONS OF THE OUTER PARAMETERS (GLOBALS, MEANS, LN SD, ATANH CORRELATION):");
   for (int i = 0; i < e.outer; ++i) write_row(out, e.correlations.data() + i * kLd, e.outer);
   static const io::Format totals("(42H0MINUS TWICE THE MARGINAL LOG-LIKELIHOOD: ,G18.11,/,12H PARAMETERS:,I3)");

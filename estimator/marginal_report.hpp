@@ -6,6 +6,7 @@
 // conditional standard deviations), written as the last pass reaches it.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "estimator/marginal_estimates.hpp"
@@ -18,6 +19,7 @@ struct MarginalRun {
   int model = 0;
   int nodes_per_local = 1;
   const MarginalSummary& fit;
+  std::array<double, 2> constants{};  // the model constants K1, K2
 };
 
 void write_marginal_head(io::TextWriter& out, const MarginalRun& run, const MarginalEstimates& e);

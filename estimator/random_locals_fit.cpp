@@ -1,5 +1,6 @@
 #include "estimator/random_locals_fit.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "estimator/outer_algebra.hpp"
@@ -12,10 +13,17 @@ constexpr int kLd = model::marginal::kMaxOuter;
 constexpr int kMaxHalvings = 40;
 constexpr int kStartNarrowings = 6;
 constexpr int kMaxDoublings = 10;
+// Plots per outer parameter from which the first step takes the plots'
+// scores rather than a difference Hessian.
+constexpr int kScoresStartPlots = 100;
 // A population deviation below this fraction of its mean is 0 to the plots
 // (their conditional deviations are far wider), and the objective is flat
 // there: the fit holds it at the bound, a boundary estimate.
 constexpr double kLeastDeviation = 1e-4;
+// The correlation of two locals is held within +-kLargestCorrelation: a
+// population running to +-1 degenerates onto a line, where the objective
+// flattens out as the deviations' does near 0 (a boundary estimate).
+constexpr double kLargestCorrelation = 0.9999;
 
 double largest(const Outer& v, int n) {
   double m = 0.0;
@@ -38,8 +46,9 @@ Outer bhhh_step(const MarginalTotals& t, int n) {
   return minus_g;
 }
 
-// Holds each ln sigma at or above ln(kLeastDeviation |mu|); marks the ones
-// held (within 1e-3 of the bound, which follows mu as it moves).
+// Holds each ln sigma at or above ln(kLeastDeviation |mu|) and the
+// correlation's z within +-atanh(kLargestCorrelation); marks the ones held
+// (within 1e-3 of the bound, which for ln sigma follows mu as it moves).
 void hold_deviations(const MarginalProblem& p, Outer& phi, MarginalSummary& summary) {
   const int ng = p.sizes.ng, nl = p.sizes.nl;
   for (int l = 0; l < nl; ++l) {
@@ -49,6 +58,11 @@ void hold_deviations(const MarginalProblem& p, Outer& phi, MarginalSummary& summ
     summary.boundary[static_cast<std::size_t>(l)] = psi <= bound + 1e-3;
     if (psi < bound) psi = bound;
   }
+  if (nl != 2) return;
+  double& z = phi[static_cast<std::size_t>(ng + 2 * nl)];
+  const double bound = std::atanh(kLargestCorrelation);
+  summary.correlation_boundary = std::fabs(z) >= bound - 1e-3;
+  z = std::clamp(z, -bound, bound);
 }
 
 bool acceptable(const MarginalTotals& trial, double objective, double slope, double alpha) {
@@ -95,6 +109,7 @@ double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const
     phi = trial;
     totals = t;
     summary.boundary = held.boundary;
+    summary.correlation_boundary = held.correlation_boundary;
     // A fall well beyond the quadratic model's -g'dx / 2: the objective curves
     // less than the model along dx, or down.
     const bool curving_down = step.negative || objective - totals.objective > -0.6 * slope;
@@ -108,6 +123,7 @@ double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const
       phi = trial;
       totals = t;
       summary.boundary = held.boundary;
+      summary.correlation_boundary = held.correlation_boundary;
     }
     return alpha;
   }
@@ -115,25 +131,32 @@ double line_search(PassPipeline& pipeline, const MarginalProblem& problem, const
 }
 
 // The curvature of the step: the difference Hessian (`fresh`, kept in the
-// summary for the standard errors) or, after a full step, that matrix
-// carried along by the BFGS update.
+// summary; `central` when by central differences, as the standard errors
+// take it) or, after a full step, that matrix carried along by the BFGS
+// update.
 struct Curvature {
   OuterMatrix h{};
   bool fresh = false;
+  bool central = false;
 };
 
+// A new difference Hessian at phi: central differences where it judges
+// convergence or a failed search and gives the standard errors, forward
+// differences from the gradient at phi (`at`, half the passes) where it only
+// shapes the next steps.
 void refresh(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi, Curvature& c,
-             MarginalSummary& summary) {
+             MarginalSummary& summary, const MarginalTotals* at = nullptr) {
   summary.hessian_failed = FailedPlot{};
-  summary.hessian = outer_hessian(pipeline, problem, phi, summary.hessian_failed);
-  c = {summary.hessian, true};
+  summary.hessian = outer_hessian(pipeline, problem, phi, summary.hessian_failed, at);
+  c = {summary.hessian, true, at == nullptr};
 }
 
 // The outer parameters a step leaves where they are: each ln sigma held at
 // its bound while the objective still falls below it, and with two locals
 // the correlation once a deviation is held (it no longer moves the
-// population, and the objective is flat in it).
-std::array<bool, model::marginal::kMaxOuter> frozen_at_bounds(const MarginalProblem& problem,
+// population, and the objective is flat in it) or while it is held at its
+// bound and the objective still falls beyond it.
+std::array<bool, model::marginal::kMaxOuter> frozen_at_bounds(const MarginalProblem& problem, const Outer& phi,
                                                                const MarginalTotals& totals,
                                                                const MarginalSummary& summary) {
   std::array<bool, model::marginal::kMaxOuter> frozen{};
@@ -144,17 +167,21 @@ std::array<bool, model::marginal::kMaxOuter> frozen_at_bounds(const MarginalProb
     frozen[j] = summary.boundary[static_cast<std::size_t>(l)] && totals.gradient[j] >= 0.0;
     any = any || frozen[j];
   }
-  if (nl == 2 && any) frozen[static_cast<std::size_t>(ng + 2 * nl)] = true;
+  if (nl == 2) {
+    // The correlation at its bound while the objective still falls beyond it.
+    const auto z = static_cast<std::size_t>(ng + 2 * nl);
+    frozen[z] = any || (summary.correlation_boundary && totals.gradient[z] * phi[z] <= 0.0);
+  }
   return frozen;
 }
 
 // The Newton step on c made positive definite where it is not, with the
 // parameters frozen at their bounds left out; the BHHH step when a plot
 // failed on the way to the Hessian.
-Step outer_step(const MarginalProblem& problem, const Curvature& c, const MarginalTotals& totals,
+Step outer_step(const MarginalProblem& problem, const Outer& phi, const Curvature& c, const MarginalTotals& totals,
                 const MarginalSummary& summary) {
   const int n = problem.outer;
-  const auto frozen = frozen_at_bounds(problem, totals, summary);
+  const auto frozen = frozen_at_bounds(problem, phi, totals, summary);
   OuterMatrix h = c.h;
   Outer g = totals.gradient;
   for (int j = 0; j < n; ++j) {
@@ -189,12 +216,13 @@ bool bfgs_update(int n, const Outer& s, const Outer& y, Curvature& c) {
           y[static_cast<std::size_t>(i)] * y[static_cast<std::size_t>(j)] / ys -
           cs[static_cast<std::size_t>(i)] * cs[static_cast<std::size_t>(j)] / scs;
   c.fresh = false;
+  c.central = false;
   return true;
 }
 
 // After an accepted step from phi0 (gradient g0): the BFGS update after a
-// full step, a new difference Hessian after a shortened one or when the
-// update fails.
+// full step, a new difference Hessian after a shortened or doubled one or
+// when the update fails.
 void follow_step(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi0, const Outer& g0,
                  const Outer& phi, const MarginalTotals& totals, double alpha, Curvature& c,
                  MarginalSummary& summary) {
@@ -204,7 +232,7 @@ void follow_step(PassPipeline& pipeline, const MarginalProblem& problem, const O
     y[static_cast<std::size_t>(i)] = totals.gradient[static_cast<std::size_t>(i)] - g0[static_cast<std::size_t>(i)];
   }
   if (alpha == 1.0 && summary.hessian_failed.iplot == 0 && bfgs_update(problem.outer, s, y, c)) return;
-  refresh(pipeline, problem, phi, c, summary);
+  refresh(pipeline, problem, phi, c, summary, &totals);
 }
 
 double slope_of(const MarginalTotals& totals, const Outer& dx, int n) {
@@ -240,31 +268,34 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
   const int n = problem.outer;
   MarginalTotals totals;
   if (!start(pipeline, problem, phi, totals, summary)) return summary;
-  Curvature c;
-  refresh(pipeline, problem, phi, c, summary);
+  // With many plots the first step can take the plots' scores, B = (1/2)
+  // sum g_p g_p', close to the Hessian then (no extra pass); with few, B is
+  // far from it away from the minimum and a difference Hessian starts.
+  Curvature c{totals.bhhh, false, false};
+  if (problem.sizes.np < kScoresStartPlots * n) refresh(pipeline, problem, phi, c, summary, &totals);
   double alpha = 0.0;
   for (int k = 0;; ++k) {
-    Step step = outer_step(problem, c, totals, summary);
-    // Convergence and a failed search are judged on a new difference Hessian.
-    if (largest(step.dx, n) <= options.tolerance && !c.fresh) {
+    Step step = outer_step(problem, phi, c, totals, summary);
+    // Convergence and a failed search are judged on a new central difference Hessian.
+    if (largest(step.dx, n) <= options.tolerance && !c.central) {
       refresh(pipeline, problem, phi, c, summary);
-      step = outer_step(problem, c, totals, summary);
+      step = outer_step(problem, phi, c, totals, summary);
     }
     summary.last = {k, totals.objective, largest(step.dx, n), largest(totals.gradient, n), alpha};
     summary.iterations = k + 1;
     monitor.iteration(summary.last, std::span<const double>(phi.data(), static_cast<std::size_t>(n)));
     if (summary.last.dmax <= options.tolerance) return summary;
     if (k >= options.iteration_limit) {
-      if (!c.fresh) refresh(pipeline, problem, phi, c, summary);
+      if (!c.central) refresh(pipeline, problem, phi, c, summary);
       summary.outcome = MarginalOutcome::iteration_limit_exceeded;
       return summary;
     }
     const Outer phi0 = phi, g0 = totals.gradient;
     double slope = slope_of(totals, step.dx, n);
     alpha = line_search(pipeline, problem, step, slope, phi, totals, summary);
-    if (alpha == 0.0 && !c.fresh) {
+    if (alpha == 0.0 && !c.central) {
       refresh(pipeline, problem, phi, c, summary);
-      step = outer_step(problem, c, totals, summary);
+      step = outer_step(problem, phi, c, totals, summary);
       slope = slope_of(totals, step.dx, n);
       alpha = line_search(pipeline, problem, step, slope, phi, totals, summary);
     }
@@ -281,16 +312,24 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
 }
 
 OuterMatrix outer_hessian(PassPipeline& pipeline, const MarginalProblem& problem, const Outer& phi,
-                          FailedPlot& failed) {
+                          FailedPlot& failed, const MarginalTotals* at) {
   const int n = problem.outer;
   OuterMatrix h{};
   for (int j = 0; j < n; ++j) {
     const double step = 1e-4 * std::fmax(1.0, std::fabs(phi[static_cast<std::size_t>(j)]));
     Outer up = phi, down = phi;
     up[static_cast<std::size_t>(j)] += step;
-    down[static_cast<std::size_t>(j)] -= step;
     const MarginalTotals a = marginal_pass(pipeline, problem, up, true, false);
-    const MarginalTotals b = marginal_pass(pipeline, problem, down, true, false);
+    MarginalTotals b;
+    // A parameter within a step of 0 takes central differences: a deviation
+    // entering through its square is at a saddle there by symmetry, where a
+    // one-sided difference would see a slope.
+    if (at == nullptr || std::fabs(phi[static_cast<std::size_t>(j)]) < step) {
+      down[static_cast<std::size_t>(j)] -= step;
+      b = marginal_pass(pipeline, problem, down, true, false);
+    } else {
+      b = *at;
+    }
     if (failed.iplot == 0) failed = a.failed.iplot != 0 ? a.failed : b.failed;
     const double width = up[static_cast<std::size_t>(j)] - down[static_cast<std::size_t>(j)];
     for (int i = 0; i < n; ++i)

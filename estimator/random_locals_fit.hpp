@@ -1,16 +1,19 @@
 // The outer optimiser of the random-locals fit: maximum marginal likelihood
 // over phi = (globals, mu, psi), minimising the summed marginal terms
-// M(phi) = sum_p m_p. Each iteration takes Newton's step on a difference
-// Hessian of the exact gradient made positive definite (outer_algebra.hpp),
-// carried along by the BFGS update after full steps and formed anew after a
-// shortened step and before convergence is declared; the BHHH step dphi =
-// -B^-1 g, B = (1/2) sum_p g_p g_p', when a plot fails on the way to the
+// M(phi) = sum_p m_p. Each iteration takes Newton's step on a curvature
+// matrix made positive definite (outer_algebra.hpp): at the start the plots'
+// scores, B = (1/2) sum_p g_p g_p', from 100 plots per outer parameter up
+// (a forward difference Hessian below), then that matrix carried along by the
+// BFGS update after full steps, a difference Hessian of the exact gradient
+// formed anew after a shortened or doubled step (forward differences) and
+// before convergence is declared (central differences, which also give the
+// standard errors); the BHHH step -B^-1 g when a plot fails on the way to a
 // Hessian. A backtracking line search (halving, Armijo constant 1e-4)
 // follows; each trial pass also forms the gradient. Every pass writes each
 // plot's mode into its record, from which the next pass starts its search.
-// Each ln sigma is held at or above ln(1e-4 |mu|): a deviation held there is
-// a boundary estimate, left out of the step while the objective still falls
-// below the bound. When a plot has no usable mode at the start, the
+// Each ln sigma is held at or above ln(1e-4 |mu|), and the correlation of two
+// locals within +-0.9999: a parameter held there is a boundary estimate, left
+// out of the step while the objective still falls beyond the bound. When a plot has no usable mode at the start, the
 // starting deviations are halved, up to 6 times.
 //
 // Options in, a summary out, the trace through the monitor; it never prints
@@ -55,6 +58,7 @@ struct MarginalSummary {
   MarginalIteration last;
   FailedPlot failed;                                                 // plot_failed: the plot at fault
   std::array<bool, model::marginal::kMaxMarginalLocals> boundary{};  // ln sigma held at its bound
+  bool correlation_boundary = false;                                 // two locals: z held at its bound
   OuterMatrix hessian{};      // outer_hessian at the estimates (any outcome but plot_failed)
   FailedPlot hessian_failed;  // a plot that failed on the way to `hessian`
 };
@@ -65,9 +69,12 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
                                   MarginalMonitor& monitor);
 
 // The Hessian of M at phi by central differences of its exact gradient (two
-// passes per outer parameter, steps 1e-4 max(1, |phi_j|)), symmetrised. The
-// records are not rewritten. `failed` is set when a plot fails on the way.
+// passes per outer parameter, steps 1e-4 max(1, |phi_j|)), symmetrised; by
+// forward differences from `at`, the totals of a pass at phi, when it is
+// given (one pass per outer parameter, two for one within a step of 0). The
+// records are not rewritten.
+// `failed` is set when a plot fails on the way.
 OuterMatrix outer_hessian(PassPipeline& pipeline, const MarginalProblem& problem, const model::marginal::Outer& phi,
-                          FailedPlot& failed);
+                          FailedPlot& failed, const MarginalTotals* at = nullptr);
 
 }  // namespace estimator

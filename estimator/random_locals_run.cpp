@@ -78,7 +78,7 @@ void run_random_locals(const RandomLocalsCall& call) {
   MarginalEstimates e = marginal_estimates(problem, phi, fit.hessian);
   e.objective = fit.last.objective;
   e.plots = c.np;
-  const MarginalRun run{c.title, c.model, call.nodes_per_local, fit};
+  const MarginalRun run{c.title, c.model, call.nodes_per_local, fit, {c.k1, c.k2}};
   write_marginal_head(call.report, run, e);
   write_marginal_plot_heading(call.report);
   std::optional<MarginalPlotTable> table;

@@ -1,5 +1,6 @@
 #include "fuzz_support.hpp"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "common/data_metadata.hpp"
@@ -21,7 +22,8 @@ int run_in_process(int (*body)(int, char**), std::vector<std::string> words) {
     return body(static_cast<int>(words.size()), argv.data());
   } catch (const io::Stop& stop) {
     return stop.status;
-  } catch (const io::IoError&) {
+  } catch (const io::IoError& e) {
+    if (std::getenv("FUZZ_CONSOLE") != nullptr) std::fprintf(stderr, "%s\n", e.what());
     return io::kExitIoFailure;
   }
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -45,8 +46,10 @@ inline std::vector<std::string_view> split(const std::uint8_t* data, std::size_t
   return out;
 }
 
-// The programs write to the console; the fuzzers do not want to see it.
+// The programs write to the console; the fuzzers do not want to see it
+// (unless FUZZ_CONSOLE is set, to see why a seed goes no further).
 inline void quiet_console() {
+  if (std::getenv("FUZZ_CONSOLE") != nullptr) return;
   if (!std::freopen("/dev/null", "w", stdout)) std::abort();
 }
 

@@ -3,6 +3,7 @@
 #include "io/command_line.hpp"
 #include "io/errors.hpp"
 #include "io/option_values.hpp"
+#include "projector/drawn_projection.hpp"
 #include "projector/state_smoother.hpp"
 
 namespace projector {
@@ -12,6 +13,12 @@ io::OptionGroup settings_options() {
   return {"Settings",
           {{"--ages", "LIST", "ages of --projections: numbers and FROM:TO:STEP ranges, e.g. 5,10:30:10"},
            {"--level", "P", "level of the intervals, 0 < P < 1 (default 0.9)"},
+           {"--intervals", "KIND",
+            "plug-in (default): the estimates taken as the true parameters;\n"
+            "full: the intervals carry the estimates' uncertainty too (the\n"
+            "plot's locals and the globals drawn jointly about the estimates);\n"
+            "the tables' columns of a full interval end in _full"},
+           {"--draws", "K", "draws of the parameters per plot for full intervals and\nrandom locals (default 1000)"},
            {"--ids", "LIST", "only the plots with these identifiers (tables and plot figure)"},
            {"--plot-pages", "",
             "the plot figure through every plot (or every plot of --ids), 16 to a\n"
@@ -64,8 +71,11 @@ const io::ProgramInterface& program_interface() {
     .description = R"(Reads the results file of a finished run (estimator --json) and the run's two
 plot files, and writes for every plot (or the plots of --ids) the distribution
 of its height at chosen ages given all its measurements, its residuals, its
-site index, and figures. Intervals are plug-in intervals: they treat the
-estimates as the true parameters.)",
+site index, and figures. Intervals are plug-in intervals, which treat the
+estimates as the true parameters, unless --intervals full asks for intervals
+that carry the estimates' uncertainty. The results of a random-locals fit
+(estimator --random-locals) give each plot's height over the conditional
+distribution of its locals given its measurements and the population.)",
     .arguments = {{"RESULTS", "results file", "results file of the run (JSON, from estimator --json)"},
                   {"DATA", "data file", "the run's data file (read only)"},
                   {"LOCALS", "local-parameter file",
@@ -108,6 +118,12 @@ the run, a value that does not parse.
 void read_settings(const io::CommandLine& c, Options& o) {
   if (auto v = c.option("--ages")) o.ages = io::numbers_and_steps("--ages", *v, kMaxRequestedAges - 1, "ages");
   if (auto v = c.option("--level")) o.level = io::fraction_list("--level", *v).at(0);
+  if (auto v = c.option("--intervals")) {
+    if (*v != "plug-in" && *v != "full") c.wrong_call("--intervals: plug-in or full, not " + *v);
+    o.full_intervals = *v == "full";
+  }
+  o.draws = io::integer_option(c, "--draws", kDefaultDraws, 10);
+  if (o.draws > kMaxDraws) c.wrong_call("--draws: at most " + std::to_string(kMaxDraws));
   if (auto v = c.option("--ids")) o.ids = io::integer_list("--ids", *v, "a plot identifier");
   if (auto v = c.option("--base-age")) o.base_age = io::number_value("--base-age", *v);
   if (auto v = c.option("--quantiles")) o.quantiles = io::fraction_list("--quantiles", *v);

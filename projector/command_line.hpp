@@ -26,6 +26,10 @@ struct Options {
   bool plot_pages = false;  // the plot figure on pages of 16 plots, every plot (plot_figure_pages.hpp)
   std::vector<double> ages;  // as typed (raw units when --age-scale is given)
   double level = 0.9;
+  // --intervals full: the intervals carry the estimates' uncertainty, over
+  // `draws` draws of the plot's parameters (drawn_projection.hpp).
+  bool full_intervals = false;
+  int draws = 1000;
   std::vector<std::int32_t> ids;  // empty: every plot
   std::optional<double> base_age;
   std::vector<double> quantiles = {0.1, 0.5, 0.9};

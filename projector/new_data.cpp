@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 #include "common/raw_data_reader.hpp"
 #include "io/errors.hpp"
@@ -87,7 +88,10 @@ void for_each_new_plot(const RunResults& run, const std::string& path, const Uni
   io::FreeFormReader raw(path, kRole);
   NewDataChecks checks(raw);
   common::RawDataReader reader(raw, checks);
-  const NewPlotFitter fitter(run);
+  // A random-locals fit's plots keep their locals random: the projection
+  // draws them from their conditional distribution, searched from the means.
+  std::optional<NewPlotFitter> fitter;
+  if (!run.random_locals) fitter.emplace(run);
   std::map<std::int32_t, long> first_lines;  // of the suspects seen
   common::RawPlot rawplot;
   PlotData plot;
@@ -106,12 +110,19 @@ void for_each_new_plot(const RunResults& run, const std::string& path, const Uni
       plot.ages[static_cast<std::size_t>(i)] = rawplot.ages[static_cast<std::size_t>(i)] / units.age_scale;
       plot.heights[static_cast<std::size_t>(i)] = rawplot.heights[static_cast<std::size_t>(i)] / units.height_scale;
     }
-    const NewPlotLocals fit = fitter.fit(plot);
+    if (!fitter) {
+      plot.locals = run.local_averages;
+      model::trpars(run.esde, run.globals, plot.locals, plot.curve);
+      visit(plot, NewPlotLocals{});
+      continue;
+    }
+    const NewPlotLocals fit = fitter->fit(plot);
     if (!fit.refusal.empty()) {
       left_out(plot, fit.refusal);
       continue;
     }
     plot.locals = fit.locals;
+    plot.record = fit.record;
     model::trpars(run.esde, run.globals, plot.locals, plot.curve);
     visit(plot, fit);
   }

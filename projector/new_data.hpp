@@ -3,8 +3,9 @@
 // reader (common/raw_data_reader.hpp). A first pass checks the whole file
 // (ages not decreasing, heights greater than 0, at most 99 measurements) and
 // counts its plots and measurements; the second fits each plot's locals with
-// the run's globals held (new_plot_locals.hpp) and hands it on as a plot of
-// the run, in the run's scaled units. An identifier given to two plots is
+// the run's globals held (new_plot_locals.hpp; for a random-locals fit the
+// locals stay random and the plot is handed on with the population's means)
+// and hands it on as a plot of the run, in the run's scaled units. An identifier given to two plots is
 // refused: the first pass marks identifiers in a fixed bitmap of their
 // hashes, and the second counts exactly those it marked twice, so that
 // memory does not grow with the number of plots. Every fault ends the run

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <span>
 
+#include "common/plot_file_layout.hpp"
 #include "estimator/cholesky.hpp"
 #include "estimator/plot_kernels.hpp"
 #include "model/lanes/likelihood_kernels.hpp"
@@ -116,6 +117,10 @@ NewPlotLocals NewPlotFitter::fit(const common::Plot& plot) const {
   }
   out.locals = slot.locals;
   out.objective = trial(s, slot, 0.0);
+  const common::RecordLayout layout{s.sizes.ng, nl};
+  std::copy_n(slot.locals.begin(), nl, out.record.begin());
+  std::copy_n(slot.work.begin(), layout.work_reals(), out.record.begin() + layout.work_first());
+  std::copy_n(slot.lfactor.begin(), layout.factor_reals(), out.record.begin() + layout.factor_first());
   estimator::InverseMatrix inverse{};
   estimator::chinv(nl, s.sizes.nll, slot.lfactor, inverse);
   for (int j = 0; j < nl; ++j)

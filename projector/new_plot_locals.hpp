@@ -13,7 +13,10 @@
 // locals its measurements cannot determine is refused with the reason.
 #pragma once
 
+#include <array>
 #include <string>
+
+#include "common/limits.hpp"
 
 #include "common/plot.hpp"
 #include "model/model_records.hpp"
@@ -25,6 +28,10 @@ struct NewPlotLocals {
   model::Locals locals{};
   model::Locals standard_errors{};
   double objective = 0.0;  // the plot's minus twice log-likelihood at the locals
+  // The plot's record as the estimator would hold it at these locals (the
+  // locals, the work block with lcross = L^-1 B, the factor L of the local
+  // block: common/plot_file_layout.hpp), for draws with the globals' error.
+  std::array<double, common::kRecordReals> record{};
   std::string refusal;     // why the locals are not determined; empty when they are
 };
 

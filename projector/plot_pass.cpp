@@ -1,9 +1,11 @@
 #include "projector/plot_pass.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/fingerprint.hpp"
 #include "common/limits.hpp"
+#include "common/plot_file_layout.hpp"
 #include "common/plot_file_readers.hpp"
 #include "common/plot_record.hpp"
 #include "io/binary_file.hpp"
@@ -65,10 +67,14 @@ void for_each_plot(const RunResults& run, const PlotFiles& files, bool progress,
   locals.require_whole_records();
   check_record_count(locals, run);
   common::Fingerprint data_print, locals_print;
+  const int reals = common::RecordLayout{run.ng, run.nl}.used_reals();
+  std::int64_t measurements = 0;
   PlotData plot;
   for (plot.position = 1; plot.position <= run.plots; ++plot.position) {
-    const std::int32_t id = common::read_record_start(locals, plot.position, run.nl, plot.locals.data());
+    const std::int32_t id = common::read_record_start(locals, plot.position, reals, plot.record.data());
+    std::copy_n(plot.record.begin(), run.nl, plot.locals.begin());
     read_plot(data, run, id, plot);
+    measurements += plot.n;
     data_print.add_plot(plot.id, plot.n, plot.ages.data(), plot.heights.data());
     locals_print.add_record(id, run.nl, plot.locals.data());
     model::trpars(run.esde, run.globals, plot.locals, plot.curve);
@@ -79,6 +85,13 @@ void for_each_plot(const RunResults& run, const PlotFiles& files, bool progress,
   }
   if (!common::data_ends(data))
     io::fail(data.role() + " holds more than the run's " + std::to_string(run.plots) + " plots");
+  if (run.random_locals) {
+    if (measurements != run.measurements)
+      io::fail(data.role() + " '" + files.data + "' holds " + std::to_string(measurements) +
+               " measurements, but the run had " + std::to_string(run.measurements) +
+               ": it is not the data file of the results file's run");
+    return;
+  }
   check_fingerprint("data file", files.data, data_print, run.data_fingerprint, run.data_file);
   check_fingerprint("local-parameter file", files.locals, locals_print, run.locals_fingerprint, run.locals_file);
 }

@@ -3,14 +3,17 @@
 // (opened read-only), and its curve parameters at the run's globals. The
 // identifiers of the two files must agree plot by plot, the files must hold
 // exactly the run's plots, and their fingerprints must be those the results
-// file carries; otherwise the pass ends with a message naming the file. The
+// file carries (a random-locals fit's file carries none: then the counts of
+// plots and measurements must be the run's); otherwise the pass ends with a message naming the file. The
 // caller commits its outputs only after the pass has returned.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "common/limits.hpp"
 #include "common/plot.hpp"
 #include "model/model_records.hpp"
 #include "projector/run_results.hpp"
@@ -22,6 +25,9 @@ struct PlotData : common::Plot {
   std::int64_t position = 0;  // from 1
   model::Locals locals{};
   model::Curve curve{};
+  // The reals of its local-parameter record (locals, work block, factor:
+  // common/plot_file_layout.hpp); zero for a new plot.
+  std::array<double, common::kRecordReals> record{};
 };
 
 struct PlotFiles {

@@ -33,15 +33,27 @@ AgeGrid make_age_grid(const std::vector<double>& listed_ages, std::optional<doub
   return grid;
 }
 
-ProjectionTables::ProjectionTables(const TableFiles& files, const Units& units)
+namespace {
+
+std::vector<std::string> header(std::vector<std::string> names, const std::vector<std::string>& drawn,
+                                const std::vector<std::string>& after, bool full) {
+  for (const std::string& name : drawn) names.push_back(full ? name + "_full" : name);
+  names.insert(names.end(), after.begin(), after.end());
+  return names;
+}
+
+}  // namespace
+
+ProjectionTables::ProjectionTables(const TableFiles& files, const Units& units, bool full)
     : units_(units),
       projections_(table<Table>(files.projections, "projections file",
-                                {"position", "id", "age", "median", "lower", "upper", "measurement_lower",
-                                 "measurement_upper", "state_mean", "state_sd"})),
+                                header({"position", "id", "age"},
+                                       {"median", "lower", "upper", "measurement_lower", "measurement_upper"},
+                                       {"state_mean", "state_sd"}, full))),
       residuals_(table<Table>(files.residuals, "residuals file",
                               {"position", "id", "age", "height", "fitted", "standardised_innovation"})),
       site_index_(table<Table>(files.site_index, "site-index file",
-                               {"position", "id", "base_age", "site_index", "lower", "upper"})) {}
+                               header({"position", "id", "base_age"}, {"site_index", "lower", "upper"}, {}, full))) {}
 
 void ProjectionTables::add(const PlotData& plot, const AgeGrid& grid, const PlotProjection& projection) {
   const double ts = units_.age_scale, hs = units_.height_scale;

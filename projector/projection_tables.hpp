@@ -39,7 +39,9 @@ AgeGrid make_age_grid(const std::vector<double>& listed_ages, std::optional<doub
 
 class ProjectionTables {
  public:
-  ProjectionTables(const TableFiles& files, const Units& units);
+  // `full`: the intervals carry the estimates' uncertainty, and the columns
+  // of heights drawn so (median and bounds) end in _full.
+  ProjectionTables(const TableFiles& files, const Units& units, bool full = false);
   void add(const PlotData& plot, const AgeGrid& grid, const PlotProjection& projection);
   void commit();
 

@@ -7,12 +7,17 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <optional>
 
+#include "io/errors.hpp"
 #include "io/output_paths.hpp"
+#include "model/models.hpp"
 #include "projector/command_line.hpp"
 #include "projector/curve_figure.hpp"
+#include "projector/curve_draws.hpp"
 #include "projector/data_units.hpp"
+#include "projector/drawn_projection.hpp"
 #include "projector/new_data.hpp"
 #include "projector/new_locals_table.hpp"
 #include "projector/plot_figure.hpp"
@@ -126,8 +131,28 @@ struct Inputs {
   std::optional<SiteCurves> site;
 };
 
+// What the results of a random-locals fit, and full intervals, serve.
+void check_what_the_results_serve(const Options& o, const RunResults& run) {
+  const auto refuse = [&o](const std::string& what) {
+    io::fail("results file '" + o.results + "': " + what);
+  };
+  if (run.random_locals) {
+    const std::string served = "of a random-locals fit serve --projections, --residuals and --site-index (with "
+                               "--new-data too), not ";
+    for (const auto& [given, name] :
+         {std::pair{!o.figures.plots.empty(), "--plot-figure"}, std::pair{!o.figures.curves.empty(), "--curve-figure"},
+          std::pair{!o.figures.residuals.empty(), "--residual-figure"},
+          std::pair{!o.summary_page.empty(), "--summary-page"}, std::pair{!o.new_locals.empty(), "--new-locals"},
+          std::pair{!o.site_curves.empty(), "--site-curves"}})
+      if (given) refuse(std::string("the results ") + served + name);
+  } else if (o.full_intervals && run.uncertain != run.ng) {
+    refuse("--intervals full needs \"/globals/correlations\" and \"/globals/standard_errors\"");
+  }
+}
+
 Inputs read_inputs(Options& options) {
   Inputs in{read_run_results(options.results), std::nullopt, std::nullopt};
+  check_what_the_results_serve(options, in.run);
   options.units = data_units(options, in.run);
   if (!options.comparison.empty()) read_comparison(options.comparison);
   if (!options.new_data.empty()) in.scan = scan_new_data(options.new_data);
@@ -151,31 +176,66 @@ class Outputs {
         grid_(make_age_grid(o.ages, o.base_age, o.units)),
         z_(interval_z(o.level)),
         text_{o.age_unit, o.height_unit, o.level},
-        tables_(o.tables, o.units),
+        tables_(o.tables, o.units, o.full_intervals),
         new_locals_(o.new_locals, in.run.esde.model, o.units),
         plot_figure_(grid_.ages.empty() ? std::nan("") : grid_.ages.back(), z_),
         residual_figure_(in.scan ? in.scan->measurements : in.run.measurements) {
     if (o.plot_pages)
       plot_pages_.emplace(o.figures.plots, in.scan ? in.scan->plots : in.run.plots,
                           grid_.ages.empty() ? std::nan("") : grid_.ages.back(), z_, o.units, text_);
+    if (o.full_intervals || in.run.random_locals) {
+      curve_draws_ = std::make_unique<CurveDraws>(in.run, o.full_intervals);
+      drawn_ = std::make_unique<DrawnProjection>(o.draws, o.level, static_cast<int>(grid_.ages.size()));
+    }
     if (!o.site_curve_figure.empty())
       site_figure_.emplace(o.site_curve_figure, *in.site, grid_.ages.back(), in.scan ? in.scan->plots : in.run.plots,
                            o.units, text_);
   }
 
-  void project(const PlotData& plot) {
-    if (site_figure_) site_figure_->add(plot);
-    const bool chosen = selected(o_, plot.id);
+  void project(const PlotData& given) {
+    if (site_figure_) site_figure_->add(given);
+    const bool chosen = selected(o_, given.id);
     if (!chosen && figures_.residuals.empty()) return;
+    const PlotData& plot = in_.run.random_locals ? at_conditional_mean(given) : given;
     project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), static_cast<int>(grid_.ages.size()),
                  grid_.ages.data(), z_, projection_);
     if (!figures_.residuals.empty()) residual_figure_.add(plot, projection_);
     if (!chosen) return;
+    if (drawn_) draw(plot);
     tables_.add(plot, grid_, projection_);
     if (plot_pages_)
       plot_pages_->add(plot);
     else if (!figures_.plots.empty() && plot_figure_.wants_more())
       plot_figure_.add(plot);
+  }
+
+  // A plot of a random-locals fit with its locals at their conditional mean
+  // given its measurements (at the estimates), where its residuals and the
+  // state's moments are taken, and its draws prepared.
+  const PlotData& at_conditional_mean(const PlotData& plot) {
+    conditional_ = plot;
+    why_ = curve_draws_->start(conditional_);
+    if (why_.empty()) {
+      const CurveDraws::Conditional& c = curve_draws_->conditional();
+      std::copy_n(c.mean.begin(), in_.run.nl, conditional_.locals.begin());
+      model::trpars(in_.run.esde, in_.run.globals, conditional_.locals, conditional_.curve);
+    }
+    return conditional_;
+  }
+
+  // The intervals over draws of the plot's parameters; a plot whose
+  // distribution cannot be formed gets none (NaN), and is named.
+  void draw(const PlotData& plot) {
+    if (!in_.run.random_locals) why_ = curve_draws_->start(plot);
+    if (why_.empty()) {
+      drawn_->project(*curve_draws_, plot, static_cast<int>(grid_.ages.size()), grid_.ages.data(), projection_);
+      return;
+    }
+    std::fprintf(stderr, "projector: plot %lld (ID %d) has no intervals: %s\n", static_cast<long long>(plot.position),
+                 static_cast<int>(plot.id), why_.c_str());
+    const double nan = std::nan("");
+    for (std::size_t j = 0; j < grid_.ages.size(); ++j)
+      projection_.at_ages[j].height = projection_.at_ages[j].measurement = {nan, nan, nan};
   }
 
   void pass() {
@@ -207,6 +267,9 @@ class Outputs {
     if (!o_.site_curve_table.empty()) write_site_curve_table(o_.site_curve_table, in_.run, *in_.site, grid_, o_.units);
     tables_.commit();
     new_locals_.commit();
+    if (curve_draws_ && curve_draws_->fallbacks() > 0)
+      std::fprintf(stderr, "projector: note: %lld draws of the outer parameters gave a plot no usable mode and were "
+                   "taken at the estimates\n", curve_draws_->fallbacks());
     if (!o_.summary_page.empty()) write_page(o_, shown, residual_figure_.summary());
   }
 
@@ -225,6 +288,10 @@ class Outputs {
   LocalsSummary locals_summary_;
   PlotProjection projection_;
   std::optional<SiteCurveFigure> site_figure_;
+  std::unique_ptr<CurveDraws> curve_draws_;
+  std::unique_ptr<DrawnProjection> drawn_;
+  PlotData conditional_;  // the plot at its conditional mean (random locals)
+  std::string why_;       // why the plot has no intervals; empty when it has
 };
 
 }  // namespace

@@ -1,6 +1,10 @@
 // The results file (JSON) of a finished estimator run, as far as the
 // projector needs it: the model, the global estimates, the weighted averages
-// of the locals and the fingerprints of the run's plot files. Anything that
+// of the locals and the fingerprints of the run's plot files; the covariance
+// of the estimates (the globals' of a fixed-locals fit, the outer
+// parameters' of a random-locals fit: diag(se) R diag(se), a parameter whose
+// standard error is not finite taken as known); and, for a random-locals
+// fit, its outer parameters and rule (docs/random-locals.md). Anything that
 // is not a results file of estimator, or is inconsistent with its model,
 // ends the run with a message naming the file and the key at fault.
 #pragma once
@@ -9,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "model/marginal/marginal_term.hpp"
 #include "model/model_records.hpp"
 #include "model/raw_units.hpp"
 
@@ -34,6 +39,16 @@ struct RunResults {
   // ("/data_scales"; nothing when the run found none), and that file's name.
   std::optional<model::Scales> data_scales;
   std::string metadata_file;
+  // Random locals: phi = (globals, means, psi) and the nodes per local of the
+  // fit's rule (1: Laplace). A random-locals file has no fingerprints.
+  bool random_locals = false;
+  int nodes_per_local = 1;
+  int outer = 0;
+  model::marginal::Outer phi{};
+  // The estimates whose covariance is known: NG globals (fixed locals) or
+  // the `outer` parameters phi (random locals); row-major, kMaxOuter wide.
+  int uncertain = 0;
+  std::array<double, model::marginal::kMaxOuter * model::marginal::kMaxOuter> covariance{};
 };
 
 RunResults read_run_results(const std::string& path);

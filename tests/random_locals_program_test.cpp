@@ -279,6 +279,42 @@ TEST(RandomLocalsProgram, ADeviationRunningToZeroIsABoundaryEstimate) {
   EXPECT_LE(j["iterations"].get<int>(), 20);
 }
 
+// Model 13 where the plots' rates are nearly one (loblolly) or exactly one
+// (simulated from model 1, whose rate is a global): the population of the two
+// locals degenerates onto a line, its correlation running to +-1 while the
+// objective flattens out. The fit converges with the correlation held at its
+// bound and reported as a boundary estimate, not as a failed step.
+TEST(RandomLocalsProgram, ACorrelationRunningToOneIsABoundaryEstimate) {
+  TempDir dir;
+  const fs::path golden = fs::path(GOLDEN_DIR) / "loblolly-model1";
+  ASSERT_EQ(run_preparer({(golden / "raw.txt").string(), dir / "lob.dat", dir / "lob.loc"},
+                         read_text((golden / "answers").string()))
+                .status,
+            0);
+  bench::SimulationSettings s = model1_settings(120);
+  s.seed = 11;
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> raw(std::fopen((dir / "raw.txt").c_str(), "w"), std::fclose);
+    bench::write_raw_data(s, raw.get());
+  }
+  ASSERT_EQ(run_preparer({dir / "raw.txt", dir / "sim.dat", dir / "sim.loc"}, bench::preparer_answers(s)).status, 0);
+  for (const std::string name : {"lob", "sim"}) {
+    SCOPED_TRACE(name);
+    const std::string data = dir / (name + ".dat"), locals = dir / (name + ".loc"), control = dir / (name + ".ctl");
+    ASSERT_EQ(run_program(STARTER_PATH, {data, locals, control, "--model", "13"}).status, 0);
+    const ProgramResult r = run_estimator({control, data, locals, dir / (name + ".rep"), "--random-locals", "--json",
+                                           dir / (name + ".json")});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const nlohmann::json j = read_json(dir / (name + ".json"));
+    EXPECT_EQ(j["outcome"], "converged");
+    EXPECT_TRUE(j["population"]["correlation_boundary"].get<bool>());
+    EXPECT_NEAR(std::fabs(j["population"]["estimates"][4].get<double>()), 0.9999, 1e-6);
+    EXPECT_LT(j["dmax"].get<double>(), 1e-5);
+    EXPECT_NE(read_text(dir / (name + ".rep")).find("0CORRELATION AT ITS BOUND (+-0.9999): A BOUNDARY ESTIMATE"),
+              std::string::npos);
+  }
+}
+
 TEST(RandomLocalsProgram, RefusesQuadratureOutsideItsRange) {
   TempDir dir;
   ControlSettings s;

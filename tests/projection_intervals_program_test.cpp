@@ -1,0 +1,327 @@
+// Intervals that carry the estimates' uncertainty (projector --intervals full)
+// and the projections of a random-locals fit, against independent
+// computations: the dense inverse of a difference Hessian of the whole fit,
+// and the population's height distribution integrated numerically.
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
+#include <boost/math/distributions/normal.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <vector>
+
+#include "bench/simulation.hpp"
+#include "model/likelihood.hpp"
+#include "model/models.hpp"
+#include "projector/curve_draws.hpp"
+#include "projector/drawn_projection.hpp"
+#include "projector/plot_pass.hpp"
+#include "projector/power_scale.hpp"
+#include "projector/run_results.hpp"
+#include "support/csv_table.hpp"
+#include "support/program.hpp"
+#include "support/temp_dir.hpp"
+
+namespace {
+
+constexpr int kPlots = 40;
+
+// Model 1 (globals b, c, sigma_p, sigma_e; a local asymptote) simulated,
+// prepared and fitted with fixed locals; the results and the fit's plots.
+struct FixedFit {
+  TempDir dir;
+  projector::RunResults run;
+  std::vector<projector::PlotData> plots;
+
+  FixedFit() {
+    bench::SimulationSettings s;
+    s.model = 1;
+    s.globals = {0.15, 0.7, 0.2, 0.05};
+    s.locals = {{3.0, 0.4}};
+    s.plots = kPlots;
+    s.measurements = 6;
+    s.seed = 3;
+    s.tol = 1e-10;
+    {
+      std::unique_ptr<std::FILE, int (*)(std::FILE*)> raw(std::fopen((dir / "sim.txt").c_str(), "w"), std::fclose);
+      bench::write_raw_data(s, raw.get());
+    }
+    const ProgramResult prep =
+        run_preparer({dir / "sim.txt", dir / "sim.dat", dir / "sim.loc"}, bench::preparer_answers(s));
+    EXPECT_EQ(prep.status, 0) << prep.err;
+    dir.write("sim.ctl", bench::control_file(s));
+    const ProgramResult fit =
+        run_estimator({dir / "sim.ctl", dir / "sim.dat", dir / "sim.loc", dir / "sim.rep", "--json", dir / "sim.json"});
+    EXPECT_EQ(fit.status, 0) << fit.err;
+    run = projector::read_run_results(dir / "sim.json");
+    projector::for_each_plot(run, {dir / "sim.dat", dir / "sim.loc"}, false,
+                             [&](const projector::PlotData& plot) { plots.push_back(plot); });
+  }
+};
+
+// The total objective's Hessian in x = (globals, a_1 .. a_P) by central
+// differences of the plot objective, assembled plot by plot.
+Eigen::MatrixXd difference_hessian(const projector::RunResults& run, const std::vector<projector::PlotData>& plots) {
+  const int ng = run.ng, n = ng + static_cast<int>(plots.size());
+  Eigen::MatrixXd h = Eigen::MatrixXd::Zero(n, n);
+  for (std::size_t p = 0; p < plots.size(); ++p) {
+    const projector::PlotData& plot = plots[p];
+    // The plot's own variables: the globals and its asymptote.
+    std::array<double, 5> x0{};
+    for (int k = 0; k < ng; ++k) x0[static_cast<std::size_t>(k)] = run.globals[static_cast<std::size_t>(k)];
+    x0[4] = plot.locals[0];
+    const auto f = [&](const std::array<double, 5>& x) {
+      model::Globals g{};
+      model::Locals l{};
+      std::copy_n(x.begin(), ng, g.begin());
+      l[0] = x[4];
+      model::Curve curve{};
+      model::trpars(run.esde, g, l, curve);
+      return model::funct(curve, plot.n, plot.ages.data(), plot.heights.data());
+    };
+    const auto index = [&](int i) { return i < ng ? i : ng + static_cast<int>(p); };
+    for (int i = 0; i < 5; ++i)
+      for (int j = 0; j <= i; ++j) {
+        const double hi = 1e-4 * std::fmax(1.0, std::fabs(x0[static_cast<std::size_t>(i)]));
+        const double hj = 1e-4 * std::fmax(1.0, std::fabs(x0[static_cast<std::size_t>(j)]));
+        double d = 0.0;
+        for (const auto& [si, sj, sign] : {std::tuple{1, 1, 1.0}, {1, -1, -1.0}, {-1, 1, -1.0}, {-1, -1, 1.0}}) {
+          std::array<double, 5> x = x0;
+          x[static_cast<std::size_t>(i)] += si * hi;
+          x[static_cast<std::size_t>(j)] += sj * hj;
+          d += sign * f(x);
+        }
+        d /= 4.0 * hi * hj;
+        h(index(i), index(j)) += d;
+        if (index(i) != index(j)) h(index(j), index(i)) += d;
+      }
+  }
+  return h;
+}
+
+// With fixed locals the draws of a plot's asymptote and the globals have the
+// covariance 2 H^-1 of the whole fit (the plot's block and its cross blocks),
+// here against the dense inverse of a difference Hessian over all 44
+// parameters; sample covariances of 40000 draws, within 0.05 in units of the
+// two standard deviations (about 7 Monte Carlo standard errors).
+TEST(FullIntervals, FixedLocalsDrawsHaveTheInverseHessiansCovariance) {
+  const FixedFit fit;
+  ASSERT_EQ(fit.plots.size(), static_cast<std::size_t>(kPlots));
+  ASSERT_EQ(fit.run.uncertain, 4);
+  const Eigen::MatrixXd cov = 2.0 * difference_hessian(fit.run, fit.plots).inverse();
+  // The results file's covariance of the globals is the same block.
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j)
+      EXPECT_NEAR(fit.run.covariance[static_cast<std::size_t>(i * 10 + j)], cov(i, j),
+                  1e-3 * std::sqrt(cov(i, i) * cov(j, j)));
+  projector::CurveDraws draws(fit.run, true);
+  constexpr int kDraws = 40000;
+  // Variables: b, c, sigma_p, sigma_e (curve positions), then the asymptote.
+  const std::array<int, 5> position = {model::kCurveB, model::kCurveC, model::kCurveSp, model::kCurveSe,
+                                       model::kCurveA};
+  for (const std::size_t p : {std::size_t{0}, std::size_t{17}}) {
+    ASSERT_EQ(draws.start(fit.plots[p]), "");
+    projector::NormalStream z(11 + p);
+    Eigen::MatrixXd x(kDraws, 5);
+    model::Curve curve{};
+    for (int k = 0; k < kDraws; ++k) {
+      draws.draw(z, curve);
+      for (int v = 0; v < 5; ++v) x(k, v) = curve[static_cast<std::size_t>(position[static_cast<std::size_t>(v)])];
+    }
+    const Eigen::RowVectorXd mean = x.colwise().mean();
+    const Eigen::MatrixXd centred = x.rowwise() - mean;
+    const Eigen::MatrixXd sample = centred.transpose() * centred / (kDraws - 1.0);
+    const auto var = [&](int v) { return v < 4 ? v : 4 + static_cast<int>(p); };
+    for (int i = 0; i < 5; ++i)
+      for (int j = 0; j <= i; ++j) {
+        const double expected = cov(var(i), var(j)), scale = std::sqrt(cov(var(i), var(i)) * cov(var(j), var(j)));
+        EXPECT_NEAR(sample(i, j), expected, 0.05 * scale) << "plot " << p + 1 << " (" << i << ", " << j << ")";
+      }
+    // The locals' cross-covariance with the globals matters here: the
+    // asymptote and c are clearly correlated.
+    EXPECT_GT(std::fabs(cov(4 + static_cast<int>(p), 1)) /
+                  std::sqrt(cov(4 + static_cast<int>(p), 4 + static_cast<int>(p)) * cov(1, 1)),
+              0.2);
+  }
+}
+
+// A plot without measurements of a random-locals fit gets the population
+// curve: its heights' quantiles over the draws are those of the mixture over
+// the population of asymptotes, here integrated numerically (the state is
+// Normal given the asymptote; trapezoidal rule over mu +- 7 sd, where the asymptotes stay positive).
+TEST(FullIntervals, RandomLocalsPlotWithoutMeasurementsFollowsThePopulation) {
+  projector::RunResults run;
+  run.esde = model::Esde{.k1 = 1.0, .k2 = 1.0, .model = 1};
+  run.ng = 4;
+  run.nl = 1;
+  run.random_locals = true;
+  run.nodes_per_local = 1;
+  run.outer = 6;
+  run.phi = {0.15, 0.7, 0.2, 0.05, 3.0, std::log(0.4)};
+  std::copy_n(run.phi.begin(), 4, run.globals.begin());
+  projector::PlotData plot;
+  plot.position = 5;
+  plot.n = 0;
+  projector::CurveDraws draws(run, false);
+  ASSERT_EQ(draws.start(plot), "");
+  constexpr int kDraws = 40000;
+  const std::vector<double> ages = {4.0, 20.0};
+  projector::DrawnProjection drawn(kDraws, 0.9, 2);
+  auto out = std::make_unique<projector::PlotProjection>();
+  drawn.project(draws, plot, 2, ages.data(), *out);
+
+  const boost::math::normal_distribution<double> normal;
+  const auto cdf = [&](double t, double h) {
+    constexpr int kSteps = 4000;
+    double sum = 0.0, weights = 0.0;
+    for (int s = 0; s <= kSteps; ++s) {
+      const double u = -7.0 + 14.0 * s / kSteps, w = std::exp(-0.5 * u * u) * (s == 0 || s == kSteps ? 0.5 : 1.0);
+      model::Globals g{};
+      std::copy_n(run.phi.begin(), 4, g.begin());
+      model::Curve c{};
+      model::trpars(run.esde, g, model::Locals{3.0 + 0.4 * u}, c);
+      const projector::PowerScale scale = projector::power_scale(c);
+      const double e = std::exp(-c[model::kCurveB] * (t - c[model::kCurveT0]));
+      const double mean = e * (c[model::kCurveY0] - scale.ac) / c[model::kCurveC];
+      const double var =
+          e * e * c[model::kCurveS0] * c[model::kCurveS0] + (1.0 - e * e) * c[model::kCurveSp] * c[model::kCurveSp];
+      sum += w * boost::math::cdf(normal, (scale.state(h) - mean) / std::sqrt(var));
+      weights += w;
+    }
+    return sum / weights;
+  };
+  for (std::size_t j = 0; j < ages.size(); ++j) {
+    const projector::HeightInterval& h = out->at_ages[j].height;
+    ASSERT_TRUE(std::isfinite(h.lower) && std::isfinite(h.median) && std::isfinite(h.upper))
+        << h.lower << " " << h.median << " " << h.upper;
+    EXPECT_NEAR(cdf(ages[j], h.lower), 0.05, 0.006) << "age " << ages[j];
+    EXPECT_NEAR(cdf(ages[j], h.median), 0.5, 0.012) << "age " << ages[j];
+    EXPECT_NEAR(cdf(ages[j], h.upper), 0.95, 0.006) << "age " << ages[j];
+  }
+}
+
+ProgramResult run_projector(const std::vector<std::string>& args) { return run_program(PROJECTOR_PATH, args); }
+
+// A random-locals fit of the loblolly data: a plot given again as a new plot
+// gets the fitted plot's conditional distribution (the same projections, to
+// rounding: the draws are seeded by the plot's place), and the conditional
+// mean of its locals is the fit's (the --plots table's mode and deviation).
+// Full intervals are wider than those with the estimates held, and a plot of
+// one measurement is projected too.
+TEST(FullIntervals, RandomLocalsNewPlotEqualToAFittedPlot) {
+  const TempDir dir;
+  const std::string examples = std::filesystem::path(LOBLOLLY_DATA).parent_path().parent_path();
+  const ProgramResult prep =
+      run_preparer({LOBLOLLY_DATA, dir / "m1.dat", dir / "m1.loc"}, read_text(examples + "/loblolly-model1.answers"));
+  ASSERT_EQ(prep.status, 0) << prep.err;
+  const ProgramResult fit =
+      run_estimator({examples + "/loblolly-model1.ctl", dir / "m1.dat", dir / "m1.loc", dir / "m1.rep",
+                     "--random-locals", "--json", dir / "m1.json", "--plots", dir / "m1.csv"});
+  ASSERT_EQ(fit.status, 0) << fit.err;
+  const std::vector<std::string> common = {"--ages", "5,15,30", "--base-age", "25", "--draws", "500"};
+  std::vector<std::string> fitted = {dir / "m1.json", dir / "m1.dat", dir / "m1.loc", "--projections", dir / "f.csv"};
+  std::vector<std::string> fresh = {dir / "m1.json", "--new-data", LOBLOLLY_DATA, "--projections", dir / "n.csv"};
+  std::vector<std::string> held = fitted;
+  held.back() = dir / "h.csv";
+  for (auto* args : {&fitted, &fresh, &held}) {
+    args->insert(args->end(), common.begin(), common.end());
+    if (args != &held) args->insert(args->end(), {"--intervals", "full"});
+    const ProgramResult r = run_projector(*args);
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  const CsvTable f = read_csv(dir / "f.csv"), n = read_csv(dir / "n.csv"), h = read_csv(dir / "h.csv");
+  ASSERT_EQ(f.names, n.names);
+  EXPECT_EQ(f.names.at(3), "median_full");
+  EXPECT_EQ(h.names.at(3), "median");
+  ASSERT_EQ(f.rows.size(), 14u * 3u);
+  ASSERT_EQ(n.rows.size(), f.rows.size());
+  double full_width = 0.0, held_width = 0.0;
+  for (std::size_t k = 0; k < f.rows.size(); ++k) {
+    for (std::size_t c = 0; c < f.names.size(); ++c)
+      EXPECT_NEAR(n.rows[k][c], f.rows[k][c], 1e-8 * (1.0 + std::fabs(f.rows[k][c]))) << f.names[c] << " row " << k;
+    full_width += f.at(k, "upper_full") - f.at(k, "lower_full");
+    held_width += h.at(k, "upper") - h.at(k, "lower");
+  }
+  EXPECT_GT(full_width, 1.2 * held_width);
+
+  // One measurement per plot is enough (its first): finite intervals, wider
+  // at the last age than those of the plot measured six times.
+  std::stringstream raw(read_text(LOBLOLLY_DATA)), first;
+  std::set<std::string> seen;
+  for (std::string line; std::getline(raw, line);)
+    if (seen.insert(line.substr(0, line.find(' '))).second) first << line << "\n";
+  const std::string one = dir.write("one.txt", first.str());
+  std::vector<std::string> single = {dir / "m1.json", "--new-data", one, "--projections", dir / "o.csv"};
+  single.insert(single.end(), common.begin(), common.end());
+  const ProgramResult r = run_projector(single);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable o = read_csv(dir / "o.csv");
+  ASSERT_EQ(o.rows.size(), h.rows.size());
+  for (std::size_t k = 2; k < o.rows.size(); k += 3)
+    EXPECT_GT(o.at(k, "upper") - o.at(k, "lower"), h.at(k, "upper") - h.at(k, "lower")) << "row " << k;
+
+  const projector::RunResults run = projector::read_run_results(dir / "m1.json");
+  const CsvTable table = read_csv(dir / "m1.csv");
+  projector::CurveDraws draws(run, false);
+  std::size_t k = 0;
+  projector::for_each_plot(run, {dir / "m1.dat", dir / "m1.loc"}, false, [&](const projector::PlotData& plot) {
+    ASSERT_EQ(draws.start(plot), "");
+    const projector::CurveDraws::Conditional& c = draws.conditional();
+    EXPECT_NEAR(c.mean[0], table.at(k, "mode_a"), 1e-8);
+    EXPECT_NEAR(std::sqrt(c.covariance[0]), table.at(k, "sd_a"), 1e-8);
+    ++k;
+  });
+  EXPECT_EQ(k, 14u);
+}
+
+// With fixed locals a new plot's locals move with the globals as a fitted
+// plot's do (by -C^-1 B, from its own Hessian): a plot given again as a new
+// plot gets the fitted plot's full intervals, to rounding.
+TEST(FullIntervals, FixedLocalsNewPlotEqualToAFittedPlot) {
+  const FixedFit fit;
+  const TempDir& dir = fit.dir;
+  const std::vector<std::string> common = {"--ages", "2,9,25", "--intervals", "full", "--draws", "300"};
+  std::vector<std::string> fitted = {dir / "sim.json", dir / "sim.dat", dir / "sim.loc", "--projections", dir / "f.csv"};
+  std::vector<std::string> fresh = {dir / "sim.json", "--new-data", dir / "sim.txt", "--projections", dir / "n.csv"};
+  for (auto* args : {&fitted, &fresh}) {
+    args->insert(args->end(), common.begin(), common.end());
+    const ProgramResult r = run_projector(*args);
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  const CsvTable f = read_csv(dir / "f.csv"), n = read_csv(dir / "n.csv");
+  ASSERT_EQ(f.names, n.names);
+  ASSERT_EQ(f.rows.size(), kPlots * 3u);
+  ASSERT_EQ(n.rows.size(), f.rows.size());
+  for (std::size_t k = 0; k < f.rows.size(); ++k)
+    for (std::size_t c = 0; c < f.names.size(); ++c)
+      EXPECT_NEAR(n.rows[k][c], f.rows[k][c], 1e-6 * (1.0 + std::fabs(f.rows[k][c]))) << f.names[c] << " row " << k;
+}
+
+// What the results of a random-locals fit do not serve, and a kind of
+// interval that does not exist, are refused before any output.
+TEST(FullIntervals, RefusalsNameWhatIsServed) {
+  const FixedFit fit;
+  const TempDir& dir = fit.dir;
+  std::filesystem::copy_file(dir / "sim.loc", dir / "r.loc");
+  const ProgramResult random = run_estimator(
+      {dir / "sim.ctl", dir / "sim.dat", dir / "r.loc", dir / "r.rep", "--random-locals", "--json", dir / "r.json"});
+  ASSERT_EQ(random.status, 0) << random.err;
+  const ProgramResult figure =
+      run_projector({dir / "r.json", dir / "sim.dat", dir / "r.loc", "--plot-figure", dir / "p.svg"});
+  EXPECT_EQ(figure.status, 2);
+  EXPECT_NE(figure.err.find("of a random-locals fit serve --projections, --residuals and --site-index"),
+            std::string::npos)
+      << figure.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "p.svg"));
+  const ProgramResult bad = run_projector({dir / "sim.json", dir / "sim.dat", dir / "sim.loc", "--projections",
+                                           dir / "p.csv", "--ages", "5", "--intervals", "wide"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("--intervals: plug-in or full, not wide"), std::string::npos) << bad.err;
+}
+
+}  // namespace
