@@ -23,6 +23,7 @@ constexpr int kNewtonIterations = 100;
 constexpr int kHalvings = 60;
 constexpr double kLargestMove = 0.5;     // the estimator's largest move of a parameter
 constexpr double kStepTolerance = 1e-12;  // relative to the locals
+constexpr double kRoundingGain = 1e-14;   // a gain of the objective within its rounding, relative
 
 }  // namespace
 
@@ -67,13 +68,20 @@ void polish(const NewPlotFitter::State& s, estimator::PlotSlot& slot) {
   newton_step(s, slot, 0.0);
   double f = trial(s, slot, 0.0);
   for (int iteration = 0; iteration < kNewtonIterations; ++iteration) {
-    if (!(slot.largest > kStepTolerance * (1.0 + largest_local(slot, s.sizes.nl)))) return;
+    const double negligible = kStepTolerance * (1.0 + largest_local(slot, s.sizes.nl));
+    if (!(slot.largest > negligible)) return;
     double alpha = std::min(1.0, kLargestMove / slot.largest);
     double trial_f = trial(s, slot, alpha);
-    for (int h = 0; h < kHalvings && !(trial_f <= f); ++h) trial_f = trial(s, slot, alpha *= 0.5);
+    // Halvings while the move is more than negligible.
+    for (int h = 0; h < kHalvings && !(trial_f <= f) && alpha * slot.largest > negligible; ++h)
+      trial_f = trial(s, slot, alpha *= 0.5);
     if (!(trial_f <= f)) return;  // at the rounding floor of the objective
+    // A step that gains no more than rounding ends the search once taken:
+    // repeating it would only move the locals about within the floor.
+    const bool at_floor = !(f - trial_f > kRoundingGain * (1.0 + std::fabs(f)));
     f = trial_f;
     newton_step(s, slot, alpha);
+    if (at_floor) return;
   }
 }
 
