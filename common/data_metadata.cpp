@@ -29,7 +29,8 @@ ordered_json parse(const std::string& path) {
 class MetadataReader {
  public:
   explicit MetadataReader(std::string path) : path_(std::move(path)), root_(parse(path_)) {
-    if (!root_.is_object() || root_.value("program", "") != "preparer")
+    const auto program = root_.is_object() ? root_.find("program") : root_.end();
+    if (program == root_.end() || !program->is_string() || program->get<std::string>() != "preparer")
       io::fail("data file's metadata '" + path_ + "' is not a metadata file of preparer (no \"program\": \"preparer\")");
   }
   const ordered_json& at(const char* key) const {
