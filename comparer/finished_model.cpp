@@ -55,8 +55,9 @@ std::optional<ModelRow> read_finished(const std::string& path, const std::string
   std::ifstream in(path);
   if (!in) return std::nullopt;
   const nlohmann::json record = nlohmann::json::parse(in, nullptr, false);
-  if (record.is_discarded() || !record.is_object() || record.value("inputs", "") != key) return std::nullopt;
+  if (record.is_discarded() || !record.is_object()) return std::nullopt;
   try {
+    if (record.value("inputs", "") != key) return std::nullopt;  // throws when "inputs" is not a string
     ModelRow row;
     row.model = record.at("model");
     row.outcome = record.at("outcome");

@@ -30,7 +30,7 @@ status=0
 for target in "${targets[@]}"; do
   work=$(mktemp -d)
   log="$tree/findings/$target.log"
-  regressions=$(find fuzz/regressions -name "${target//_/-}-*" -o -name "${target}-*" 2>/dev/null | sort)
+  regressions=$(find "$PWD/fuzz/regressions" -name "${target//_/-}-*" -o -name "${target}-*" 2>/dev/null | sort)
   if [ -n "$regressions" ] && ! "$tree/fuzz/${target}_fuzz" -timeout=20 $regressions > "$tree/findings/$target-regressions.log" 2>&1; then
     echo "$target: FAILED on a regression input; see $tree/findings/$target-regressions.log"
     status=1

@@ -312,6 +312,39 @@ INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::Range<std::size_t>(0, 42),
 
 TEST(BadInputTable, EveryRowHasACase) { EXPECT_EQ(cases().size(), 42u); }
 
+// Row E24 for values of the wrong JSON type, as the estimator (with --json)
+// and the starter read the metadata: each is refused by name with status 2,
+// never by an uncaught JSON type error.
+TEST(BadInputTable, MetadataOfTheWrongTypeIsRefusedByName) {
+  const std::string rest = R"("raw_file": "r.txt", "age_scale": 1, "height_scale": 1, "plots": 6, "measurements": 36)";
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {R"({"program": 10, )" + rest + "}", "is not a metadata file of preparer"},
+      {R"({"program": ["preparer"], )" + rest + "}", "is not a metadata file of preparer"},
+      {"[\"preparer\"]", "is not a metadata file of preparer"},
+      {R"({"program": "preparer", "age_scale": "1"})", "\"age_scale\" should be a number greater than 0"},
+      {R"({"program": "preparer", "raw_file": 3, "age_scale": 1, "height_scale": 1})", "\"raw_file\" should be a string"},
+      {R"({"program": "preparer", "raw_file": "r", "age_scale": 1, "height_scale": 1, "plots": 1.5})",
+       "\"plots\" should be an integer of at least 0"},
+      {R"({"program": "preparer", )" + rest + R"(, "data_fingerprint": 12})", "\"data_fingerprint\" should be a string"},
+  };
+  for (const auto& [text, message] : files) {
+    SCOPED_TRACE(text);
+    TempDir dir;
+    const FitFiles f = write_fit_problem(dir, plots(), settings());
+    dir.write("fit.dat.meta.json", text);
+    std::vector<std::string> args = f.args();
+    args.insert(args.end(), {"--json", dir / "fit.json"});
+    const ProgramResult fitted = run_estimator(args);
+    EXPECT_EQ(fitted.status, 2) << fitted.err;
+    EXPECT_NE(fitted.err.find("fit.dat.meta.json"), std::string::npos) << fitted.err;
+    EXPECT_NE(fitted.err.find(message), std::string::npos) << fitted.err;
+    const ProgramResult started =
+        run_program(STARTER_PATH, {f.data, f.locals, dir / "s.ctl", "--model", "1"});
+    EXPECT_EQ(started.status, 2) << started.err;
+    EXPECT_NE(started.err.find(message), std::string::npos) << started.err;
+  }
+}
+
 // A run that stops on bad input rewrites no local-parameter record.
 TEST(BadInputTable, StoppedRunsLeaveTheLocalParameterFileAsItWas) {
   for (const char* row : {"E13", "E15", "E16", "E17", "E19", "E20"}) {

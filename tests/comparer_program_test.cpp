@@ -290,6 +290,25 @@ TEST(ComparerProgram, AKilledRunResumesToTheSameTable) {
   }
 }
 
+// A model's record of the wrong shape (its "inputs" not a string, or its
+// values of the wrong types) is not that model's finished fit: the model is
+// fitted again, to the table of a fresh run.
+TEST(ComparerProgram, ADamagedRecordIsFittedAgain) {
+  TempDir dir;
+  const Prepared p = prepare(dir, loblolly());
+  const std::vector<std::string> options = {"--models", "1", "--jobs", "1"};
+  const std::string out = dir / "models";
+  ASSERT_EQ(compare(p, out, options).status, 0);
+  const std::vector<Row> fresh = without_seconds(read_csv(out + "/comparison.csv"));
+  for (const std::string record : {R"({"inputs": 5, "model": 1})", R"({"inputs": ["x"]})", R"({"model": "one"})"}) {
+    SCOPED_TRACE(record);
+    std::ofstream(out + "/model-01/row.json") << record << "\n";
+    const ProgramResult again = compare(p, out, options);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(without_seconds(read_csv(out + "/comparison.csv")), fresh);
+  }
+}
+
 // With --random-locals every row is that model's own random-locals fit from
 // the starter's values: the comparer's table against a starter and an
 // estimator --random-locals run by hand. The folder held a fixed-locals
