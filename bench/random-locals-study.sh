@@ -9,8 +9,8 @@
 # both with iteration limit 100 and tolerance 1e-6. Prints one row per
 # parameter: the truth, the mean of the estimates with fixed and with random
 # locals, the standard deviation of the random-locals estimates over the
-# replications, the mean of their standard errors, and the mean of the
-# random-locals fit's outer iterations. With fixed locals the population's
+# replications, the mean of their standard errors, their ratio, and the mean
+# of the random-locals fit's outer iterations. With fixed locals the population's
 # mean and deviation are those of the plots' estimated locals.
 #
 #   bench/random-locals-study.sh [MODEL] [REPS] [PLOTS]    (default model 1, 20, 5000)
@@ -73,15 +73,20 @@ for r in range(1, reps + 1):
     random.append(g["globals"]["estimates"] + g["population"]["estimates"])
     se.append(g["globals"]["standard_errors"] + g["population"]["standard_errors"])
     iterations.append(g["iterations"])
+# The SD over R replications is known to about 1 / sqrt(2 (R - 1)) of itself:
+# the last column's interval is the ratio times 1 -+ twice that.
+spread = 1.0 / math.sqrt(2.0 * (reps - 1))
 print(f"| parameter | truth | mean, fixed locals | mean, random locals | SD over {reps} reps | mean SE | "
-      "random - truth, in SEs of the mean |")
-print("|---|---|---|---|---|---|---|")
+      "random - truth, in SEs of the mean | mean SE / SD (95 % interval) |")
+print("|---|---|---|---|---|---|---|---|")
 for i, name in enumerate(names):
     col = [x[i] for x in random]
     mean, sd = statistics.mean(col), statistics.stdev(col)
     z = (mean - truth[i]) / (sd / math.sqrt(reps))
-    print(f"| {name} | {truth[i]:g} | {statistics.mean(x[i] for x in fixed):.4f} | {mean:.4f} | {sd:.4f} | "
-          f"{statistics.mean(x[i] for x in se):.4f} | {z:+.1f} |")
+    mean_se = statistics.mean(x[i] for x in se)
+    ratio = mean_se / sd
+    print(f"| {name} | {truth[i]:g} | {statistics.mean(x[i] for x in fixed):.4f} | {mean:.4f} | {sd:.5f} | "
+          f"{mean_se:.5f} | {z:+.1f} | {ratio:.2f} ({ratio * (1 - 2 * spread):.2f} to {ratio * (1 + 2 * spread):.2f}) |")
 print(f"\nouter iterations of the random-locals fits: mean {statistics.mean(iterations):.1f}, "
       f"max {max(iterations)} (counted from 1, the start included)")
 EOF

@@ -16,6 +16,7 @@ constexpr int kMaxDoublings = 10;
 // Plots per outer parameter from which the first step takes the plots'
 // scores rather than a difference Hessian.
 constexpr int kScoresStartPlots = 100;
+constexpr double kKeepCentral = 10.0;
 // A population deviation below this fraction of its mean is 0 to the plots
 // (their conditional deviations are far wider), and the objective is flat
 // there: the fit holds it at the bound, a boundary estimate.
@@ -307,6 +308,10 @@ MarginalSummary random_locals_fit(PassPipeline& pipeline, const MarginalProblem&
       marginal_pass(pipeline, problem, phi, false, true);  // the records back at the accepted point
       return summary;
     }
+    // A full step of at most kKeepCentral times the tolerance from a central
+    // difference Hessian moves it by far less than its own differences do:
+    // convergence is judged on it again rather than on a new one.
+    if (c.central && alpha == 1.0 && summary.last.dmax <= kKeepCentral * options.tolerance) continue;
     follow_step(pipeline, problem, phi0, g0, phi, totals, alpha, c, summary);
   }
 }
