@@ -50,7 +50,8 @@ io::OptionGroup new_plot_options() {
             "determine is named on the error stream and left out"},
            {"--new-locals", "FILE",
             "CSV: per new plot, its locals and their standard errors (globals\n"
-            "held), or the reason it was left out", false, "--new-data"}}};
+            "held; random locals: their conditional modes and deviations),\n"
+            "or the reason it was left out", false, "--new-data"}}};
 }
 
 io::OptionGroup site_curve_options() {
@@ -59,7 +60,7 @@ io::OptionGroup site_curve_options() {
             "site indices (heights at --base-age), numbers or FROM:TO:STEP: for each\n"
             "the curve without noise through (base age, site index), solved for the\n"
             "asymptote (or the one local; with two locals the rate held at its\n"
-            "weighted mean, as the outputs say)"},
+            "weighted mean, or population mean for random locals, as the outputs say)"},
            {"--site-curve-table", "FILE", "CSV: per site index and age (--ages and the base age), height and locals"},
            {"--site-curve-figure", "FILE", "SVG: the curves labelled by site index, the plots faintly behind"}}};
 }
