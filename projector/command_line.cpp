@@ -50,7 +50,8 @@ io::OptionGroup new_plot_options() {
             "determine is named on the error stream and left out"},
            {"--new-locals", "FILE",
             "CSV: per new plot, its locals and their standard errors (globals\n"
-            "held), or the reason it was left out", false, "--new-data"}}};
+            "held; random locals: their conditional modes and deviations),\n"
+            "or the reason it was left out", false, "--new-data"}}};
 }
 
 io::OptionGroup site_curve_options() {
@@ -59,7 +60,7 @@ io::OptionGroup site_curve_options() {
             "site indices (heights at --base-age), numbers or FROM:TO:STEP: for each\n"
             "the curve without noise through (base age, site index), solved for the\n"
             "asymptote (or the one local; with two locals the rate held at its\n"
-            "weighted mean, as the outputs say)"},
+            "weighted mean, or population mean for random locals, as the outputs say)"},
            {"--site-curve-table", "FILE", "CSV: per site index and age (--ages and the base age), height and locals"},
            {"--site-curve-figure", "FILE", "SVG: the curves labelled by site index, the plots faintly behind"}}};
 }
@@ -92,6 +93,9 @@ distribution of its locals given its measurements and the population.)",
             "CSV: per measurement, the fitted height and the\n"
             "standardised innovation"},
            {"--site-index", "FILE", "CSV: per plot, the median height and its interval at --base-age"},
+           {"--population", "FILE",
+            "CSV: per age of --ages, the median height and intervals of a plot\n"
+            "not measured (random-locals results only)"},
            {"--plot-figure", "FILE",
             "SVG: measured heights, median curve and band of up to 16 plots\n"
             "(the first ones; with --plot-pages every plot)"},
@@ -155,7 +159,7 @@ void check_new_plots_and_site_curves(const io::CommandLine& c, const Options& o)
 void check(const io::CommandLine& c, const Options& o) {
   if (o.tables.projections.empty() && o.tables.residuals.empty() && o.tables.site_index.empty() &&
       o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty() && o.summary_page.empty() &&
-      o.new_locals.empty() && o.site_curve_table.empty() && o.site_curve_figure.empty())
+      o.new_locals.empty() && o.site_curve_table.empty() && o.site_curve_figure.empty() && o.population.empty())
     c.wrong_call(
         "no output asked for (--projections, --residuals, --site-index, a figure, --summary-page, --new-locals or a "
         "site-curve output)");
@@ -164,6 +168,7 @@ void check(const io::CommandLine& c, const Options& o) {
   check_new_plots_and_site_curves(c, o);
   if (!o.tables.projections.empty() && o.ages.empty()) c.wrong_call("--projections needs --ages");
   if (!o.tables.site_index.empty() && !o.base_age) c.wrong_call("--site-index needs --base-age");
+  if (!o.population.empty() && o.ages.empty()) c.wrong_call("--population needs --ages");
   if (!(o.age_scale.value_or(1.0) > 0) || !(o.height_scale.value_or(1.0) > 0))
     c.wrong_call("the scales must be positive");
   if (o.scaled_units && (o.age_scale || o.height_scale))
@@ -185,6 +190,7 @@ Options parse_command_line(int argc, char** argv) {
   o.figures = {c.option("--plot-figure").value_or(""), c.option("--curve-figure").value_or(""),
                c.option("--residual-figure").value_or("")};
   o.summary_page = c.option("--summary-page").value_or("");
+  o.population = c.option("--population").value_or("");
   read_settings(c, o);
   check(c, o);
   return o;

@@ -46,6 +46,7 @@ struct Options {
   std::string new_locals;    // the new plots' locals (CSV)
   std::vector<double> site_curves;  // site indices of the site-index curves
   std::string site_curve_table, site_curve_figure;
+  std::string population;  // a plot not measured: the population's heights (CSV)
 };
 
 Options parse_command_line(int argc, char** argv);

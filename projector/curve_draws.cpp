@@ -29,6 +29,8 @@ CurveDraws::Conditional population(const Outer& phi, int ng, int nl) {
 
 }  // namespace
 
+CurveDraws::Conditional population_of_locals(const RunResults& run) { return population(run.phi, run.ng, run.nl); }
+
 CurveDraws::CurveDraws(const RunResults& run, bool full) : run_(run), full_(full) {
   if (full) estimates_ = factor_covariance(run.uncertain, run.covariance.data());
   if (run.random_locals)
@@ -47,6 +49,7 @@ CurveDraws::Conditional CurveDraws::conditional_at(const Outer& phi, bool& ok) {
     start[static_cast<std::size_t>(l)] = at_estimates_ready_ ? at_estimates_.mean[static_cast<std::size_t>(l)]
                                                              : plot_->locals[static_cast<std::size_t>(l)];
   const model::marginal::PlotMarginal r = model::marginal::marginal_term(run_.esde, *rule_, phi, m, start, false);
+  if (!at_estimates_ready_) marginal_ = r;
   Conditional c;
   if (r.status != model::marginal::PlotStatus::ok) {
     ok = false;

@@ -54,6 +54,10 @@ class CurveDraws {
     std::array<double, 4> covariance{};
   };
   const Conditional& conditional() const { return at_estimates_; }
+  // The fit's own per-plot quantities at the estimates for the last start of
+  // a measured plot (random locals): the marginal term, the conditional mode,
+  // the conditional standard deviations and correlation.
+  const model::marginal::PlotMarginal& marginal() const { return marginal_; }
 
  private:
   void draw_fixed(NormalStream& z, model::Curve& curve);
@@ -69,9 +73,13 @@ class CurveDraws {
   std::array<double, common::kMaxLocals * common::kMaxGlobals> w_{};  // W, column-major (NL x NG)
   std::array<double, common::kMaxLocalTriangle> lfactor_{};
   Conditional at_estimates_;
+  model::marginal::PlotMarginal marginal_;
   bool at_estimates_ready_ = false;  // the searches at drawn phi start from its mean
   std::string why_;                  // the status of the last failed search
   long long fallbacks_ = 0;
 };
+
+// The population Normal(mu, Psi) of a random-locals fit's locals at its estimates.
+CurveDraws::Conditional population_of_locals(const RunResults& run);
 
 }  // namespace projector

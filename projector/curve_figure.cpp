@@ -4,9 +4,12 @@
 #include <cmath>
 #include <cstdio>
 
+#include <boost/math/distributions/normal.hpp>
+
 #include "io/svg_writer.hpp"
 #include "model/model_table.hpp"
 #include "model/models.hpp"
+#include "projector/curve_draws.hpp"
 #include "projector/figure_axes.hpp"
 #include "projector/histogram.hpp"
 #include "projector/power_scale.hpp"
@@ -47,12 +50,26 @@ void guide_heights(const RunResults& run, const model::Locals& locals, const std
   for (std::size_t k = 0; k < ages.size(); ++k) heights[k] = noise_free_height(curve, ages[k]);
 }
 
+// The quantiles of each local's population Normal (random locals).
+std::vector<model::Locals> population_quantiles(const RunResults& run, const std::vector<double>& quantiles) {
+  const CurveDraws::Conditional p = population_of_locals(run);
+  std::vector<model::Locals> out(quantiles.size(), model::Locals{});
+  for (std::size_t q = 0; q < quantiles.size(); ++q)
+    for (int l = 0; l < run.nl; ++l) {
+      const auto k = static_cast<std::size_t>(l);
+      const double z = boost::math::quantile(boost::math::normal_distribution<double>(), quantiles[q]);
+      out[q][k] = p.mean[k] + std::sqrt(p.covariance[k * static_cast<std::size_t>(run.nl) + k]) * z;
+    }
+  return out;
+}
+
 std::string quantile_label(const RunResults& run, double q) {
   const auto& names = model::model_names(run.esde.model);
   std::string locals;
   for (int l = 0; l < run.nl; ++l) locals += (l ? ", " : "") + std::string(names.locals[static_cast<std::size_t>(l)]);
   char b[96];
-  std::snprintf(b, sizeof b, "%s at %g%% quantile", locals.c_str(), 100 * q);
+  std::snprintf(b, sizeof b, run.random_locals ? "%s at the population's %g%% quantile" : "%s at %g%% quantile",
+                locals.c_str(), 100 * q);
   return b;
 }
 
@@ -83,9 +100,12 @@ void write_curve_figure(const std::string& path, const RunResults& run, const st
   std::array<double, kCurveAges> ages;
   for (int k = 0; k < kCurveAges; ++k)
     ages[static_cast<std::size_t>(k)] = (x.lo + (x.hi - x.lo) * k / (kCurveAges - 1)) / units.age_scale;
-  std::vector<GuideCurve> curves(1, GuideCurve{"average locals (weighted by measurements)", {}});
+  std::vector<GuideCurve> curves(1, GuideCurve{run.random_locals ? "locals at the population's means"
+                                                                 : "average locals (weighted by measurements)",
+                                               {}});
   guide_heights(run, run.local_averages, ages, curves[0].heights);
-  const std::vector<model::Locals> at = local_quantiles(run, locals_path, summary, quantiles);
+  const std::vector<model::Locals> at = run.random_locals ? population_quantiles(run, quantiles)
+                                                          : local_quantiles(run, locals_path, summary, quantiles);
   for (std::size_t q = 0; q < quantiles.size(); ++q) {
     curves.push_back({quantile_label(run, quantiles[q]), {}});
     guide_heights(run, at[q], ages, curves.back().heights);
@@ -95,7 +115,10 @@ void write_curve_figure(const std::string& path, const RunResults& run, const st
     for (double h : c.heights)
       if (std::isfinite(h)) top = std::max(top, h * units.height_scale);
   io::SvgWriter svg(path, "curve figure", kWidth, kHeight);
-  svg.text({kWidth / 2, 24}, "Guide curves: height over age without noise", 15, io::Anchor::middle);
+  svg.text({kWidth / 2, 24},
+           run.random_locals ? "Guide curves: height over age without noise, locals from their population"
+                             : "Guide curves: height over age without noise",
+           15, io::Anchor::middle);
   const Panel panel(svg, {kLeft, kTop}, kWidth - kLeft - 30, kHeight - kTop - 70, x, nice_ticks(0, top));
   panel.axes("age (" + text.age_unit + ")", "height (" + text.height_unit + ")", "");
   const auto stroke = [](std::size_t c) -> io::Stroke {

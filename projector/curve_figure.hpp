@@ -4,7 +4,11 @@
 // the results file) and with every local at the same quantile of its values
 // over the plots. The quantiles come from a histogram of 65536 bins over each
 // local's range (one more pass over the local-parameter file), so they are
-// exact to 1/65536 of the range; memory stays flat.
+// exact to 1/65536 of the range; memory stays flat. For a random-locals fit
+// the locals have a population distribution, Normal(mu, Psi): the curves are
+// at its means and with every local at the quantile mu_l + sqrt(Psi_ll)
+// Phi^-1(q) of its own Normal (no pass over the plots' locals), as the title
+// and the legend say.
 #pragma once
 
 #include <array>

@@ -37,15 +37,26 @@ PageResults read_page_results(const std::string& path) {
   p.model = static_cast<int>(r.integer("/model/number"));
   p.outcome = r.text("/outcome");
   p.iterations = r.integer("/iterations");
-  p.iteration_limit = r.integer("/iteration_limit");
+  p.iteration_limit = r.has("/iteration_limit") ? r.integer("/iteration_limit") : -1;
   p.plots = r.integer("/plots");
   p.measurements = r.integer("/measurements");
   p.parameters = r.integer("/parameters");
-  p.log_likelihood = r.number_or_nan("/log_likelihood");
+  p.random_locals = r.optional_text("/locals") == "random";
+  p.log_likelihood = r.number_or_nan(p.random_locals ? "/marginal_log_likelihood" : "/log_likelihood");
   p.aic = r.number_or_nan("/aic");
   p.bic = r.number_or_nan("/bic");
   p.globals = estimate_table(r, "/globals");
-  p.local_averages = estimate_table(r, "/local_averages");
+  if (!p.random_locals) {
+    p.local_averages = estimate_table(r, "/local_averages");
+    return p;
+  }
+  p.local_averages = estimate_table(r, "/population");
+  const int n = static_cast<int>(p.globals.names.size() + p.local_averages.names.size());
+  if (r.size("/outer/correlations") != n) r.bad("/outer/correlations", "should be a square table");
+  p.outer.names = p.globals.names;
+  p.outer.names.insert(p.outer.names.end(), p.local_averages.names.begin(), p.local_averages.names.end());
+  for (int k = 0; k < n; ++k) p.outer.correlations.push_back(numbers(r, "/outer/correlations/" + std::to_string(k), n));
+  return p;
   return p;
 }
 

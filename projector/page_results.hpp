@@ -22,7 +22,7 @@ struct PageResults {
   int model = 0;
   std::string outcome;
   std::int64_t iterations = 0;
-  std::int64_t iteration_limit = 0;
+  std::int64_t iteration_limit = 0;  // -1: not in the file (a random-locals fit)
   std::int64_t plots = 0;
   std::int64_t measurements = 0;
   std::int64_t parameters = 0;
@@ -31,6 +31,12 @@ struct PageResults {
   double bic = 0;
   EstimateTable globals;
   EstimateTable local_averages;  // no correlations
+  // A random-locals fit: the log-likelihood is the marginal one, the locals
+  // are shown by their population's parameters (`local_averages` holds them:
+  // mean_a, sd_a, ...), and the correlations are those of all the outer
+  // parameters (`outer`: the globals' names, then the population's).
+  bool random_locals = false;
+  EstimateTable outer;  // names and correlations only
 };
 
 // The results file has been read once by read_run_results, which checked it.

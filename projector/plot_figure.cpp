@@ -31,7 +31,7 @@ PlotFigure::PlotFigure(double last_age, double z) : last_age_(last_age), z_(z) {
 
 // The curve runs from the start age (or 0, when the start age is negative)
 // to the last measurement or `last_age`, whichever is later.
-void PlotFigure::add(const PlotData& plot) {
+void PlotFigure::add(const PlotData& plot, const Band& band) {
   Entry& e = entries_.emplace_back();
   e.id = plot.id;
   e.n = plot.n;
@@ -45,6 +45,7 @@ void PlotFigure::add(const PlotData& plot) {
   PlotProjection projection;
   project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), kCurveAges, e.curve_ages.data(), z_,
                projection);
+  if (band) band(kCurveAges, e.curve_ages.data(), projection);
   for (int k = 0; k < kCurveAges; ++k)
     e.curve[static_cast<std::size_t>(k)] = projection.at_ages[static_cast<std::size_t>(k)].height;
   ++count_;

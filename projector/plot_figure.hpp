@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,12 @@ class PlotFigure {
 
   // `last_age`: the curves run to this scaled age at least (NaN: to the last measurement).
   PlotFigure(double last_age, double z);
+  // Overwrites the height intervals of a projection at m ages (a plot of a
+  // random-locals fit: those over draws from its conditional distribution).
+  using Band = std::function<void(int m, const double* ages, PlotProjection& out)>;
+
   bool wants_more() const { return count_ < kMaxPlots; }
-  void add(const PlotData& plot);
+  void add(const PlotData& plot, const Band& band = {});
   void write(const std::string& path, const Units& units, const FigureText& text) const;
   // Empties the figure for the next page of plots.
   void clear();

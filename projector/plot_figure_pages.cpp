@@ -38,9 +38,9 @@ PlotFigurePages::~PlotFigurePages() {
   for (std::int64_t k = 1; k <= written_; ++k) ::unlink(beside(page_path(k)).c_str());
 }
 
-void PlotFigurePages::add(const PlotData& plot) {
+void PlotFigurePages::add(const PlotData& plot, const PlotFigure::Band& band) {
   if (!figure_.wants_more()) write_page();
-  figure_.add(plot);
+  figure_.add(plot, band);
 }
 
 void PlotFigurePages::write_page() {

@@ -27,7 +27,7 @@ class PlotFigurePages {
   PlotFigurePages(const PlotFigurePages&) = delete;
   PlotFigurePages& operator=(const PlotFigurePages&) = delete;
 
-  void add(const PlotData& plot);
+  void add(const PlotData& plot, const PlotFigure::Band& band = {});
   // Writes the last page (an empty one when no plot came) and puts every page in place.
   void commit();
   std::string page_path(std::int64_t page) const { return plot_page_path(file_, page, plots_); }

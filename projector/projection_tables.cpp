@@ -88,4 +88,20 @@ void ProjectionTables::commit() {
     if (t) t->file.commit();
 }
 
+void write_population_table(const std::string& path, const AgeGrid& grid, const PlotProjection& projection,
+                            const Units& units, bool full) {
+  io::TextWriter file(path, "population table");
+  io::CsvWriter csv(file, header({"age"}, {"median", "lower", "upper", "measurement_lower", "measurement_upper"}, {},
+                                 full));
+  for (std::size_t j = 0; j < grid.ages.size(); ++j) {
+    if (!grid.listed[j]) continue;
+    const AgeProjection& p = projection.at_ages[j];
+    csv.field(grid.ages[j] * units.age_scale);
+    add_interval(csv, p.height, units.height_scale, true);
+    add_interval(csv, p.measurement, units.height_scale, false);
+    csv.end_row();
+  }
+  file.commit();
+}
+
 }  // namespace projector

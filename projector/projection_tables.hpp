@@ -58,4 +58,13 @@ class ProjectionTables {
   std::unique_ptr<Table> projections_, residuals_, site_index_;
 };
 
+// The population table (--population FILE, random-locals results): the
+// heights of a plot not measured, whose locals follow the population
+// Normal(mu, Psi), at the listed ages,
+//   age,median,lower,upper,measurement_lower,measurement_upper
+// (with the suffix _full for full intervals), from `projection` as the
+// draws gave it (curve_draws.hpp, drawn_projection.hpp).
+void write_population_table(const std::string& path, const AgeGrid& grid, const PlotProjection& projection,
+                            const Units& units, bool full);
+
 }  // namespace projector

@@ -93,7 +93,8 @@ void check_output_paths(const Options& o) {
                                    {o.summary_page, "summary page"},
                                    {o.new_locals, "new locals table"},
                                    {o.site_curve_table, "site-curve table"},
-                                   {o.site_curve_figure, "site-curve figure"}};
+                                   {o.site_curve_figure, "site-curve figure"},
+                                   {o.population, "population table"}};
   io::check_outputs(inputs, outputs);
 }
 
@@ -101,14 +102,11 @@ void check_output_paths(const Options& o) {
 // run's plots are read only for the guide curves' summary of their locals.
 void project_new_plots(const Options& options, const RunResults& run, const NewDataScan& scan,
                        NewLocalsTable& new_locals, LocalsSummary& locals_summary, bool curves,
-                       const std::function<void(const PlotData&)>& project) {
+                       const std::function<void(const PlotData&, const NewPlotLocals&)>& project) {
   std::int64_t left = 0;
   for_each_new_plot(
       run, options.new_data, options.units, scan,
-      [&](const PlotData& plot, const NewPlotLocals& fit) {
-        new_locals.add(plot, fit);
-        project(plot);
-      },
+      [&](const PlotData& plot, const NewPlotLocals& fit) { project(plot, fit); },
       [&](const PlotData& plot, const std::string& reason) {
         ++left;
         new_locals.left_out(plot, reason);
@@ -131,23 +129,17 @@ struct Inputs {
   std::optional<SiteCurves> site;
 };
 
-// What the results of a random-locals fit, and full intervals, serve.
+// What the results of a fixed-locals fit, and full intervals, serve.
 void check_what_the_results_serve(const Options& o, const RunResults& run) {
   const auto refuse = [&o](const std::string& what) {
     io::fail("results file '" + o.results + "': " + what);
   };
-  if (run.random_locals) {
-    const std::string served = "of a random-locals fit serve --projections, --residuals and --site-index (with "
-                               "--new-data too), not ";
-    for (const auto& [given, name] :
-         {std::pair{!o.figures.plots.empty(), "--plot-figure"}, std::pair{!o.figures.curves.empty(), "--curve-figure"},
-          std::pair{!o.figures.residuals.empty(), "--residual-figure"},
-          std::pair{!o.summary_page.empty(), "--summary-page"}, std::pair{!o.new_locals.empty(), "--new-locals"},
-          std::pair{!o.site_curves.empty(), "--site-curves"}})
-      if (given) refuse(std::string("the results ") + served + name);
-  } else if (o.full_intervals && run.uncertain != run.ng) {
+  if (run.random_locals) return;
+  if (!o.population.empty())
+    refuse("--population needs the results of a random-locals fit: the locals of a fixed-locals fit have no "
+           "population distribution");
+  if (o.full_intervals && run.uncertain != run.ng)
     refuse("--intervals full needs \"/globals/correlations\" and \"/globals/standard_errors\"");
-  }
 }
 
 Inputs read_inputs(Options& options) {
@@ -177,7 +169,7 @@ class Outputs {
         z_(interval_z(o.level)),
         text_{o.age_unit, o.height_unit, o.level},
         tables_(o.tables, o.units, o.full_intervals),
-        new_locals_(o.new_locals, in.run.esde.model, o.units),
+        new_locals_(o.new_locals, in.run.esde.model, o.units, in.run.random_locals),
         plot_figure_(grid_.ages.empty() ? std::nan("") : grid_.ages.back(), z_),
         residual_figure_(in.scan ? in.scan->measurements : in.run.measurements) {
     if (o.plot_pages)
@@ -187,26 +179,69 @@ class Outputs {
       curve_draws_ = std::make_unique<CurveDraws>(in.run, o.full_intervals);
       drawn_ = std::make_unique<DrawnProjection>(o.draws, o.level, static_cast<int>(grid_.ages.size()));
     }
+    if (in.run.random_locals && !o.figures.plots.empty())
+      figure_drawn_ = std::make_unique<DrawnProjection>(o.draws, o.level, PlotFigure::kCurveAges);
     if (!o.site_curve_figure.empty())
       site_figure_.emplace(o.site_curve_figure, *in.site, grid_.ages.back(), in.scan ? in.scan->plots : in.run.plots,
                            o.units, text_);
   }
 
-  void project(const PlotData& given) {
+  // A new plot: its locals tabled (for random locals, their conditional
+  // distribution, found as the plot is projected), then projected.
+  void project_new(const PlotData& given, const NewPlotLocals& fit) {
+    if (!in_.run.random_locals) new_locals_.add(given, fit);
+    project(given, in_.run.random_locals && !o_.new_locals.empty());
+  }
+
+  void project(const PlotData& given, bool table_conditional = false) {
     if (site_figure_) site_figure_->add(given);
     const bool chosen = selected(o_, given.id);
-    if (!chosen && figures_.residuals.empty()) return;
+    if (!chosen && figures_.residuals.empty() && !table_conditional) return;
     const PlotData& plot = in_.run.random_locals ? at_conditional_mean(given) : given;
+    if (table_conditional) {
+      if (why_.empty())
+        new_locals_.add(given, curve_draws_->marginal());
+      else
+        new_locals_.left_out(given, why_);
+      if (!chosen && figures_.residuals.empty()) return;
+    }
     project_plot(plot.curve, plot.n, plot.ages.data(), plot.heights.data(), static_cast<int>(grid_.ages.size()),
                  grid_.ages.data(), z_, projection_);
     if (!figures_.residuals.empty()) residual_figure_.add(plot, projection_);
     if (!chosen) return;
     if (drawn_) draw(plot);
     tables_.add(plot, grid_, projection_);
+    if (!plot_pages_ && !(!figures_.plots.empty() && plot_figure_.wants_more())) return;
+    PlotFigure::Band band;
+    if (figure_drawn_)
+      band = [this, &plot](int m, const double* ages, PlotProjection& out) { drawn_band(plot, m, ages, out); };
     if (plot_pages_)
-      plot_pages_->add(plot);
-    else if (!figures_.plots.empty() && plot_figure_.wants_more())
-      plot_figure_.add(plot);
+      plot_pages_->add(plot, band);
+    else
+      plot_figure_.add(plot, band);
+  }
+
+  // The plot figure's band of a random-locals plot: over draws from its
+  // conditional distribution, as the projections give it (none when it has none).
+  void drawn_band(const PlotData& plot, int m, const double* ages, PlotProjection& out) {
+    if (why_.empty()) {
+      figure_drawn_->project(*curve_draws_, plot, m, ages, out);
+      return;
+    }
+    const double nan = std::nan("");
+    for (int j = 0; j < m; ++j) out.at_ages[static_cast<std::size_t>(j)].height = {nan, nan, nan};
+  }
+
+  // A plot not measured: the population's height distribution at the ages.
+  void write_population() const {
+    PlotData none;
+    none.n = 0;
+    CurveDraws draws(in_.run, o_.full_intervals);
+    draws.start(none);
+    DrawnProjection drawn(o_.draws, o_.level, static_cast<int>(grid_.ages.size()));
+    auto projection = std::make_unique<PlotProjection>();
+    drawn.project(draws, none, static_cast<int>(grid_.ages.size()), grid_.ages.data(), *projection);
+    write_population_table(o_.population, grid_, *projection, o_.units, o_.full_intervals);
   }
 
   // A plot of a random-locals fit with its locals at their conditional mean
@@ -240,14 +275,14 @@ class Outputs {
 
   void pass() {
     const RunResults& run = in_.run;
-    const auto project = [this](const PlotData& plot) { this->project(plot); };
+    const auto project = [this](const PlotData& plot, const NewPlotLocals& fit) { this->project_new(plot, fit); };
     if (in_.scan) {
       project_new_plots(o_, run, *in_.scan, new_locals_, locals_summary_, !figures_.curves.empty(), project);
       return;
     }
     for_each_plot(run, o_.plot_files, run.plots >= kProgressPlots, [&](const PlotData& plot) {
       locals_summary_.add(plot, run.nl);
-      project(plot);
+      this->project(plot);
     });
   }
 
@@ -265,6 +300,7 @@ class Outputs {
                          o_.units, text_);
     if (site_figure_) site_figure_->write();
     if (!o_.site_curve_table.empty()) write_site_curve_table(o_.site_curve_table, in_.run, *in_.site, grid_, o_.units);
+    if (!o_.population.empty()) write_population();
     tables_.commit();
     new_locals_.commit();
     if (curve_draws_ && curve_draws_->fallbacks() > 0)
@@ -290,6 +326,7 @@ class Outputs {
   std::optional<SiteCurveFigure> site_figure_;
   std::unique_ptr<CurveDraws> curve_draws_;
   std::unique_ptr<DrawnProjection> drawn_;
+  std::unique_ptr<DrawnProjection> figure_drawn_;  // the plot figure's bands (random locals)
   PlotData conditional_;  // the plot at its conditional mean (random locals)
   std::string why_;       // why the plot has no intervals; empty when it has
 };

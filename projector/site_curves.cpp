@@ -79,7 +79,8 @@ std::string held_text(const RunResults& run, const SiteCurves& s, const Units& u
   if (s.held < 0) return "";
   const model::Role role = model::catalogue_entry(run.esde.model).locals[at(s.held)];
   const double factor = model::raw_factor(role, {units.age_scale, units.height_scale}).value_or(1.0);
-  return std::string(model::role_name(role)) + " held at its weighted mean " +
+  return std::string(model::role_name(role)) +
+         (run.random_locals ? " held at its population mean " : " held at its weighted mean ") +
          text(factor * run.local_averages[at(s.held)]);
 }
 

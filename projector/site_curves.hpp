@@ -2,7 +2,7 @@
 // the curve of the model without noise that passes through (T, S), found by
 // solving h(T) = S for the plot's local (for a model with two locals, the
 // asymptote, with the rate held at its weighted mean over the run's plots,
-// as the outputs say). h rises with the local; the root is bracketed on the
+// as the outputs say; for a random-locals fit at its population mean). h rises with the local; the root is bracketed on the
 // grid reference × 4^k, k = -15 .. 15 (the reference the run's weighted mean
 // of the local), and found by TOMS 748 to the last bits of the local. A site
 // index that no local on the grid reaches is refused (status 2) with the

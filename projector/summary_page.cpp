@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "io/text_writer.hpp"
 #include "projector/raw_units.hpp"
@@ -38,8 +39,8 @@ void heading(io::TextWriter& out, const PageInput& p) {
   out.put("<h1>" + html_text(r.title.empty() ? "growthfit fit" : r.title) + "</h1>\n");
   const bool converged = r.outcome == "converged";
   out.put("<p id=\"outcome\">Model " + std::to_string(r.model) + ": <span class=\"" + (converged ? "ok" : "warn") +
-          "\">" + html_text(r.outcome) + "</span> after " + std::to_string(r.iterations) + " iterations (limit " +
-          std::to_string(r.iteration_limit) + ")" +
+          "\">" + html_text(r.outcome) + "</span> after " + std::to_string(r.iterations) + " iterations" +
+          (r.iteration_limit >= 0 ? " (limit " + std::to_string(r.iteration_limit) + ")" : std::string()) +
           (converged ? "."
                      : ": the estimates may not maximise the likelihood, and their standard errors and "
                        "correlations are not to be trusted.") +
@@ -47,8 +48,9 @@ void heading(io::TextWriter& out, const PageInput& p) {
   const std::pair<const char*, std::string> facts[] = {
       {"plots", std::to_string(r.plots)},
       {"measurements", std::to_string(r.measurements)},
-      {"log-likelihood", g(r.log_likelihood, 10)},
-      {"parameters (globals + locals of every plot)", std::to_string(r.parameters)},
+      {r.random_locals ? "marginal log-likelihood" : "log-likelihood", g(r.log_likelihood, 10)},
+      {r.random_locals ? "parameters (globals + the locals' population)" : "parameters (globals + locals of every plot)",
+       std::to_string(r.parameters)},
       {"AIC", g(r.aic, 10)},
       {"BIC", g(r.bic, 10)}};
   for (const auto& [name, value] : facts) out.put("<tr>" + cell(name, true) + cell(value) + "</tr>\n");
@@ -60,7 +62,11 @@ void estimates(io::TextWriter& out, const PageInput& p, const EstimateTable& t, 
           "\">\n<tr><th class=\"name\">parameter</th><th>estimate</th><th>standard error</th><th "
           "class=\"name\">unit</th></tr>\n");
   for (std::size_t k = 0; k < t.names.size(); ++k) {
-    const RawUnit u = raw_unit(t.names[k], p.units, p.age_unit, p.height_unit);
+    // A population's mean_a and sd_a are in the units of a.
+    std::string_view name = t.names[k];
+    for (std::string_view prefix : {"mean_", "sd_"})
+      if (p.results->random_locals && name.starts_with(prefix)) name.remove_prefix(prefix.size());
+    const RawUnit u = raw_unit(name, p.units, p.age_unit, p.height_unit);
     out.put("<tr>" + cell(t.names[k], true) + cell(g(t.estimates[k] * u.factor)) +
             cell(g(t.standard_errors[k] * u.factor)) + cell(u.unit, true) + "</tr>\n");
   }
@@ -90,6 +96,13 @@ void parameters(io::TextWriter& out, const PageInput& p) {
           "start level y0 live on the power scale (h<sup>c</sup> &minus; a<sup>c</sup>)/c, whose raw form depends on "
           "c, so their standard errors do not convert by a factor. Standard errors are &radic;2 times the square "
           "roots of the diagonal of the inverse Hessian of minus twice the log-likelihood.</p>\n");
+  if (r.random_locals) {
+    out.put("<h2>Locals: their population's means and standard deviations (random locals)</h2>\n");
+    estimates(out, p, r.local_averages, "population");
+    out.put("<h2>Correlations of the outer estimates (globals and population)</h2>\n");
+    correlations(out, r.outer);
+    return;
+  }
   out.put("<h2>Correlations of the global estimates</h2>\n");
   correlations(out, r.globals);
   out.put("<h2>Locals: averages weighted by the plots' measurements</h2>\n");

@@ -150,6 +150,29 @@ TEST(FullIntervals, FixedLocalsDrawsHaveTheInverseHessiansCovariance) {
   }
 }
 
+// The population's height distribution of a one-local fit at age t: the
+// mixture over the asymptotes a ~ Normal(mu, s^2) of the state's Normal given
+// a, integrated by the trapezoidal rule over mu +- 7 s (where a stays positive).
+double population_cdf(const projector::RunResults& run, double t, double h) {
+  const boost::math::normal_distribution<double> normal;
+  const double mu = run.phi[static_cast<std::size_t>(run.ng)], s = std::exp(run.phi[static_cast<std::size_t>(run.ng + 1)]);
+  constexpr int kSteps = 4000;
+  double sum = 0.0, weights = 0.0;
+  for (int k = 0; k <= kSteps; ++k) {
+    const double u = -7.0 + 14.0 * k / kSteps, w = std::exp(-0.5 * u * u) * (k == 0 || k == kSteps ? 0.5 : 1.0);
+    model::Curve c{};
+    model::trpars(run.esde, run.globals, model::Locals{mu + s * u}, c);
+    const projector::PowerScale scale = projector::power_scale(c);
+    const double e = std::exp(-c[model::kCurveB] * (t - c[model::kCurveT0]));
+    const double mean = e * (c[model::kCurveY0] - scale.ac) / c[model::kCurveC];
+    const double var =
+        e * e * c[model::kCurveS0] * c[model::kCurveS0] + (1.0 - e * e) * c[model::kCurveSp] * c[model::kCurveSp];
+    sum += w * boost::math::cdf(normal, (scale.state(h) - mean) / std::sqrt(var));
+    weights += w;
+  }
+  return sum / weights;
+}
+
 // A plot without measurements of a random-locals fit gets the population
 // curve: its heights' quantiles over the draws are those of the mixture over
 // the population of asymptotes, here integrated numerically (the state is
@@ -175,26 +198,7 @@ TEST(FullIntervals, RandomLocalsPlotWithoutMeasurementsFollowsThePopulation) {
   auto out = std::make_unique<projector::PlotProjection>();
   drawn.project(draws, plot, 2, ages.data(), *out);
 
-  const boost::math::normal_distribution<double> normal;
-  const auto cdf = [&](double t, double h) {
-    constexpr int kSteps = 4000;
-    double sum = 0.0, weights = 0.0;
-    for (int s = 0; s <= kSteps; ++s) {
-      const double u = -7.0 + 14.0 * s / kSteps, w = std::exp(-0.5 * u * u) * (s == 0 || s == kSteps ? 0.5 : 1.0);
-      model::Globals g{};
-      std::copy_n(run.phi.begin(), 4, g.begin());
-      model::Curve c{};
-      model::trpars(run.esde, g, model::Locals{3.0 + 0.4 * u}, c);
-      const projector::PowerScale scale = projector::power_scale(c);
-      const double e = std::exp(-c[model::kCurveB] * (t - c[model::kCurveT0]));
-      const double mean = e * (c[model::kCurveY0] - scale.ac) / c[model::kCurveC];
-      const double var =
-          e * e * c[model::kCurveS0] * c[model::kCurveS0] + (1.0 - e * e) * c[model::kCurveSp] * c[model::kCurveSp];
-      sum += w * boost::math::cdf(normal, (scale.state(h) - mean) / std::sqrt(var));
-      weights += w;
-    }
-    return sum / weights;
-  };
+  const auto cdf = [&](double t, double h) { return population_cdf(run, t, h); };
   for (std::size_t j = 0; j < ages.size(); ++j) {
     const projector::HeightInterval& h = out->at_ages[j].height;
     ASSERT_TRUE(std::isfinite(h.lower) && std::isfinite(h.median) && std::isfinite(h.upper))
@@ -225,7 +229,8 @@ TEST(FullIntervals, RandomLocalsNewPlotEqualToAFittedPlot) {
   ASSERT_EQ(fit.status, 0) << fit.err;
   const std::vector<std::string> common = {"--ages", "5,15,30", "--base-age", "25", "--draws", "500"};
   std::vector<std::string> fitted = {dir / "m1.json", dir / "m1.dat", dir / "m1.loc", "--projections", dir / "f.csv"};
-  std::vector<std::string> fresh = {dir / "m1.json", "--new-data", LOBLOLLY_DATA, "--projections", dir / "n.csv"};
+  std::vector<std::string> fresh = {dir / "m1.json", "--new-data",   LOBLOLLY_DATA,
+                                    "--projections", dir / "n.csv", "--new-locals", dir / "nl.csv"};
   std::vector<std::string> held = fitted;
   held.back() = dir / "h.csv";
   for (auto* args : {&fitted, &fresh, &held}) {
@@ -277,6 +282,35 @@ TEST(FullIntervals, RandomLocalsNewPlotEqualToAFittedPlot) {
     ++k;
   });
   EXPECT_EQ(k, 14u);
+
+  // The new plots' conditional modes and deviations are the fit's own (the
+  // --plots table's, in scaled units; the new-locals table's a in raw heights).
+  ASSERT_TRUE(run.data_scales);
+  const double hs = run.data_scales->height, ts = run.data_scales->age;
+  const CsvTable nl = read_csv(dir / "nl.csv");
+  ASSERT_EQ(nl.rows.size(), table.rows.size());
+  for (std::size_t r = 0; r < nl.rows.size(); ++r) {
+    for (const char* name : {"position", "id", "measurements", "marginal_term"})
+      EXPECT_NEAR(nl.at(r, name), table.at(r, name), 1e-8 * (1.0 + std::fabs(table.at(r, name)))) << name;
+    EXPECT_NEAR(nl.at(r, "mode_a") / hs, table.at(r, "mode_a"), 1e-8 * table.at(r, "mode_a")) << "row " << r;
+    EXPECT_NEAR(nl.at(r, "sd_a") / hs, table.at(r, "sd_a"), 1e-8 * table.at(r, "sd_a")) << "row " << r;
+  }
+
+  // A plot not measured: the population table's quantiles are those of the
+  // mixture over the population of asymptotes at the fit's estimates.
+  const ProgramResult pop = run_projector({dir / "m1.json", dir / "m1.dat", dir / "m1.loc", "--population",
+                                           dir / "pop.csv", "--ages", "5,15,30", "--draws", "40000"});
+  ASSERT_EQ(pop.status, 0) << pop.err;
+  const CsvTable p = read_csv(dir / "pop.csv");
+  ASSERT_EQ(p.names, (std::vector<std::string>{"age", "median", "lower", "upper", "measurement_lower",
+                                                "measurement_upper"}));
+  ASSERT_EQ(p.rows.size(), 3u);
+  for (std::size_t r = 0; r < p.rows.size(); ++r) {
+    const double t = p.at(r, "age") / ts;
+    EXPECT_NEAR(population_cdf(run, t, p.at(r, "lower") / hs), 0.05, 0.006) << "age " << p.at(r, "age");
+    EXPECT_NEAR(population_cdf(run, t, p.at(r, "median") / hs), 0.5, 0.012) << "age " << p.at(r, "age");
+    EXPECT_NEAR(population_cdf(run, t, p.at(r, "upper") / hs), 0.95, 0.006) << "age " << p.at(r, "age");
+  }
 }
 
 // With fixed locals a new plot's locals move with the globals as a fitted
@@ -302,22 +336,18 @@ TEST(FullIntervals, FixedLocalsNewPlotEqualToAFittedPlot) {
       EXPECT_NEAR(n.rows[k][c], f.rows[k][c], 1e-6 * (1.0 + std::fabs(f.rows[k][c]))) << f.names[c] << " row " << k;
 }
 
-// What the results of a random-locals fit do not serve, and a kind of
-// interval that does not exist, are refused before any output.
+// What the results of a fixed-locals fit do not serve (the population of a
+// plot not measured), and a kind of interval that does not exist, are
+// refused before any output.
 TEST(FullIntervals, RefusalsNameWhatIsServed) {
   const FixedFit fit;
   const TempDir& dir = fit.dir;
-  std::filesystem::copy_file(dir / "sim.loc", dir / "r.loc");
-  const ProgramResult random = run_estimator(
-      {dir / "sim.ctl", dir / "sim.dat", dir / "r.loc", dir / "r.rep", "--random-locals", "--json", dir / "r.json"});
-  ASSERT_EQ(random.status, 0) << random.err;
-  const ProgramResult figure =
-      run_projector({dir / "r.json", dir / "sim.dat", dir / "r.loc", "--plot-figure", dir / "p.svg"});
-  EXPECT_EQ(figure.status, 2);
-  EXPECT_NE(figure.err.find("of a random-locals fit serve --projections, --residuals and --site-index"),
-            std::string::npos)
-      << figure.err;
-  EXPECT_FALSE(std::filesystem::exists(dir / "p.svg"));
+  const ProgramResult population = run_projector(
+      {dir / "sim.json", dir / "sim.dat", dir / "sim.loc", "--population", dir / "p.csv", "--ages", "5"});
+  EXPECT_EQ(population.status, 2);
+  EXPECT_NE(population.err.find("--population needs the results of a random-locals fit"), std::string::npos)
+      << population.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "p.csv"));
   const ProgramResult bad = run_projector({dir / "sim.json", dir / "sim.dat", dir / "sim.loc", "--projections",
                                            dir / "p.csv", "--ages", "5", "--intervals", "wide"});
   EXPECT_EQ(bad.status, 2);

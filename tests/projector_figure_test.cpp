@@ -366,4 +366,40 @@ TEST(SiteCurves, PassThroughTheBaseAgeAndAreTheModelsClosedFormCurve) {
   EXPECT_FALSE(std::filesystem::exists(dir / "far.svg"));
 }
 
+// A random-locals fit of the loblolly data gets every figure and the summary
+// page: each renders, the plot figure has a finite band for each of its plots
+// (from the conditional distribution), the guide curves say that they are at
+// the population's quantiles, and the page shows the population's parameters.
+TEST(ProjectorFigures, RandomLocalsFigures) {
+  const TempDir dir;
+  const std::string examples = std::filesystem::path(LOBLOLLY_DATA).parent_path().parent_path();
+  const ProgramResult prep =
+      run_preparer({LOBLOLLY_DATA, dir / "m1.dat", dir / "m1.loc"}, read_text(examples + "/loblolly-model1.answers"));
+  ASSERT_EQ(prep.status, 0) << prep.err;
+  const ProgramResult fit = run_estimator({examples + "/loblolly-model1.ctl", dir / "m1.dat", dir / "m1.loc",
+                                           dir / "m1.rep", "--random-locals", "--json", dir / "m1.json"});
+  ASSERT_EQ(fit.status, 0) << fit.err;
+  const ProgramResult r = run_program(
+      PROJECTOR_PATH, {dir / "m1.json", dir / "m1.dat", dir / "m1.loc", "--plot-figure", dir / "plots.svg",
+                       "--curve-figure", dir / "curves.svg", "--residual-figure", dir / "res.svg", "--summary-page",
+                       dir / "page.html", "--ages", "30", "--draws", "200"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* name : {"plots", "curves", "res"}) {
+    const ProgramResult render =
+        run_program(RSVG_CONVERT_PATH, {dir / (std::string(name) + ".svg"), "-o", dir / (std::string(name) + ".png")});
+    ASSERT_EQ(render.status, 0) << name << ": " << render.err;
+    EXPECT_EQ(read_png(dir / (std::string(name) + ".png")).width, 800) << name;
+  }
+  const std::string plots = read_text(dir / "plots.svg");
+  EXPECT_EQ(panel_titles(plots).size(), 14u);
+  EXPECT_EQ(plots.find("nan"), std::string::npos);
+  const std::string curves = read_text(dir / "curves.svg");
+  EXPECT_NE(curves.find("locals from their population"), std::string::npos);
+  EXPECT_NE(curves.find("a at the population's 90% quantile"), std::string::npos);
+  const std::string page = read_text(dir / "page.html");
+  EXPECT_NE(page.find("<table id=\"population\">"), std::string::npos);
+  EXPECT_NE(page.find(">mean_a<"), std::string::npos);
+  EXPECT_NE(page.find("marginal log-likelihood"), std::string::npos);
+}
+
 }  // namespace
