@@ -321,11 +321,11 @@ TEST(BadInputTable, MetadataOfTheWrongTypeIsRefusedByName) {
       {R"({"program": 10, )" + rest + "}", "is not a metadata file of preparer"},
       {R"({"program": ["preparer"], )" + rest + "}", "is not a metadata file of preparer"},
       {"[\"preparer\"]", "is not a metadata file of preparer"},
-      {R"({"program": "preparer", "age_scale": "1"})", "\"age_scale\" should be a number greater than 0"},
-      {R"({"program": "preparer", "raw_file": 3, "age_scale": 1, "height_scale": 1})", "\"raw_file\" should be a string"},
+      {R"({"program": "preparer", "age_scale": "1"})", "\"/age_scale\" should be a number"},
+      {R"({"program": "preparer", "raw_file": 3, "age_scale": 1, "height_scale": 1})", "\"/raw_file\" should be a string"},
       {R"({"program": "preparer", "raw_file": "r", "age_scale": 1, "height_scale": 1, "plots": 1.5})",
-       "\"plots\" should be an integer of at least 0"},
-      {R"({"program": "preparer", )" + rest + R"(, "data_fingerprint": 12})", "\"data_fingerprint\" should be a string"},
+       "\"/plots\" should be an integer"},
+      {R"({"program": "preparer", )" + rest + R"(, "data_fingerprint": 12})", "\"/data_fingerprint\" should be a string"},
   };
   for (const auto& [text, message] : files) {
     SCOPED_TRACE(text);
