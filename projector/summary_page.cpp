@@ -66,7 +66,9 @@ void estimates(io::TextWriter& out, const PageInput& p, const EstimateTable& t, 
     std::string_view name = t.names[k];
     for (std::string_view prefix : {"mean_", "sd_"})
       if (p.results->random_locals && name.starts_with(prefix)) name.remove_prefix(prefix.size());
-    const RawUnit u = raw_unit(name, p.units, p.age_unit, p.height_unit);
+    const RawUnit u = p.results->random_locals && name == "correlation"
+                          ? RawUnit{1.0, "none", false}
+                          : raw_unit(name, p.units, p.age_unit, p.height_unit);
     out.put("<tr>" + cell(t.names[k], true) + cell(g(t.estimates[k] * u.factor)) +
             cell(g(t.standard_errors[k] * u.factor)) + cell(u.unit, true) + "</tr>\n");
   }

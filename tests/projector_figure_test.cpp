@@ -382,7 +382,7 @@ TEST(ProjectorFigures, RandomLocalsFigures) {
   const ProgramResult r = run_program(
       PROJECTOR_PATH, {dir / "m1.json", dir / "m1.dat", dir / "m1.loc", "--plot-figure", dir / "plots.svg",
                        "--curve-figure", dir / "curves.svg", "--residual-figure", dir / "res.svg", "--summary-page",
-                       dir / "page.html", "--ages", "30", "--draws", "200"});
+                       dir / "page.html", "--ages", "30", "--draws", "200", "--projections", dir / "proj.csv"});
   ASSERT_EQ(r.status, 0) << r.err;
   for (const char* name : {"plots", "curves", "res"}) {
     const ProgramResult render =
@@ -393,6 +393,29 @@ TEST(ProjectorFigures, RandomLocalsFigures) {
   const std::string plots = read_text(dir / "plots.svg");
   EXPECT_EQ(panel_titles(plots).size(), 14u);
   EXPECT_EQ(plots.find("nan"), std::string::npos);
+  // The first panel's band ends at age 30 (its curve's last age) with the
+  // interval --projections gives there (the draws are seeded by the plot's
+  // place), to the drawing's precision (points to 1/100 pixel).
+  const std::vector<std::string> bands = elements(plots, "polygon");
+  ASSERT_GE(bands.size(), 2u);  // the legend's swatch, then the first panel's band
+  std::vector<double> ys;
+  const std::string points = attribute(bands[1], "points");
+  for (std::size_t at = 0; at < points.size();) {
+    const std::size_t comma = points.find(',', at), space = points.find(' ', comma);
+    ys.push_back(std::stod(points.substr(comma + 1, space - comma - 1)));
+    at = space == std::string::npos ? points.size() : space + 1;
+  }
+  ASSERT_EQ(ys.size(), 242u);
+  const std::map<double, double> y = ticks(plots, "y");
+  const auto height = [&y](double pixel) {  // the inverse of the y axis's map
+    const auto lo = y.begin(), hi = std::prev(y.end());
+    return lo->first + (pixel - lo->second) / (hi->second - lo->second) * (hi->first - lo->first);
+  };
+  const CsvTable projections = read_csv(dir / "proj.csv");
+  ASSERT_EQ(projections.at(0, "age"), 30.0);
+  const double pixel = (std::prev(y.end())->first - y.begin()->first) / std::fabs(std::prev(y.end())->second - y.begin()->second);
+  EXPECT_NEAR(height(ys[120]), projections.at(0, "upper"), 0.05 * pixel);
+  EXPECT_NEAR(height(ys[121]), projections.at(0, "lower"), 0.05 * pixel);
   const std::string curves = read_text(dir / "curves.svg");
   EXPECT_NE(curves.find("locals from their population"), std::string::npos);
   EXPECT_NE(curves.find("a at the population's 90% quantile"), std::string::npos);
