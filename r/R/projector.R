@@ -134,7 +134,8 @@ population <- function(fit, ages, level = 0.9, intervals = c("plug-in", "full"),
 # (projector --site-curves, --site-curve-table).
 site_curves <- function(fit, site_indices, base_age, ages) {
   if (missing(site_indices) || missing(base_age) || missing(ages))
-    stop(growthfit_error("site_curves: give the site indices, the base age and the ages (site_indices = c(40, 60), base_age = 25, ages = c(5, 15, 30))"))
+    stop(growthfit_error(paste0("site_curves: give the site indices, the base age and the ages ",
+                                "(site_indices = c(40, 60), base_age = 25, ages = c(5, 15, 30))")))
   out <- output_name(fit, "site-curves", ".csv")
   run_projector(fit, c("--site-curves", list_text(site_indices, "site_indices"),
                        "--base-age", list_text(base_age[1], "base_age"), "--ages", list_text(ages, "ages"),

@@ -23,8 +23,8 @@ test_that("full intervals are the projector's own, under the plug-in names, and 
   m <- predict(fit, ages = c(5, 15, 30), interval = "measurement", intervals = "full", draws = 200)
   expect_identical(m$upper, csv$measurement_upper_full)
   si <- site_index(fit, base_age = 25, intervals = "full", draws = 200)
-  expect_identical(si[c("site_index", "lower", "upper")],
-                   setNames(read.csv(f[2])[c("site_index_full", "lower_full", "upper_full")], c("site_index", "lower", "upper")))
+  bounds <- c("site_index", "lower", "upper")
+  expect_identical(si[bounds], setNames(read.csv(f[2])[paste0(bounds, "_full")], bounds))
 
   # The same names for both kinds; the estimates' error only widens (default draws).
   plug <- predict(fit, ages = c(5, 15, 30), interval = "measurement")
