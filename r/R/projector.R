@@ -28,6 +28,24 @@ list_text <- function(x, what) {
   paste(number_text(x), collapse = ",")
 }
 
+# The kind of interval (projector --intervals) and the draws of the
+# parameters (--draws K, for full intervals and random locals; the projector
+# judges K itself).
+intervals_options <- function(intervals, draws) {
+  if (!is.null(draws) && (!is.numeric(draws) || length(draws) != 1 || !is.finite(draws)))
+    stop(growthfit_error("draws must be one finite number"))
+  c("--intervals", intervals, if (!is.null(draws)) c("--draws", number_text(draws)))
+}
+
+# A table of full intervals has its interval columns named with _full; the
+# package gives the same names whichever kind, and says the kind in the
+# attribute "intervals".
+interval_table <- function(table, intervals) {
+  names(table) <- sub("_full$", "", names(table))
+  attr(table, "intervals") <- intervals
+  table
+}
+
 level_option <- function(level) {
   if (!is.numeric(level) || length(level) != 1 || !(level > 0 && level < 1))
     stop(growthfit_error("level must be a number strictly between 0 and 1"))
@@ -46,8 +64,10 @@ ids_option <- function(fit, ids) {
 # --new-data, in the data's units: each plot's locals are fitted with the
 # fit's globals held.
 predict.growth_fit <- function(object, newdata = NULL, ages, level = 0.9,
-                               interval = c("height", "measurement", "none"), ids = NULL, ...) {
+                               interval = c("height", "measurement", "none"), ids = NULL,
+                               intervals = c("plug-in", "full"), draws = NULL, ...) {
   interval <- match.arg(interval)
+  intervals <- match.arg(intervals)
   if (missing(ages)) stop(growthfit_error("predict: give the ages to project to (ages = c(5, 15, 30))"))
   out <- output_name(object, "projections", ".csv")
   map <- object$ids
@@ -59,14 +79,14 @@ predict.growth_fit <- function(object, newdata = NULL, ages, level = 0.9,
     new <- c("--new-data", name)
   }
   run_projector(object, c(new, "--ages", list_text(ages, "ages"), level_option(level), ids_option(object, ids),
-                          "--projections", out))
-  p <- read_output(object, out, map)
+                          intervals_options(intervals, draws), "--projections", out))
+  p <- interval_table(read_output(object, out, map), intervals)
   keep <- c("position", "id", "age", "median")
   if (interval == "height") p <- p[c(keep, "lower", "upper")]
   if (interval == "measurement") p <- stats::setNames(p[c(keep, "measurement_lower", "measurement_upper")],
                                                       c(keep, "lower", "upper"))
   if (interval == "none") p <- p[keep]
-  p
+  structure(p, intervals = intervals)
 }
 
 residual_table <- function(fit) {
@@ -88,12 +108,39 @@ residuals.growth_fit <- function(object, type = c("standardised", "response", "t
 
 fitted.growth_fit <- function(object, ...) residual_table(object)$fitted
 
-site_index <- function(fit, base_age, level = 0.9, ids = NULL) {
+site_index <- function(fit, base_age, level = 0.9, ids = NULL, intervals = c("plug-in", "full"), draws = NULL) {
+  intervals <- match.arg(intervals)
   if (missing(base_age)) stop(growthfit_error("site_index: give the base age (base_age = 25)"))
   out <- output_name(fit, "site-index", ".csv")
   run_projector(fit, c("--base-age", list_text(base_age[1], "base_age"), level_option(level), ids_option(fit, ids),
-                       "--site-index", out))
-  read_output(fit, out)
+                       intervals_options(intervals, draws), "--site-index", out))
+  interval_table(read_output(fit, out), intervals)
+}
+
+# The population's height distribution at `ages`: a plot with no
+# measurements (projector --population; random-locals fits only, the
+# projector refuses the others).
+population <- function(fit, ages, level = 0.9, intervals = c("plug-in", "full"), draws = NULL) {
+  intervals <- match.arg(intervals)
+  if (missing(ages)) stop(growthfit_error("population: give the ages (ages = c(5, 15, 30))"))
+  out <- output_name(fit, "population", ".csv")
+  run_projector(fit, c("--ages", list_text(ages, "ages"), level_option(level), intervals_options(intervals, draws),
+                       "--population", out))
+  interval_table(utils::read.csv(file.path(fit$dir, out)), intervals)
+}
+
+# The site-index curves: for each site index the model's curve without noise
+# through (base_age, site index), its heights at `ages` and the base age
+# (projector --site-curves, --site-curve-table).
+site_curves <- function(fit, site_indices, base_age, ages) {
+  if (missing(site_indices) || missing(base_age) || missing(ages))
+    stop(growthfit_error(paste0("site_curves: give the site indices, the base age and the ages ",
+                                "(site_indices = c(40, 60), base_age = 25, ages = c(5, 15, 30))")))
+  out <- output_name(fit, "site-curves", ".csv")
+  run_projector(fit, c("--site-curves", list_text(site_indices, "site_indices"),
+                       "--base-age", list_text(base_age[1], "base_age"), "--ages", list_text(ages, "ages"),
+                       "--site-curve-table", out))
+  utils::read.csv(file.path(fit$dir, out))
 }
 
 figures <- function(fit, level = 0.9, ids = NULL, ages = NULL) {

@@ -12,6 +12,8 @@
 \alias{predict.growth_fit}
 \alias{plot.growth_fit}
 \alias{site_index}
+\alias{population}
+\alias{site_curves}
 \alias{comparison}
 \alias{locals}
 \alias{figures}
@@ -36,11 +38,15 @@ growth_fit(data, id = "id", age = "age", height = "height", model = 1,
 \method{coef}{growth_fit}(object, raw = FALSE, ...)
 \method{vcov}{growth_fit}(object, raw = FALSE, ...)
 \method{predict}{growth_fit}(object, newdata = NULL, ages, level = 0.9,
-        interval = c("height", "measurement", "none"), ids = NULL, ...)
+        interval = c("height", "measurement", "none"), ids = NULL,
+        intervals = c("plug-in", "full"), draws = NULL, ...)
 \method{residuals}{growth_fit}(object, type = c("standardised", "response", "table"), ...)
 \method{plot}{growth_fit}(x, which = c("plots", "curves", "residuals"), level = 0.9,
      ids = NULL, browse = interactive(), ...)
-site_index(fit, base_age, level = 0.9, ids = NULL)
+site_index(fit, base_age, level = 0.9, ids = NULL,
+           intervals = c("plug-in", "full"), draws = NULL)
+population(fit, ages, level = 0.9, intervals = c("plug-in", "full"), draws = NULL)
+site_curves(fit, site_indices, base_age, ages)
 comparison(fit)
 locals(fit)
 figures(fit, level = 0.9, ids = NULL, ages = NULL)
@@ -88,6 +94,15 @@ growthfit_programs(programs = NULL)
 \item{ages, level, interval, ids, base_age}{ages to project to, the level of
   the intervals, which interval (of the true height, of a new measurement, or
   none), the plots to show, the base age of the site index.}
+\item{intervals, draws}{the projector's \code{--intervals}: \code{"plug-in"}
+  (the estimates taken as the true parameters) or \code{"full"} (the
+  intervals carry the estimates' uncertainty, from \code{draws} draws of the
+  parameters per plot; \code{--draws K}, default 1000, also the draws of a
+  random-locals fit's locals). The columns are named alike for both kinds;
+  the attribute \code{"intervals"} of the table says which.}
+\item{site_indices}{heights at \code{base_age}: \code{site_curves} gives,
+  for each, the model's curve without noise through it, at \code{ages} and
+  the base age, with the local solved for (the projector's site-curve table).}
 \item{raw}{\code{TRUE}: estimates and covariances in the data's units where
   that is an exact rescaling (a, a_intercept, a_slope, b, t0); the others stay
   in the scaled units.}
@@ -110,7 +125,11 @@ information, and \code{vcov} is \code{diag(se) \%*\% R \%*\% diag(se)} with
 the locals of every plot) and \code{nobs} (measurements), so that
 \code{AIC} and \code{BIC} are those of the results file. \code{residuals}
 (standardised innovations, or height minus fitted) and \code{fitted} follow
-the plots' order, each plot's measurements by age. Programs that stop with
+the plots' order, each plot's measurements by age. \code{predict},
+\code{site_index}, \code{residuals} and \code{figures} work on random-locals
+fits too (each plot over the conditional distribution of its locals);
+\code{population} (the height distribution of a plot not measured, at
+\code{ages}) needs one, the projector refuses a fixed-locals fit. Programs that stop with
 an error raise an R error of class \code{growthfit_error} with the program's
 message.
 }

@@ -196,6 +196,28 @@ class Fit:
             raise GrowthfitError("level must be a number strictly between 0 and 1")
         return ["--level", number_text(level)]
 
+    @staticmethod
+    def _intervals(intervals, draws):
+        """The kind of interval (projector --intervals) and the draws of the parameters (--draws K, for full
+        intervals and random locals; the projector judges K itself)."""
+        if intervals not in ("plug-in", "full"):
+            raise GrowthfitError('intervals is "plug-in" or "full"')
+        if draws is None:
+            return ["--intervals", intervals]
+        if isinstance(draws, bool) or not isinstance(draws, (int, float, np.integer, np.floating)) \
+                or not math.isfinite(draws):
+            raise GrowthfitError("draws must be one finite number")
+        k = str(int(draws)) if float(draws).is_integer() else number_text(draws)
+        return ["--intervals", intervals, "--draws", k]
+
+    @staticmethod
+    def _interval_table(table, intervals):
+        """A table of full intervals has its interval columns named with _full; the package gives the same
+        names whichever kind, and says the kind in attrs["intervals"]."""
+        table = table.rename(columns=lambda c: c[:-len("_full")] if c.endswith("_full") else c)
+        table.attrs["intervals"] = intervals
+        return table
+
     def _ids_option(self, ids):
         if ids is None:
             return []
@@ -205,9 +227,14 @@ class Fit:
             raise GrowthfitError(f"ids: no plot {', '.join(str(m) for m in missing)} in the fit")
         return ["--ids", ",".join(str(back[str(i)]) for i in np.atleast_1d(ids))]
 
-    def predict(self, newdata=None, ages=None, level=0.9, interval="height", ids=None):
+    def predict(self, newdata=None, ages=None, level=0.9, interval="height", ids=None, intervals="plug-in",
+                draws=None):
         """Projections of the fitted plots (or of new plots, newdata) at `ages`: the median height and the
         interval of the true height ("height"), of a new measurement ("measurement"), or none ("none").
+
+        intervals: "plug-in" (the estimates taken as the true parameters) or "full" (the intervals carry the
+        estimates' uncertainty, from `draws` draws of the parameters per plot, default 1000; also the draws of
+        a random-locals fit's locals). The columns are named alike for both; attrs["intervals"] says which.
 
         newdata goes to the projector as a raw data file with --new-data, in the data's units: each plot's
         locals are fitted with the fit's globals held."""
@@ -223,15 +250,17 @@ class Fit:
             ids_map, _ = write_raw_data(newdata, id_, age, height, os.path.join(self.directory, name))
             new = ["--new-data", name]
         self._projector([*new, "--ages", self._list(ages, "ages"), *self._level(level), *self._ids_option(ids),
-                         "--projections", out])
-        p = self._read(out, ids_map)
+                         *self._intervals(intervals, draws), "--projections", out])
+        p = self._read(out, ids_map).rename(columns=lambda c: c[:-len("_full")] if c.endswith("_full") else c)
         keep = ["position", "id", "age", "median"]
         if interval == "height":
-            return p[keep + ["lower", "upper"]]
-        if interval == "measurement":
-            return p[keep + ["measurement_lower", "measurement_upper"]].rename(
+            p = p[keep + ["lower", "upper"]]
+        elif interval == "measurement":
+            p = p[keep + ["measurement_lower", "measurement_upper"]].rename(
                 columns={"measurement_lower": "lower", "measurement_upper": "upper"})
-        return p[keep]
+        else:
+            p = p[keep]
+        return self._interval_table(p, intervals)
 
     def _residual_table(self):
         name = os.path.join("projector", "residuals.csv")
@@ -255,11 +284,29 @@ class Fit:
     def fitted(self):
         return self._residual_table()["fitted"]
 
-    def site_index(self, base_age, level=0.9, ids=None):
+    def site_index(self, base_age, level=0.9, ids=None, intervals="plug-in", draws=None):
+        """Per plot the median height at the base age and its interval (intervals, draws: as for predict)."""
         out = self._output("site-index", ".csv")
         self._projector(["--base-age", self._list(base_age, "base_age").split(",")[0], *self._level(level),
-                         *self._ids_option(ids), "--site-index", out])
-        return self._read(out)
+                         *self._ids_option(ids), *self._intervals(intervals, draws), "--site-index", out])
+        return self._interval_table(self._read(out), intervals)
+
+    def population(self, ages, level=0.9, intervals="plug-in", draws=None):
+        """The population's height distribution at `ages`: a plot with no measurements (projector
+        --population; random-locals fits only, the projector refuses the others)."""
+        out = self._output("population", ".csv")
+        self._projector(["--ages", self._list(ages, "ages"), *self._level(level), *self._intervals(intervals, draws),
+                         "--population", out])
+        return self._interval_table(_read_csv(os.path.join(self.directory, out)), intervals)
+
+    def site_curves(self, site_indices, base_age, ages):
+        """The site-index curves: for each site index the model's curve without noise through (base_age,
+        site index), its heights at `ages` and the base age (projector --site-curves, --site-curve-table)."""
+        out = self._output("site-curves", ".csv")
+        self._projector(["--site-curves", self._list(site_indices, "site_indices"), "--base-age",
+                         self._list(base_age, "base_age").split(",")[0], "--ages", self._list(ages, "ages"),
+                         "--site-curve-table", out])
+        return _read_csv(os.path.join(self.directory, out))
 
     def figures(self, level=0.9, ids=None):
         """The projector's three SVG figures: a dict of paths (plots, curves, residuals)."""
