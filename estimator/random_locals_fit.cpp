@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "estimator/outer_algebra.hpp"
+#include "model/catalogue.hpp"
+#include "model/roles.hpp"
 
 namespace estimator {
 namespace {
@@ -25,6 +27,10 @@ constexpr double kLeastDeviation = 1e-4;
 // population running to +-1 degenerates onto a line, where the objective
 // flattens out as the deviations' does near 0 (a boundary estimate).
 constexpr double kLargestCorrelation = 0.9999;
+// A global deviation below kSaddleDeviation times the largest one is at the
+// saddle at 0, and starts at kSaddleStart times it.
+constexpr double kSaddleDeviation = 1e-6;
+constexpr double kSaddleStart = 0.1;
 
 double largest(const Outer& v, int n) {
   double m = 0.0;
@@ -244,8 +250,25 @@ double slope_of(const MarginalTotals& totals, const Outer& dx, int n) {
 
 // Narrows the starting deviations while a plot has no usable mode; false
 // (the summary says which plot) when one still has none.
+// A global deviation at 0 (fixed-locals fits of two-local models put the
+// process deviation there) starts the fit at a saddle of the marginal
+// objective, which is even in it: moved off 0 by a fraction of the largest
+// other deviation, the fit goes downhill from the start.
+void leave_saddles(const MarginalProblem& problem, Outer& phi) {
+  const model::ModelEntry& m = model::catalogue_entry(problem.esde.model);
+  double largest = 0.0;
+  for (int i = 0; i < m.ng(); ++i)
+    if (model::is_deviation(m.globals[static_cast<std::size_t>(i)]))
+      largest = std::max(largest, std::fabs(phi[static_cast<std::size_t>(i)]));
+  for (int i = 0; i < m.ng(); ++i)
+    if (model::is_deviation(m.globals[static_cast<std::size_t>(i)]) &&
+        std::fabs(phi[static_cast<std::size_t>(i)]) < kSaddleDeviation * largest)
+      phi[static_cast<std::size_t>(i)] = kSaddleStart * largest;
+}
+
 bool start(PassPipeline& pipeline, const MarginalProblem& problem, Outer& phi, MarginalTotals& totals,
            MarginalSummary& summary) {
+  leave_saddles(problem, phi);
   totals = marginal_pass(pipeline, problem, phi, true, true);
   // Deviations from fixed-locals estimates are inflated by the plots whose
   // locals the data hardly fix, and a wide population can leave a plot
