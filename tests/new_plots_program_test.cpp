@@ -15,6 +15,8 @@
 #include "common/plot.hpp"
 #include "model/likelihood.hpp"
 #include "model/models.hpp"
+#include "io/errors.hpp"
+#include "projector/new_data.hpp"
 #include "support/csv_table.hpp"
 #include "support/program.hpp"
 #include "support/temp_dir.hpp"
@@ -196,6 +198,34 @@ TEST(NewPlots, BadNewDataIsRefusedWithNothingWritten) {
     EXPECT_NE(r.err.find("projector: " + message), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(fit.dir / "out.csv"));
   }
+}
+
+// Repeated identifiers beyond what one pass keeps: every plot given twice, so
+// that the suspects outnumber kMaxSuspects; the scan keeps no more than that
+// and still names the first repeat with both lines.
+TEST(NewPlots, ManyRepeatedIdentifiersAreRefusedWithBoundedMemory) {
+  const TempDir dir;
+  const std::int32_t n = static_cast<std::int32_t>(projector::kMaxSuspects) + 1000;
+  std::string raw;
+  for (int round = 0; round < 2; ++round)
+    for (std::int32_t id = 1; id <= n; ++id) raw += std::to_string(id) + " 5 10\n";
+  dir.write("twice.txt", raw);
+  try {
+    const projector::NewDataScan scan = projector::scan_new_data(dir / "twice.txt");
+    ADD_FAILURE() << "not refused; " << scan.suspects.size() << " suspects kept";
+  } catch (const io::IoError& e) {
+    EXPECT_EQ(std::string(e.what()), "new data file '" + dir / "twice.txt" +
+                                         "': the identifier 1 is given to the plot at line 1 and again to the plot at "
+                                         "line " +
+                                         std::to_string(n + 1) + "; every new plot needs an identifier of its own");
+  }
+  // Two identifiers alternating: two suspects kept, whatever the number of plots.
+  std::string alternating;
+  for (int i = 0; i < 50000; ++i) alternating += std::to_string(3 + i % 2) + " 5 10\n";
+  dir.write("alternating.txt", alternating);
+  const projector::NewDataScan scan = projector::scan_new_data(dir / "alternating.txt");
+  EXPECT_EQ(scan.plots, 50000);
+  EXPECT_EQ(scan.suspects, (std::vector<std::int32_t>{3, 4}));
 }
 
 }  // namespace
