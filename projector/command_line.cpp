@@ -161,8 +161,8 @@ void check(const io::CommandLine& c, const Options& o) {
       o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty() && o.summary_page.empty() &&
       o.new_locals.empty() && o.site_curve_table.empty() && o.site_curve_figure.empty() && o.population.empty())
     c.wrong_call(
-        "no output asked for (--projections, --residuals, --site-index, a figure, --summary-page, --new-locals or a "
-        "site-curve output)");
+        "no output asked for (--projections, --residuals, --site-index, --population, a figure, --summary-page, "
+        "--new-locals or a site-curve output)");
   if (!o.comparison.empty() && o.summary_page.empty()) c.wrong_call("--comparison needs --summary-page");
   if (o.plot_pages && o.figures.plots.empty()) c.wrong_call("--plot-pages needs --plot-figure");
   check_new_plots_and_site_curves(c, o);
