@@ -152,8 +152,6 @@ void check_new_plots_and_site_curves(const io::CommandLine& c, const Options& o)
   if (!o.site_curve_table.empty() && o.ages.empty()) c.wrong_call("--site-curve-table needs --ages");
   if (!o.new_data.empty() && !o.summary_page.empty())
     c.wrong_call("--summary-page shows the run's own plots: it cannot be made with --new-data");
-  if (!o.new_data.empty() && !o.figures.curves.empty() && o.plot_files.locals.empty())
-    c.wrong_call("--curve-figure with --new-data needs the run's DATA and LOCALS (the guide curves are the run's)");
 }
 
 void check(const io::CommandLine& c, const Options& o) {

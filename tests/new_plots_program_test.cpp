@@ -189,7 +189,9 @@ TEST(NewPlots, BadNewDataIsRefusedWithNothingWritten) {
       {{fit.dir / "lob.json", fit.dir / "lob.dat", fit.dir / "lob.loc", "--new-locals", fit.dir / "out.csv"},
        "--new-locals needs --new-data"},
       {{fit.dir / "lob.json", "--new-data", kRaw, "--curve-figure", fit.dir / "c.svg"},
-       "--curve-figure with --new-data needs the run's DATA and LOCALS"},
+       "results file '" + fit.dir / "lob.json" +
+           "': --curve-figure with --new-data needs the run's DATA and LOCALS: the guide curves of a fixed-locals "
+           "fit are at the quantiles of its plots' locals"},
       {{fit.dir / "lob.json", "--residuals", fit.dir / "out.csv"}, "missing argument 2: the data file"},
   };
   for (const auto& [args, message] : calls) {
