@@ -1,6 +1,7 @@
 #include "io/replaced_file.hpp"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 
@@ -25,9 +27,42 @@ constexpr std::size_t kNameRoom = 4096;
 std::array<std::array<char, kNameRoom>, kSlots> temporary_names{};
 std::array<std::atomic<bool>, kSlots> slot_used{};
 
+// Temporary folders of numbered files: the folder's name and its count.
+constexpr std::size_t kFolderSlots = 4;
+std::array<std::array<char, kNameRoom>, kFolderSlots> folder_names{};
+std::array<std::atomic<std::int64_t>, kFolderSlots> folder_files{};
+std::array<std::atomic<bool>, kFolderSlots> folder_used{};
+
+// "FOLDER/k" into `out` (room kNameRoom + 24) with async-signal-safe code only.
+void numbered_name(const char* folder, std::int64_t k, char* out) {
+  std::size_t n = 0;
+  while (folder[n] != '\0') {
+    out[n] = folder[n];
+    ++n;
+  }
+  out[n++] = '/';
+  char digits[24];
+  int d = 0;
+  do {
+    digits[d++] = static_cast<char>('0' + k % 10);
+    k /= 10;
+  } while (k > 0);
+  while (d > 0) out[n++] = digits[--d];
+  out[n] = '\0';
+}
+
 extern "C" void remove_temporaries(int signal_number) {
   for (std::size_t i = 0; i < kSlots; ++i)
     if (slot_used[i].load()) ::unlink(temporary_names[i].data());
+  for (std::size_t i = 0; i < kFolderSlots; ++i) {
+    if (!folder_used[i].load()) continue;
+    char name[kNameRoom + 24];
+    for (std::int64_t k = 1, files = folder_files[i].load(); k <= files; ++k) {
+      numbered_name(folder_names[i].data(), k, name);
+      ::unlink(name);
+    }
+    ::rmdir(folder_names[i].data());
+  }
   ::signal(signal_number, SIG_DFL);
   ::raise(signal_number);
 }
@@ -95,6 +130,38 @@ int create_temporary(const std::string& target, std::string& temp_path, const st
 void forget_temporary(const std::string& temp_path) {
   for (std::size_t i = 0; i < kSlots; ++i)
     if (slot_used[i].load() && temp_path == temporary_names[i].data()) slot_used[i].store(false);
+}
+
+std::string create_temporary_folder(const std::string& near, const std::string& role) {
+  install_handlers();
+  std::string folder = near + ".pages-XXXXXX";
+  if (::mkdtemp(folder.data()) == nullptr)
+    fail("cannot create the " + role + " '" + near + "' (temporary folder '" + folder + "'): " + std::strerror(errno));
+  if (folder.size() >= kNameRoom) return folder;
+  for (std::size_t i = 0; i < kFolderSlots; ++i) {
+    if (folder_used[i].load()) continue;
+    std::memcpy(folder_names[i].data(), folder.c_str(), folder.size() + 1);
+    folder_files[i].store(0);
+    folder_used[i].store(true);
+    return folder;
+  }
+  ::rmdir(folder.c_str());
+  fail("cannot create the " + role + " '" + near + "': more than " + std::to_string(kFolderSlots) +
+       " temporary folders at once");
+}
+
+void count_temporary_files(const std::string& folder, std::int64_t files) {
+  for (std::size_t i = 0; i < kFolderSlots; ++i)
+    if (folder_used[i].load() && folder == folder_names[i].data()) folder_files[i].store(files);
+}
+
+std::string temporary_file(const std::string& folder, std::int64_t k) { return folder + "/" + std::to_string(k); }
+
+void remove_temporary_folder(const std::string& folder, std::int64_t files) {
+  for (std::int64_t k = 1; k <= files; ++k) ::unlink(temporary_file(folder, k).c_str());
+  ::rmdir(folder.c_str());
+  for (std::size_t i = 0; i < kFolderSlots; ++i)
+    if (folder_used[i].load() && folder == folder_names[i].data()) folder_used[i].store(false);
 }
 
 }  // namespace io

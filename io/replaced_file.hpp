@@ -3,8 +3,13 @@
 // final name may be a symbolic link: its target is replaced, and the link
 // stays. An existing file keeps its permissions. If the process is
 // interrupted (SIGINT, SIGTERM) the temporary files are removed.
+//
+// A temporary folder holds finished files that are put in place together
+// later (the pages of a paged figure): files named 1, 2, ... up to the count
+// last given; on an interruption they and the folder are removed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace io {
@@ -20,5 +25,16 @@ int create_temporary(const std::string& target, std::string& temp_path, const st
 
 // The temporary file is renamed or removed: no longer removed on interruption.
 void forget_temporary(const std::string& temp_path);
+
+// Creates a folder named `near` followed by ".pages-" and six characters, and
+// registers it for removal on an interruption with the files numbered 1 to
+// the count given by count_temporary_files (none at first).
+std::string create_temporary_folder(const std::string& near, const std::string& role);
+void count_temporary_files(const std::string& folder, std::int64_t files);
+// The name of file `k` of the folder.
+std::string temporary_file(const std::string& folder, std::int64_t k);
+// Removes the folder's files 1 to `files` that are left and the folder, and
+// forgets it.
+void remove_temporary_folder(const std::string& folder, std::int64_t files);
 
 }  // namespace io

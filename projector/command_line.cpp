@@ -152,8 +152,6 @@ void check_new_plots_and_site_curves(const io::CommandLine& c, const Options& o)
   if (!o.site_curve_table.empty() && o.ages.empty()) c.wrong_call("--site-curve-table needs --ages");
   if (!o.new_data.empty() && !o.summary_page.empty())
     c.wrong_call("--summary-page shows the run's own plots: it cannot be made with --new-data");
-  if (!o.new_data.empty() && !o.figures.curves.empty() && o.plot_files.locals.empty())
-    c.wrong_call("--curve-figure with --new-data needs the run's DATA and LOCALS (the guide curves are the run's)");
 }
 
 void check(const io::CommandLine& c, const Options& o) {
@@ -161,8 +159,8 @@ void check(const io::CommandLine& c, const Options& o) {
       o.figures.plots.empty() && o.figures.curves.empty() && o.figures.residuals.empty() && o.summary_page.empty() &&
       o.new_locals.empty() && o.site_curve_table.empty() && o.site_curve_figure.empty() && o.population.empty())
     c.wrong_call(
-        "no output asked for (--projections, --residuals, --site-index, a figure, --summary-page, --new-locals or a "
-        "site-curve output)");
+        "no output asked for (--projections, --residuals, --site-index, --population, a figure, --summary-page, "
+        "--new-locals or a site-curve output)");
   if (!o.comparison.empty() && o.summary_page.empty()) c.wrong_call("--comparison needs --summary-page");
   if (o.plot_pages && o.figures.plots.empty()) c.wrong_call("--plot-pages needs --plot-figure");
   check_new_plots_and_site_curves(c, o);

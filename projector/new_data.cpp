@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <optional>
 
 #include "common/raw_data_reader.hpp"
@@ -60,25 +59,74 @@ const char* const kRole = "new data file";
 
 std::string named(const std::string& path) { return std::string(kRole) + " '" + path + "'"; }
 
-}  // namespace
-
-NewDataScan scan_new_data(const std::string& path) {
+// One pass over the file: marks every identifier's hash in `bitmap` (cleared
+// first) and keeps in `suspects`, sorted, the smallest kMaxSuspects distinct
+// identifiers above `above` whose hash was marked before. Counts into `counts`
+// if given. True if more such identifiers were found than were kept.
+bool mark_pass(const std::string& path, std::optional<std::int32_t> above, std::vector<std::uint64_t>& bitmap,
+               std::vector<std::int32_t>& suspects, NewDataScan* counts) {
   io::FreeFormReader raw(path, kRole);
   NewDataChecks checks(raw);
   common::RawDataReader reader(raw, checks);
-  std::vector<std::uint64_t> bitmap(kBitmapBits / 64, 0);
-  NewDataScan scan;
+  std::fill(bitmap.begin(), bitmap.end(), 0);
+  suspects.clear();
+  bool more = false;
   common::RawPlot plot;
   while (reader.next(plot)) {
-    ++scan.plots;
-    scan.measurements += plot.n;
+    if (counts) {
+      ++counts->plots;
+      counts->measurements += plot.n;
+    }
     const std::uint32_t b = slot_of(plot.id);
     std::uint64_t& word = bitmap[b / 64];
-    if ((word >> (b % 64)) & 1u) scan.suspects.push_back(plot.id);
+    const bool marked = (word >> (b % 64)) & 1u;
     word |= std::uint64_t{1} << (b % 64);
+    if (!marked || (above && plot.id <= *above)) continue;
+    const auto at = std::lower_bound(suspects.begin(), suspects.end(), plot.id);
+    if (at != suspects.end() && *at == plot.id) continue;
+    if (suspects.size() < kMaxSuspects) {
+      suspects.insert(at, plot.id);
+      continue;
+    }
+    more = true;
+    if (at == suspects.end()) continue;
+    suspects.pop_back();
+    suspects.insert(std::lower_bound(suspects.begin(), suspects.end(), plot.id), plot.id);
   }
-  std::sort(scan.suspects.begin(), scan.suspects.end());
-  scan.suspects.erase(std::unique(scan.suspects.begin(), scan.suspects.end()), scan.suspects.end());
+  return more;
+}
+
+}  // namespace
+
+RepeatCheck::RepeatCheck(const std::string& path, const std::vector<std::int32_t>& suspects)
+    : path_(path), suspects_(suspects), first_lines_(suspects.size(), 0) {}
+
+void RepeatCheck::see(std::int32_t id, long line) {
+  const auto at = std::lower_bound(suspects_.begin(), suspects_.end(), id);
+  if (at == suspects_.end() || *at != id) return;
+  long& first = first_lines_[static_cast<std::size_t>(at - suspects_.begin())];
+  if (first != 0)
+    io::fail(named(path_) + ": the identifier " + std::to_string(id) + " is given to the plot at line " +
+             std::to_string(first) + " and again to the plot at line " + std::to_string(line) +
+             "; every new plot needs an identifier of its own");
+  first = line;
+}
+
+NewDataScan scan_new_data(const std::string& path) {
+  std::vector<std::uint64_t> bitmap(kBitmapBits / 64, 0);
+  NewDataScan scan;
+  bool more = mark_pass(path, std::nullopt, bitmap, scan.suspects, &scan);
+  // More suspects than one pass keeps: check these, then take the next ones.
+  while (more) {
+    io::FreeFormReader raw(path, kRole);
+    NewDataChecks checks(raw);
+    common::RawDataReader reader(raw, checks);
+    RepeatCheck repeats(path, scan.suspects);
+    common::RawPlot plot;
+    while (reader.next(plot)) repeats.see(plot.id, checks.first_line);
+    const std::int32_t above = scan.suspects.back();
+    more = mark_pass(path, above, bitmap, scan.suspects, nullptr);
+  }
   return scan;
 }
 
@@ -92,18 +140,12 @@ void for_each_new_plot(const RunResults& run, const std::string& path, const Uni
   // draws them from their conditional distribution, searched from the means.
   std::optional<NewPlotFitter> fitter;
   if (!run.random_locals) fitter.emplace(run);
-  std::map<std::int32_t, long> first_lines;  // of the suspects seen
+  RepeatCheck repeats(path, scan.suspects);
   common::RawPlot rawplot;
   PlotData plot;
   while (reader.next(rawplot)) {
     ++plot.position;
-    if (std::binary_search(scan.suspects.begin(), scan.suspects.end(), rawplot.id)) {
-      const auto [it, inserted] = first_lines.emplace(rawplot.id, checks.first_line);
-      if (!inserted)
-        io::fail(named(path) + ": the identifier " + std::to_string(rawplot.id) + " is given to the plot at line " +
-                 std::to_string(it->second) + " and again to the plot at line " + std::to_string(checks.first_line) +
-                 "; every new plot needs an identifier of its own");
-    }
+    repeats.see(rawplot.id, checks.first_line);
     plot.id = rawplot.id;
     plot.n = rawplot.n;
     for (int i = 0; i < plot.n; ++i) {

@@ -7,11 +7,14 @@
 // locals stay random and the plot is handed on with the population's means)
 // and hands it on as a plot of the run, in the run's scaled units. An identifier given to two plots is
 // refused: the first pass marks identifiers in a fixed bitmap of their
-// hashes, and the second counts exactly those it marked twice, so that
-// memory does not grow with the number of plots. Every fault ends the run
+// hashes and keeps at most kMaxSuspects of those whose hash was marked
+// before; the second finds which of them recur. When there are more, the
+// first pass checks them kMaxSuspects at a time (the smallest first) with
+// further passes, so that memory does not grow with the number of plots. Every fault ends the run
 // (status 2) with a message naming the file, the line and the value.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,10 +27,25 @@
 
 namespace projector {
 
+inline constexpr std::size_t kMaxSuspects = std::size_t{1} << 16;
+
 struct NewDataScan {
   std::int64_t plots = 0;
   std::int64_t measurements = 0;
-  std::vector<std::int32_t> suspects;  // identifiers whose hash was marked before, sorted
+  std::vector<std::int32_t> suspects;  // identifiers left to check for repeats, sorted, at most kMaxSuspects
+};
+
+// Refuses the second plot given an identifier among `suspects` (sorted),
+// naming both plots' first lines.
+class RepeatCheck {
+ public:
+  RepeatCheck(const std::string& path, const std::vector<std::int32_t>& suspects);
+  void see(std::int32_t id, long line);  // `line`: the plot's first line
+
+ private:
+  const std::string& path_;
+  const std::vector<std::int32_t>& suspects_;
+  std::vector<long> first_lines_;  // 0 until seen
 };
 
 NewDataScan scan_new_data(const std::string& path);

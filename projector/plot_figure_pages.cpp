@@ -1,7 +1,5 @@
 #include "projector/plot_figure_pages.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -12,12 +10,6 @@
 #include "io/replaced_file.hpp"
 
 namespace projector {
-namespace {
-
-std::string beside(const std::string& path) { return path + ".part"; }
-
-}  // namespace
-
 std::string plot_page_path(const std::string& file, std::int64_t page, std::int64_t plots) {
   const std::int64_t pages = std::max<std::int64_t>(1, (plots + PlotFigure::kMaxPlots - 1) / PlotFigure::kMaxPlots);
   const int digits = static_cast<int>(std::to_string(pages).size());
@@ -34,8 +26,7 @@ PlotFigurePages::PlotFigurePages(std::string file, std::int64_t plots, double la
     : file_(std::move(file)), plots_(plots), units_(units), text_(std::move(text)), figure_(last_age, z) {}
 
 PlotFigurePages::~PlotFigurePages() {
-  if (committed_) return;
-  for (std::int64_t k = 1; k <= written_; ++k) ::unlink(beside(page_path(k)).c_str());
+  if (!committed_ && !folder_.empty()) io::remove_temporary_folder(folder_, written_ + 1);
 }
 
 void PlotFigurePages::add(const PlotData& plot, const PlotFigure::Band& band) {
@@ -43,8 +34,12 @@ void PlotFigurePages::add(const PlotData& plot, const PlotFigure::Band& band) {
   figure_.add(plot, band);
 }
 
+// Each page goes to the temporary folder under its number, counted there
+// before it is written so that an interruption removes it whatever its state.
 void PlotFigurePages::write_page() {
-  figure_.write(beside(page_path(written_ + 1)), units_, text_);
+  if (folder_.empty()) folder_ = io::create_temporary_folder(file_, "plot figure");
+  io::count_temporary_files(folder_, written_ + 1);
+  figure_.write(io::temporary_file(folder_, written_ + 1), units_, text_);
   ++written_;
   figure_.clear();
 }
@@ -53,9 +48,10 @@ void PlotFigurePages::commit() {
   if (figure_.count() > 0 || written_ == 0) write_page();
   for (std::int64_t k = 1; k <= written_; ++k) {
     const std::string path = page_path(k);
-    if (std::rename(beside(path).c_str(), io::replacement_target(path).c_str()) != 0)
+    if (std::rename(io::temporary_file(folder_, k).c_str(), io::replacement_target(path).c_str()) != 0)
       io::fail("cannot write the plot figure '" + path + "': " + std::strerror(errno));
   }
+  io::remove_temporary_folder(folder_, written_);
   committed_ = true;
 }
 

@@ -1,9 +1,10 @@
 // The plot figure paged through every plot of the pass (--plot-pages): 16
 // plots to a page, in the order of the pass, page k in the file named by
-// page_path(k). Each page is written when it is full, beside its name, and
-// every page is put in place by commit() after the pass, so that a run that
-// fails (plot files that are not the run's) leaves no page behind. Memory
-// holds one page.
+// page_path(k). Each page is written when it is full, into a temporary
+// folder beside FILE (io/replaced_file.hpp), and every page is put in place
+// by commit() after the pass, so that a run that fails (plot files that are
+// not the run's) or is interrupted (SIGINT, SIGTERM) leaves no page behind.
+// Memory holds one page.
 #pragma once
 
 #include <cstdint>
@@ -40,7 +41,8 @@ class PlotFigurePages {
   Units units_;
   FigureText text_;
   PlotFigure figure_;
-  std::int64_t written_ = 0;  // pages written beside their names
+  std::string folder_;        // the temporary folder, made with the first page
+  std::int64_t written_ = 0;  // pages written there
   bool committed_ = false;
 };
 

@@ -99,14 +99,20 @@ void check_output_paths(const Options& o) {
 }
 
 // The new plots of --new-data, each projected and its locals tabled; the
-// run's plots are read only for the guide curves' summary of their locals.
+// run's plots, when given, are read only for the guide curves' summary of
+// their locals and ages. Without them (a random-locals fit, whose guide
+// curves are the population's) the new plots give the ages.
 void project_new_plots(const Options& options, const RunResults& run, const NewDataScan& scan,
                        NewLocalsTable& new_locals, LocalsSummary& locals_summary, bool curves,
                        const std::function<void(const PlotData&, const NewPlotLocals&)>& project) {
+  const bool run_plots = curves && !options.plot_files.locals.empty();
   std::int64_t left = 0;
   for_each_new_plot(
       run, options.new_data, options.units, scan,
-      [&](const PlotData& plot, const NewPlotLocals& fit) { project(plot, fit); },
+      [&](const PlotData& plot, const NewPlotLocals& fit) {
+        if (curves && !run_plots) locals_summary.add(plot, run.nl);
+        project(plot, fit);
+      },
       [&](const PlotData& plot, const std::string& reason) {
         ++left;
         new_locals.left_out(plot, reason);
@@ -116,7 +122,7 @@ void project_new_plots(const Options& options, const RunResults& run, const NewD
   if (left > 0)
     std::fprintf(stderr, "projector: %lld of %lld new plots left out\n", static_cast<long long>(left),
                  static_cast<long long>(scan.plots));
-  if (curves)
+  if (run_plots)
     for_each_plot(run, options.plot_files, false, [&](const PlotData& plot) { locals_summary.add(plot, run.nl); });
 }
 
@@ -135,6 +141,9 @@ void check_what_the_results_serve(const Options& o, const RunResults& run) {
     io::fail("results file '" + o.results + "': " + what);
   };
   if (run.random_locals) return;
+  if (!o.new_data.empty() && !o.figures.curves.empty() && o.plot_files.locals.empty())
+    refuse("--curve-figure with --new-data needs the run's DATA and LOCALS: the guide curves of a fixed-locals fit "
+           "are at the quantiles of its plots' locals");
   if (!o.population.empty())
     refuse("--population needs the results of a random-locals fit: the locals of a fixed-locals fit have no "
            "population distribution");

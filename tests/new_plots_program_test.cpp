@@ -8,13 +8,22 @@
 // data is refused with nothing written.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <set>
+#include <thread>
 #include <filesystem>
 #include <sstream>
 
 #include "common/plot.hpp"
 #include "model/likelihood.hpp"
 #include "model/models.hpp"
+#include "io/errors.hpp"
+#include "projector/new_data.hpp"
 #include "support/csv_table.hpp"
 #include "support/program.hpp"
 #include "support/temp_dir.hpp"
@@ -187,7 +196,9 @@ TEST(NewPlots, BadNewDataIsRefusedWithNothingWritten) {
       {{fit.dir / "lob.json", fit.dir / "lob.dat", fit.dir / "lob.loc", "--new-locals", fit.dir / "out.csv"},
        "--new-locals needs --new-data"},
       {{fit.dir / "lob.json", "--new-data", kRaw, "--curve-figure", fit.dir / "c.svg"},
-       "--curve-figure with --new-data needs the run's DATA and LOCALS"},
+       "results file '" + fit.dir / "lob.json" +
+           "': --curve-figure with --new-data needs the run's DATA and LOCALS: the guide curves of a fixed-locals "
+           "fit are at the quantiles of its plots' locals"},
       {{fit.dir / "lob.json", "--residuals", fit.dir / "out.csv"}, "missing argument 2: the data file"},
   };
   for (const auto& [args, message] : calls) {
@@ -195,6 +206,105 @@ TEST(NewPlots, BadNewDataIsRefusedWithNothingWritten) {
     EXPECT_EQ(r.status, 2) << message;
     EXPECT_NE(r.err.find("projector: " + message), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(fit.dir / "out.csv"));
+  }
+}
+
+// Repeated identifiers beyond what one pass keeps: every plot given twice, so
+// that the suspects outnumber kMaxSuspects; the scan keeps no more than that
+// and still names the first repeat with both lines.
+TEST(NewPlots, ManyRepeatedIdentifiersAreRefusedWithBoundedMemory) {
+  const TempDir dir;
+  const std::int32_t n = static_cast<std::int32_t>(projector::kMaxSuspects) + 1000;
+  std::string raw;
+  for (int round = 0; round < 2; ++round)
+    for (std::int32_t id = 1; id <= n; ++id) raw += std::to_string(id) + " 5 10\n";
+  dir.write("twice.txt", raw);
+  try {
+    const projector::NewDataScan scan = projector::scan_new_data(dir / "twice.txt");
+    ADD_FAILURE() << "not refused; " << scan.suspects.size() << " suspects kept";
+  } catch (const io::IoError& e) {
+    EXPECT_EQ(std::string(e.what()), "new data file '" + dir / "twice.txt" +
+                                         "': the identifier 1 is given to the plot at line 1 and again to the plot at "
+                                         "line " +
+                                         std::to_string(n + 1) + "; every new plot needs an identifier of its own");
+  }
+  // Two identifiers alternating: two suspects kept, whatever the number of plots.
+  std::string alternating;
+  for (int i = 0; i < 50000; ++i) alternating += std::to_string(3 + i % 2) + " 5 10\n";
+  dir.write("alternating.txt", alternating);
+  const projector::NewDataScan scan = projector::scan_new_data(dir / "alternating.txt");
+  EXPECT_EQ(scan.plots, 50000);
+  EXPECT_EQ(scan.suspects, (std::vector<std::int32_t>{3, 4}));
+}
+
+
+std::set<std::string> entries_under(const std::string& folder) {
+  std::set<std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) out.insert(e.path().string());
+  return out;
+}
+
+// Whether process `pid` has `path` open.
+bool holds(int pid, const std::string& path) {
+  const fs::path target = fs::weakly_canonical(path);
+  std::error_code ec;
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    std::error_code gone;
+    if (fs::read_symlink(fd.path(), gone) == target) return true;
+  }
+  return false;
+}
+
+// A paged plot figure interrupted (SIGTERM, SIGINT) after two finished pages
+// leaves nothing behind: the new data come through a pipe, held open after
+// 40 plots (loblolly's under new identifiers) in the pass that draws them.
+TEST(NewPlots, InterruptedPlotPagesLeaveNothingBehind) {
+  const Fit fit(1);
+  std::vector<std::vector<std::string>> plots;  // the measurements' "age height" of each plot
+  std::stringstream raw(read_text(kRaw));
+  std::string last;
+  for (std::string id, age, height; raw >> id >> age >> height;) {
+    if (id != last) plots.emplace_back();
+    last = id;
+    plots.back().push_back(age + " " + height);
+  }
+  ASSERT_EQ(plots.size(), 14u);
+  std::string text;
+  for (int k = 0; k < 40; ++k)
+    for (const std::string& m : plots[static_cast<std::size_t>(k) % plots.size()])
+      text += std::to_string(1000 + k) + " " + m + "\n";
+  const std::string pipe = fit.dir / "new.fifo";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::set<std::string> before = entries_under(fit.dir / "");
+  for (const int signal_number : {SIGTERM, SIGINT}) {
+    const int pid = start_program(PROJECTOR_PATH, {fit.dir / "lob.json", "--new-data", pipe, "--plot-figure",
+                                                   fit.dir / "plots.svg", "--plot-pages"});
+    for (int pass = 0; pass < 2; ++pass) {
+      std::FILE* out = std::fopen(pipe.c_str(), "w");
+      ASSERT_NE(out, nullptr);
+      std::fputs(text.c_str(), out);
+      if (pass == 0) {
+        std::fclose(out);
+        // The second pass opens the pipe again only once the first has closed it.
+        while (holds(pid, pipe)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        continue;
+      }
+      std::fflush(out);
+      // Two pages are finished once the 33rd plot is drawn.
+      int finished = 0;
+      for (int wait = 0; wait < 6000 && finished < 2; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        finished = 0;
+        for (const std::string& e : entries_under(fit.dir / ""))
+          if (!before.count(e) && fs::is_regular_file(e) && e.find(".partial-") == std::string::npos) ++finished;
+      }
+      std::string seen;
+      for (const std::string& e : entries_under(fit.dir / "")) seen += e + "\n";
+      EXPECT_EQ(finished, 2) << "the pages were not written: " << seen;
+      EXPECT_EQ(stop_program(pid, signal_number), 128 + signal_number);
+      std::fclose(out);
+    }
+    EXPECT_EQ(entries_under(fit.dir / ""), before) << "left behind after signal " << signal_number;
   }
 }
 

@@ -254,6 +254,17 @@ TEST(FullIntervals, RandomLocalsNewPlotEqualToAFittedPlot) {
   }
   EXPECT_GT(full_width, 1.2 * held_width);
 
+  // The guide curves are the population's: with the new plots alone, the
+  // curve figure is the one drawn with the run's own plots.
+  std::vector<std::string> own = {dir / "m1.json", dir / "m1.dat", dir / "m1.loc", "--curve-figure", dir / "c1.svg"};
+  std::vector<std::string> alone = {dir / "m1.json", "--new-data", LOBLOLLY_DATA, "--curve-figure", dir / "c2.svg"};
+  for (auto* args : {&own, &alone}) {
+    args->insert(args->end(), common.begin(), common.end());
+    const ProgramResult r = run_projector(*args);
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  EXPECT_EQ(read_text(dir / "c2.svg"), read_text(dir / "c1.svg"));
+
   // One measurement per plot is enough (its first): finite intervals, wider
   // at the last age than those of the plot measured six times.
   std::stringstream raw(read_text(LOBLOLLY_DATA)), first;

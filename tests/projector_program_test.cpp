@@ -226,7 +226,9 @@ TEST_F(SimulatedTruth, BadInputIsRefusedWithAClearMessage) {
        "strictly between 0 and 1"},
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--bogus", "1"},
        "unknown option \"--bogus\""},
-      {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc"}, "no output asked for"},
+      {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc"},
+       "no output asked for (--projections, --residuals, --site-index, --population, a figure, --summary-page, "
+       "--new-locals or a site-curve output)"},
       {{*dir / "sim.json", *dir / "sim.dat", *dir / "sim.loc", "--residuals", out, "--summary-page", *dir / "p.html",
         "--comparison", *dir / "sim.json"},
        "comparison table '" + *dir / "sim.json" + "', line 1: not the header of the comparer's comparison.csv"},

@@ -52,7 +52,7 @@ ProgramResult run_program(const std::string& path, const std::vector<std::string
   return r;
 }
 
-int run_and_kill(const std::string& path, const std::vector<std::string>& args, double seconds, int signal_number) {
+int start_program(const std::string& path, const std::vector<std::string>& args) {
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -62,12 +62,21 @@ int run_and_kill(const std::string& path, const std::vector<std::string>& args, 
     ::dup2(null, 2);
     exec_program(path, args);
   }
-  struct timespec pause {};
-  pause.tv_sec = static_cast<time_t>(seconds);
-  pause.tv_nsec = static_cast<long>((seconds - static_cast<double>(pause.tv_sec)) * 1e9);
-  ::nanosleep(&pause, nullptr);
+  return pid;
+}
+
+int stop_program(int pid, int signal_number) {
   ::kill(pid, signal_number);
   int wstatus = 0;
   ::waitpid(pid, &wstatus, 0);
   return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+}
+
+int run_and_kill(const std::string& path, const std::vector<std::string>& args, double seconds, int signal_number) {
+  const int pid = start_program(path, args);
+  struct timespec pause {};
+  pause.tv_sec = static_cast<time_t>(seconds);
+  pause.tv_nsec = static_cast<long>((seconds - static_cast<double>(pause.tv_sec)) * 1e9);
+  ::nanosleep(&pause, nullptr);
+  return stop_program(pid, signal_number);
 }
