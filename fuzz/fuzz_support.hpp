@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace fuzz {
@@ -57,6 +58,20 @@ inline void quiet_console() {
 // first); its orderly stops and I/O failures are expected outcomes. Returns
 // the exit status, 2 for an I/O failure.
 int run_in_process(int (*body)(int, char**), std::vector<std::string> words);
+
+// The projector's tables and figures into the scratch directory, at ages
+// 2,5:9:2 with the base age 6, appended to `words`: what the targets that
+// feed the projector a file ask for, so that a file it accepts is also used.
+inline std::vector<std::string> with_projector_outputs(std::vector<std::string> words) {
+  for (const char* w : {"--ages", "2,5:9:2", "--base-age", "6"}) words.emplace_back(w);
+  for (const auto& [option, name] : {std::pair{"--projections", "p.csv"}, {"--residuals", "r.csv"},
+                                     {"--site-index", "s.csv"}, {"--plot-figure", "p.svg"},
+                                     {"--curve-figure", "c.svg"}, {"--residual-figure", "r.svg"}}) {
+    words.emplace_back(option);
+    words.push_back(scratch(name));
+  }
+  return words;
+}
 
 // The whole estimator in this process on the given files.
 void run_estimator(const std::string& control, const std::string& data, const std::string& locals);

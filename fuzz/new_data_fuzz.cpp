@@ -29,33 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (std::count(text.begin(), text.end(), '\n') > kMaxLines) return -1;  // not added to the corpus
   const fuzz::FixedRun& run = fuzz::fixed_run();
   const std::string raw = fuzz::write_file("new.raw", text);
-  fuzz::run_in_process(projector::run_projector, {"projector",
-                                                  run.results,
-                                                  run.data,
-                                                  run.locals,
-                                                  "--new-data",
-                                                  raw,
-                                                  "--new-locals",
-                                                  fuzz::scratch("new-locals.csv"),
-                                                  "--ages",
-                                                  "2,5:9:2",
-                                                  "--base-age",
-                                                  "6",
-                                                  "--site-curves",
-                                                  "1.5,2.5",
-                                                  "--projections",
-                                                  fuzz::scratch("p.csv"),
-                                                  "--residuals",
-                                                  fuzz::scratch("r.csv"),
-                                                  "--site-index",
-                                                  fuzz::scratch("s.csv"),
-                                                  "--plot-figure",
-                                                  fuzz::scratch("p.svg"),
-                                                  "--curve-figure",
-                                                  fuzz::scratch("c.svg"),
-                                                  "--residual-figure",
-                                                  fuzz::scratch("r.svg"),
-                                                  "--site-curve-figure",
-                                                  fuzz::scratch("sc.svg")});
+  fuzz::run_in_process(projector::run_projector,
+                       fuzz::with_projector_outputs({"projector", run.results, run.data, run.locals, "--new-data",
+                                                     raw, "--new-locals", fuzz::scratch("new-locals.csv"),
+                                                     "--site-curves", "1.5,2.5", "--site-curve-figure",
+                                                     fuzz::scratch("sc.svg")}));
   return 0;
 }
