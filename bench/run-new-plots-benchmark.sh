@@ -54,7 +54,6 @@ done
 
 section=$work/section.md
 {
-  echo "<!-- new plots -->"
   echo "## New plots"
   echo
   echo "Produced by \`bench/run-new-plots-benchmark.sh\` on $(date -u '+%Y-%m-%d %H:%M UTC'), on $(nproc) cores shared"
@@ -68,11 +67,7 @@ section=$work/section.md
   echo "| model | fit | new plots | left out | projection rows | seconds | plots/s | RSS |"
   echo "|---|---|---|---|---|---|---|---|"
   printf '%s\n' "${rows[@]}"
-  echo "<!-- /new plots -->"
 } > "$section"
-# Replace the old section, or append one.
-if grep -q '^<!-- new plots -->' bench/RESULTS.md; then
-  sed -i '/^<!-- new plots -->/,/^<!-- \/new plots -->/d' bench/RESULTS.md
-fi
-{ echo; cat "$section"; } >> bench/RESULTS.md
+# The section replaces its earlier run in place; every other section is kept.
+bench/put-section.py bench/RESULTS.md "new plots" "$section"
 echo "written bench/RESULTS.md"

@@ -42,7 +42,6 @@ done
 
 section=$work/section.md
 {
-  echo "<!-- projector -->"
   echo "## Projector"
   echo
   echo "Produced by \`bench/run-projector-benchmarks.sh\` on $(date -u '+%Y-%m-%d %H:%M UTC'), on the machine above."
@@ -54,11 +53,7 @@ section=$work/section.md
   echo "| plots | measurements | seconds | plots/s | output | RSS |"
   echo "|---|---|---|---|---|---|"
   printf '%s\n' "${rows[@]}"
-  echo "<!-- /projector -->"
 } > "$section"
-# Replace the old section, or append one.
-if grep -q '^<!-- projector -->' bench/RESULTS.md; then
-  sed -i '/^<!-- projector -->/,/^<!-- \/projector -->/d' bench/RESULTS.md
-fi
-{ echo; cat "$section"; } >> bench/RESULTS.md
+# The section replaces its earlier run in place; every other section is kept.
+bench/put-section.py bench/RESULTS.md "projector" "$section"
 echo "written bench/RESULTS.md"
