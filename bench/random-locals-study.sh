@@ -4,8 +4,9 @@
 # to REPS), each fitted
 #   - with fixed locals, from the simulation's start (the true globals, the
 #     locals at their mean), and
-#   - with random locals (Laplace), from the fixed-locals estimates (globals
-#     and local-parameter file),
+#   - with random locals (Laplace, or adaptive Gauss-Hermite quadrature of K
+#     nodes per local), from the fixed-locals estimates (globals and
+#     local-parameter file),
 # both with iteration limit 100 and tolerance 1e-6. Prints one row per
 # parameter: the truth, the mean of the estimates with fixed and with random
 # locals, the standard deviation of the random-locals estimates over the
@@ -13,7 +14,7 @@
 # of the random-locals fit's outer iterations. With fixed locals the population's
 # mean and deviation are those of the plots' estimated locals.
 #
-#   bench/random-locals-study.sh [MODEL] [REPS] [PLOTS]    (default model 1, 20, 5000)
+#   bench/random-locals-study.sh [MODEL] [REPS] [PLOTS] [K]    (default model 1, 20, 5000, 1)
 #
 # MODEL is 1 (globals b, c, sigma_p, sigma_e = 0.15, 0.7, 0.2, 0.05; asymptotes
 # 3.0:0.4) or 13 (c, sigma_p, sigma_e = 0.7, 0.2, 0.05; asymptotes 3.0:0.4,
@@ -24,6 +25,7 @@ cd "$(dirname "$0")/.."
 model=${1:-1}
 reps=${2:-20}
 plots=${3:-5000}
+nodes=${4:-1}
 source bench/common.sh
 bench_setup rlstudy
 
@@ -46,7 +48,7 @@ lines = open(sys.argv[1]).read().split("\n")
 lines[4] = " ".join(repr(x) for x in json.load(open(sys.argv[2]))["globals"]["estimates"])
 open(sys.argv[3], "w").write("\n".join(lines))
 EOF
-  "$B/estimator" "$p.random.ctl" "$p.dat" "$p.loc" "$p.random.rep" --random-locals --json "$p.random.json" \
+  "$B/estimator" "$p.random.ctl" "$p.dat" "$p.loc" "$p.random.rep" --random-locals --quadrature "$nodes" --json "$p.random.json" \
     > /dev/null
   rm "$p.txt" "$p.dat"
 done

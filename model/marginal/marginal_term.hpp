@@ -51,9 +51,11 @@ using LocalPair = std::array<double, kMaxMarginalLocals>;
 // How the plot's term came out. Every status but `ok` leaves the numbers
 // other than `mode` and `iterations` undefined.
 //   not_finite: the integrand's exponent G, or a derivative the term needs,
-//               is not finite at the start (nor at mu), at the mode, at a
-//               quadrature node, or at every trial point of a step (the
-//               curve left the model's range there);
+//               is not finite at the start (nor at mu), at the mode, at
+//               quadrature nodes holding more than kOutOfRangeWeight of the
+//               rule's weight (marginal_pieces.hpp: fewer such nodes carry
+//               no integrand), or at every trial point of a step (the curve
+//               left the model's range there);
 //   flat:       no usable peak: the search came to rest, or ran out of
 //               iterations at rest, where the curvature H is not positive
 //               definite, or found a peak so flat or lopsided that the cubic
