@@ -9,10 +9,9 @@
 //                  psi_k:   b = 2 Omega_k r,     C = 2 Omega_k;
 //   node_weights:  u_k = u^ + sqrt(2) L x_k, a_k = ln w_k + |x_k|^2 - (G(u_k) - G^) / 2,
 //                  ln S = max a + ln sum exp(a_k - max a), pi_k = exp(a_k - ln S);
-//                  a node where G is not finite (the curve outside the model's
-//                  range, such as a rate below 0) has no integrand, pi_k = 0,
-//                  so long as such nodes hold at most kOutOfRangeWeight of the
-//                  rule's weight: far in the tails of a many-node rule;
+//                  a node where G is NaN or +infinity (the curve outside the
+//                  model's range, such as a rate below 0) has no integrand,
+//                  pi_k = 0; one where G is -infinity makes the term not_finite;
 //   node_moments:  the conditional mean sum pi_k u_k and covariance sum pi_k (u_k - mean)(u_k - mean)';
 //   node_gradient: tr(H^-1 dH_j) + sum_k pi_k (dG/dphi_j (u_k) + dG/du (u_k)' (du^_j + sqrt(2) dL_j x_k)).
 #pragma once
@@ -71,31 +70,26 @@ Vec<NL> node_position(const Vec<NL>& mode, const Mat<NL>& L, const std::array<do
   return plus<NL>(mode, 1.0, offset);
 }
 
-inline constexpr double kOutOfRangeWeight = 1e-3;
-
 struct NodeWeights {
   std::array<double, kMaxNodes> pi{};
   std::array<bool, kMaxNodes> in_range{};
   double log_s = 0.0;
 };
 
-// The nodes' weights pi_k and ln S, or not_finite where G is not finite at
-// nodes holding more than kOutOfRangeWeight of the rule's weight.
+// The nodes' weights pi_k and ln S, or not_finite where G is -infinity at a
+// node or no node is within the model's range.
 template <class Fn, int NL = Fn::NL>
 PlotStatus node_weights(const Fn& fn, const Population<NL>& pop, const QuadratureRule& rule, const Vec<NL>& mode,
                         const ModeGeometry<NL>& geo, NodeWeights& w) {
-  double top = -std::numeric_limits<double>::infinity(), out_of_range = 0.0;
+  double top = -std::numeric_limits<double>::infinity();
   for (std::size_t k = 0; k < static_cast<std::size_t>(rule.nodes); ++k) {
     const double g = exponent(fn, pop, node_position<NL>(mode, geo.L, rule.x[k]));
+    if (g == -std::numeric_limits<double>::infinity()) return PlotStatus::not_finite;
     w.in_range[k] = std::isfinite(g);
-    if (!w.in_range[k]) {
-      out_of_range += exp_of(rule.log_weight[k]);
-      continue;
-    }
+    if (!w.in_range[k]) continue;
     w.pi[k] = rule.log_weight[k] + (rule.squared_norm[k] - 0.5 * (g - geo.G));
     top = std::fmax(top, w.pi[k]);
   }
-  if (out_of_range > kOutOfRangeWeight) return PlotStatus::not_finite;
   double sum = 0.0;
   for (std::size_t k = 0; k < static_cast<std::size_t>(rule.nodes); ++k) {
     w.pi[k] = w.in_range[k] ? exp_of(w.pi[k] - top) : 0.0;

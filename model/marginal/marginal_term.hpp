@@ -52,10 +52,10 @@ using LocalPair = std::array<double, kMaxMarginalLocals>;
 // other than `mode` and `iterations` undefined.
 //   not_finite: the integrand's exponent G, or a derivative the term needs,
 //               is not finite at the start (nor at mu), at the mode, at
-//               quadrature nodes holding more than kOutOfRangeWeight of the
-//               rule's weight (marginal_pieces.hpp: fewer such nodes carry
-//               no integrand), or at every trial point of a step (the curve
-//               left the model's range there);
+//               every quadrature node (marginal_pieces.hpp: a node outside
+//               the model's range carries no integrand), or at every trial
+//               point of a step (the curve left the model's range there);
+//               or G is -infinity at a node;
 //   flat:       no usable peak: the search came to rest, or ran out of
 //               iterations at rest, where the curvature H is not positive
 //               definite, or found a peak so flat or lopsided that the cubic
