@@ -41,3 +41,34 @@ simulation_truth() {
     13|18) echo "0.7,0.2,0.05 3.0:0.4,0.25:0.04" ;;
   esac
 }
+
+# random_locals_replication P MODEL SEED PLOTS K: data set P (P.txt, P.dat,
+# P.loc) simulated from MODEL (1 or 13, the truths of
+# bench/random-locals-study.sh) with 10 measurements per plot, fitted with
+# fixed locals from the simulation's start (P.fixed.json, P.fixed.csv), then
+# with random locals and K nodes per local from the fixed-locals estimates
+# (the globals, and the local-parameter file for the population; P.random.json).
+random_locals_truth() {
+  case $1 in
+    1) globals=0.15,0.7,0.2,0.05 locals=3.0:0.4 ;;
+    13) globals=0.7,0.2,0.05 locals=3.0:0.4,0.25:0.04 ;;
+    *) echo "model 1 or 13, not $1" >&2; return 2 ;;
+  esac
+}
+random_locals_replication() {
+  local p=$1 globals locals
+  random_locals_truth "$2" || return
+  "$B/bench/simulate" --prefix "$p" --plots "$4" --model "$2" --globals "$globals" --locals "$locals" \
+    --measurements 10 --seed "$3" --itlim 100 --tol 1e-6
+  "$B/preparer" "$p.txt" "$p.dat" "$p.loc" < "$p.answers" > /dev/null
+  "$B/estimator" "$p.ctl" "$p.dat" "$p.loc" "$p.fixed.rep" --json "$p.fixed.json" --plots "$p.fixed.csv" > /dev/null
+  # The random-locals fit starts from the fixed-locals globals (line 5 of the control file).
+  python3 - "$p.ctl" "$p.fixed.json" "$p.random.ctl" <<'PY'
+import json, sys
+lines = open(sys.argv[1]).read().split("\n")
+lines[4] = " ".join(repr(x) for x in json.load(open(sys.argv[2]))["globals"]["estimates"])
+open(sys.argv[3], "w").write("\n".join(lines))
+PY
+  "$B/estimator" "$p.random.ctl" "$p.dat" "$p.loc" "$p.random.rep" --random-locals --quadrature "$5" \
+    --json "$p.random.json" > /dev/null
+}
