@@ -52,7 +52,7 @@ random_locals_truth() {
   case $1 in
     1) globals=0.15,0.7,0.2,0.05 locals=3.0:0.4 ;;
     13) globals=0.7,0.2,0.05 locals=3.0:0.4,0.25:0.04 ;;
-    *) echo "model 1 or 13, not $1" >&2; return 2 ;;
+    *) echo "$(basename "$0" .sh): model 1 or 13, not $1" >&2; return 2 ;;
   esac
 }
 random_locals_replication() {

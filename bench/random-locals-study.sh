@@ -29,28 +29,10 @@ nodes=${4:-1}
 source bench/common.sh
 bench_setup rlstudy
 
-case $model in
-  1) globals=0.15,0.7,0.2,0.05 locals=3.0:0.4 ;;
-  13) globals=0.7,0.2,0.05 locals=3.0:0.4,0.25:0.04 ;;
-  *) echo "random-locals-study: model 1 or 13, not $model" >&2; exit 2 ;;
-esac
-
+random_locals_truth "$model" || exit 2
 for seed in $(seq 1 "$reps"); do
-  p=$work/r$seed
-  "$B/bench/simulate" --prefix "$p" --plots "$plots" --model "$model" --globals "$globals" --locals "$locals" \
-    --measurements 10 --seed "$seed" --itlim 100 --tol 1e-6
-  "$B/preparer" "$p.txt" "$p.dat" "$p.loc" < "$p.answers" > /dev/null
-  "$B/estimator" "$p.ctl" "$p.dat" "$p.loc" "$p.fixed.rep" --json "$p.fixed.json" --plots "$p.fixed.csv" > /dev/null
-  # The random-locals fit starts from the fixed-locals globals (line 5 of the control file).
-  python3 - "$p.ctl" "$p.fixed.json" "$p.random.ctl" <<'EOF'
-import json, sys
-lines = open(sys.argv[1]).read().split("\n")
-lines[4] = " ".join(repr(x) for x in json.load(open(sys.argv[2]))["globals"]["estimates"])
-open(sys.argv[3], "w").write("\n".join(lines))
-EOF
-  "$B/estimator" "$p.random.ctl" "$p.dat" "$p.loc" "$p.random.rep" --random-locals --quadrature "$nodes" --json "$p.random.json" \
-    > /dev/null
-  rm "$p.txt" "$p.dat"
+  random_locals_replication "$work/r$seed" "$model" "$seed" "$plots" "$nodes"
+  rm "$work/r$seed.txt" "$work/r$seed.dat"
 done
 
 python3 - "$work" "$reps" "$globals" "$locals" <<'EOF'
