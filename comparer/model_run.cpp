@@ -110,6 +110,21 @@ void read_results(const std::string& path, const std::string& locals_path, bool 
     flag_runaways(results, locals_path, row.flag);
 }
 
+// The starter's arguments in the model's folder: with random locals its
+// values for them (the population fitted, and a tolerance on the outer step).
+std::vector<std::string> starter_arguments(const RunSettings& s, const std::string& data, int model) {
+  const auto text = [](double v) {
+    char t[32];
+    std::snprintf(t, sizeof t, "%.17g", v);
+    return std::string(t);
+  };
+  std::vector<std::string> args = {data,   "locals",   "control", "--model",           std::to_string(model),
+                                   "--k1", text(s.k1), "--k2",    text(s.k2), "--iteration-limit",
+                                   std::to_string(s.iteration_limit)};
+  if (s.random_locals) args.push_back("--random-locals");
+  return args;
+}
+
 // The estimator's arguments in the model's folder.
 std::vector<std::string> estimator_arguments(const RunSettings& s, const std::string& data) {
   std::vector<std::string> args = {"control", data, "locals", "report", "--json", "results.json", "--plots",
@@ -161,11 +176,6 @@ static ModelRow fit_in(int model, const RunSettings& s, const fs::path& dir) {
   ModelRow row;
   row.model = model;
   const auto start = std::chrono::steady_clock::now();
-  const auto text = [](double v) {
-    char t[32];
-    std::snprintf(t, sizeof t, "%.17g", v);
-    return std::string(t);
-  };
   // The children run in `dir`, which they know by relative names; the data
   // file by its absolute name.
   const std::string data = fs::absolute(s.data).string();
@@ -174,10 +184,8 @@ static ModelRow fit_in(int model, const RunSettings& s, const fs::path& dir) {
     row.outcome = "not started";
     row.flag = "random locals take at most " + std::to_string(model::marginal::kMaxMarginalLocals) +
                " locals; the model has " + std::to_string(nl);
-  } else if (run_child(s.starter,
-                       {data, "locals", "control", "--model", std::to_string(model), "--k1", text(s.k1), "--k2",
-                        text(s.k2), "--iteration-limit", std::to_string(s.iteration_limit)},
-                       dir.string(), (dir / "starter.txt").string(), (dir / "starter.err").string()) != 0) {
+  } else if (run_child(s.starter, starter_arguments(s, data, model), dir.string(), (dir / "starter.txt").string(),
+                       (dir / "starter.err").string()) != 0) {
     row.outcome = "not started";
     row.flag = stop_message(dir / "starter.err", dir / "starter.txt", "starter");
   } else if (run_child(s.estimator, estimator_arguments(s, data), dir.string(), (dir / "trace.txt").string(),

@@ -55,11 +55,18 @@ data file. The same input always gives the same output.)",
                         {"--tolerance", "X",
                          "tolerance written to CONTROL (default: 1e-5, or more for\n"
                          "large problems, where rounding keeps the gradient of the\n"
-                         "globals above 1e-5)"},
+                         "globals above 1e-5; with --random-locals 1e-6, on the\n"
+                         "largest component of the estimator's outer step)"},
                         {"--sample", "N",
                          "number of plots, taken evenly through the file, whose\n"
                          "likelihood gives the starting globals (default 2000; the\n"
-                         "sample is held in memory, about 1.6 kB a plot)"}}}},
+                         "sample is held in memory, about 1.6 kB a plot)"},
+                        {"--random-locals", "",
+                         "values for estimator --random-locals: the globals and the\n"
+                         "population of the locals (means, deviations, correlation)\n"
+                         "then maximise the sample's marginal likelihood (Laplace),\n"
+                         "and the plots' locals are spread to that population, from\n"
+                         "which the estimator starts it"}}}},
     .epilogue = R"(Exit status:
   0  the control file and the starting locals are written
   1  the input does not suit the model (model number, files of different runs,
@@ -102,6 +109,7 @@ StarterCall read_command_line(int argc, char** argv) {
   call.mfreq = io::integer_option(line, "--monitor", 0, 0);
   if (line.option("--tolerance")) call.tolerance = io::positive_option(line, "--tolerance", 0.0);
   call.sample = io::integer_option(line, "--sample", 2000, 1);
+  call.random_locals = line.flag("--random-locals");
   return call;
 }
 

@@ -1,6 +1,7 @@
 // The starter's command line:
 //   starter DATA LOCALS CONTROL --model M [--k1 X] [--k2 X] [--title TEXT]
 //           [--iteration-limit N] [--monitor N] [--tolerance X] [--sample N]
+//           [--random-locals]
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,7 @@ struct StarterCall {
   int mfreq = 0;
   std::optional<double> tolerance;
   std::int64_t sample = 2000;
+  bool random_locals = false;  // values for estimator --random-locals: globals and population by marginal likelihood
 };
 
 // Ends the run with status 0 after --help or --version and with status 2 and

@@ -53,7 +53,20 @@ LocalsPassResult compute_start_locals(PlotFiles& files, const ProfileSettings& s
   return result;
 }
 
-void write_start_locals(PlotFiles& files, std::FILE* spill, int nl) {
+LocalsMoments spill_moments(std::FILE* spill, std::int64_t plots, int nl) {
+  std::rewind(spill);
+  LocalsMoments moments;
+  moments.nl = nl;
+  std::array<double, common::kMaxLocals> locals{};
+  for (std::int64_t p = 1; p <= plots; ++p) {
+    if (std::fread(locals.data(), sizeof(double), static_cast<std::size_t>(nl), spill) != static_cast<std::size_t>(nl))
+      io::fail("the scratch file of the starting locals ends early");
+    moments.add(locals.data());
+  }
+  return moments;
+}
+
+void write_start_locals(PlotFiles& files, std::FILE* spill, int nl, const LocalsSpread* spread) {
   std::rewind(spill);
   Progress progress("writing the starting locals", files.plots());
   std::array<double, common::kMaxLocals> locals{};
@@ -61,6 +74,7 @@ void write_start_locals(PlotFiles& files, std::FILE* spill, int nl) {
   for (std::int64_t p = 1; p <= files.plots(); ++p) {
     if (std::fread(locals.data(), sizeof(double), static_cast<std::size_t>(nl), spill) != static_cast<std::size_t>(nl))
       io::fail("the scratch file of the starting locals ends early");
+    if (spread) spread->apply(locals.data());
     common::encode_record_id(common::read_record_start(files.locals(), p, 0, nullptr), bytes.data());
     common::encode_reals(locals.data(), 0, nl, bytes.data());
     files.locals().write(p, bytes.data(), common::real_offset(nl));

@@ -13,6 +13,7 @@
 #include "io/csv_writer.hpp"
 #include "model/model_records.hpp"
 #include "starter/plot_files_in.hpp"
+#include "starter/population_fit.hpp"
 #include "starter/profile.hpp"
 
 namespace starter {
@@ -35,6 +36,11 @@ struct LocalsPassResult {
 LocalsPassResult compute_start_locals(PlotFiles& files, const ProfileSettings& settings, const model::Globals& globals,
                                       std::FILE* spill, io::CsvWriter& runaways);
 
-void write_start_locals(PlotFiles& files, std::FILE* spill, int nl);
+// The mean and covariance of the scratch file's locals.
+LocalsMoments spill_moments(std::FILE* spill, std::int64_t plots, int nl);
+
+// Each plot's locals from the scratch file into its record, through `spread`
+// when it is given.
+void write_start_locals(PlotFiles& files, std::FILE* spill, int nl, const LocalsSpread* spread = nullptr);
 
 }  // namespace starter

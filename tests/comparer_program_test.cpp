@@ -310,8 +310,8 @@ TEST(ComparerProgram, ADamagedRecordIsFittedAgain) {
 }
 
 // With --random-locals every row is that model's own random-locals fit from
-// the starter's values: the comparer's table against a starter and an
-// estimator --random-locals run by hand. The folder held a fixed-locals
+// the starter's values for it: the comparer's table against a starter
+// --random-locals and an estimator --random-locals run by hand. The folder held a fixed-locals
 // comparison first: its rows are not kept, since the mode differs.
 TEST(ComparerProgram, RandomLocalsRowsAreEachModelsOwnMarginalFit) {
   TempDir dir;
@@ -340,7 +340,9 @@ TEST(ComparerProgram, RandomLocalsRowsAreEachModelsOwnMarginalFit) {
     const std::string own = dir / ("own" + f[0]);
     fs::create_directories(own);
     fs::copy_file(p.locals, own + "/locals");
-    ASSERT_EQ(run_program(STARTER_PATH, {p.data, own + "/locals", own + "/control", "--model", f[0]}).status, 0);
+    ASSERT_EQ(run_program(STARTER_PATH, {p.data, own + "/locals", own + "/control", "--model", f[0], "--random-locals"})
+                  .status,
+              0);
     const ProgramResult fit = run_estimator({own + "/control", p.data, own + "/locals", own + "/report",
                                              "--random-locals", "--json", own + "/results.json"});
     if (fit.status != 0) {  // the comparer tells the estimator's reason
