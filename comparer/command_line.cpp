@@ -37,8 +37,9 @@ it as OUTDIR/comparison.csv, with the columns
 The flag tells of a deviation that ended at 0 (a boundary optimum), of plots
 whose locals ran away (an unbounded optimum), or why a model could not be
 started (the data do not identify it). With --random-locals every model is
-fitted by estimator --random-locals from the starter's values: the
-log-likelihood is the marginal one, the parameters NG + NL + NL(NL+1)/2, and the
+fitted by estimator --random-locals from the starter's values for it (starter
+--random-locals): the log-likelihood is the marginal one, the parameters
+NG + NL + NL(NL+1)/2, and the
 flag tells of a population deviation held at 0 or a correlation held at +-1.
 The files of every model are the same whatever the number of jobs; only the
 seconds change. While the models run, the error stream tells which models are

@@ -66,7 +66,7 @@ def test_full_intervals_are_the_projectors_own_under_the_plug_in_names_and_at_le
 
 def test_a_random_locals_fit_is_projected_tables_population_and_figures_are_the_projectors_own(loblolly, tmp_path):
     fit = growthfit.fit(loblolly, id="Seed", model=1, age_scale=10, height_scale=10, random_locals=True)
-    command_line_fit(tmp_path, ANSWERS, MODEL, estimator_args=["--random-locals"])
+    command_line_fit(tmp_path, ANSWERS, [*MODEL, "--random-locals"], estimator_args=["--random-locals"])
     rp, rs, pop, popf = (str(tmp_path / n) for n in ("rp.csv", "rs.csv", "pop.csv", "popf.csv"))
     projector_csv(tmp_path, ["--ages", "5,15,30", "--base-age", "25", "--draws", "300", "--projections", rp,
                              "--site-index", rs, "--population", pop])

@@ -66,7 +66,8 @@ def test_a_fit_from_the_data_frame_is_the_command_line_fit(loblolly, tmp_path):
 
 def test_a_random_locals_fit_is_the_command_line_one_with_its_marginal_likelihood_and_population(loblolly, tmp_path):
     fit = growthfit.fit(loblolly, id="Seed", model=1, age_scale=10, height_scale=10, random_locals=True)
-    results, plots = command_line_fit(tmp_path, "1 3 10 10 0 0 0\n0\n0\n", ["--model", "1", "--k1", "10", "--k2", "10"],
+    results, plots = command_line_fit(tmp_path, "1 3 10 10 0 0 0\n0\n0\n",
+                                      ["--model", "1", "--k1", "10", "--k2", "10", "--random-locals"],
                                       estimator_args=["--random-locals"])
     assert results["locals"] == "random" and fit.random_locals
     assert close(fit.loglik, results["marginal_log_likelihood"])

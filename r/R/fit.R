@@ -64,7 +64,8 @@ estimate <- function(fit, plots, start, start_locals, iteration_limit, tolerance
     run_program("starter", c("plots.dat", "plots.loc", "control", "--model", model, constants(fit),
                              "--iteration-limit", as.integer(iteration_limit),
                              if (!is.null(tolerance)) c("--tolerance", number_text(tolerance)),
-                             if (!is.null(title)) c("--title", title)), fit$dir, fit$programs, ids = fit$ids)
+                             if (!is.null(title)) c("--title", title), if (isTRUE(random_locals)) "--random-locals"),
+              fit$dir, fit$programs, ids = fit$ids)
     if (!is.null(start)) {
       control <- readLines(file.path(fit$dir, "control"))
       control[5] <- paste(number_text(start), collapse = " ")

@@ -85,8 +85,9 @@ growthfit_programs(programs = NULL)
   and \code{summary} gives the population's means and standard deviations.
   \code{quadrature}: nodes per local (\code{--quadrature K}; default the
   Laplace approximation), refused without random locals. Both go to the
-  estimator, or for \code{model = "compare"} to the comparer, which fits every
-  model with them.}
+  estimator (its start from \code{starter --random-locals}, unless
+  \code{start_locals} is given), or for \code{model = "compare"} to the
+  comparer, which fits every model with them.}
 \item{newdata}{new plots (a data frame with the fit's columns), passed to the
   projector as a raw data file with \code{--new-data}: each plot's locals
   are fitted with the fit's globals held.

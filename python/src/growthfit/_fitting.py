@@ -80,7 +80,8 @@ def _estimate(run, model, plots, o):
         run.run("starter", ["plots.dat", "plots.loc", "control", "--model", model, *run.constants(),
                             "--iteration-limit", int(o["iteration_limit"]),
                             *(["--tolerance", number_text(o["tolerance"])] if o["tolerance"] is not None else []),
-                            *(["--title", o["title"]] if o["title"] else [])])
+                            *(["--title", o["title"]] if o["title"] else []),
+                            *(["--random-locals"] if o["random_locals"] else [])])
         if start is not None:
             path = os.path.join(run.directory, "control")
             with open(path) as f:
@@ -139,7 +140,8 @@ def fit(data, id="id", age="age", height="height", model=1, age_scale=1.0, heigh
     the plots' locals drawn from a population and integrated out (estimator
     --random-locals); quadrature: its nodes per local (--quadrature K, default
     the Laplace approximation), refused without random_locals. Both go to the
-    estimator, or for model="compare" to the comparer, which fits every model
+    estimator (its start from starter --random-locals, unless start_locals is
+    given), or for model="compare" to the comparer, which fits every model
     with them.
     """
     from .fit_object import Fit

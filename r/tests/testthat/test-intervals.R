@@ -48,7 +48,7 @@ test_that("full intervals are the projector's own, under the plug-in names, and 
 
 test_that("a random-locals fit is projected: tables, population and figures are the projector's own", {
   fit <- growth_fit(Loblolly, id = "Seed", model = 1, age_scale = 10, height_scale = 10, random_locals = TRUE)
-  cl <- command_line_fit("1 3 10 10 0 0 0\n0\n0", c("--model", "1", "--k1", "10", "--k2", "10"),
+  cl <- command_line_fit("1 3 10 10 0 0 0\n0\n0", c("--model", "1", "--k1", "10", "--k2", "10", "--random-locals"),
                          estimator_args = "--random-locals")
   f <- file.path(cl$dir, c("rp.csv", "rs.csv", "pop.csv", "popf.csv"))
   projector_csv(cl, "lob.json", "lob.loc", c("--ages", "5,15,30", "--base-age", "25", "--draws", "300",

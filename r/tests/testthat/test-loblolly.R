@@ -52,7 +52,7 @@ test_that("a fit from the data frame is the command-line fit, and the methods gi
 
 test_that("a random-locals fit is the command-line one, and the methods read its marginal likelihood and population", {
   fit <- growth_fit(Loblolly, id = "Seed", model = 1, age_scale = 10, height_scale = 10, random_locals = TRUE)
-  cl <- command_line_fit("1 3 10 10 0 0 0\n0\n0", c("--model", "1", "--k1", "10", "--k2", "10"),
+  cl <- command_line_fit("1 3 10 10 0 0 0\n0\n0", c("--model", "1", "--k1", "10", "--k2", "10", "--random-locals"),
                          estimator_args = "--random-locals")
   expect_identical(cl$json$locals, "random")
   expect_close(logLik(fit), cl$json$marginal_log_likelihood, "marginal log-likelihood")
