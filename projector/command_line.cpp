@@ -17,7 +17,8 @@ io::OptionGroup settings_options() {
             "plug-in (default): the estimates taken as the true parameters;\n"
             "full: the intervals carry the estimates' uncertainty too (the\n"
             "plot's locals and the globals drawn jointly about the estimates);\n"
-            "the tables' columns of a full interval end in _full"},
+            "the tables' columns of a full interval end in _full, and the plot\n"
+            "figure's bands are full intervals too (it and the summary page say so)"},
            {"--draws", "K", "draws of the parameters per plot for full intervals and\nrandom locals (default 1000)"},
            {"--ids", "LIST", "only the plots with these identifiers (tables and plot figure)"},
            {"--plot-pages", "",

@@ -72,8 +72,9 @@ void PlotFigure::write(const std::string& path, const Units& units, const Figure
   const double side = cell - kMargin;
   io::SvgWriter svg(path, "plot figure", kWidth, kHeader + rows * cell + 12);
   char title[160];
-  std::snprintf(title, sizeof title, "Measured heights, conditional median and %g%% interval of the true height",
-                100 * text.level);
+  // A figure of full intervals names them; one of plug-in intervals is written as it always was.
+  std::snprintf(title, sizeof title, "Measured heights, conditional median and %g%% %sinterval of the true height",
+                100 * text.level, text.full_intervals ? "full " : "");
   svg.text({kWidth / 2, 22}, title, 15, io::Anchor::middle);
   // The legend: each swatch drawn as the figure draws what it names.
   svg.begin_group("legend");
@@ -83,7 +84,8 @@ void PlotFigure::write(const std::string& path, const Units& units, const Figure
   svg.text({kMargin + 116, 46}, "median", 12);
   const io::Point swatch[] = {{kMargin + 180, 36}, {kMargin + 200, 36}, {kMargin + 200, 48}, {kMargin + 180, 48}};
   svg.polygon(swatch, kBandColour, kBandOpacity);
-  svg.text({kMargin + 206, 46}, "interval", 12);
+  svg.text({kMargin + 206, 46}, text.full_intervals ? "full interval (with the estimates' uncertainty)" : "interval",
+           12);
   svg.end_group();
   const Ticks x = nice_ticks(extent.x_lo, extent.x_hi), y = nice_ticks(0, extent.y_hi);
   for (std::size_t p = 0; p < entries_.size(); ++p) {

@@ -19,6 +19,7 @@ struct FigureText {
   std::string age_unit;
   std::string height_unit;
   double level;
+  bool full_intervals = false;  // the plot figure's bands carry the estimates' uncertainty (--intervals full)
 };
 
 class PlotFigure {
@@ -28,8 +29,9 @@ class PlotFigure {
 
   // `last_age`: the curves run to this scaled age at least (NaN: to the last measurement).
   PlotFigure(double last_age, double z);
-  // Overwrites the height intervals of a projection at m ages (a plot of a
-  // random-locals fit: those over draws from its conditional distribution).
+  // Overwrites the height intervals of a projection at m ages (those over
+  // draws: of a random-locals plot's locals from their conditional
+  // distribution, or, for full intervals, of the plot's parameters).
   using Band = std::function<void(int m, const double* ages, PlotProjection& out)>;
 
   bool wants_more() const { return count_ < kMaxPlots; }

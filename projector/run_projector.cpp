@@ -73,7 +73,9 @@ void write_page(const Options& options, const FigureFiles& figures, const Residu
                        options.units,
                        options.age_unit,
                        options.height_unit,
-                       options.level};
+                       options.level,
+                       options.full_intervals,
+                       options.draws};
   write_summary_page(options.summary_page, page);
 }
 
@@ -176,7 +178,7 @@ class Outputs {
         figures_(figures),
         grid_(make_age_grid(o.ages, o.base_age, o.units)),
         z_(interval_z(o.level)),
-        text_{o.age_unit, o.height_unit, o.level},
+        text_{o.age_unit, o.height_unit, o.level, o.full_intervals},
         tables_(o.tables, o.units, o.full_intervals),
         new_locals_(o.new_locals, in.run.esde.model, o.units, in.run.random_locals),
         plot_figure_(grid_.ages.empty() ? std::nan("") : grid_.ages.back(), z_),
@@ -188,7 +190,10 @@ class Outputs {
       curve_draws_ = std::make_unique<CurveDraws>(in.run, o.full_intervals);
       drawn_ = std::make_unique<DrawnProjection>(o.draws, o.level, static_cast<int>(grid_.ages.size()));
     }
-    if (in.run.random_locals && !o.figures.plots.empty())
+    // The plot figure's bands over the draws the tables use: those of full
+    // intervals in every plot figure (the summary page's too), and a
+    // random-locals plot's for --plot-figure.
+    if (o.full_intervals ? !figures.plots.empty() : in.run.random_locals && !o.figures.plots.empty())
       figure_drawn_ = std::make_unique<DrawnProjection>(o.draws, o.level, PlotFigure::kCurveAges);
     if (!o.site_curve_figure.empty())
       site_figure_.emplace(o.site_curve_figure, *in.site, grid_.ages.back(), in.scan ? in.scan->plots : in.run.plots,
@@ -230,8 +235,10 @@ class Outputs {
       plot_figure_.add(plot, band);
   }
 
-  // The plot figure's band of a random-locals plot: over draws from its
-  // conditional distribution, as the projections give it (none when it has none).
+  // The plot figure's band of a plot over the draws of its parameters (for
+  // random locals, of its locals from their conditional distribution), as the
+  // projections give it: the same stream, seeded by the plot's place, so that
+  // at an age of both the band is the table's interval (none when it has none).
   void drawn_band(const PlotData& plot, int m, const double* ages, PlotProjection& out) {
     if (why_.empty()) {
       figure_drawn_->project(*curve_draws_, plot, m, ages, out);
@@ -335,7 +342,7 @@ class Outputs {
   std::optional<SiteCurveFigure> site_figure_;
   std::unique_ptr<CurveDraws> curve_draws_;
   std::unique_ptr<DrawnProjection> drawn_;
-  std::unique_ptr<DrawnProjection> figure_drawn_;  // the plot figure's bands (random locals)
+  std::unique_ptr<DrawnProjection> figure_drawn_;  // the plot figure's bands (random locals, full intervals)
   PlotData conditional_;  // the plot at its conditional mean (random locals)
   std::string why_;       // why the plot has no intervals; empty when it has
 };

@@ -151,7 +151,8 @@ void figures(io::TextWriter& out, const PageInput& p) {
   out.put("<h2>Figures</h2>\n");
   const std::pair<const std::string*, std::string> items[] = {
       {&p.figures.plots,
-       "Measured heights, conditional median and " + g(100 * p.level, 3) + "% band of the first plots"},
+       "Measured heights, conditional median and " + g(100 * p.level, 3) + (p.full_intervals ? "% full" : "%") +
+           " band of the first plots"},
       {&p.figures.curves, "Guide curves at the average locals and at quantiles of the locals"},
       {&p.figures.residuals, "Standardised innovations against age and fitted height, and a normal Q-Q plot"}};
   int k = 0;
@@ -199,7 +200,10 @@ void write_summary_page(const std::string& path, const PageInput& p) {
   figures(out, p);
   out.put(
       "<p class=\"note\">Written by projector from the results file " + html_text(p.results_path) +
-      "; intervals are plug-in intervals, which treat the estimates as the true parameters.</p>\n</body>\n</html>\n");
+      (p.full_intervals ? "; intervals are full intervals, which carry the estimates' uncertainty (over " +
+                              std::to_string(p.draws) + " draws of the parameters per plot)."
+                        : "; intervals are plug-in intervals, which treat the estimates as the true parameters.") +
+      "</p>\n</body>\n</html>\n");
   out.commit();
 }
 

@@ -31,6 +31,8 @@ struct PageInput {
   std::string age_unit;
   std::string height_unit;
   double level = 0.9;
+  bool full_intervals = false;  // --intervals full, over `draws` draws of the parameters per plot
+  int draws = 0;
 };
 
 void write_summary_page(const std::string& path, const PageInput& page);

@@ -7,9 +7,12 @@
 #include <Eigen/Dense>
 #include <boost/math/distributions/normal.hpp>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -345,6 +348,83 @@ TEST(FullIntervals, FixedLocalsNewPlotEqualToAFittedPlot) {
   for (std::size_t k = 0; k < f.rows.size(); ++k)
     for (std::size_t c = 0; c < f.names.size(); ++c)
       EXPECT_NEAR(n.rows[k][c], f.rows[k][c], 1e-6 * (1.0 + std::fabs(f.rows[k][c]))) << f.names[c] << " row " << k;
+}
+
+// The y value of each tick of a drawing's first panel -> its pixel row, and
+// the points of its first band (the polygon after the legend's swatch).
+std::map<double, double> y_ticks(const std::string& svg) {
+  std::map<double, double> out;
+  const std::string key = "class=\"ytick\" data-value=\"";
+  for (std::size_t at = svg.find(key); at != std::string::npos; at = svg.find(key, at + 1)) {
+    const std::size_t y1 = svg.find("y1=\"", at);
+    out.emplace(std::stod(svg.substr(at + key.size())), std::stod(svg.substr(y1 + 4)));
+  }
+  return out;
+}
+
+std::vector<std::array<double, 2>> first_band(const std::string& svg) {
+  std::vector<std::array<double, 2>> out;
+  const std::size_t polygon = svg.find("<polygon ", svg.find("<polygon ") + 1);
+  const std::size_t from = svg.find("points=\"", polygon) + 8, to = svg.find('"', from);
+  std::istringstream points(svg.substr(from, to - from));
+  double x = 0.0, y = 0.0;
+  char comma = 0;
+  while (points >> x >> comma >> y) out.push_back({x, y});
+  return out;
+}
+
+// A fixed-locals plot figure with --intervals full draws the full intervals
+// of the projection table: the table's ages 2, 9 and 24 are the figure's
+// curve ages 10, 45 and 120 of 0 .. 24 (model 1 starts at age 0), where the
+// band's upper and lower edges, read back through the drawn axis, are the
+// table's upper_full and lower_full to the drawing's precision (points to 1/100 pixel).
+// The plug-in bounds lie pixels away there, so a plug-in band would fail. The
+// plot pages draw the same band, and the figure and the summary page say
+// which intervals they show.
+TEST(FullIntervals, FixedLocalsPlotFigureDrawsTheTablesFullIntervals) {
+  const FixedFit fit;
+  const TempDir& dir = fit.dir;
+  const std::string id = std::to_string(fit.plots.at(5).id);
+  const std::vector<std::string> base = {dir / "sim.json", dir / "sim.dat", dir / "sim.loc", "--ids", id,
+                                         "--ages", "2,9,24", "--draws", "300"};
+  const auto project = [&base](std::vector<std::string> more) {
+    more.insert(more.begin(), base.begin(), base.end());
+    const ProgramResult r = run_projector(more);
+    ASSERT_EQ(r.status, 0) << r.err;
+  };
+  project({"--intervals", "full", "--projections", dir / "full.csv", "--plot-figure", dir / "plots.svg",
+           "--summary-page", dir / "page.html"});
+  project({"--intervals", "full", "--plot-figure", dir / "pages.svg", "--plot-pages"});
+  project({"--projections", dir / "plug.csv", "--plot-figure", dir / "plug.svg"});
+  const CsvTable full = read_csv(dir / "full.csv"), plug = read_csv(dir / "plug.csv");
+  const std::string svg = read_text(dir / "plots.svg");
+  const std::map<double, double> y = y_ticks(svg);
+  ASSERT_GE(y.size(), 2u);
+  const auto lo = y.begin(), hi = std::prev(y.end());
+  const double per_pixel = (hi->first - lo->first) / (lo->second - hi->second);
+  const auto height = [&](double pixel) { return lo->first + (lo->second - pixel) * per_pixel; };
+  const std::vector<std::array<double, 2>> band = first_band(svg);
+  ASSERT_EQ(band.size(), 242u);  // upper edge over the 121 curve ages, then the lower edge back
+  ASSERT_EQ(full.rows.size(), 3u);
+  double plug_in_apart = 0.0;
+  for (const auto& [k, row] : {std::pair{10, 0}, std::pair{45, 1}, std::pair{120, 2}}) {
+    SCOPED_TRACE("age " + std::to_string(full.at(row, "age")));
+    const auto upper = band[static_cast<std::size_t>(k)], lower = band[static_cast<std::size_t>(241 - k)];
+    EXPECT_EQ(upper[0], lower[0]);
+    EXPECT_NEAR(height(upper[1]), full.at(row, "upper_full"), 0.02 * per_pixel);
+    EXPECT_NEAR(height(lower[1]), full.at(row, "lower_full"), 0.02 * per_pixel);
+    plug_in_apart = std::max({plug_in_apart, std::fabs(plug.at(row, "upper") - full.at(row, "upper_full")),
+                              std::fabs(plug.at(row, "lower") - full.at(row, "lower_full"))});
+  }
+  EXPECT_GT(plug_in_apart, 2 * per_pixel);
+  EXPECT_EQ(read_text(dir / "pages-1.svg"), svg);
+  EXPECT_NE(svg.find("90% full interval of the true height"), std::string::npos);
+  EXPECT_NE(svg.find(">full interval (with the estimates' uncertainty)<"), std::string::npos);
+  EXPECT_EQ(read_text(dir / "plug.svg").find("full"), std::string::npos);
+  const std::string page = read_text(dir / "page.html");
+  EXPECT_NE(page.find("intervals are full intervals, which carry the estimates' uncertainty (over 300 draws"),
+            std::string::npos);
+  EXPECT_EQ(page.find("plug-in"), std::string::npos);
 }
 
 // What the results of a fixed-locals fit do not serve (the population of a

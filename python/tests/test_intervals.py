@@ -48,6 +48,15 @@ def test_full_intervals_are_the_projectors_own_under_the_plug_in_names_and_at_le
     assert bool(np.all(wide["upper"] - wide["lower"] >= plug["upper"] - plug["lower"]))
     assert bool(np.all((wide["lower"] <= wide["median"]) & (wide["median"] <= wide["upper"])))
     assert list(fit.site_index(base_age=25, intervals="full").columns) == list(fit.site_index(base_age=25).columns)
+    # The figures and the page draw and name the kind asked for.
+    with open(fit.figures(intervals="full", draws=200)["plots"], encoding="utf-8") as f:
+        assert "90% full interval of the true height" in f.read()
+    with open(fit.figures()["plots"], encoding="utf-8") as f:
+        assert "full" not in f.read()
+    with open(fit.summary_page(str(tmp_path / "page.html"), intervals="full", draws=200), encoding="utf-8") as f:
+        assert "intervals are full intervals" in f.read()
+    with pytest.raises(growthfit.GrowthfitError, match='intervals is "plug-in" or "full"'):
+        fit.figures(intervals="wide")
     with pytest.raises(growthfit.GrowthfitError, match="needs the results of a random-locals fit"):
         fit.population(ages=[10])
     with pytest.raises(growthfit.GrowthfitError, match="--draws takes an integer"):

@@ -143,27 +143,33 @@ site_curves <- function(fit, site_indices, base_age, ages) {
   utils::read.csv(file.path(fit$dir, out))
 }
 
-figures <- function(fit, level = 0.9, ids = NULL, ages = NULL) {
+# The plot figure's bands are of the kind `intervals` asks for (over `draws`
+# draws of the parameters, as for predict), and the figure says which.
+figures <- function(fit, level = 0.9, ids = NULL, ages = NULL, intervals = c("plug-in", "full"), draws = NULL) {
+  intervals <- match.arg(intervals)
   names_ <- c(plots = "plots", curves = "curves", residuals = "residuals")
   files <- vapply(names_, function(n) output_name(fit, n, ".svg"), character(1))
   run_projector(fit, c(level_option(level), ids_option(fit, ids), if (!is.null(ages)) c("--ages", list_text(ages, "ages")),
+                       intervals_options(intervals, draws),
                        "--plot-figure", files[["plots"]], "--curve-figure", files[["curves"]],
                        "--residual-figure", files[["residuals"]]))
   stats::setNames(file.path(fit$dir, files), names(names_))
 }
 
 plot.growth_fit <- function(x, which = c("plots", "curves", "residuals"), level = 0.9, ids = NULL,
-                            browse = interactive(), ...) {
+                            browse = interactive(), intervals = c("plug-in", "full"), draws = NULL, ...) {
   which <- match.arg(which, several.ok = TRUE)
-  paths <- figures(x, level, ids)[which]
+  paths <- figures(x, level, ids, intervals = match.arg(intervals), draws = draws)[which]
   if (browse) for (p in paths) utils::browseURL(p)
   invisible(paths)
 }
 
 summary_page <- function(fit, file = file.path(fit$dir, "summary.html"), level = 0.9, ids = NULL,
-                         browse = interactive()) {
+                         browse = interactive(), intervals = c("plug-in", "full"), draws = NULL) {
+  intervals <- match.arg(intervals)
   file <- file.path(normalizePath(dirname(file)), basename(file))
-  run_projector(fit, c(level_option(level), ids_option(fit, ids), "--summary-page", file,
+  run_projector(fit, c(level_option(level), ids_option(fit, ids), intervals_options(intervals, draws),
+                       "--summary-page", file,
                        if (!is.null(fit$files$comparison)) c("--comparison", fit$files$comparison)))
   if (browse) utils::browseURL(file)
   invisible(file)

@@ -42,16 +42,19 @@ growth_fit(data, id = "id", age = "age", height = "height", model = 1,
         intervals = c("plug-in", "full"), draws = NULL, ...)
 \method{residuals}{growth_fit}(object, type = c("standardised", "response", "table"), ...)
 \method{plot}{growth_fit}(x, which = c("plots", "curves", "residuals"), level = 0.9,
-     ids = NULL, browse = interactive(), ...)
+     ids = NULL, browse = interactive(), intervals = c("plug-in", "full"),
+     draws = NULL, ...)
 site_index(fit, base_age, level = 0.9, ids = NULL,
            intervals = c("plug-in", "full"), draws = NULL)
 population(fit, ages, level = 0.9, intervals = c("plug-in", "full"), draws = NULL)
 site_curves(fit, site_indices, base_age, ages)
 comparison(fit)
 locals(fit)
-figures(fit, level = 0.9, ids = NULL, ages = NULL)
+figures(fit, level = 0.9, ids = NULL, ages = NULL,
+        intervals = c("plug-in", "full"), draws = NULL)
 summary_page(fit, file = file.path(fit$dir, "summary.html"), level = 0.9,
-             ids = NULL, browse = interactive())
+             ids = NULL, browse = interactive(), intervals = c("plug-in", "full"),
+             draws = NULL)
 save_fit(fit, dir)
 load_fit(dir)
 growthfit_programs(programs = NULL)
@@ -100,7 +103,9 @@ growthfit_programs(programs = NULL)
   intervals carry the estimates' uncertainty, from \code{draws} draws of the
   parameters per plot; \code{--draws K}, default 1000, also the draws of a
   random-locals fit's locals). The columns are named alike for both kinds;
-  the attribute \code{"intervals"} of the table says which.}
+  the attribute \code{"intervals"} of the table says which. For
+  \code{figures}, \code{plot} and \code{summary_page}: the kind of the plot
+  figure's bands, which its title and legend, and the page, name.}
 \item{site_indices}{heights at \code{base_age}: \code{site_curves} gives,
   for each, the model's curve without noise through it, at \code{ages} and
   the base age, with the local solved for (the projector's site-curve table).}

@@ -308,25 +308,29 @@ class Fit:
                          "--site-curve-table", out])
         return _read_csv(os.path.join(self.directory, out))
 
-    def figures(self, level=0.9, ids=None):
-        """The projector's three SVG figures: a dict of paths (plots, curves, residuals)."""
+    def figures(self, level=0.9, ids=None, intervals="plug-in", draws=None):
+        """The projector's three SVG figures: a dict of paths (plots, curves, residuals). The plot figure's bands
+        are of the kind `intervals` asks for (intervals, draws: as for predict), and its title says which."""
         files = {name: self._output(name, ".svg") for name in ("plots", "curves", "residuals")}
-        self._projector([*self._level(level), *self._ids_option(ids), "--plot-figure", files["plots"],
+        self._projector([*self._level(level), *self._ids_option(ids), *self._intervals(intervals, draws),
+                         "--plot-figure", files["plots"],
                          "--curve-figure", files["curves"], "--residual-figure", files["residuals"]])
         return {name: os.path.join(self.directory, path) for name, path in files.items()}
 
-    def plot(self, which=("plots", "curves", "residuals"), level=0.9, ids=None):
-        """The figures as Figure objects (shown in notebooks); no Matplotlib."""
-        paths = self.figures(level, ids)
+    def plot(self, which=("plots", "curves", "residuals"), level=0.9, ids=None, intervals="plug-in", draws=None):
+        """The figures as Figure objects (shown in notebooks); no Matplotlib (intervals, draws: as for figures)."""
+        paths = self.figures(level, ids, intervals, draws)
         which = [which] if isinstance(which, str) else list(which)
         return [Figure(paths[w]) for w in which]
 
-    def summary_page(self, path=None, level=0.9, ids=None):
+    def summary_page(self, path=None, level=0.9, ids=None, intervals="plug-in", draws=None):
         """Writes the fit's self-contained HTML page (with the comparison when the fit came from the
-        comparer); returns its path."""
+        comparer); returns its path. Its plot figure's bands are of the kind `intervals` asks for (intervals,
+        draws: as for predict), and the page says which."""
         path = os.path.abspath(path or os.path.join(self.directory, "summary.html"))
         comparison = self.settings["files"]["comparison"]
-        self._projector([*self._level(level), *self._ids_option(ids), "--summary-page", path,
+        self._projector([*self._level(level), *self._ids_option(ids), *self._intervals(intervals, draws),
+                         "--summary-page", path,
                          *(["--comparison", comparison] if comparison else [])])
         return path
 

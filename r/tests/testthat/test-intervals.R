@@ -34,6 +34,13 @@ test_that("full intervals are the projector's own, under the plug-in names, and 
   expect_true(all(wide$upper - wide$lower >= plug$upper - plug$lower))
   expect_true(all(wide$lower <= wide$median & wide$median <= wide$upper))
   expect_identical(names(site_index(fit, base_age = 25, intervals = "full")), names(site_index(fit, base_age = 25)))
+  # The figures and the page draw and name the kind asked for.
+  plots <- readLines(figures(fit, intervals = "full", draws = 200)[["plots"]], warn = FALSE)
+  expect_true(any(grepl("90% full interval of the true height", plots, fixed = TRUE)))
+  expect_false(any(grepl("full", readLines(figures(fit)[["plots"]], warn = FALSE))))
+  page <- readLines(summary_page(fit, tempfile(fileext = ".html"), intervals = "full", draws = 200, browse = FALSE))
+  expect_true(any(grepl("intervals are full intervals", page, fixed = TRUE)))
+  expect_error(figures(fit, intervals = "wide"), "should be one of")
   expect_error(population(fit, ages = 10), "needs the results of a random-locals fit")
   expect_error(predict(fit, ages = 10, intervals = "full", draws = 0), "--draws takes an integer")
 
