@@ -104,9 +104,9 @@ const FixedRun& random_run() {
       if (preparer::run_preparer(4, argv.data(), answer_input) != 0) std::abort();  // the harness itself is wrong
     }
     const std::string control = write_file("random.ctl", bench::control_file(s));
-    const int status = run_in_process(estimator::run_estimator,
-                                      {"estimator", control, r.data, r.locals, scratch("random.report"),
-                                       "--random-locals", "--quadrature", "5", "--json", r.results});
+    const int status =
+        run_in_process(estimator::run_estimator, {"estimator", control, r.data, r.locals, scratch("random.report"),
+                                                  "--random-locals", "--quadrature", "5", "--json", r.results});
     if (status != 0) std::abort();
     return r;
   }();
