@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/simulation.hpp"
 #include "common/data_metadata.hpp"
 #include "common/fingerprint.hpp"
 #include "common/limits.hpp"
@@ -11,6 +12,8 @@
 #include "estimator/run_control.hpp"
 #include "io/binary_file.hpp"
 #include "io/errors.hpp"
+#include "io/free_form_reader.hpp"
+#include "preparer/run_preparer.hpp"
 
 namespace fuzz {
 
@@ -67,6 +70,44 @@ const FixedRun& fixed_run() {
     const int status = run_in_process(
         estimator::run_estimator, {"estimator", control, r.data, r.locals, scratch("run.report"), "--json", r.results});
     if (status != 0) std::abort();  // the harness itself is wrong
+    return r;
+  }();
+  return run;
+}
+
+const FixedRun& random_run() {
+  static const FixedRun run = [] {
+    FixedRun r{scratch("random.dat"), scratch("random.loc"), scratch("random.json")};
+    bench::SimulationSettings s;
+    s.model = 13;
+    s.globals = {0.7, 0.2, 0.05};
+    s.locals = {{3.0, 0.4}, {0.25, 0.04}};
+    s.plots = 30;
+    s.measurements = 6;
+    s.seed = 11;
+    s.itlim = 50;
+    s.tol = 1e-6;
+    const std::string raw = scratch("random.raw");
+    {
+      std::FILE* out = std::fopen(raw.c_str(), "w");
+      if (out == nullptr) std::abort();
+      bench::write_raw_data(s, out);
+      std::fclose(out);
+    }
+    const std::string answers = write_file("random.answers", bench::preparer_answers(s));
+    {
+      std::vector<std::string> words{"preparer", raw, r.data, r.locals};
+      std::vector<char*> argv;
+      for (std::string& w : words) argv.push_back(w.data());
+      argv.push_back(nullptr);
+      io::FreeFormReader answer_input(answers, "standard input");
+      if (preparer::run_preparer(4, argv.data(), answer_input) != 0) std::abort();  // the harness itself is wrong
+    }
+    const std::string control = write_file("random.ctl", bench::control_file(s));
+    const int status =
+        run_in_process(estimator::run_estimator, {"estimator", control, r.data, r.locals, scratch("random.report"),
+                                                  "--random-locals", "--quadrature", "5", "--json", r.results});
+    if (status != 0) std::abort();
     return r;
   }();
   return run;

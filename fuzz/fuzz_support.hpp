@@ -87,6 +87,13 @@ struct FixedRun {
 };
 const FixedRun& fixed_run();
 
+// A small finished random-locals run in the scratch directory: 30 plots of 6
+// measurements simulated from model 13 (two locals, asymptote and rate;
+// bench/simulation.hpp, one seed), through the preparer (scales 1), fitted
+// with `estimator --random-locals --quadrature 5 --json` from the truth;
+// made once per process.
+const FixedRun& random_run();
+
 // The words of `text` separated by white space, at most `limit` of them.
 std::vector<std::string> words(std::string_view text, std::size_t limit);
 

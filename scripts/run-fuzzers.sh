@@ -18,7 +18,7 @@ seconds=${1:-60}
 shift || true
 scripts/install-deps.sh test
 all=(free_form_reader format estimator_control plot_files preparer results_json projector_options command_lines
-     data_metadata new_data estimator_options)
+     data_metadata new_data estimator_options random_new_data)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all[@]}"); fi
 cmake --preset sanitize >/dev/null  # clang, in build-tests/sanitize
 # Only the fuzz targets and what they link (the build preset's targets); the

@@ -494,6 +494,30 @@ TEST(MarginalTerm, DeviationsNearZeroAreBoundariesNotFailures) {
   EXPECT_NEAR(narrow.term, wide.term, 1e-5);
 }
 
+// A measurement at the start age of model 13 (height y0 = 0 there whatever
+// the locals) says nothing of the locals: the conditional distribution is the
+// population's and the term is the plot objective, f = m_p, at any locals.
+// So it stays for a height far off every curve, whose exponent (about 3.6e28)
+// rounds by some 1e13, more than any difference between nodes: the nodes'
+// weights would be that rounding, and the term is Laplace's, exact here.
+TEST(MarginalTerm, AMeasurementThatSaysNothingOfTheLocalsLeavesThePopulation) {
+  const Population pop{13, 1.0, {0.8, 0.21, 0.068}, {3.08, 0.22}, {0.43, 0.036}, -0.41};
+  const mg::QuadratureRule rule = mg::quadrature_rule(5, 2);
+  for (const double height : {2.0, 2e16}) {
+    const Plot plot{{0.0}, {height}};
+    const double f = dense_objective(curve_of(pop, Eigen::Map<const Eigen::VectorXd>(pop.mean.data(), 2)), plot);
+    const mg::PlotMarginal r = term(pop, plot, rule, false, pop.phi());
+    ASSERT_EQ(r.status, mg::PlotStatus::ok) << "height " << height;
+    EXPECT_EQ(r.nodes_per_local, height == 2.0 ? 5 : 1) << "height " << height;
+    EXPECT_NEAR(r.term, f, 1e-12 * std::fabs(f)) << "height " << height;
+    for (std::size_t l = 0; l < 2; ++l) {
+      EXPECT_NEAR(r.mean[l], pop.mean[l], 1e-12 * pop.mean[l]) << "height " << height << ", local " << l;
+      EXPECT_NEAR(r.sd[l], pop.sd[l], 1e-9 * pop.sd[l]) << "height " << height << ", local " << l;
+    }
+    EXPECT_NEAR(r.correlation, pop.rho, 1e-9) << "height " << height;
+  }
+}
+
 // A local the data cannot pin down under a huge Psi, a non-finite objective;
 // rules the fits may not ask for.
 TEST(MarginalTerm, TroubleHasANamedStatusAndBadRulesAreRefused) {

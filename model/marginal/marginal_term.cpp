@@ -4,6 +4,7 @@
 // here, so that every size is fixed when the per-plot arithmetic is compiled.
 #include "model/marginal/marginal_term.hpp"
 
+#include <limits>
 #include <stdexcept>
 
 #include "model/marginal/marginal_pieces.hpp"
@@ -33,9 +34,14 @@ void set_gradient(const OuterMotion<NL, NG>& motion, const std::array<double, ou
 // Nodes closer to the mode than about 1e-7 of its magnitude in every local
 // cannot be told apart from it in double precision (G(u_k) - G^ would be
 // rounding); there the quadrature's correction is below rounding too, and
-// Laplace is used.
+// Laplace is used. So is it where G^ itself is so large (a height far off any
+// curve) that its rounding, 2^-52 |G^|, exceeds kExponentRounding: the
+// differences G(u_k) - G^ are then that rounding, whatever the nodes, and
+// their weights would put the conditional distribution on whichever nodes
+// happen to round low.
 template <int NL>
 bool nodes_resolved(const Vec<NL>& mode, const ModeGeometry<NL>& geo) {
+  if (!(std::fabs(geo.G) * std::numeric_limits<double>::epsilon() <= kExponentRounding)) return false;
   for (int l = 0; l < NL; ++l)
     if (std::sqrt(geo.sigma[entry<NL>(l, l)]) >= kResolvable * std::fabs(mode[static_cast<std::size_t>(l)]))
       return true;

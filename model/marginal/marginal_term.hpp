@@ -70,12 +70,16 @@ inline constexpr double kFlatDeparture = 1.0;
 // A conditional standard deviation below kResolvable times the magnitude of
 // its local's mode leaves no room for nodes: the term is then Laplace's.
 inline constexpr double kResolvable = 1e-7;
+// Nor does an exponent G^ whose rounding, 2^-52 |G^|, exceeds
+// kExponentRounding (|G^| above about 4.5e9): the nodes' G(u_k) - G^ would be
+// rounding, and the term is Laplace's.
+inline constexpr double kExponentRounding = 1e-6;
 inline constexpr int kMaxModeIterations = 100;
 
 struct PlotMarginal {
   PlotStatus status = PlotStatus::ok;
   int iterations = 0;        // Newton iterations of the mode search
-  int nodes_per_local = 0;   // of the term: the rule's, or 1 where kResolvable made it Laplace
+  int nodes_per_local = 0;   // of the term: the rule's, or 1 where kResolvable or kExponentRounding made it Laplace
   double term = 0.0;         // m_p
   Outer gradient{};          // dm_p/dphi (when asked for)
   LocalPair mode{};          // u^
