@@ -50,8 +50,7 @@ simulation_truth() {
 # (the globals, and the local-parameter file for the population; P.random.json).
 random_locals_truth() {
   case $1 in
-    1) globals=0.15,0.7,0.2,0.05 locals=3.0:0.4 ;;
-    13) globals=0.7,0.2,0.05 locals=3.0:0.4,0.25:0.04 ;;
+    1|13) read -r globals locals <<<"$(simulation_truth "$1")" ;;
     *) echo "$(basename "$0" .sh): model 1 or 13, not $1" >&2; return 2 ;;
   esac
 }

@@ -10,6 +10,7 @@
 #include "model/catalogue.hpp"
 #include "model/roles.hpp"
 #include "starter/plot_locals.hpp"
+#include "starter/quiet_solver.hpp"
 
 namespace starter {
 namespace {
@@ -214,13 +215,7 @@ PopulationFit fit_population(const std::vector<common::Plot>& plots, const Profi
   auto* function = new ScaledMarginal(plots, settings.esde, nl, n, fit.phi, search_scales(start.scores), modes);
   ceres::GradientProblem problem(function);
   std::array<double, mg::kMaxOuter> x{};
-  ceres::GradientProblemSolver::Options options;
-  options.line_search_direction_type = ceres::BFGS;
-  options.logging_type = ceres::SILENT;
-  options.max_num_iterations = 300;
-  options.function_tolerance = 1e-11;
-  options.gradient_tolerance = 1e-6;
-  options.parameter_tolerance = 1e-10;
+  const ceres::GradientProblemSolver::Options options = bfgs_options(1e-6);
   ceres::GradientProblemSolver::Summary summary;
   ceres::Solve(options, problem, x.data(), &summary);
   fit.phi = function->phi(x.data());

@@ -5,6 +5,8 @@
 
 #include <ceres/ceres.h>
 
+#include "starter/quiet_solver.hpp"
+
 namespace starter {
 namespace {
 
@@ -75,13 +77,7 @@ SampleFit fit_sample(const std::vector<common::Plot>& plots, const ProfileSettin
   auto* function = new ScaledProfile(plots, settings, first, search_scales(start, first, ng));
   ceres::GradientProblem problem(function);
   std::array<double, common::kMaxGlobals> x{};
-  ceres::GradientProblemSolver::Options options;
-  options.line_search_direction_type = ceres::BFGS;
-  options.logging_type = ceres::SILENT;
-  options.max_num_iterations = 300;
-  options.function_tolerance = 1e-11;
-  options.gradient_tolerance = 1e-5;
-  options.parameter_tolerance = 1e-10;
+  const ceres::GradientProblemSolver::Options options = bfgs_options(1e-5);
   ceres::GradientProblemSolver::Summary summary;
   ceres::Solve(options, problem, x.data(), &summary);
   fit.globals = function->globals(x.data());
